@@ -1,0 +1,23 @@
+# exp_add_test(NAME name LABEL layer SOURCES ... LIBS ... [OWN_MAIN])
+#
+# OWN_MAIN: the sources bring their own main() (a test that needs a
+# QApplication, say); otherwise GoogleTest's main is linked.
+#
+# One GoogleTest executable per call. Every discovered case carries the layer's
+# CTest label (so `ctest -L data` runs one layer) and runs on Qt's offscreen
+# platform, so no test needs a display.
+function(exp_add_test)
+  cmake_parse_arguments(T "OWN_MAIN" "NAME;LABEL" "SOURCES;LIBS" ${ARGN})
+  add_executable(${T_NAME} ${T_SOURCES})
+  exp_warnings(${T_NAME})
+  target_include_directories(${T_NAME} PRIVATE ${PROJECT_SOURCE_DIR}/tests/support)
+  target_compile_options(${T_NAME} PRIVATE -include ${PROJECT_SOURCE_DIR}/tests/support/QtPrinters.h)
+  target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest)
+  if(NOT T_OWN_MAIN)
+    target_link_libraries(${T_NAME} PRIVATE GTest::gtest_main)
+  endif()
+  gtest_discover_tests(${T_NAME}
+    PROPERTIES LABELS ${T_LABEL}
+               ENVIRONMENT "QT_QPA_PLATFORM=offscreen"
+    DISCOVERY_TIMEOUT 60)
+endfunction()
