@@ -7,6 +7,9 @@
 
 int main(int argc, char** argv)
 {
+    // Test discovery runs the binary outside CTest's environment.
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication qt(argc, argv);
     testing::InitGoogleTest(&argc, argv);
     TApplication application;
