@@ -3,6 +3,7 @@
 #include "DataSet.h"
 #include "rtl/Exceptions.h"
 #include "rtl/FormatFloat.h"
+#include "rtl/MaskUtils.h"
 
 TField::TField(TDataSet* dataSet, TFieldType type) : TComponent(dataSet), dataSet_(dataSet), type_(type)
 {
@@ -95,7 +96,10 @@ QString TField::Text() const
 
 TStringField::TStringField(TDataSet* dataSet) : TField(dataSet, TFieldType::ftString) { SetSize(20); }
 
-QString TStringField::FormatDisplay() const { return AsString(); }
+QString TStringField::FormatDisplay() const
+{
+    return EditMask().isEmpty() ? AsString() : FormatMaskText(EditMask(), AsString());
+}
 
 TFloatField::TFloatField(TDataSet* dataSet) : TField(dataSet, TFieldType::ftFloat) {}
 

@@ -50,7 +50,8 @@ public:
     TDateTime AsDateTime() const;  // 0 when null; raises EConvertError for text that holds no date
     QVariant AsVariant() const;    // null QVariant when null; QString, double or TDateTime otherwise
     // The text a grid shows: OnGetText when assigned, else the field's own
-    // display formatting (display format, edit mask).
+    // display formatting (a float's or date's display format, a string's
+    // edit mask through FormatMaskText).
     QString DisplayText() const;
     // The text for editing: OnGetText(…, false) when assigned, else AsString.
     QString Text() const;

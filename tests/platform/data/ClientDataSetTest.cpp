@@ -316,6 +316,10 @@ TEST_F(Items, FieldTextsAndGetTextHandler)
     produto->SetDisplayLabel("Produto");
     EXPECT_EQ(produto->DisplayLabel(), "Produto");
     EXPECT_EQ(ds.FieldByName("cdproduto"), produto);
+
+    nota->SetEditMask("99.9999.9999;0;_");
+    EXPECT_EQ(nota->DisplayText(), "00.0000.0003");
+    EXPECT_EQ(nota->AsString(), "0000000003") << "the mask shapes the display only";
     EXPECT_THROW(ds.FieldByName("NADA"), EDatabaseError);
 }
 
