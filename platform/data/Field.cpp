@@ -101,15 +101,15 @@ QString TStringField::FormatDisplay() const
     return EditMask().isEmpty() ? AsString() : FormatMaskText(EditMask(), AsString());
 }
 
-TFloatField::TFloatField(TDataSet* dataSet) : TField(dataSet, TFieldType::ftFloat) {}
+TFloatField::TFloatField(TDataSet* dataSet) : TFormattedField(dataSet, TFieldType::ftFloat) {}
 
-QString TFloatField::FormatDisplay() const { return FormatFloat(displayFormat_, AsFloat()); }
+QString TFloatField::FormatDisplay() const { return FormatFloat(DisplayFormat(), AsFloat()); }
 
-TDateTimeField::TDateTimeField(TDataSet* dataSet) : TField(dataSet, TFieldType::ftDateTime) {}
+TDateTimeField::TDateTimeField(TDataSet* dataSet) : TFormattedField(dataSet, TFieldType::ftDateTime) {}
 
 QString TDateTimeField::FormatDisplay() const
 {
-    return displayFormat_.isEmpty() ? DateTimeToStr(AsDateTime()) : FormatDateTime(displayFormat_, AsDateTime());
+    return DisplayFormat().isEmpty() ? DateTimeToStr(AsDateTime()) : FormatDateTime(DisplayFormat(), AsDateTime());
 }
 
 TField* CreateField(TDataSet* dataSet, TFieldType type)

@@ -85,30 +85,33 @@ protected:
     QString FormatDisplay() const override;
 };
 
-class TFloatField : public TField {
+// A field shown through a display format (numbers and dates).
+class TFormattedField : public TField {
 public:
-    explicit TFloatField(TDataSet* dataSet);
     const QString& DisplayFormat() const { return displayFormat_; }
     void SetDisplayFormat(const QString& format) { displayFormat_ = format; }
 
 protected:
-    QString FormatDisplay() const override;
+    using TField::TField;
 
 private:
     QString displayFormat_;
 };
 
-class TDateTimeField : public TField {
+class TFloatField : public TFormattedField {
 public:
-    explicit TDateTimeField(TDataSet* dataSet);
-    const QString& DisplayFormat() const { return displayFormat_; }
-    void SetDisplayFormat(const QString& format) { displayFormat_ = format; }
+    explicit TFloatField(TDataSet* dataSet);
 
 protected:
     QString FormatDisplay() const override;
+};
 
-private:
-    QString displayFormat_;
+class TDateTimeField : public TFormattedField {
+public:
+    explicit TDateTimeField(TDataSet* dataSet);
+
+protected:
+    QString FormatDisplay() const override;
 };
 
 // A field of the given kind for a data set (used for fields made from a packet).
