@@ -46,6 +46,10 @@ TControl::TControl(TComponent* owner, QWidget* widget)
 {
     widget->setProperty(controlProperty, QVariant::fromValue(static_cast<void*>(this)));
     widget->installEventFilter(bridge_.get());
+    // A widget never shown on its own is 640 x 480; a control starts at its
+    // natural size until its bounds are set.
+    const QSize hint = widget->sizeHint();
+    widget->resize(hint.isValid() ? hint : QSize(100, 40));
 }
 
 TControl::~TControl()
