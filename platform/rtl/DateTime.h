@@ -8,6 +8,7 @@
 // days before the epoch and the fraction's absolute value is the time of day.
 #include <QDate>
 #include <QDateTime>
+#include <QMetaType>
 #include <QString>
 
 struct TDateTime {
@@ -16,6 +17,7 @@ struct TDateTime {
     constexpr explicit TDateTime(double v) : Val(v) {}
     constexpr operator double() const { return Val; }
 };
+Q_DECLARE_METATYPE(TDateTime)
 
 TDateTime DateTimeFromQDate(const QDate& date);           // invalid date -> 0
 TDateTime DateTimeFromQDateTime(const QDateTime& value);  // local wall-clock time; invalid -> 0

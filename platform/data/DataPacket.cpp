@@ -1,0 +1,236 @@
+#include "DataPacket.h"
+
+#include "rtl/Exceptions.h"
+
+#include <QHash>
+#include <atomic>
+#include <map>
+#include <mutex>
+
+namespace {
+struct Column {
+    std::vector<QString> strings;  // string columns
+    std::vector<double> numbers;   // float and date columns
+    std::vector<unsigned char> nulls;
+};
+
+using Bucket = std::vector<int>;
+using KeyIndex = QHash<QStringList, Bucket>;
+
+const QString& emptyString()
+{
+    static const QString empty;
+    return empty;
+}
+} // namespace
+
+struct TDataPacket::Storage {
+    QList<TFieldDesc> fields;
+    std::vector<Column> columns;
+    int rows = 0;
+
+    mutable std::mutex indexMutex;
+    mutable std::map<std::vector<int>, KeyIndex> indexes;
+    mutable std::atomic<int> indexBuilds{0};
+
+    explicit Storage(QList<TFieldDesc> f) : fields(std::move(f)), columns(fields.size()) {}
+    bool isString(int c) const { return fields[c].Type == TFieldType::ftString; }
+};
+
+namespace {
+std::shared_ptr<TDataPacket::Storage> emptyStorage()
+{
+    static const auto empty = std::make_shared<TDataPacket::Storage>(QList<TFieldDesc>{});
+    return empty;
+}
+} // namespace
+
+TDataPacket::TDataPacket() : d(emptyStorage()) {}
+TDataPacket::TDataPacket(const TDataPacket&) = default;
+TDataPacket& TDataPacket::operator=(const TDataPacket&) = default;
+TDataPacket::TDataPacket(TDataPacket&& o) noexcept : d(std::move(o.d)) { o.d = emptyStorage(); }
+TDataPacket& TDataPacket::operator=(TDataPacket&& o) noexcept
+{
+    std::swap(d, o.d);
+    return *this;
+}
+TDataPacket::~TDataPacket() = default;
+
+int TDataPacket::FieldCount() const { return int(d->fields.size()); }
+const TFieldDesc& TDataPacket::Field(int column) const { return d->fields.at(column); }
+const QList<TFieldDesc>& TDataPacket::Fields() const { return d->fields; }
+int TDataPacket::RowCount() const { return d->rows; }
+
+int TDataPacket::IndexOf(const QString& fieldName) const
+{
+    for (int i = 0; i < d->fields.size(); ++i)
+        if (d->fields[i].Name.compare(fieldName, Qt::CaseInsensitive) == 0)
+            return i;
+    return -1;
+}
+
+bool TDataPacket::IsNull(int row, int column) const { return d->columns[column].nulls[row] != 0; }
+
+const QString& TDataPacket::String(int row, int column) const
+{
+    const Column& c = d->columns[column];
+    return c.nulls[row] ? emptyString() : c.strings[row];
+}
+
+double TDataPacket::Number(int row, int column) const
+{
+    const Column& c = d->columns[column];
+    return c.nulls[row] ? 0.0 : c.numbers[row];
+}
+
+TDataPacket TDataPacket::Select(const std::vector<int>& rows) const
+{
+    auto s = std::make_shared<Storage>(d->fields);
+    s->rows = int(rows.size());
+    for (int c = 0; c < d->fields.size(); ++c) {
+        const Column& from = d->columns[c];
+        Column& to = s->columns[c];
+        to.nulls.reserve(rows.size());
+        for (int r : rows)
+            to.nulls.push_back(from.nulls[r]);
+        if (d->isString(c)) {
+            to.strings.reserve(rows.size());
+            for (int r : rows)
+                to.strings.push_back(from.strings[r]);
+        } else {
+            to.numbers.reserve(rows.size());
+            for (int r : rows)
+                to.numbers.push_back(from.numbers[r]);
+        }
+    }
+    TDataPacket p;
+    p.d = std::move(s);
+    return p;
+}
+
+bool TDataPacket::SharesStorageWith(const TDataPacket& other) const { return d == other.d; }
+
+bool TDataPacket::operator==(const TDataPacket& other) const
+{
+    if (d == other.d)
+        return true;
+    if (d->fields != other.d->fields || d->rows != other.d->rows)
+        return false;
+    for (int c = 0; c < d->fields.size(); ++c) {
+        for (int r = 0; r < d->rows; ++r) {
+            if (IsNull(r, c) != other.IsNull(r, c))
+                return false;
+            if (d->isString(c) ? String(r, c) != other.String(r, c) : Number(r, c) != other.Number(r, c))
+                return false;
+        }
+    }
+    return true;
+}
+
+const std::vector<int>& TDataPacket::RowsMatching(const std::vector<int>& columns, const QStringList& key) const
+{
+    static const Bucket none;
+    std::lock_guard lock(d->indexMutex);
+    auto it = d->indexes.find(columns);
+    if (it == d->indexes.end()) {
+        KeyIndex index;
+        QStringList rowKey;
+        rowKey.resize(columns.size());
+        for (int r = 0; r < d->rows; ++r) {
+            bool hasNull = false;
+            for (size_t k = 0; k < columns.size(); ++k) {
+                const Column& col = d->columns[columns[k]];
+                if (col.nulls[r]) {
+                    hasNull = true;
+                    break;
+                }
+                rowKey[qsizetype(k)] = col.strings[r];
+            }
+            if (!hasNull)
+                index[rowKey].push_back(r);
+        }
+        it = d->indexes.emplace(columns, std::move(index)).first;
+        ++d->indexBuilds;
+    }
+    const auto found = it->second.constFind(key);
+    return found == it->second.cend() ? none : *found;
+}
+
+int TDataPacket::IndexBuildCount() const { return d->indexBuilds.load(); }
+
+// --- builder ---------------------------------------------------------------
+
+TDataPacketBuilder::TDataPacketBuilder(QList<TFieldDesc> fields)
+    : s_(std::make_shared<TDataPacket::Storage>(std::move(fields)))
+{
+}
+
+TDataPacketBuilder::~TDataPacketBuilder() = default;
+
+void TDataPacketBuilder::Reserve(int rows)
+{
+    for (int c = 0; c < s_->fields.size(); ++c) {
+        Column& col = s_->columns[c];
+        col.nulls.reserve(rows);
+        if (s_->isString(c))
+            col.strings.reserve(rows);
+        else
+            col.numbers.reserve(rows);
+    }
+}
+
+int TDataPacketBuilder::FieldCount() const { return int(s_->fields.size()); }
+
+void TDataPacketBuilder::AddString(QString value)
+{
+    if (column_ >= s_->fields.size())
+        throw EDatabaseError(QStringLiteral("Registro com mais valores que campos (%1).").arg(s_->fields.size()));
+    if (!s_->isString(column_))
+        throw EDatabaseError(QStringLiteral("Campo '%1': esperado %2, recebido texto.")
+                                 .arg(s_->fields[column_].Name, FieldTypeName(s_->fields[column_].Type)));
+    Column& col = s_->columns[column_++];
+    col.strings.push_back(std::move(value));
+    col.nulls.push_back(0);
+}
+
+void TDataPacketBuilder::AddNumber(double value)
+{
+    if (column_ >= s_->fields.size())
+        throw EDatabaseError(QStringLiteral("Registro com mais valores que campos (%1).").arg(s_->fields.size()));
+    if (s_->isString(column_))
+        throw EDatabaseError(QStringLiteral("Campo '%1': esperado texto, recebido número.").arg(s_->fields[column_].Name));
+    Column& col = s_->columns[column_++];
+    col.numbers.push_back(value);
+    col.nulls.push_back(0);
+}
+
+void TDataPacketBuilder::AddNull()
+{
+    if (column_ >= s_->fields.size())
+        throw EDatabaseError(QStringLiteral("Registro com mais valores que campos (%1).").arg(s_->fields.size()));
+    Column& col = s_->columns[column_];
+    if (s_->isString(column_))
+        col.strings.emplace_back();
+    else
+        col.numbers.push_back(0.0);
+    col.nulls.push_back(1);
+    ++column_;
+}
+
+void TDataPacketBuilder::EndRow()
+{
+    if (column_ != s_->fields.size())
+        throw EDatabaseError(QStringLiteral("Registro com %1 valores para %2 campos.").arg(column_).arg(s_->fields.size()));
+    column_ = 0;
+    ++s_->rows;
+}
+
+TDataPacket TDataPacketBuilder::Build()
+{
+    if (column_ != 0)
+        throw EDatabaseError(QStringLiteral("Pacote de dados com registro incompleto."));
+    TDataPacket p;
+    p.d = std::move(s_);
+    s_ = std::make_shared<TDataPacket::Storage>(p.d->fields);
+    return p;
+}

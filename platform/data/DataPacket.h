@@ -1,0 +1,97 @@
+#pragma once
+// TDataPacket: a whole table (field descriptions and rows) as one value.
+//
+// The storage is implicitly shared and immutable: copying a packet, handing it
+// from one data set to another (`Data` -> `SetData`) or putting it in a
+// QVariant is O(1), and nothing a data set does ever changes a packet another
+// holder sees (a data set that deletes rows keeps its own overlay of deleted
+// rows, see TDataSet). Values are stored by column: strings as QString, floats
+// and date values as double, each with a null flag.
+//
+// Equality filters on string fields (`A = 'x' AND B = 'y'`) are answered from
+// a hash index per key-field tuple, built on first use and cached inside the
+// shared storage, so every data set holding the packet reuses it. Building the
+// cache is thread-safe.
+#include "data/FieldType.h"
+
+#include <QList>
+#include <QMetaType>
+#include <QSharedDataPointer>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+#include <vector>
+
+struct TFieldDesc {
+    QString Name;
+    TFieldType Type = TFieldType::ftString;
+    int Size = 0;  // characters, for strings; 0 otherwise
+    bool operator==(const TFieldDesc&) const = default;
+};
+
+class TDataPacket {
+public:
+    TDataPacket();  // no fields, no rows
+    TDataPacket(const TDataPacket&);
+    TDataPacket& operator=(const TDataPacket&);
+    TDataPacket(TDataPacket&&) noexcept;
+    TDataPacket& operator=(TDataPacket&&) noexcept;
+    ~TDataPacket();
+
+    int FieldCount() const;
+    const TFieldDesc& Field(int column) const;
+    const QList<TFieldDesc>& Fields() const;
+    int IndexOf(const QString& fieldName) const;  // case-insensitive; -1 when absent
+    int RowCount() const;
+
+    bool IsNull(int row, int column) const;
+    // The value of a string column ("" when null).
+    const QString& String(int row, int column) const;
+    // The value of a float or date column (0 when null).
+    double Number(int row, int column) const;
+
+    // A packet holding the given rows of this one, in that order.
+    TDataPacket Select(const std::vector<int>& rows) const;
+    // True when both share one storage (a copy of the other).
+    bool SharesStorageWith(const TDataPacket& other) const;
+    // Same fields and same values, row by row.
+    bool operator==(const TDataPacket& other) const;
+
+    // Rows whose string columns `columns` equal `key` (one value per column),
+    // ascending. Null never equals anything. The index for that column tuple
+    // is built once per storage.
+    const std::vector<int>& RowsMatching(const std::vector<int>& columns, const QStringList& key) const;
+    // How many indexes the shared storage has built (for tests of sharing).
+    int IndexBuildCount() const;
+
+    struct Storage;  // defined in the implementation only
+
+private:
+    friend class TDataPacketBuilder;
+    std::shared_ptr<Storage> d;
+};
+
+Q_DECLARE_METATYPE(TDataPacket)
+
+// Builds a packet row by row: declare the fields, then for every row append
+// exactly one value per field, in field order, and call EndRow.
+class TDataPacketBuilder {
+public:
+    explicit TDataPacketBuilder(QList<TFieldDesc> fields);
+    ~TDataPacketBuilder();
+    void Reserve(int rows);
+    void AddString(QString value);
+    void AddNumber(double value);  // float and date columns
+    void AddNull();
+    // Ends the row; raises EDatabaseError when the row has the wrong number of values.
+    void EndRow();
+    int FieldCount() const;
+    int CurrentColumn() const { return column_; }
+    // The packet; the builder is empty afterwards.
+    TDataPacket Build();
+
+private:
+    std::shared_ptr<TDataPacket::Storage> s_;
+    int column_ = 0;
+};
