@@ -2,6 +2,8 @@
 // Bounds every decoder of the socket protocol enforces. The defaults are the
 // documented ones (docs/protocol.md, "Limits"); both ends may lower or raise
 // them. A frame or value beyond a bound raises EProtocolError.
+#include "data/PacketCodec.h"
+
 #include <QtGlobal>
 
 namespace Rpc {
@@ -13,6 +15,8 @@ struct TRpcLimits {
     // Deepest nesting of arrays within one value (a data packet counts as one
     // level; its own bounds are the data layer's).
     int MaxDepth = 32;
+    // Bounds of each data packet inside a value.
+    TPacketLimits Packet;
 };
 
 } // namespace Rpc

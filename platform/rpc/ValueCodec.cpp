@@ -1,5 +1,6 @@
 #include "rpc/ValueCodec.h"
 
+#include "data/PacketCodec.h"
 #include "rpc/ProtocolError.h"
 #include "rtl/DateTime.h"
 
@@ -99,6 +100,9 @@ void WriteValue(QCborStreamWriter& out, const QVariant& value)
                || type == QMetaType::fromType<qlonglong>() || type == QMetaType::fromType<uint>()
                || type == QMetaType::fromType<qulonglong>() || type == QMetaType::fromType<float>()) {
         out.append(value.toDouble());
+    } else if (type == QMetaType::fromType<TDataPacket>()) {
+        out.append(QCborTag(TagDataPacket));
+        WritePacket(out, value.value<TDataPacket>());
     } else if (type == QMetaType::fromType<QVariantList>()) {
         const QVariantList items = value.toList();
         out.startArray(quint64(items.size()));
@@ -144,6 +148,15 @@ QVariant ReadValue(QCborStreamReader& in, const TRpcLimits& limits, int depth)
         CheckReader(in);
         if (tag == TagDateTime)
             return QVariant::fromValue(TDateTime(ReadNumber(in)));
+        if (tag == TagDataPacket) {
+            if (depth >= limits.MaxDepth)
+                Malformed(QStringLiteral("aninhamento acima de %1 níveis").arg(limits.MaxDepth));
+            try {
+                return QVariant::fromValue(ReadPacket(in, limits.Packet));
+            } catch (const EDatabaseError& e) {
+                throw EProtocolError(e.Message());
+            }
+        }
         Malformed(QStringLiteral("marca CBOR %1 desconhecida").arg(tag));
     }
     case QCborStreamReader::Invalid:
@@ -168,6 +181,8 @@ QString KindName(const QVariant& value)
         return QStringLiteral("lógico");
     if (type == QMetaType::fromType<QVariantList>())
         return QStringLiteral("lista");
+    if (type == QMetaType::fromType<TDataPacket>())
+        return QStringLiteral("pacote de dados");
     return QString::fromLatin1(type.name());
 }
 
