@@ -150,7 +150,7 @@ const QStringList& TADOIBQuery::TextOf(TSqlDialect dialect) const
     case TSqlDialect::Generic: break;
     case TSqlDialect::Oracle: text = &SQL_ORACLE; break;
     case TSqlDialect::MSSQL: text = &SQL_MSSQL; break;
-    case TSqlDialect::InterBase: text = &SQL_IB; break;
+    case TSqlDialect::IB: text = &SQL_IB; break;
     }
     return text->isEmpty() ? SQL : *text;
 }

@@ -7,7 +7,7 @@
 // Texts. `SQL` (generic), `SQL_ORACLE`, `SQL_MSSQL` and `SQL_IB` hold their
 // lines exactly as stored (trailing blanks included); a text runs as its
 // lines joined by "\n". The text that runs is chosen by the connection's
-// driver (SqlDialectOf, SqlText.h): Oracle, SQL Server and InterBase their
+// driver (SqlDialectOf, SqlText.h): Oracle, SQL Server and QIBASE their
 // own, every other database (SQLite, PostgreSQL) the generic one. A dialect
 // whose text is empty runs the generic text. A change of a text counts at the
 // next Open. The generic texts may call NVL(a, b): on SQLite the host's

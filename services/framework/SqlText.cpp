@@ -7,7 +7,7 @@ TSqlDialect SqlDialectOf(const QString& driverName)
     if (driverName == u"QODBC")
         return TSqlDialect::MSSQL;
     if (driverName == u"QIBASE")
-        return TSqlDialect::InterBase;
+        return TSqlDialect::IB;
     return TSqlDialect::Generic;
 }
 

@@ -5,10 +5,10 @@
 #include <QStringList>
 
 // The dialects a query keeps a text for.
-enum class TSqlDialect { Generic, Oracle, MSSQL, InterBase };
+enum class TSqlDialect { Generic, Oracle, MSSQL, IB };
 
 // The dialect of a QtSql driver: "QOCI" Oracle, "QODBC" Microsoft SQL Server
-// (the only server this host reaches through ODBC), "QIBASE" InterBase;
+// (the only server this host reaches through ODBC), "QIBASE" the SQL_IB text;
 // every other driver, SQLite and PostgreSQL among them, the generic text.
 TSqlDialect SqlDialectOf(const QString& driverName);
 

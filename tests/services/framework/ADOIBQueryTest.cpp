@@ -251,10 +251,10 @@ TEST_F(BranchQuery, MaxRecordsLimitsTheRows)
 
 TEST_F(BranchQuery, EmptyDialectTextFallsBackToTheGenericOne)
 {
-    EXPECT_EQ(qryFilial.TextOf(TSqlDialect::InterBase).size(), 11);
+    EXPECT_EQ(qryFilial.TextOf(TSqlDialect::IB).size(), 11);
     EXPECT_EQ(qryFilial.TextOf(TSqlDialect::MSSQL)[5], "   FI.CDFILIAL = ISNULL(:P_CDFILIAL,FI.CDFILIAL)");
     qryFilial.SQL_IB.clear();
-    EXPECT_EQ(qryFilial.TextOf(TSqlDialect::InterBase), qryFilial.SQL);
+    EXPECT_EQ(qryFilial.TextOf(TSqlDialect::IB), qryFilial.SQL);
     qryFilial.SQL = QStringList{" ", ""};
     EXPECT_EQ(databaseError([&] { qryFilial.Open(); }), "qryFilial: não há texto SQL para executar.");
 }

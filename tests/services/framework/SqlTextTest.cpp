@@ -42,7 +42,7 @@ TEST(SqlText, DialectOfDriver)
     EXPECT_EQ(SqlDialectOf("QMYSQL"), TSqlDialect::Generic);
     EXPECT_EQ(SqlDialectOf("QOCI"), TSqlDialect::Oracle);
     EXPECT_EQ(SqlDialectOf("QODBC"), TSqlDialect::MSSQL);
-    EXPECT_EQ(SqlDialectOf("QIBASE"), TSqlDialect::InterBase);
+    EXPECT_EQ(SqlDialectOf("QIBASE"), TSqlDialect::IB);
 }
 
 } // namespace
