@@ -135,6 +135,8 @@ void TControl::SetBounds(int left, int top, int width, int height)
     widget_->setGeometry(left, top, width, height);
     if (parent_ && align_ != TAlign::alNone)
         parent_->Realign();
+    else if (auto* container = dynamic_cast<TWinControl*>(this))
+        container->Realign();
 }
 
 void TControl::SetAlign(TAlign align)
