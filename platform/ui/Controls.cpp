@@ -88,7 +88,7 @@ void TControl::SetParent(TWinControl* parent)
     if (!widget_)
         return;
     const QRect geometry = widget_->geometry();
-    widget_->setParent(parent ? parent->Widget() : nullptr);
+    widget_->setParent(parent ? parent->ClientWidget() : nullptr);
     widget_->setGeometry(geometry);
     if (parent) {
         parent->controls_.append(this);

@@ -61,6 +61,7 @@ TDBGrid::TDBGrid(TComponent* owner)
     view->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     view->verticalHeader()->setDefaultSectionSize(view->fontMetrics().height() + 4);
     view->horizontalHeader()->setHighlightSections(false);
+    view->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     QObject::connect(view->selectionModel(), &QItemSelectionModel::currentRowChanged, view,
                      [this](const QModelIndex& current) { CurrentRowChanged(current.row()); });
     QObject::connect(view->horizontalHeader(), &QHeaderView::sectionResized, view,
