@@ -29,7 +29,7 @@ protected:
 
 class TGridDelegate : public QStyledItemDelegate {
 public:
-    explicit TGridDelegate(TDBGrid* grid) : grid_(grid) {}
+    TGridDelegate(TDBGrid* grid, QObject* parent) : QStyledItemDelegate(parent), grid_(grid) {}
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
     {
@@ -54,7 +54,7 @@ TDBGrid::TDBGrid(TComponent* owner)
     auto* view = static_cast<TGridView*>(Widget());
     view->grid = this;
     view->setModel(model_.get());
-    view->setItemDelegate(new TGridDelegate(this));
+    view->setItemDelegate(new TGridDelegate(this, view));
     view->setEditTriggers(QAbstractItemView::NoEditTriggers);
     view->setSelectionMode(QAbstractItemView::SingleSelection);
     view->setWordWrap(false);
