@@ -138,6 +138,8 @@ public:
 
     // The widget that holds Qt's focus for this control.
     virtual QWidget* FocusWidget() const { return Widget(); }
+    // The widget the controls placed in this one are children of.
+    virtual QWidget* ClientWidget() const { return Widget(); }
     // The area, in the widget's coordinates, that aligned children share.
     virtual QRect AlignRect() const;
     // Lays the aligned children out again.

@@ -29,7 +29,7 @@ protected:
 
 class TGridDelegate : public QStyledItemDelegate {
 public:
-    explicit TGridDelegate(TDBGrid* grid) : grid_(grid) {}
+    TGridDelegate(TDBGrid* grid, QObject* parent) : QStyledItemDelegate(parent), grid_(grid) {}
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
     {
@@ -54,13 +54,14 @@ TDBGrid::TDBGrid(TComponent* owner)
     auto* view = static_cast<TGridView*>(Widget());
     view->grid = this;
     view->setModel(model_.get());
-    view->setItemDelegate(new TGridDelegate(this));
+    view->setItemDelegate(new TGridDelegate(this, view));
     view->setEditTriggers(QAbstractItemView::NoEditTriggers);
     view->setSelectionMode(QAbstractItemView::SingleSelection);
     view->setWordWrap(false);
     view->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     view->verticalHeader()->setDefaultSectionSize(view->fontMetrics().height() + 4);
     view->horizontalHeader()->setHighlightSections(false);
+    view->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     QObject::connect(view->selectionModel(), &QItemSelectionModel::currentRowChanged, view,
                      [this](const QModelIndex& current) { CurrentRowChanged(current.row()); });
     QObject::connect(view->horizontalHeader(), &QHeaderView::sectionResized, view,
