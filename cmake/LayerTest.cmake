@@ -19,5 +19,6 @@ function(exp_add_test)
   gtest_discover_tests(${T_NAME}
     PROPERTIES LABELS ${T_LABEL}
                ENVIRONMENT "QT_QPA_PLATFORM=offscreen"
-    DISCOVERY_TIMEOUT 60)
+    DISCOVERY_TIMEOUT 60
+    NO_PRETTY_VALUES)
 endfunction()

@@ -74,13 +74,13 @@ bool TDataPacket::IsNull(int row, int column) const { return d->columns[column].
 const QString& TDataPacket::String(int row, int column) const
 {
     const Column& c = d->columns[column];
-    return c.nulls[row] ? emptyString() : c.strings[row];
+    return c.nulls[row] || !d->isString(column) ? emptyString() : c.strings[row];
 }
 
 double TDataPacket::Number(int row, int column) const
 {
     const Column& c = d->columns[column];
-    return c.nulls[row] ? 0.0 : c.numbers[row];
+    return c.nulls[row] || d->isString(column) ? 0.0 : c.numbers[row];
 }
 
 TDataPacket TDataPacket::Select(const std::vector<int>& rows) const

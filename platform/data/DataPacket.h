@@ -46,9 +46,9 @@ public:
     int RowCount() const;
 
     bool IsNull(int row, int column) const;
-    // The value of a string column ("" when null).
+    // The value of a string column ("" when null or not a string column).
     const QString& String(int row, int column) const;
-    // The value of a float or date column (0 when null).
+    // The value of a float or date column (0 when null or a string column).
     double Number(int row, int column) const;
 
     // A packet holding the given rows of this one, in that order.

@@ -4,6 +4,8 @@ TDataSource::TDataSource(TComponent* owner) : TComponent(owner) {}
 
 TDataSource::~TDataSource()
 {
+    // Handlers belong to an owner that may be half destroyed already.
+    OnStateChange = nullptr;
     SetDataSet(nullptr);
     for (TDataLink* link : links_)
         link->source_ = nullptr;

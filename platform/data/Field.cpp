@@ -3,6 +3,7 @@
 #include "DataSet.h"
 #include "rtl/Exceptions.h"
 #include "rtl/FormatFloat.h"
+#include "rtl/MaskUtils.h"
 
 TField::TField(TDataSet* dataSet, TFieldType type) : TComponent(dataSet), dataSet_(dataSet), type_(type)
 {
@@ -95,17 +96,20 @@ QString TField::Text() const
 
 TStringField::TStringField(TDataSet* dataSet) : TField(dataSet, TFieldType::ftString) { SetSize(20); }
 
-QString TStringField::FormatDisplay() const { return AsString(); }
+QString TStringField::FormatDisplay() const
+{
+    return EditMask().isEmpty() ? AsString() : FormatMaskText(EditMask(), AsString());
+}
 
-TFloatField::TFloatField(TDataSet* dataSet) : TField(dataSet, TFieldType::ftFloat) {}
+TFloatField::TFloatField(TDataSet* dataSet) : TFormattedField(dataSet, TFieldType::ftFloat) {}
 
-QString TFloatField::FormatDisplay() const { return FormatFloat(displayFormat_, AsFloat()); }
+QString TFloatField::FormatDisplay() const { return FormatFloat(DisplayFormat(), AsFloat()); }
 
-TDateTimeField::TDateTimeField(TDataSet* dataSet) : TField(dataSet, TFieldType::ftDateTime) {}
+TDateTimeField::TDateTimeField(TDataSet* dataSet) : TFormattedField(dataSet, TFieldType::ftDateTime) {}
 
 QString TDateTimeField::FormatDisplay() const
 {
-    return displayFormat_.isEmpty() ? DateTimeToStr(AsDateTime()) : FormatDateTime(displayFormat_, AsDateTime());
+    return DisplayFormat().isEmpty() ? DateTimeToStr(AsDateTime()) : FormatDateTime(DisplayFormat(), AsDateTime());
 }
 
 TField* CreateField(TDataSet* dataSet, TFieldType type)

@@ -50,7 +50,8 @@ public:
     TDateTime AsDateTime() const;  // 0 when null; raises EConvertError for text that holds no date
     QVariant AsVariant() const;    // null QVariant when null; QString, double or TDateTime otherwise
     // The text a grid shows: OnGetText when assigned, else the field's own
-    // display formatting (display format, edit mask).
+    // display formatting (a float's or date's display format, a string's
+    // edit mask through FormatMaskText).
     QString DisplayText() const;
     // The text for editing: OnGetText(…, false) when assigned, else AsString.
     QString Text() const;
@@ -84,30 +85,33 @@ protected:
     QString FormatDisplay() const override;
 };
 
-class TFloatField : public TField {
+// A field shown through a display format (numbers and dates).
+class TFormattedField : public TField {
 public:
-    explicit TFloatField(TDataSet* dataSet);
     const QString& DisplayFormat() const { return displayFormat_; }
     void SetDisplayFormat(const QString& format) { displayFormat_ = format; }
 
 protected:
-    QString FormatDisplay() const override;
+    using TField::TField;
 
 private:
     QString displayFormat_;
 };
 
-class TDateTimeField : public TField {
+class TFloatField : public TFormattedField {
 public:
-    explicit TDateTimeField(TDataSet* dataSet);
-    const QString& DisplayFormat() const { return displayFormat_; }
-    void SetDisplayFormat(const QString& format) { displayFormat_ = format; }
+    explicit TFloatField(TDataSet* dataSet);
 
 protected:
     QString FormatDisplay() const override;
+};
 
-private:
-    QString displayFormat_;
+class TDateTimeField : public TFormattedField {
+public:
+    explicit TDateTimeField(TDataSet* dataSet);
+
+protected:
+    QString FormatDisplay() const override;
 };
 
 // A field of the given kind for a data set (used for fields made from a packet).

@@ -1,0 +1,250 @@
+#include "DBGrid.h"
+
+#include "Dispatch.h"
+#include "GridModel.h"
+#include "data/DataSource.h"
+
+#include <QEvent>
+#include <QHeaderView>
+#include <QPainter>
+#include <QStyledItemDelegate>
+#include <QTableView>
+
+namespace {
+
+class TGridView : public QTableView {
+public:
+    TDBGrid* grid = nullptr;
+
+protected:
+    bool viewportEvent(QEvent* event) override
+    {
+        if (event->type() == QEvent::MouseButtonDblClick) {
+            TDBGrid* g = grid;
+            Dispatch(g, [g] { g->OnDblClick(g); });
+        }
+        return QTableView::viewportEvent(event);
+    }
+};
+
+class TGridDelegate : public QStyledItemDelegate {
+public:
+    explicit TGridDelegate(TDBGrid* grid) : grid_(grid) {}
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        QStyledItemDelegate::paint(painter, option, index);
+        Dispatch(grid_, [&] { grid_->DrawColumnCell(painter, option, index); });
+    }
+
+private:
+    TDBGrid* grid_;
+};
+
+} // namespace
+
+TDBGrid::TDBGrid(TComponent* owner)
+    : TWinControl(owner, new TGridView), model_(std::make_unique<TGridModel>(this)), columns_(this),
+      fieldColumns_(this),
+      options_(TDBGridOption::dgEditing | TDBGridOption::dgTitles | TDBGridOption::dgIndicator |
+               TDBGridOption::dgColumnResize | TDBGridOption::dgColLines | TDBGridOption::dgRowLines |
+               TDBGridOption::dgTabs)
+{
+    SetTabStop(true);
+    auto* view = static_cast<TGridView*>(Widget());
+    view->grid = this;
+    view->setModel(model_.get());
+    view->setItemDelegate(new TGridDelegate(this));
+    view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    view->setSelectionMode(QAbstractItemView::SingleSelection);
+    view->setWordWrap(false);
+    view->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    view->verticalHeader()->setDefaultSectionSize(view->fontMetrics().height() + 4);
+    view->horizontalHeader()->setHighlightSections(false);
+    QObject::connect(view->selectionModel(), &QItemSelectionModel::currentRowChanged, view,
+                     [this](const QModelIndex& current) { CurrentRowChanged(current.row()); });
+    QObject::connect(view->horizontalHeader(), &QHeaderView::sectionResized, view,
+                     [this](int section, int, int size) {
+                         if (!building_ && section < ColumnCount())
+                             ColumnAt(section)->KeepWidth(size);
+                     });
+    ApplyOptions();
+}
+
+TDBGrid::~TDBGrid()
+{
+    model_->SetDataSource(nullptr);
+    if (View())
+        View()->setModel(nullptr);
+}
+
+QTableView* TDBGrid::View() const
+{
+    return static_cast<QTableView*>(Widget());
+}
+
+TDataSource* TDBGrid::DataSource() const
+{
+    return model_->DataSource();
+}
+
+void TDBGrid::SetDataSource(TDataSource* source)
+{
+    model_->SetDataSource(source);
+}
+
+TDataSet* TDBGrid::DataSet() const
+{
+    return model_->DataSet();
+}
+
+int TDBGrid::ColumnCount() const
+{
+    return columns_.Count() > 0 ? columns_.Count() : fieldColumns_.Count();
+}
+
+TColumn* TDBGrid::ColumnAt(int index) const
+{
+    return columns_.Count() > 0 ? columns_.Items(index) : fieldColumns_.Items(index);
+}
+
+void TDBGrid::BuildColumns()
+{
+    building_ = true;
+    fieldColumns_.Clear();
+    if (columns_.Count() == 0 && model_->Active())
+        for (int i = 0; i < DataSet()->FieldCount(); ++i)
+            if (DataSet()->Fields(i)->Visible())
+                fieldColumns_.Add()->SetFieldName(DataSet()->Fields(i)->FieldName());
+    building_ = false;
+}
+
+void TDBGrid::ColumnsChanged()
+{
+    if (!building_)
+        DataChanged();
+}
+
+void TDBGrid::DataChanged()
+{
+    if (building_ || !View())
+        return;
+    model_->Reset();
+    ApplyColumns();
+    SyncCurrent();
+}
+
+void TDBGrid::ApplyColumns()
+{
+    building_ = true;
+    for (int i = 0; i < ColumnCount(); ++i) {
+        View()->horizontalHeader()->resizeSection(i, ColumnAt(i)->Width());
+        View()->setColumnHidden(i, !ColumnAt(i)->Visible());
+    }
+    building_ = false;
+}
+
+void TDBGrid::SyncCurrent()
+{
+    QTableView* view = View();
+    if (!view)
+        return;
+    const TDataSet* dataSet = DataSet();
+    const int row = dataSet && model_->Active() ? dataSet->RecNo() - 1 : -1;
+    syncing_ = true;
+    if (row < 0 || row >= model_->rowCount()) {
+        view->selectionModel()->clearCurrentIndex();
+        view->selectionModel()->clearSelection();
+    } else {
+        int column = view->currentIndex().isValid() ? view->currentIndex().column() : 0;
+        while (column < ColumnCount() - 1 && view->isColumnHidden(column))
+            ++column;
+        const QModelIndex index = model_->index(row, qMin(column, ColumnCount() - 1));
+        if (index.isValid()) {
+            QItemSelectionModel::SelectionFlags flags = QItemSelectionModel::ClearAndSelect;
+            if (options_.testFlag(TDBGridOption::dgRowSelect))
+                flags |= QItemSelectionModel::Rows;
+            view->selectionModel()->setCurrentIndex(index, flags);
+            view->scrollTo(index);
+        }
+    }
+    syncing_ = false;
+}
+
+void TDBGrid::CurrentRowChanged(int row)
+{
+    if (syncing_ || row < 0)
+        return;
+    Dispatch(this, [this, row] {
+        if (TDataSet* dataSet = DataSet(); dataSet && model_->Readable(row))
+            dataSet->SetRecNo(row + 1);
+    });
+}
+
+void TDBGrid::SetOptions(TDBGridOptions options)
+{
+    options_ = options;
+    ApplyOptions();
+}
+
+void TDBGrid::ApplyOptions()
+{
+    QTableView* view = View();
+    view->horizontalHeader()->setVisible(options_.testFlag(TDBGridOption::dgTitles));
+    view->horizontalHeader()->setSectionResizeMode(
+        options_.testFlag(TDBGridOption::dgColumnResize) ? QHeaderView::Interactive : QHeaderView::Fixed);
+    view->verticalHeader()->setVisible(options_.testFlag(TDBGridOption::dgIndicator));
+    view->setShowGrid(options_.testFlag(TDBGridOption::dgColLines) || options_.testFlag(TDBGridOption::dgRowLines));
+    view->setTabKeyNavigation(options_.testFlag(TDBGridOption::dgTabs));
+    view->setSelectionBehavior(options_.testFlag(TDBGridOption::dgRowSelect) ? QAbstractItemView::SelectRows
+                                                                             : QAbstractItemView::SelectItems);
+    // Without "always show selection" the selection shows only while the
+    // grid has the focus.
+    QPalette palette = view->palette();
+    for (QPalette::ColorRole role : {QPalette::Highlight, QPalette::HighlightedText}) {
+        const QPalette::ColorRole shown = options_.testFlag(TDBGridOption::dgAlwaysShowSelection)
+                                              ? role
+                                              : (role == QPalette::Highlight ? QPalette::Base : QPalette::Text);
+        palette.setColor(QPalette::Inactive, role, palette.color(QPalette::Active, shown));
+    }
+    view->setPalette(palette);
+    SyncCurrent();
+}
+
+void TDBGrid::SetBorderStyle(TBorderStyle style)
+{
+    borderStyle_ = style;
+    View()->setFrameShape(style == TBorderStyle::bsNone ? QFrame::NoFrame : QFrame::StyledPanel);
+}
+
+void TDBGrid::DrawColumnCell(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index)
+{
+    if (!OnDrawColumnCell || !model_->Readable(index.row()))
+        return;
+    TGridDrawState state;
+    state.setFlag(TGridDrawFlag::gdSelected, option.state.testFlag(QStyle::State_Selected));
+    state.setFlag(TGridDrawFlag::gdFocused, option.state.testFlag(QStyle::State_HasFocus));
+    const QPalette::ColorGroup group = !option.state.testFlag(QStyle::State_Enabled) ? QPalette::Disabled
+                                       : option.state.testFlag(QStyle::State_Active) ? QPalette::Normal
+                                                                                     : QPalette::Inactive;
+    const bool selected = state.testFlag(TGridDrawFlag::gdSelected);
+
+    painter->save();
+    TCanvas canvas(painter);
+    canvas.Brush().Color =
+        QColorToColor(option.palette.color(group, selected ? QPalette::Highlight : QPalette::Base));
+    canvas.Font().Assign(TFont(Widget()->font(), QColorToColor(option.palette.color(
+                                                     group, selected ? QPalette::HighlightedText : QPalette::Text))));
+    TDisplayRowScope row(DataSet(), index.row());
+    canvas_ = &canvas;
+    struct Lend {
+        TCanvas*& canvas;
+        QPainter* painter;
+        ~Lend()
+        {
+            canvas = nullptr;
+            painter->restore();
+        }
+    } lend{canvas_, painter};
+    OnDrawColumnCell(this, TRect::FromQRect(option.rect), index.column(), ColumnAt(index.column()), state);
+}

@@ -1,0 +1,67 @@
+#pragma once
+// The dialog service: every modal interaction of the user interface goes
+// through the one service installed (message dialogs, the error display, the
+// lookup list, the search dialog, the reading screen), so that tests replace
+// it with TScriptedDialogs and the application uses TInteractiveDialogs.
+//
+// The service is process-wide. InstallDialogs does not take ownership; the
+// installer keeps the service alive while it is installed and puts the
+// previous one back before destroying it.
+#include "rtl/Classes.h"
+
+#include <QFlags>
+#include <QString>
+#include <QVariant>
+#include <QVariantMap>
+
+class TDataSet;
+class TDataSource;
+
+enum class TMsgDlgType { mtWarning, mtError, mtInformation, mtConfirmation, mtCustom };
+
+enum class TMsgDlgBtn { mbYes = 1, mbNo = 2, mbOK = 4, mbCancel = 8 };
+Q_DECLARE_FLAGS(TMsgDlgButtons, TMsgDlgBtn)
+Q_DECLARE_OPERATORS_FOR_FLAGS(TMsgDlgButtons)
+
+// The button that closed a dialog.
+enum TModalResult { mrNone = 0, mrOk = 1, mrCancel = 2, mrYes = 6, mrNo = 7 };
+
+// A list of the rows of `Source`'s data set to pick one from. On true the
+// data set stands on the picked row.
+struct TLookupListRequest {
+    QString Title;
+    TDataSource* Source = nullptr;
+};
+
+// A search over the rows of an open data set; where it leaves the cursor is
+// the dialog's own outcome.
+struct TSearchRequest {
+    TDataSet* DataSet = nullptr;
+};
+
+// A reading screen (scanned codes for a document); `Arguments` and `Context`
+// are what its registrant defines.
+struct TReadingRequest {
+    QVariantMap Arguments;
+    TObject* Context = nullptr;
+};
+
+class TDialogs {
+public:
+    virtual ~TDialogs() = default;
+    virtual TModalResult MessageDlg(const QString& text, TMsgDlgType type, TMsgDlgButtons buttons,
+                                    int helpContext) = 0;
+    // The standard error display.
+    virtual void ShowError(const QString& message) = 0;
+    virtual bool LookupList(const TLookupListRequest& request) = 0;
+    virtual void Search(const TSearchRequest& request) = 0;
+    virtual QVariant Reading(const TReadingRequest& request) = 0;
+};
+
+// The installed service (the interactive one unless another is installed).
+TDialogs& Dialogs();
+// Installs `service` (nullptr: the interactive one); returns the one it replaces.
+TDialogs* InstallDialogs(TDialogs* service);
+
+// The standard message dialog: shows `text` and returns the button pressed.
+TModalResult MessageDlg(const QString& text, TMsgDlgType type, TMsgDlgButtons buttons, int helpContext);

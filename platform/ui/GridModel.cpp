@@ -1,0 +1,88 @@
+#include "GridModel.h"
+
+#include "DBGrid.h"
+#include "Dispatch.h"
+#include "data/Field.h"
+
+TGridModel::TGridModel(TDBGrid* grid) : grid_(grid) {}
+
+int TGridModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : rows_;
+}
+
+int TGridModel::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : columns_;
+}
+
+bool TGridModel::Readable(int row) const
+{
+    const TDataSet* dataSet = DataSet();
+    return Active() && dataSet && row >= 0 && row < dataSet->RecordCount();
+}
+
+QVariant TGridModel::data(const QModelIndex& index, int role) const
+{
+    if (!checkIndex(index, CheckIndexOption::IndexIsValid) || !Readable(index.row()))
+        return QVariant();
+    const TColumn* column = grid_->ColumnAt(index.column());
+    if (role == Qt::TextAlignmentRole) {
+        switch (column->Alignment()) {
+        case TAlignment::taRightJustify: return QVariant(Qt::AlignRight | Qt::AlignVCenter);
+        case TAlignment::taCenter: return QVariant(Qt::AlignCenter);
+        case TAlignment::taLeftJustify: break;
+        }
+        return QVariant(Qt::AlignLeft | Qt::AlignVCenter);
+    }
+    if (role != Qt::DisplayRole)
+        return QVariant();
+    const TField* field = column->Field();
+    if (!field)
+        return QVariant();
+    QString text;
+    // Qt asks while painting: a failing OnGetText is shown, not thrown at Qt.
+    Dispatch(grid_, [&] {
+        TDisplayRowScope row(DataSet(), index.row());
+        text = field->DisplayText();
+    });
+    return text;
+}
+
+QVariant TGridModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section >= columns_)
+        return QVariant();
+    return grid_->ColumnAt(section)->Title().Caption();
+}
+
+Qt::ItemFlags TGridModel::flags(const QModelIndex& index) const
+{
+    if (!index.isValid())
+        return Qt::NoItemFlags;
+    return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
+}
+
+void TGridModel::Reset()
+{
+    beginResetModel();
+    rows_ = Active() && DataSet() ? DataSet()->RecordCount() : 0;
+    grid_->BuildColumns();
+    columns_ = grid_->ColumnCount();
+    endResetModel();
+}
+
+void TGridModel::ActiveChanged()
+{
+    grid_->DataChanged();
+}
+
+void TGridModel::DataSetChanged()
+{
+    grid_->DataChanged();
+}
+
+void TGridModel::DataSetScrolled()
+{
+    grid_->SyncCurrent();
+}

@@ -1,0 +1,38 @@
+#pragma once
+// The item model behind a data grid: one row per visible row of the data
+// set, one column per column of the grid, display texts from the fields.
+// It follows the data set through a data link and hears nothing while the
+// data set's controls are disabled; the row count it reports changes only
+// when it is told (a reset), so Qt always sees a consistent model.
+#include "data/DataSource.h"
+
+#include <QAbstractTableModel>
+
+class TDBGrid;
+
+class TGridModel : public QAbstractTableModel, public TDataLink {
+public:
+    explicit TGridModel(TDBGrid* grid);
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+
+    // Reads rows and columns again.
+    void Reset();
+    // The row can be read from the data set now (the data set may have
+    // changed under disabled controls).
+    bool Readable(int row) const;
+
+protected:
+    void ActiveChanged() override;
+    void DataSetChanged() override;
+    void DataSetScrolled() override;
+
+private:
+    TDBGrid* grid_;
+    int rows_ = 0;
+    int columns_ = 0;
+};

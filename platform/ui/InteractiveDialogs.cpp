@@ -1,0 +1,98 @@
+#include "InteractiveDialogs.h"
+
+#include "Application.h"
+#include "rtl/Exceptions.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QPushButton>
+
+namespace {
+
+QString TitleOf(TMsgDlgType type)
+{
+    switch (type) {
+    case TMsgDlgType::mtWarning: return QStringLiteral("Aviso");
+    case TMsgDlgType::mtError: return QStringLiteral("Erro");
+    case TMsgDlgType::mtInformation: return QStringLiteral("Informação");
+    case TMsgDlgType::mtConfirmation: return QStringLiteral("Confirmação");
+    case TMsgDlgType::mtCustom: break;
+    }
+    return Application ? Application->Title() : QString();
+}
+
+QMessageBox::Icon IconOf(TMsgDlgType type)
+{
+    switch (type) {
+    case TMsgDlgType::mtWarning: return QMessageBox::Warning;
+    case TMsgDlgType::mtError: return QMessageBox::Critical;
+    case TMsgDlgType::mtInformation: return QMessageBox::Information;
+    case TMsgDlgType::mtConfirmation: return QMessageBox::Question;
+    case TMsgDlgType::mtCustom: break;
+    }
+    return QMessageBox::NoIcon;
+}
+
+} // namespace
+
+TModalResult TInteractiveDialogs::MessageDlg(const QString& text, TMsgDlgType type, TMsgDlgButtons buttons,
+                                             int /*helpContext: no help system is installed*/)
+{
+    QMessageBox box(IconOf(type), TitleOf(type), text, QMessageBox::NoButton, QApplication::activeWindow());
+    struct Choice {
+        TMsgDlgBtn button;
+        const char* caption;
+        QMessageBox::ButtonRole role;
+        TModalResult result;
+    };
+    static const Choice choices[] = {
+        {TMsgDlgBtn::mbYes, "&Sim", QMessageBox::YesRole, mrYes},
+        {TMsgDlgBtn::mbNo, "&Não", QMessageBox::NoRole, mrNo},
+        {TMsgDlgBtn::mbOK, "OK", QMessageBox::AcceptRole, mrOk},
+        {TMsgDlgBtn::mbCancel, "Cancelar", QMessageBox::RejectRole, mrCancel},
+    };
+    QList<QPair<QAbstractButton*, TModalResult>> shown;
+    for (const Choice& c : choices)
+        if (buttons.testFlag(c.button))
+            shown.append({box.addButton(QString::fromUtf8(c.caption), c.role), c.result});
+    if (shown.isEmpty())
+        shown.append({box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole), mrOk});
+    box.setDefaultButton(qobject_cast<QPushButton*>(shown.first().first));
+    box.exec();
+    for (const auto& [button, result] : shown)
+        if (box.clickedButton() == button)
+            return result;
+    return buttons.testFlag(TMsgDlgBtn::mbCancel) ? mrCancel : mrNone;
+}
+
+void TInteractiveDialogs::ShowError(const QString& message)
+{
+    QMessageBox::critical(QApplication::activeWindow(), Application ? Application->Title() : QString(), message);
+}
+
+bool TInteractiveDialogs::LookupList(const TLookupListRequest& request)
+{
+    if (!lookupList_)
+        throw Exception(QStringLiteral("A lista de pesquisa não está disponível."));
+    return lookupList_(request);
+}
+
+void TInteractiveDialogs::Search(const TSearchRequest& request)
+{
+    if (!search_)
+        throw Exception(QStringLiteral("A pesquisa não está disponível."));
+    search_(request);
+}
+
+QVariant TInteractiveDialogs::Reading(const TReadingRequest& request)
+{
+    if (!reading_)
+        throw Exception(QStringLiteral("A tela de leitura não está disponível."));
+    return reading_(request);
+}
+
+TInteractiveDialogs& InteractiveDialogs()
+{
+    static TInteractiveDialogs service;
+    return service;
+}

@@ -1,0 +1,135 @@
+#include "ScriptedDialogs.h"
+
+#include "Controls.h"
+
+#include <QApplication>
+#include <QtGlobal>
+
+namespace {
+
+QString KindName(TDialogKind kind)
+{
+    switch (kind) {
+    case TDialogKind::Message: return QStringLiteral("message");
+    case TDialogKind::Error: return QStringLiteral("error");
+    case TDialogKind::LookupList: return QStringLiteral("lookup list");
+    case TDialogKind::Search: return QStringLiteral("search");
+    case TDialogKind::Reading: return QStringLiteral("reading");
+    }
+    return QString();
+}
+
+QString FocusedControlName()
+{
+    const TControl* c = ControlOf(QApplication::focusWidget());
+    return c ? c->Name() : QString();
+}
+
+} // namespace
+
+void TScriptedDialogs::ExpectMessage(TModalResult answer)
+{
+    Answer a{TDialogKind::Message};
+    a.message = answer;
+    answers_.append(a);
+}
+
+void TScriptedDialogs::ExpectError()
+{
+    answers_.append(Answer{TDialogKind::Error});
+}
+
+void TScriptedDialogs::ExpectLookupList(std::function<bool(const TLookupListRequest&)> answer)
+{
+    Answer a{TDialogKind::LookupList};
+    a.lookupList = std::move(answer);
+    answers_.append(a);
+}
+
+void TScriptedDialogs::ExpectSearch(std::function<void(const TSearchRequest&)> answer)
+{
+    Answer a{TDialogKind::Search};
+    a.search = std::move(answer);
+    answers_.append(a);
+}
+
+void TScriptedDialogs::ExpectReading(std::function<QVariant(const TReadingRequest&)> answer)
+{
+    Answer a{TDialogKind::Reading};
+    a.reading = std::move(answer);
+    answers_.append(a);
+}
+
+QStringList TScriptedDialogs::Texts(TDialogKind kind) const
+{
+    QStringList texts;
+    for (const TDialogRecord& r : log_)
+        if (r.Kind == kind)
+            texts.append(r.Text);
+    return texts;
+}
+
+void TScriptedDialogs::Clear()
+{
+    answers_.clear();
+    log_.clear();
+}
+
+std::optional<TScriptedDialogs::Answer> TScriptedDialogs::Take(TDialogRecord record)
+{
+    record.FocusedControl = FocusedControlName();
+    if (!answers_.isEmpty() && answers_.first().kind == record.Kind) {
+        log_.append(record);
+        return answers_.takeFirst();
+    }
+    record.Unexpected = true;
+    log_.append(record);
+    const QString report = QStringLiteral("Unexpected %1 dialog \"%2\"%3")
+                               .arg(KindName(record.Kind), record.Text,
+                                    answers_.isEmpty() ? QString()
+                                                       : QStringLiteral(" (a %1 was expected)")
+                                                             .arg(KindName(answers_.first().kind)));
+    if (OnUnexpected)
+        OnUnexpected(report);
+    else
+        qCritical("%s", qPrintable(report));
+    return std::nullopt;
+}
+
+TModalResult TScriptedDialogs::MessageDlg(const QString& text, TMsgDlgType type, TMsgDlgButtons buttons,
+                                          int helpContext)
+{
+    const auto answer = Take({TDialogKind::Message, text, type, buttons, helpContext, QString(), false});
+    return answer ? answer->message : mrCancel;
+}
+
+void TScriptedDialogs::ShowError(const QString& message)
+{
+    Take({TDialogKind::Error, message, TMsgDlgType::mtError, TMsgDlgBtn::mbOK, 0, QString(), false});
+}
+
+bool TScriptedDialogs::LookupList(const TLookupListRequest& request)
+{
+    const auto answer = Take({TDialogKind::LookupList, request.Title, TMsgDlgType::mtCustom, {}, 0, QString(), false});
+    return answer && answer->lookupList && answer->lookupList(request);
+}
+
+void TScriptedDialogs::Search(const TSearchRequest& request)
+{
+    const auto answer = Take({TDialogKind::Search, QString(), TMsgDlgType::mtCustom, {}, 0, QString(), false});
+    if (answer && answer->search)
+        answer->search(request);
+}
+
+QVariant TScriptedDialogs::Reading(const TReadingRequest& request)
+{
+    const auto answer = Take({TDialogKind::Reading, QString(), TMsgDlgType::mtCustom, {}, 0, QString(), false});
+    return answer && answer->reading ? answer->reading(request) : QVariant();
+}
+
+TScriptedDialogsScope::TScriptedDialogsScope(TScriptedDialogs& service) : previous_(InstallDialogs(&service)) {}
+
+TScriptedDialogsScope::~TScriptedDialogsScope()
+{
+    InstallDialogs(previous_);
+}

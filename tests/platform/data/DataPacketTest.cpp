@@ -1,0 +1,89 @@
+#include "PacketFixtures.h"
+#include "data/ClientDataSet.h"
+#include "rtl/Exceptions.h"
+
+#include <gtest/gtest.h>
+
+TEST(DataPacket, CopiesShareStorageAndNullsReadAsEmpty)
+{
+    const TDataPacket p = SampleItems();
+    const TDataPacket copy = p;
+    EXPECT_TRUE(copy.SharesStorageWith(p));
+    EXPECT_EQ(p.RowCount(), 6);
+    EXPECT_EQ(p.IndexOf("nrlanctonf"), 1);
+    EXPECT_EQ(p.IndexOf("NADA"), -1);
+    EXPECT_TRUE(p.IsNull(4, 5));
+    EXPECT_EQ(p.String(4, 5), "");
+    EXPECT_EQ(p.Number(4, 3), 0.0);
+    EXPECT_EQ(TDataPacket().RowCount(), 0);
+}
+
+TEST(DataPacket, BuilderRefusesRowsOfTheWrongShape)
+{
+    TDataPacketBuilder b(ItemFields());
+    b.AddString("0001");
+    EXPECT_THROW(b.EndRow(), EDatabaseError);  // too few values
+    TDataPacketBuilder b2({{"A", TFieldType::ftString, 1}});
+    b2.AddString("x");
+    EXPECT_THROW(b2.AddString("y"), EDatabaseError);  // more values than fields
+    TDataPacketBuilder b3({{"Q", TFieldType::ftFloat, 0}});
+    EXPECT_THROW(b3.AddString("1"), EDatabaseError);  // wrong kind
+}
+
+TEST(DataPacket, KeyIndexIsBuiltOncePerTupleAndSharedBySetsHoldingThePacket)
+{
+    TClientDataSet a, b;
+    a.SetData(SampleItems());
+    a.SetFilter("(CDFILIAL = '0001' AND NRLANCTONF = '0000000002')");
+    a.SetFiltered(true);
+    EXPECT_EQ(a.RecordCount(), 2);
+    EXPECT_EQ(a.Packet().IndexBuildCount(), 1);
+
+    b.SetData(a.Data());
+    EXPECT_TRUE(b.Packet().SharesStorageWith(a.Packet()));
+    b.SetFilter("(CDFILIAL = '0001' AND NRLANCTONF = '0000000001')");
+    b.SetFiltered(true);
+    EXPECT_EQ(b.RecordCount(), 2);
+    EXPECT_EQ(b.Packet().IndexBuildCount(), 1) << "the second data set must reuse the index";
+
+    b.SetFiltered(false);
+    b.SetFilter("CDPRODUTO = '77'");
+    b.SetFiltered(true);
+    EXPECT_EQ(b.RecordCount(), 2);
+    EXPECT_EQ(b.Packet().IndexBuildCount(), 2) << "another key tuple gets its own index";
+}
+
+TEST(DataPacket, IndexedAndScannedFiltersAgree)
+{
+    TClientDataSet indexed, scanned;
+    indexed.SetData(SampleItems());
+    scanned.SetData(SampleItems());
+    for (const char* inv : {"0000000001", "0000000002", "0000000003", "9", ""}) {
+        const QString key = QString("CDFILIAL = '0001' AND NRLANCTONF = '%1'").arg(inv);
+        indexed.SetFilter(key);
+        indexed.SetFiltered(true);
+        // The same condition in a form the index does not serve.
+        scanned.SetFilter(key + " AND (CDFILIAL = '0001' OR CDFILIAL = '0001')");
+        scanned.SetFiltered(true);
+        ASSERT_EQ(indexed.RecordCount(), scanned.RecordCount()) << inv;
+        for (int i = 0; i < indexed.RecordCount(); ++i)
+            EXPECT_EQ(indexed.VisibleRow(i), scanned.VisibleRow(i));
+    }
+}
+
+TEST(DataPacket, DeletionCopiesOnWriteAndOthersSeeNoChange)
+{
+    TClientDataSet a, b;
+    a.SetData(SampleItems());
+    b.SetData(a.Data());
+    a.Delete();
+    a.MergeChangeLog();
+    EXPECT_EQ(a.RecordCount(), 5);
+    EXPECT_EQ(b.RecordCount(), 6);
+    EXPECT_EQ(b.FieldByName("CDPRODUTO")->AsString(), "77");
+    const TDataPacket after = a.Data();
+    EXPECT_FALSE(after.SharesStorageWith(b.Packet()));
+    EXPECT_EQ(after.RowCount(), 5);
+    EXPECT_EQ(after.String(0, 2), "78");
+    EXPECT_EQ(b.Packet().RowCount(), 6);
+}

@@ -1,0 +1,145 @@
+#include "PacketFixtures.h"
+#include "data/PacketCodec.h"
+#include "rtl/DateTime.h"
+#include "rtl/Exceptions.h"
+
+#include <QCborStreamWriter>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <functional>
+#include <limits>
+
+namespace {
+
+bool sameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
+TEST(PacketCodec, RoundTripsValuesExactly)
+{
+    const QDateTime when(QDate(2026, 12, 7), QTime(13, 45, 12, 345));
+    const double tricky[] = {0.1, -0.0, 1e-310, std::numeric_limits<double>::max(), 46363.0 + 1.0 / 3.0};
+    const QList<TFieldDesc> fields = {{"S", TFieldType::ftString, 100}, {"F", TFieldType::ftFloat, 0},
+                                      {"D", TFieldType::ftDateTime, 0}};
+    QList<QVariantList> rows;
+    for (double v : tricky)
+        rows.append({QString::fromUtf8("Conferência ção 😀 ''"), v, DateTimeFromQDateTime(when).Val});
+    rows.append({QVariant(), QVariant(), QVariant()});
+    rows.append({QString(""), 0.0, 0.0});
+    const TDataPacket p = MakePacket(fields, rows);
+
+    const TDataPacket back = DecodePacket(EncodePacket(p));
+    EXPECT_EQ(back.Fields(), p.Fields());
+    ASSERT_EQ(back.RowCount(), p.RowCount());
+    for (int r = 0; r < p.RowCount(); ++r)
+        for (int c = 0; c < 3; ++c) {
+            EXPECT_EQ(back.IsNull(r, c), p.IsNull(r, c));
+            EXPECT_EQ(back.String(r, c), p.String(r, c));
+            EXPECT_TRUE(sameBits(back.Number(r, c), p.Number(r, c))) << r << "," << c;
+        }
+    EXPECT_EQ(ToQDateTime(TDateTime(back.Number(0, 2))), when);
+    EXPECT_FALSE(back.IsNull(rows.size() - 1, 0)) << "an empty string is not null";
+}
+
+TEST(PacketCodec, EmptyPacketsRoundTrip)
+{
+    EXPECT_EQ(DecodePacket(EncodePacket(TDataPacket())).FieldCount(), 0);
+    const TDataPacket noRows = MakePacket(ItemFields(), {});
+    const TDataPacket back = DecodePacket(EncodePacket(noRows));
+    EXPECT_EQ(back.Fields(), noRows.Fields());
+    EXPECT_EQ(back.RowCount(), 0);
+}
+
+// Bytes written by hand, for inputs the encoder never makes.
+QByteArray cbor(const std::function<void(QCborStreamWriter&)>& write)
+{
+    QByteArray bytes;
+    QCborStreamWriter w(&bytes);
+    write(w);
+    return bytes;
+}
+
+void field(QCborStreamWriter& w, const char* name, int kind)
+{
+    w.startArray(3);
+    w.append(QLatin1String(name));
+    w.append(quint64(kind));
+    w.append(quint64(4));
+    w.endArray();
+}
+
+struct BadInput {
+    const char* name;
+    std::function<QByteArray()> bytes;
+    TPacketLimits limits;
+};
+
+class PacketCodecRefuses : public ::testing::TestWithParam<BadInput> {};
+
+TEST_P(PacketCodecRefuses, WithAClearError)
+{
+    try {
+        DecodePacket(GetParam().bytes(), GetParam().limits);
+        FAIL() << "accepted";
+    } catch (const EDatabaseError& e) {
+        EXPECT_TRUE(e.Message().startsWith("Pacote de dados inválido")) << e.Message().toStdString();
+    }
+}
+
+const QByteArray good = EncodePacket(SampleItems());
+
+TPacketLimits limitsWith(int fields, qint64 rows, qint64 str)
+{
+    TPacketLimits l;
+    l.maxFields = fields;
+    l.maxRows = rows;
+    l.maxStringBytes = str;
+    return l;
+}
+
+const BadInput badInputs[] = {
+    {"empty", [] { return QByteArray(); }, {}},
+    {"garbage", [] { return QByteArray("\xff\xfe\x00garbage", 10); }, {}},
+    {"truncated_in_the_middle", [] { return good.left(good.size() / 2); }, {}},
+    {"truncated_by_one_byte", [] { return good.left(good.size() - 1); }, {}},
+    {"trailing_bytes", [] { return good + QByteArray(1, '\0'); }, {}},
+    {"not_an_array", [] { return cbor([](auto& w) { w.append(QLatin1String("x")); }); }, {}},
+    {"wrong_arity", [] { return cbor([](auto& w) { w.startArray(3); w.startArray(0); w.endArray(); w.startArray(0); w.endArray(); w.append(1); w.endArray(); }); }, {}},
+    {"unknown_field_kind", [] { return cbor([](auto& w) { w.startArray(2); w.startArray(1); field(w, "A", 9); w.endArray(); w.startArray(0); w.endArray(); w.endArray(); }); }, {}},
+    {"number_in_string_field", [] { return cbor([](auto& w) {
+         w.startArray(2); w.startArray(1); field(w, "A", 1); w.endArray();
+         w.startArray(1); w.startArray(1); w.append(1.5); w.endArray(); w.endArray(); w.endArray(); }); }, {}},
+    {"text_in_float_field", [] { return cbor([](auto& w) {
+         w.startArray(2); w.startArray(1); field(w, "A", 2); w.endArray();
+         w.startArray(1); w.startArray(1); w.append(QLatin1String("1")); w.endArray(); w.endArray(); w.endArray(); }); }, {}},
+    {"more_values_than_fields", [] { return cbor([](auto& w) {
+         w.startArray(2); w.startArray(1); field(w, "A", 1); w.endArray();
+         w.startArray(1); w.startArray(2); w.append(QLatin1String("a")); w.append(QLatin1String("b")); w.endArray(); w.endArray(); w.endArray(); }); }, {}},
+    {"more_values_indefinite_row", [] { return cbor([](auto& w) {
+         w.startArray(2); w.startArray(1); field(w, "A", 1); w.endArray();
+         w.startArray(1); w.startArray(); w.append(QLatin1String("a")); w.append(QLatin1String("b")); w.endArray(); w.endArray(); w.endArray(); }); }, {}},
+    {"fewer_values_than_fields", [] { return cbor([](auto& w) {
+         w.startArray(2); w.startArray(2); field(w, "A", 1); field(w, "B", 1); w.endArray();
+         w.startArray(1); w.startArray(); w.append(QLatin1String("a")); w.endArray(); w.endArray(); w.endArray(); }); }, {}},
+    {"nesting_where_a_value_belongs", [] { return cbor([](auto& w) {
+         w.startArray(2); w.startArray(1); field(w, "A", 1); w.endArray();
+         w.startArray(1); w.startArray(1);
+         for (int i = 0; i < 5000; ++i) w.startArray(1);
+         w.append(nullptr);
+         for (int i = 0; i < 5000; ++i) w.endArray();
+         w.endArray(); w.endArray(); w.endArray(); }); }, {}},
+    {"declared_rows_beyond_input", [] {
+         // array(2) [ [] , array(2^32 rows, 4-byte length) ] and nothing after
+         return QByteArray::fromHex("8280" "9affffffff"); }, {}},
+    {"declared_string_beyond_input", [] { return cbor([](auto& w) {
+         w.startArray(2); w.startArray(1); field(w, "A", 1); w.endArray();
+         w.startArray(1); w.startArray(1); }) + QByteArray::fromHex("7b7fffffffffffffff") + "abc"; }, {}},
+    {"too_many_fields", [] { return good; }, limitsWith(3, 1000, 1000)},
+    {"too_many_rows", [] { return good; }, limitsWith(100, 5, 1000)},
+    {"string_over_limit", [] { return good; }, limitsWith(100, 1000, 4)},
+};
+
+INSTANTIATE_TEST_SUITE_P(Table, PacketCodecRefuses, ::testing::ValuesIn(badInputs),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+} // namespace

@@ -1,0 +1,287 @@
+#include "UiTest.h"
+#include "data/ClientDataSet.h"
+#include "data/DataSource.h"
+#include "ui/DBGrid.h"
+#include "ui/Form.h"
+#include "ui/GridModel.h"
+#include "ui/StdCtrls.h"
+#include "rtl/Exceptions.h"
+
+#include <QAbstractItemModelTester>
+#include <QHeaderView>
+#include <QSignalSpy>
+#include <QTableView>
+
+namespace {
+
+TDataPacket Rows(int count)
+{
+    TDataPacketBuilder b({{"CODE", TFieldType::ftString, 10},
+                          {"NAME", TFieldType::ftString, 30},
+                          {"QT", TFieldType::ftFloat, 0}});
+    for (int i = 1; i <= count; ++i) {
+        b.AddString(QString::number(1000 + i));
+        b.AddString(QStringLiteral("Item %1").arg(i));
+        b.AddNumber(i * 1.5);
+        b.EndRow();
+    }
+    return b.Build();
+}
+
+class GridForm : public TForm {
+public:
+    explicit GridForm(TComponent* owner) : TForm(owner)
+    {
+        SetClientWidth(500);
+        SetClientHeight(300);
+        cds = new TClientDataSet(this);
+        code = new TStringField(cds);
+        code->SetFieldName("CODE");
+        code->SetSize(10);
+        code->SetDisplayLabel("Código");
+        name = new TStringField(cds);
+        name->SetFieldName("NAME");
+        name->SetSize(30);
+        name->SetVisible(false);
+        qt = new TFloatField(cds);
+        qt->SetFieldName("QT");
+        qt->SetDisplayFormat("0.00");
+        dts = new TDataSource(this);
+        dts->SetDataSet(cds);
+        grid = new TDBGrid(this);
+        grid->SetName("grid");
+        grid->SetParent(this);
+        grid->SetAlign(TAlign::alClient);
+        grid->SetDataSource(dts);
+        grid->SetOptions(TDBGridOption::dgTitles | TDBGridOption::dgColumnResize | TDBGridOption::dgColLines |
+                         TDBGridOption::dgRowLines | TDBGridOption::dgTabs | TDBGridOption::dgRowSelect |
+                         TDBGridOption::dgAlwaysShowSelection);
+        grid->SetBorderStyle(TBorderStyle::bsNone);
+        grid->SetColor(clInfoBk);
+        cds->AfterScroll = TEvent<TDataSet*>::Of([this](TDataSet*) { ++scrolls; });
+    }
+
+    TClientDataSet* cds;
+    TStringField* code;
+    TStringField* name;
+    TFloatField* qt;
+    TDataSource* dts;
+    TDBGrid* grid;
+    int scrolls = 0;
+};
+
+class GridTest : public UiTest {
+protected:
+    void SetUp() override
+    {
+        form.reset(TForm::Create<GridForm>(nullptr));
+        form->cds->SetData(Rows(4));
+        form->scrolls = 0;
+    }
+
+    void ShowForm()
+    {
+        form->Show();
+        Activate(form->HostWindow());
+    }
+
+    QTableView* View() const { return form->grid->View(); }
+    QString Cell(int row, int column) const { return View()->model()->index(row, column).data().toString(); }
+
+    std::unique_ptr<GridForm> form;
+};
+
+// Counts the paint events a widget receives.
+class PaintCounter : public QObject {
+public:
+    int paints = 0;
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint)
+            ++paints;
+        return false;
+    }
+};
+
+TEST_F(GridTest, ModelPassesTheItemModelTesterThroughLoadsFiltersAndColumnChanges)
+{
+    static QStringList failures;
+    failures.clear();
+    const QtMessageHandler previous = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& m) {
+        if (type != QtDebugMsg)
+            failures << m;
+    });
+    {
+        QAbstractItemModelTester tester(form->grid->Model(), QAbstractItemModelTester::FailureReportingMode::Warning);
+        form->cds->Next();
+        form->cds->SetFilter("CODE = '1002'");
+        form->cds->SetFiltered(true);
+        form->cds->SetFiltered(false);
+        form->cds->SetData(Rows(7));
+        form->grid->Columns().Add()->SetFieldName("NAME");
+        form->grid->Columns().Add()->SetFieldName("QT");
+        form->grid->Columns()[0]->SetVisible(false);
+        form->cds->Close();
+        form->cds->SetData(Rows(0));
+        form->cds->SetData(Rows(2));
+    }
+    qInstallMessageHandler(previous);
+    EXPECT_TRUE(failures.isEmpty()) << failures.join('\n').toStdString();
+}
+
+TEST_F(GridTest, ShowsVisibleFieldsOrDeclaredColumnsWithFieldTexts)
+{
+    // Without declared columns: visible fields only, titles from display labels.
+    ASSERT_EQ(View()->model()->columnCount(), 2);
+    EXPECT_EQ(View()->model()->headerData(0, Qt::Horizontal).toString(), "Código");
+    EXPECT_EQ(View()->model()->headerData(1, Qt::Horizontal).toString(), "QT");
+    EXPECT_EQ(Cell(1, 1), "3,00");
+    EXPECT_EQ(View()->model()->index(1, 1).data(Qt::TextAlignmentRole).toInt() & Qt::AlignRight, Qt::AlignRight);
+
+    form->code->SetEditMask("9.999;0;_");
+    form->qt->OnGetText = TFieldGetTextEvent::Of([](TField* f, QString& text, bool) {
+        text = f->AsFloat() == 4.5 ? QStringLiteral("quatro e meio") : f->AsString();
+    });
+    form->grid->Columns().Add()->SetFieldName("NAME");
+    TColumn* c = form->grid->Columns().Add();
+    c->SetFieldName("CODE");
+    c->Title().SetCaption("Nr.");
+    c->SetWidth(77);
+    form->grid->Columns().Add()->SetFieldName("QT");
+    ASSERT_EQ(View()->model()->columnCount(), 3);
+    EXPECT_EQ(View()->model()->headerData(0, Qt::Horizontal).toString(), "NAME");
+    EXPECT_EQ(View()->model()->headerData(1, Qt::Horizontal).toString(), "Nr.");
+    EXPECT_EQ(Cell(0, 0), "Item 1");
+    EXPECT_EQ(Cell(0, 1), "1.001");
+    EXPECT_EQ(Cell(2, 2), "quatro e meio");
+    EXPECT_EQ(View()->horizontalHeader()->sectionSize(1), 77);
+    c->SetVisible(false);
+    EXPECT_TRUE(View()->isColumnHidden(1));
+    EXPECT_EQ(form->cds->RecNo(), 1) << "changing columns moved the cursor";
+}
+
+TEST_F(GridTest, ClickingARowMovesTheCursorAndRunsAfterScrollOnce)
+{
+    ShowForm();
+    const QRect cell = View()->visualRect(View()->model()->index(2, 1));
+    QTest::mouseClick(View()->viewport(), Qt::LeftButton, {}, cell.center());
+    EXPECT_EQ(form->cds->RecNo(), 3);
+    EXPECT_EQ(form->scrolls, 1);
+    EXPECT_TRUE(form->grid->Focused());
+
+    QTest::keyClick(View(), Qt::Key_Down);
+    EXPECT_EQ(form->cds->RecNo(), 4);
+    EXPECT_EQ(form->scrolls, 2);
+}
+
+TEST_F(GridTest, MovingTheCursorMovesTheGrid)
+{
+    form->cds->Last();
+    EXPECT_EQ(View()->currentIndex().row(), 3);
+    form->cds->Prior();
+    EXPECT_EQ(View()->currentIndex().row(), 2);
+    EXPECT_TRUE(View()->selectionModel()->isRowSelected(2, QModelIndex()));
+    EXPECT_EQ(form->scrolls, 2) << "the grid moved the cursor back";
+}
+
+TEST_F(GridTest, DisabledControlsFreezeTheGridUntilTheLastEnable)
+{
+    ShowForm();
+    PaintCounter counter;
+    View()->viewport()->installEventFilter(&counter);
+    QSignalSpy resets(View()->model(), &QAbstractItemModel::modelReset);
+
+    form->cds->DisableControls();
+    form->cds->DisableControls();
+    form->cds->SetData(Rows(9));
+    form->cds->Last();
+    QApplication::processEvents();
+    EXPECT_EQ(View()->model()->rowCount(), 4);
+    EXPECT_EQ(resets.count(), 0);
+    EXPECT_EQ(counter.paints, 0);
+
+    form->cds->EnableControls();
+    QApplication::processEvents();
+    EXPECT_EQ(resets.count(), 0);
+    EXPECT_EQ(counter.paints, 0);
+
+    form->cds->EnableControls();
+    QApplication::processEvents();
+    EXPECT_EQ(resets.count(), 1);
+    EXPECT_EQ(View()->model()->rowCount(), 9);
+    EXPECT_EQ(View()->currentIndex().row(), 8);
+    EXPECT_GT(counter.paints, 0);
+}
+
+TEST_F(GridTest, DoubleClickEnterAndExitReachTheirHandlers)
+{
+    auto* edit = new TEdit(form.get());
+    edit->SetParent(form.get());
+    edit->SetAlign(TAlign::alTop);
+    QStringList log;
+    form->grid->OnDblClick = TNotifyEvent::Of([&](TObject*) { log << "dblclick"; });
+    form->grid->OnEnter = TNotifyEvent::Of([&](TObject*) { log << "enter"; });
+    form->grid->OnExit = TNotifyEvent::Of([&](TObject*) { log << "exit"; });
+    ShowForm();
+    edit->SetFocus();
+    log.clear();
+    const QPoint at = View()->visualRect(View()->model()->index(1, 0)).center();
+    QTest::mouseClick(View()->viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseDClick(View()->viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseClick(edit->Widget(), Qt::LeftButton);
+    EXPECT_EQ(log, QStringList({"enter", "dblclick", "exit"}));
+}
+
+TEST_F(GridTest, ErrorInAfterScrollIsShownOnceAndTheGridKeepsTheCursorRow)
+{
+    ShowForm();
+    form->cds->AfterScroll = TEvent<TDataSet*>::Of([](TDataSet*) { throw EDatabaseError("falhou"); });
+    dialogs.ExpectError();
+    QTest::mouseClick(View()->viewport(), Qt::LeftButton, {},
+                      View()->visualRect(View()->model()->index(1, 0)).center());
+    EXPECT_EQ(dialogs.Texts(TDialogKind::Error), QStringList({"falhou"}));
+    EXPECT_EQ(form->cds->RecNo(), 2);
+    EXPECT_EQ(View()->currentIndex().row(), 1);
+}
+
+TEST_F(GridTest, BrushCopyShowsTheCellColourWhereTheBitmapIsOlive)
+{
+    // 16 x 16 olive with a black bar in columns 4 and 5.
+    TBitmap picture;
+    picture.SetSize(16, 16);
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 16; ++x)
+            picture.SetPixel(x, y, x == 4 || x == 5 ? clBlack : clOlive);
+    QList<int> drawnRows;
+    form->grid->OnDrawColumnCell =
+        TDrawColumnCellEvent::Of([&](TObject*, const TRect& rect, int dataCol, TColumn*, TGridDrawState) {
+            if (dataCol != 0)
+                return;
+            drawnRows << form->code->AsString().toInt();
+            TCanvas* canvas = form->grid->Canvas();
+            TBitmap bitmap;
+            bitmap.Assign(picture);
+            canvas->FillRect(rect);
+            canvas->BrushCopy(Bounds(rect.Left + 10, rect.Top, bitmap.Width(), rect.Height()), bitmap,
+                              Bounds(0, 0, bitmap.Width(), rect.Height()), clOlive);
+        });
+    ShowForm();
+    form->cds->SetRecNo(2);
+    const QImage shot = View()->viewport()->grab().toImage();
+    const QRect selected = View()->visualRect(View()->model()->index(1, 0));
+    const QRect plain = View()->visualRect(View()->model()->index(2, 0));
+    const QColor highlight = View()->palette().color(QPalette::Active, QPalette::Highlight);
+    const QColor background = ColorToQColor(clInfoBk);
+    ASSERT_NE(highlight, background);
+
+    EXPECT_EQ(shot.pixelColor(selected.left() + 10 + 1, selected.top() + 3), highlight);
+    EXPECT_EQ(shot.pixelColor(selected.left() + 10 + 4, selected.top() + 3), QColor(Qt::black));
+    EXPECT_EQ(shot.pixelColor(selected.left() + 2, selected.top() + 3), highlight);
+    EXPECT_EQ(shot.pixelColor(plain.left() + 10 + 1, plain.top() + 3), background);
+    EXPECT_EQ(shot.pixelColor(plain.left() + 10 + 5, plain.top() + 3), QColor(Qt::black));
+    EXPECT_TRUE(drawnRows.contains(1002) && drawnRows.contains(1003)) << "fields did not read the drawn row";
+    EXPECT_EQ(form->cds->RecNo(), 2) << "drawing moved the cursor";
+    EXPECT_EQ(form->grid->Canvas(), nullptr);
+}
+
+} // namespace
