@@ -206,8 +206,10 @@ QVariant TNetConnection::Invoke(const QString& method, const QList<TRemoteArg>& 
 {
     if (busy_)
         throw EConnectionError(QStringLiteral("Já há uma chamada em andamento nesta conexão com o servidor de aplicação."));
-    if (!channel_ || !channel_->Alive())
+    if (!channel_ || !channel_->Alive()) {
+        Close();
         Open();
+    }
 
     Rpc::TCall call;
     call.Id = nextCallId_++;

@@ -28,6 +28,14 @@ void TFakeAppServer::DropClients()
     clients_.clear();
 }
 
+void TFakeAppServer::Push(const QByteArray& bytes)
+{
+    for (QTcpSocket* socket : std::as_const(clients_)) {
+        socket->write(bytes);
+        socket->flush();
+    }
+}
+
 void TFakeAppServer::Answer(QTcpSocket* socket, const QByteArray& payload)
 {
     const Rpc::TRpcLimits limits;

@@ -27,6 +27,8 @@ public:
 
     // Closes every client connection from the server side.
     void DropClients();
+    // Writes raw bytes to every client, unasked.
+    void Push(const QByteArray& bytes);
 
 private:
     void Read(QTcpSocket* socket);
