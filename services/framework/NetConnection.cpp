@@ -199,7 +199,10 @@ void TNetConnection::Open()
 
 void TNetConnection::Close()
 {
+    if (!channel_)
+        return;
     channel_.reset();
+    AfterDisconnect(this);
 }
 
 QVariant TNetConnection::Invoke(const QString& method, const QList<TRemoteArg>& args)

@@ -92,6 +92,10 @@ public:
     TAppServer& AppServer() { return appServer_; }
 
     TNotifyEvent BeforeConnect;
+    // Runs after Close (or SetConnected(false)) has closed an open
+    // connection; not for a connection that was closed already, nor for
+    // one dropped by a failure.
+    TNotifyEvent AfterDisconnect;
 
 private:
     friend class TAppServer;

@@ -130,6 +130,21 @@ TEST(NetConnection, ClosingAClosedConnectionDoesNothing)
     EXPECT_EQ(opens, 0);
 }
 
+TEST(NetConnection, AfterDisconnectRunsOnceForAnOpenConnection)
+{
+    TFakeAppServer server;
+    TClient client(server);
+    int disconnects = 0;
+    client.net.AfterDisconnect = TNotifyEvent::Of([&](TObject*) { ++disconnects; });
+    client.net.Close();
+    EXPECT_EQ(disconnects, 0) << "nothing was open";
+    client.net.SetConnected(true);
+    client.net.SetConnected(false);
+    client.net.Close();
+    EXPECT_EQ(disconnects, 1);
+    EXPECT_FALSE(client.net.Connected());
+}
+
 TEST(NetConnection, TimeOutDropsTheConnectionAndTheNextCallReconnects)
 {
     TFakeAppServer fake;
