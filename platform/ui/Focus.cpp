@@ -28,6 +28,11 @@ void CollectTabList(const TWinControl* container, QList<TWinControl*>& out)
 
 void TFocusModel::MoveTo(TWinControl* target)
 {
+    struct Running {
+        int& count;
+        explicit Running(int& c) : count(c) { ++count; }
+        ~Running() { --count; }
+    } running(running_);
     const unsigned move = ++moves_;
     TWinControl* const from = active_;
     if (from == target) {
@@ -66,11 +71,12 @@ void TFocusModel::MoveTo(TWinControl* target)
         if (moves_ != move)
             return;
     }
+    SyncQtFocus();
 }
 
 void TFocusModel::Arrived(TWinControl* control)
 {
-    if (control == active_ || control == arriving_ || form_->Destroying())
+    if (control == active_ || control == arriving_ || running_ > 0 || form_->Destroying())
         return;
     MoveTo(control);
 }
