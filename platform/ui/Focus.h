@@ -41,12 +41,12 @@ public:
     TWinControl* FindNext(TWinControl* from, bool forward) const;
 
 private:
-    // Puts Qt's focus on the active control, without running handlers.
+    // Puts Qt's focus on the active control (only while a move runs, so
+    // that the focus change it causes is not taken for a move).
     void SyncQtFocus();
 
     TForm* form_;
     TWinControl* active_ = nullptr;
-    TWinControl* arriving_ = nullptr; // Qt's focus is being put here by a move
     unsigned moves_ = 0;
     int running_ = 0; // moves under way (nested ones included)
 };
