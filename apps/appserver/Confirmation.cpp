@@ -1,0 +1,54 @@
+#include "Database.h"
+#include "InvoiceState.h"
+#include "Operations.h"
+#include "PacketLayouts.h"
+#include "WorkList.h"
+#include "rpc/Envelope.h"
+
+#include <QDateTime>
+#include <QLocale>
+
+QVariant ConfirmInvoice(QSqlDatabase db, const QString& branch, const QString& invoice, qint64& rows)
+{
+    TScopedTransaction transaction(db, TScopedTransaction::TKind::Write);
+    const auto state = FindInvoice(db, branch, invoice);
+    const QString name = InvoiceName(branch, invoice);
+    if (!state)
+        return Rpc::Failure(QStringLiteral("A %1 não existe.").arg(name));
+    if (state->Confirmed)
+        return Rpc::Failure(QStringLiteral("A %1 já foi conferida para rastreio em %2.")
+                                .arg(name, DateTimeToStr(state->ConfirmedAt)));
+
+    // The confirm button's rule, checked again: the client is not trusted.
+    const TDataPacket items = LoadInvoiceItems(db, branch, invoice);
+    if (items.RowCount() == 0)
+        return Rpc::Failure(QStringLiteral("A %1 não tem itens e não pode ser conferida.").arg(name));
+    const int code = items.IndexOf(QStringLiteral("CDARVPROD"));
+    const int toShip = items.IndexOf(QStringLiteral("QTITEMPROD"));
+    const int read = items.IndexOf(QStringLiteral("QTRESPRODPED"));
+    const int status = items.IndexOf(QStringLiteral("IDSTATUSSEPSNCM"));
+    for (int row = 0; row < items.RowCount(); ++row) {
+        if (items.Number(row, toShip) == 0 && items.Number(row, read) == 0)
+            return Rpc::Failure(QStringLiteral("A %1 não está pronta: o produto %2 tem quantidade a expedir e "
+                                               "quantidade lida iguais a 0.")
+                                    .arg(name, items.String(row, code)));
+        if (items.String(row, status) == QLatin1String("N"))
+            return Rpc::Failure(QStringLiteral("A %1 não está pronta: o produto %2 tem %3 leitura(s) de IUM para "
+                                               "%4 a expedir.")
+                                    .arg(name, items.String(row, code))
+                                    .arg(items.Number(row, read))
+                                    .arg(items.Number(row, toShip)));
+    }
+
+    TSql update(db, QStringLiteral("UPDATE NOTAFISCAL SET IDCONFRASTR = 'S', DTCONFRASTR = :DTCONFRASTR"
+                                   " WHERE CDFILIAL = :CDFILIAL AND NRLANCTONF = :NRLANCTONF AND IDCONFRASTR = 'N'"));
+    update.Bind(QStringLiteral(":DTCONFRASTR"), QDateTime::currentDateTime())
+        .Bind(QStringLiteral(":CDFILIAL"), branch)
+        .Bind(QStringLiteral(":NRLANCTONF"), invoice)
+        .Exec();
+    rows = update.RowsAffected();
+    Audit(db, TAuditEvent::Confirmation, branch, invoice, QString(),
+          QStringLiteral("Conferência de rastreio da %1").arg(name));
+    transaction.Commit();
+    return Rpc::Success();
+}

@@ -1,0 +1,53 @@
+#include "Database.h"
+#include "InvoiceState.h"
+#include "Operations.h"
+#include "rpc/Envelope.h"
+
+QVariant DeleteReadings(QSqlDatabase db, const TDataPacket& delta, qint64& rows)
+{
+    const int branchColumn = delta.IndexOf(QStringLiteral("CDFILIAL"));
+    const int invoiceColumn = delta.IndexOf(QStringLiteral("NRLANCTONF"));
+    const int iumColumn = delta.IndexOf(QStringLiteral("CDIUMPROD"));
+    const int productColumn = delta.IndexOf(QStringLiteral("CDPRODUTO"));
+    for (const auto& [column, name] : {std::pair{branchColumn, "CDFILIAL"}, std::pair{invoiceColumn, "NRLANCTONF"},
+                                       std::pair{iumColumn, "CDIUMPROD"}}) {
+        if (column < 0 || delta.Field(column).Type != TFieldType::ftString)
+            return Rpc::Failure(QStringLiteral("O pacote de exclusão de leituras de IUM não tem o campo de texto %1.")
+                                    .arg(QLatin1String(name)));
+    }
+    if (productColumn >= 0 && delta.Field(productColumn).Type != TFieldType::ftString)
+        return Rpc::Failure(QStringLiteral("O campo CDPRODUTO do pacote de exclusão deve ser texto."));
+
+    TScopedTransaction transaction(db, TScopedTransaction::TKind::Write);
+    TSql remove(db, QStringLiteral("DELETE FROM LEITURAIUM"
+                                   " WHERE CDFILIAL = :CDFILIAL AND NRLANCTONF = :NRLANCTONF AND CDIUMPROD = :CDIUMPROD"
+                                   "   AND CDPRODUTO = COALESCE(:CDPRODUTO, CDPRODUTO)"));
+    rows = 0;
+    for (int row = 0; row < delta.RowCount(); ++row) {
+        const QString branch = delta.String(row, branchColumn);
+        const QString invoice = delta.String(row, invoiceColumn);
+        const QString ium = delta.String(row, iumColumn);
+        const QString reading = QStringLiteral("leitura de IUM \"%1\" da %2").arg(ium, InvoiceName(branch, invoice));
+
+        const auto state = FindInvoice(db, branch, invoice);
+        if (!state)
+            return Rpc::Failure(QStringLiteral("A %1 não existe: nenhuma leitura foi excluída.").arg(reading));
+        if (state->Confirmed)
+            return Rpc::Failure(QStringLiteral("A %1 não pode ser excluída: a nota já foi conferida para rastreio. "
+                                               "Nenhuma leitura foi excluída.")
+                                    .arg(reading));
+        const bool byProduct = productColumn >= 0 && !delta.IsNull(row, productColumn);
+        remove.Bind(QStringLiteral(":CDFILIAL"), branch)
+            .Bind(QStringLiteral(":NRLANCTONF"), invoice)
+            .Bind(QStringLiteral(":CDIUMPROD"), ium)
+            .Bind(QStringLiteral(":CDPRODUTO"), byProduct ? QVariant(delta.String(row, productColumn)) : QVariant())
+            .Exec();
+        if (remove.RowsAffected() != 1)
+            return Rpc::Failure(QStringLiteral("A %1 não existe (já foi excluída?): nenhuma leitura foi excluída.")
+                                    .arg(reading));
+        Audit(db, TAuditEvent::Deletion, branch, invoice, ium, QStringLiteral("Exclusão da %1").arg(reading));
+        ++rows;
+    }
+    transaction.Commit();
+    return Rpc::Success();
+}

@@ -1,0 +1,124 @@
+#include "Dispatcher.h"
+
+#include "data/DataPacket.h"
+#include "rpc/Envelope.h"
+#include "rpc/ValueCodec.h"
+#include "rtl/DateTime.h"
+#include "rtl/Exceptions.h"
+
+#include <QElapsedTimer>
+#include <QMutex>
+#include <cstdio>
+
+namespace {
+
+QString KindName(TArgKind kind)
+{
+    switch (kind) {
+    case TArgKind::Text: return QStringLiteral("texto");
+    case TArgKind::Date: return QStringLiteral("data");
+    case TArgKind::Packet: return QStringLiteral("pacote de dados");
+    }
+    return QString();
+}
+
+bool Fits(TArgKind kind, const QVariant& value)
+{
+    switch (kind) {
+    case TArgKind::Text: return value.metaType() == QMetaType::fromType<QString>();
+    case TArgKind::Date: return value.metaType() == QMetaType::fromType<TDateTime>();
+    case TArgKind::Packet: return value.metaType() == QMetaType::fromType<TDataPacket>();
+    }
+    return false;
+}
+
+Rpc::TFault Fault(quint64 id, const QString& code, const QString& message)
+{
+    return Rpc::TFault{id, code, message};
+}
+
+} // namespace
+
+void TModule::Add(TMethod method)
+{
+    const QString key = method.Name.toLower();
+    methods_.insert(key, std::move(method));
+}
+
+const TMethod* TModule::Find(const QString& method) const
+{
+    const auto it = methods_.constFind(method.toLower());
+    return it == methods_.constEnd() ? nullptr : &it.value();
+}
+
+void TDispatcher::Add(TModule module)
+{
+    const QString name = module.Name();
+    modules_.insert(name, std::move(module));
+}
+
+const TModule* TDispatcher::Find(const QString& module) const
+{
+    const auto it = modules_.constFind(module);
+    return it == modules_.constEnd() ? nullptr : &it.value();
+}
+
+Rpc::TMessage TDispatcher::Execute(const TModule& module, Rpc::TCall call, const TDbConfig& db) const
+{
+    QElapsedTimer clock;
+    clock.start();
+    const QString where = QStringLiteral("%1.%2").arg(module.Name(), call.Method.left(100));
+    auto refuse = [&](const QString& code, const QString& message) -> Rpc::TMessage {
+        LogCall(module.Name(), call.Method.left(100), clock.elapsed(), QStringLiteral("falha: ") + message);
+        return Fault(call.Id, code, message);
+    };
+
+    const TMethod* method = module.Find(call.Method);
+    if (!method)
+        return refuse(Rpc::Fault::Method,
+                      QStringLiteral("Método desconhecido no servidor de aplicação: %1.").arg(where));
+    if (call.Args.size() != method->Args.size())
+        return refuse(Rpc::Fault::Arguments,
+                      QStringLiteral("Número de argumentos inválido na chamada de %1: esperados %2, recebidos %3.")
+                          .arg(where)
+                          .arg(method->Args.size())
+                          .arg(call.Args.size()));
+    for (qsizetype i = 0; i < call.Args.size(); ++i) {
+        if (!Fits(method->Args[i], call.Args[i]))
+            return refuse(Rpc::Fault::Arguments,
+                          QStringLiteral("Argumento %1 inválido na chamada de %2: esperado %3, recebido %4.")
+                              .arg(i + 1)
+                              .arg(where, KindName(method->Args[i]), Rpc::KindName(call.Args[i])));
+    }
+
+    TCallContext context{QSqlDatabase(), std::move(call.Args), 0};
+    Rpc::TResult result{call.Id, QVariant(), {}};
+    try {
+        context.Db = ThreadDatabase(db);
+        result.Value = method->Run(context);
+    } catch (const Exception& e) {
+        return refuse(Rpc::Fault::Internal,
+                      QStringLiteral("Erro interno do servidor de aplicação em %1: %2").arg(where, e.Message()));
+    } catch (const std::exception& e) {
+        return refuse(Rpc::Fault::Internal, QStringLiteral("Erro interno do servidor de aplicação em %1: %2")
+                                                .arg(where, QString::fromLocal8Bit(e.what())));
+    }
+    for (int index : call.ByRef)
+        result.RefValues.append(context.Args[index]);
+
+    const auto envelope = Rpc::ParseEnvelope(result.Value);
+    QString outcome = QStringLiteral("%1 linha(s)").arg(context.Rows);
+    if (envelope && !envelope->Ok)
+        outcome = QStringLiteral("recusado: ") + envelope->Message;
+    LogCall(module.Name(), method->Name, clock.elapsed(), outcome);
+    return result;
+}
+
+void LogCall(const QString& module, const QString& method, qint64 ms, const QString& outcome)
+{
+    static QMutex mutex;
+    const QByteArray line = QStringLiteral("%1.%2 %3 ms %4\n").arg(module, method).arg(ms).arg(outcome).toUtf8();
+    QMutexLocker lock(&mutex);
+    std::fwrite(line.constData(), 1, size_t(line.size()), stderr);
+    std::fflush(stderr);
+}

@@ -1,0 +1,36 @@
+#include "InvoiceState.h"
+
+#include "Database.h"
+#include "SqlValues.h"
+
+#include <QDateTime>
+
+std::optional<TInvoiceState> FindInvoice(QSqlDatabase db, const QString& branch, const QString& invoice)
+{
+    TSql query(db, QStringLiteral("SELECT IDCONFRASTR, DTCONFRASTR, DTENTRSAID FROM NOTAFISCAL"
+                                  " WHERE CDFILIAL = :CDFILIAL AND NRLANCTONF = :NRLANCTONF"));
+    query.Bind(QStringLiteral(":CDFILIAL"), branch).Bind(QStringLiteral(":NRLANCTONF"), invoice).Exec();
+    if (!query.Next())
+        return std::nullopt;
+    return TInvoiceState{query.Value(0).toString() == QLatin1String("S"), SqlToDateTime(query.Value(1)),
+                         SqlToDateTime(query.Value(2))};
+}
+
+QString InvoiceName(const QString& branch, const QString& invoice)
+{
+    return QStringLiteral("nota fiscal %1 da filial %2").arg(invoice, branch);
+}
+
+void Audit(QSqlDatabase db, TAuditEvent event, const QString& branch, const QString& invoice, const QString& ium,
+           const QString& description)
+{
+    TSql insert(db, QStringLiteral("INSERT INTO AUDITORIA (DTEVENTO, IDEVENTO, CDFILIAL, NRLANCTONF, CDIUMPROD, DSEVENTO)"
+                                   " VALUES (:DTEVENTO, :IDEVENTO, :CDFILIAL, :NRLANCTONF, :CDIUMPROD, :DSEVENTO)"));
+    insert.Bind(QStringLiteral(":DTEVENTO"), QDateTime::currentDateTime())
+        .Bind(QStringLiteral(":IDEVENTO"), QString(QChar::fromLatin1(char(event))))
+        .Bind(QStringLiteral(":CDFILIAL"), branch)
+        .Bind(QStringLiteral(":NRLANCTONF"), invoice)
+        .Bind(QStringLiteral(":CDIUMPROD"), ium.isEmpty() ? QVariant() : QVariant(ium))
+        .Bind(QStringLiteral(":DSEVENTO"), description.left(200))
+        .Exec();
+}

@@ -1,0 +1,26 @@
+#pragma once
+// What the checks of the write operations need to know of one invoice, and
+// the audit record each write leaves. Both run inside the caller's
+// transaction and raise EDatabaseError.
+#include "rtl/DateTime.h"
+
+#include <QSqlDatabase>
+#include <QString>
+#include <optional>
+
+struct TInvoiceState {
+    bool Confirmed = false;
+    TDateTime ConfirmedAt;
+    TDateTime Outgoing;
+};
+
+std::optional<TInvoiceState> FindInvoice(QSqlDatabase db, const QString& branch, const QString& invoice);
+
+// "Nota fiscal N da filial F": how every message names an invoice.
+QString InvoiceName(const QString& branch, const QString& invoice);
+
+// Audit events.
+enum class TAuditEvent : char { Confirmation = 'C', Deletion = 'E', Reading = 'L' };
+
+void Audit(QSqlDatabase db, TAuditEvent event, const QString& branch, const QString& invoice, const QString& ium,
+           const QString& description);

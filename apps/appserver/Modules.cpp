@@ -1,0 +1,90 @@
+// The methods of the two remote data modules: argument kinds and the code
+// each runs. Argument order is the clients' (docs/protocol.md, "Methods").
+#include "Dispatcher.h"
+#include "Operations.h"
+#include "WorkList.h"
+#include "rpc/Envelope.h"
+#include "server/RemoteNames.h"
+
+namespace {
+
+constexpr auto Text = TArgKind::Text;
+constexpr auto DateArg = TArgKind::Date;
+
+QString Str(const TCallContext& c, int i)
+{
+    return c.Args[i].toString();
+}
+TDateTime Day(const TCallContext& c, int i)
+{
+    return c.Args[i].value<TDateTime>();
+}
+
+QVariant GetDados(TCallContext& c)
+{
+    // One read transaction: the three packets show one state of the data.
+    TScopedTransaction snapshot(c.Db, TScopedTransaction::TKind::Read);
+    const TWorkListFilter filter{Str(c, 0), Str(c, 1), Str(c, 2), {Day(c, 3), Day(c, 4), Day(c, 5), Day(c, 6)}};
+    const TWorkList list = LoadWorkList(c.Db, filter);
+    snapshot.Commit();
+    c.Rows = list.Invoices.RowCount() + list.Items.RowCount() + list.Readings.RowCount();
+    return Rpc::Success(QVariantList{QVariant::fromValue(list.Invoices), QVariant::fromValue(list.Items),
+                                     QVariant::fromValue(list.Readings)});
+}
+
+QVariant GetNrLancamento(TCallContext& c)
+{
+    QString refusal;
+    const TDataPacket list = LoadNumberList(c.Db, Str(c, 0), Str(c, 1), Str(c, 2),
+                                            {Day(c, 3), Day(c, 4), Day(c, 5), Day(c, 6)}, Str(c, 7), Str(c, 8), refusal);
+    if (!refusal.isEmpty())
+        return Rpc::Failure(refusal);
+    c.Rows = list.RowCount();
+    return Rpc::Success(QVariant::fromValue(list));
+}
+
+QVariant GetItensIUM(TCallContext& c)
+{
+    const TDataPacket items = LoadInvoiceItems(c.Db, Str(c, 0), Str(c, 1));
+    if (items.RowCount() == 0)
+        return Rpc::Failure(QStringLiteral("A nota fiscal %1 da filial %2 não existe ou não tem itens.")
+                                .arg(Str(c, 1), Str(c, 0)));
+    c.Rows = items.RowCount();
+    return Rpc::Success(QVariant::fromValue(items));
+}
+
+// Whether the branch's indicator column holds 'S'; an unknown branch: false.
+bool BranchUses(TCallContext& c, const QString& column)
+{
+    TSql query(c.Db, QStringLiteral("SELECT %1 FROM FILIAL WHERE CDFILIAL = :CDFILIAL").arg(column));
+    query.Bind(QStringLiteral(":CDFILIAL"), Str(c, 0)).Exec();
+    c.Rows = query.Next() ? 1 : 0;
+    return c.Rows == 1 && query.Value(0).toString() == QLatin1String("S");
+}
+
+} // namespace
+
+TModule ConfRastrModule()
+{
+    TModule module(Remote::ConfRastr, Remote::ConfRastrId);
+    module.Add({Remote::GetDados, {Text, Text, Text, DateArg, DateArg, DateArg, DateArg}, GetDados});
+    module.Add({Remote::GetNrLancamento, {Text, Text, Text, DateArg, DateArg, DateArg, DateArg, Text, Text}, GetNrLancamento});
+    module.Add({Remote::SetConfRastrOK, {Text, Text},
+                [](TCallContext& c) { return ConfirmInvoice(c.Db, Str(c, 0), Str(c, 1), c.Rows); }});
+    module.Add({Remote::DeleteIUMProd, {TArgKind::Packet},
+                [](TCallContext& c) { return DeleteReadings(c.Db, c.Args[0].value<TDataPacket>(), c.Rows); }});
+    module.Add({Remote::GetItensIUM, {Text, Text}, GetItensIUM});
+    module.Add({Remote::SetLeituraIUM, {Text, Text, Text},
+                [](TCallContext& c) { return StoreReading(c.Db, Str(c, 0), Str(c, 1), Str(c, 2), c.Rows); }});
+    return module;
+}
+
+TModule EstoqueModule()
+{
+    TModule module(Remote::Estoque, QString());
+    module.Add({Remote::UtilizaAlmoxarifado, {Text},
+                [](TCallContext& c) { return QVariant(BranchUses(c, QStringLiteral("IDUTILALMOX"))); }});
+    module.Add({Remote::UtilizaLocalEstoque, {Text},
+                [](TCallContext& c) { return QVariant(BranchUses(c, QStringLiteral("IDUTILLOCAL"))); }});
+    return module;
+}

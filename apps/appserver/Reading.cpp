@@ -1,0 +1,111 @@
+#include "Database.h"
+#include "InvoiceState.h"
+#include "Operations.h"
+#include "SqlValues.h"
+#include "rpc/Envelope.h"
+#include "rtl/Exceptions.h"
+#include "server/Gs1.h"
+
+#include <QDateTime>
+
+namespace {
+
+constexpr int MaxCodeLength = 100;  // LEITURAIUM.CDIUMPROD
+
+} // namespace
+
+QVariant StoreReading(QSqlDatabase db, const QString& branch, const QString& invoice, const QString& scan,
+                      qint64& rows)
+{
+    const QString name = InvoiceName(branch, invoice);
+    TIumCode code;
+    try {
+        code = ParseIumCode(scan);
+    } catch (const EConvertError& e) {
+        return Rpc::Failure(QStringLiteral("%1 Leitura para a %2 não gravada.").arg(e.Message(), name));
+    }
+    if (code.Code.size() > MaxCodeLength)
+        return Rpc::Failure(QStringLiteral("Código IUM com mais de %1 caracteres; leitura para a %2 não gravada.")
+                                .arg(MaxCodeLength)
+                                .arg(name));
+
+    TScopedTransaction transaction(db, TScopedTransaction::TKind::Write);
+    const auto state = FindInvoice(db, branch, invoice);
+    if (!state)
+        return Rpc::Failure(QStringLiteral("A %1 não existe.").arg(name));
+    if (state->Confirmed)
+        return Rpc::Failure(QStringLiteral("A %1 já foi conferida para rastreio; não aceita novas leituras.").arg(name));
+
+    // The product of the invoice with that GTIN; a GTIN-13 is stored without
+    // the leading 0 that (01) carries.
+    const QString gtin13 = code.Gtin.startsWith(u'0') ? code.Gtin.mid(1) : code.Gtin;
+    TSql item(db, QStringLiteral("SELECT IT.CDPRODUTO, PR.CDARVPROD, PR.IDCONTROLAIUM, IT.QTITEMPROD,"
+                                 "       IT.CDALMOXARIFE, IT.CDLOCALESTOQ"
+                                 "  FROM ITEMNOTA IT JOIN PRODUTO PR ON PR.CDPRODUTO = IT.CDPRODUTO"
+                                 " WHERE IT.CDFILIAL = :CDFILIAL AND IT.NRLANCTONF = :NRLANCTONF"
+                                 "   AND (PR.CDGTIN = :GTIN14 OR PR.CDGTIN = :GTIN13)"));
+    item.Bind(QStringLiteral(":CDFILIAL"), branch)
+        .Bind(QStringLiteral(":NRLANCTONF"), invoice)
+        .Bind(QStringLiteral(":GTIN14"), code.Gtin)
+        .Bind(QStringLiteral(":GTIN13"), gtin13)
+        .Exec();
+    if (!item.Next())
+        return Rpc::Failure(QStringLiteral("O GTIN %1 não é de nenhum produto da %2.").arg(code.Gtin, name));
+    const QString product = item.Value(0).toString();
+    const QString productCode = item.Value(1).toString();
+    const bool controlled = item.Value(2).toString() == QLatin1String("S");
+    const double toShip = item.Value(3).toDouble();
+    const QVariant warehouse = item.Value(4);
+    const QVariant location = item.Value(5);
+    if (!controlled)
+        return Rpc::Failure(QStringLiteral("O produto %1 da %2 não é controlado por IUM.").arg(productCode, name));
+
+    TSql previous(db, QStringLiteral("SELECT CDFILIAL, NRLANCTONF FROM LEITURAIUM WHERE CDGTIN = :GTIN AND NRSERIE = :NRSERIE"));
+    previous.Bind(QStringLiteral(":GTIN"), code.Gtin).Bind(QStringLiteral(":NRSERIE"), code.Serial).Exec();
+    if (previous.Next())
+        return Rpc::Failure(QStringLiteral("O IUM de GTIN %1 e série %2 já foi lido na %3.")
+                                .arg(code.Gtin, code.Serial,
+                                     InvoiceName(previous.Value(0).toString(), previous.Value(1).toString())));
+
+    TSql count(db, QStringLiteral("SELECT COUNT(*) FROM LEITURAIUM"
+                                  " WHERE CDFILIAL = :CDFILIAL AND NRLANCTONF = :NRLANCTONF AND CDPRODUTO = :CDPRODUTO"));
+    count.Bind(QStringLiteral(":CDFILIAL"), branch)
+        .Bind(QStringLiteral(":NRLANCTONF"), invoice)
+        .Bind(QStringLiteral(":CDPRODUTO"), product)
+        .Exec();
+    const double readings = count.Next() ? count.Value(0).toDouble() : 0;
+    if (readings + 1 > toShip)
+        return Rpc::Failure(QStringLiteral("A %1 já tem %2 leitura(s) do produto %3 para %4 a expedir.")
+                                .arg(name)
+                                .arg(readings)
+                                .arg(productCode)
+                                .arg(toShip));
+
+    if (code.Expiry.isValid() && code.Expiry < ToQDate(state->Outgoing))
+        return Rpc::Failure(QStringLiteral("A validade %1 do IUM é anterior à data de saída %2 da %3.")
+                                .arg(DateToStr(DateTimeFromQDate(code.Expiry)), DateToStr(state->Outgoing), name));
+
+    TSql insert(db, QStringLiteral(
+        "INSERT INTO LEITURAIUM (CDFILIAL, NRLANCTONF, CDPRODUTO, CDIUMPROD, CDGTIN, NRSERIE, CDALMOXARIFE,"
+        "                        CDLOCALESTOQ, NRLOTEESTQ, NRSUBLOTE, DTVALILOTE, NRREGISTRO, DTLEITURA)"
+        " VALUES (:CDFILIAL, :NRLANCTONF, :CDPRODUTO, :CDIUMPROD, :CDGTIN, :NRSERIE, :CDALMOXARIFE,"
+        "         :CDLOCALESTOQ, :NRLOTEESTQ, NULL, :DTVALILOTE, :NRREGISTRO, :DTLEITURA)"));
+    insert.Bind(QStringLiteral(":CDFILIAL"), branch)
+        .Bind(QStringLiteral(":NRLANCTONF"), invoice)
+        .Bind(QStringLiteral(":CDPRODUTO"), product)
+        .Bind(QStringLiteral(":CDIUMPROD"), code.Code)
+        .Bind(QStringLiteral(":CDGTIN"), code.Gtin)
+        .Bind(QStringLiteral(":NRSERIE"), code.Serial)
+        .Bind(QStringLiteral(":CDALMOXARIFE"), warehouse)
+        .Bind(QStringLiteral(":CDLOCALESTOQ"), location)
+        .Bind(QStringLiteral(":NRLOTEESTQ"), code.Lot.isEmpty() ? QVariant() : QVariant(code.Lot))
+        .Bind(QStringLiteral(":DTVALILOTE"), code.Expiry.isValid() ? QVariant(code.Expiry) : QVariant())
+        .Bind(QStringLiteral(":NRREGISTRO"), code.Registration.isEmpty() ? QVariant() : QVariant(code.Registration))
+        .Bind(QStringLiteral(":DTLEITURA"), QDateTime::currentDateTime())
+        .Exec();
+    rows = 1;
+    Audit(db, TAuditEvent::Reading, branch, invoice, code.Code,
+          QStringLiteral("Leitura do IUM de GTIN %1 e série %2 na %3").arg(code.Gtin, code.Serial, name));
+    transaction.Commit();
+    return Rpc::Success(QVariantList{product, readings + 1, toShip});
+}

@@ -1,0 +1,262 @@
+#include "RpcServer.h"
+
+#include "rpc/Frame.h"
+#include "rpc/Messages.h"
+#include "rpc/ProtocolError.h"
+
+#include <QTcpSocket>
+#include <QTimer>
+#include <cstdio>
+
+// One client socket. States:
+//
+//   greeting --[hello accepted: HandleHello]--> ready
+//   ready --[call frame: Process]--> running --[reply written: Deliver]--> ready
+//   any --[bad frame, wrong hello, peer closed, frame time-out: Close]--> gone
+class TServerConnection : public QObject {
+public:
+    static constexpr int LingerMs = 10000;
+
+    TServerConnection(TRpcServer& server, quint64 id, QTcpSocket* socket)
+        : server_(server)
+        , id_(id)
+        , socket_(socket)
+        , reader_(server.config_.Limits.MaxFrameSize)
+    {
+        socket_->setParent(this);
+        // Bounded input buffering: while a call runs nothing is read, and the
+        // client's writes wait in the kernel.
+        socket_->setReadBufferSize(1 << 20);
+        frameTimer_.setSingleShot(true);
+        connect(&frameTimer_, &QTimer::timeout, this,
+                [this] { Close(QStringLiteral("quadro incompleto por mais de %1 ms").arg(server_.config_.FrameTimeoutMs)); });
+        connect(socket_, &QTcpSocket::readyRead, this, &TServerConnection::Process);
+        connect(socket_, &QTcpSocket::disconnected, this, [this] { Close(QString()); });
+    }
+
+    void Process()
+    {
+        while (!running_ && !closed_) {
+            bool ready = false;
+            try {
+                ready = reader_.ReadFrom(*socket_);
+            } catch (const EProtocolError& e) {
+                Reject(e.Message());
+                return;
+            }
+            if (!ready) {
+                if (reader_.Pending() && !frameTimer_.isActive())
+                    frameTimer_.start(server_.config_.FrameTimeoutMs);
+                return;
+            }
+            frameTimer_.stop();
+            QByteArray payload = reader_.TakeFrame();
+            if (!module_) {
+                HandleHello(payload);
+            } else {
+                running_ = true;
+                server_.Run(id_, std::move(payload), module_);
+            }
+        }
+    }
+
+    void Deliver(const QByteArray& frame, bool close)
+    {
+        running_ = false;
+        if (closed_) {
+            Close(QString());
+            return;
+        }
+        socket_->write(frame);
+        if (close) {
+            Close(QStringLiteral("mensagem malformada"));
+            return;
+        }
+        Process();
+    }
+
+    // Answers with a connection-level fault, then closes.
+    void Reject(const QString& message, const QString& code = Rpc::Fault::Frame)
+    {
+        if (!closed_)
+            socket_->write(Rpc::EncodeFrame(Rpc::TFault{std::nullopt, code, message}, server_.config_.Limits));
+        Close(message);
+    }
+
+    // Closes once what was written has gone out (a peer that does not read
+    // gets LingerMs); the connection is forgotten when the socket is closed
+    // and no call of it is running.
+    void Close(const QString& reason)
+    {
+        if (!closed_) {
+            closed_ = true;
+            frameTimer_.stop();
+            if (!reason.isEmpty())
+                LogConnection(QStringLiteral("conexão %1 encerrada: %2").arg(id_).arg(reason));
+            socket_->disconnectFromHost();
+            if (socket_->state() != QAbstractSocket::UnconnectedState)
+                QTimer::singleShot(LingerMs, this, [this] {
+                    socket_->abort();
+                    Close(QString());
+                });
+        }
+        if (!running_ && socket_->state() == QAbstractSocket::UnconnectedState)
+            server_.Forget(id_);
+    }
+
+private:
+    void HandleHello(const QByteArray& payload)
+    {
+        Rpc::TMessage message;
+        try {
+            message = Rpc::DecodeMessage(payload, server_.config_.Limits);
+        } catch (const EProtocolError& e) {
+            Reject(e.Message());
+            return;
+        }
+        const auto* hello = std::get_if<Rpc::THello>(&message);
+        if (!hello) {
+            Reject(QStringLiteral("A conexão deve começar pela apresentação (\"hello\")."), Rpc::Fault::Sequence);
+            return;
+        }
+        if (hello->Version != Rpc::ProtocolVersion) {
+            Reject(QStringLiteral("Versão %1 do protocolo não suportada; este servidor usa a versão %2.")
+                       .arg(hello->Version)
+                       .arg(Rpc::ProtocolVersion),
+                   Rpc::Fault::Version);
+            return;
+        }
+        const TModule* module = server_.dispatcher_.Find(hello->Module);
+        if (!module) {
+            Reject(QStringLiteral("Módulo remoto desconhecido no servidor de aplicação: %1.").arg(hello->Module.left(100)),
+                   Rpc::Fault::Module);
+            return;
+        }
+        if (!hello->ServerId.isEmpty() && hello->ServerId.compare(module->Id(), Qt::CaseInsensitive) != 0) {
+            Reject(QStringLiteral("O módulo remoto %1 não tem o identificador %2.")
+                       .arg(module->Name(), hello->ServerId.left(100)),
+                   Rpc::Fault::Identifier);
+            return;
+        }
+        module_ = module;
+        socket_->write(Rpc::EncodeFrame(Rpc::TWelcome{Rpc::ProtocolVersion, module->Name(), module->Id()},
+                                        server_.config_.Limits));
+    }
+
+    static void LogConnection(const QString& line)
+    {
+        const QByteArray bytes = (line + u'\n').toUtf8();
+        std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);
+    }
+
+    TRpcServer& server_;
+    quint64 id_;
+    QTcpSocket* socket_;
+    Rpc::TFrameReader reader_;
+    QTimer frameTimer_;
+    const TModule* module_ = nullptr;
+    bool running_ = false;
+    bool closed_ = false;
+};
+
+TRpcServer::TRpcServer(TServerConfig config, const TDispatcher& dispatcher, QObject* parent)
+    : QObject(parent)
+    , config_(std::move(config))
+    , dispatcher_(dispatcher)
+{
+    pool_.setMaxThreadCount(std::max(1, config_.Threads));
+    // Workers stay, and with them their database connections.
+    pool_.setExpiryTimeout(-1);
+    connect(&listener_, &QTcpServer::newConnection, this, &TRpcServer::Accept);
+}
+
+TRpcServer::~TRpcServer()
+{
+    Shutdown();
+}
+
+bool TRpcServer::Listen(const QHostAddress& address, quint16 port, QString& error)
+{
+    if (listener_.listen(address, port))
+        return true;
+    error = listener_.errorString();
+    return false;
+}
+
+void TRpcServer::Accept()
+{
+    while (QTcpSocket* socket = listener_.nextPendingConnection()) {
+        if (stopping_) {
+            socket->abort();
+            socket->deleteLater();
+            continue;
+        }
+        const quint64 id = nextConnection_++;
+        connections_.insert(id, new TServerConnection(*this, id, socket));
+    }
+}
+
+void TRpcServer::Run(quint64 connection, QByteArray payload, const TModule* module)
+{
+    pool_.start([this, connection, payload = std::move(payload), module] {
+        QByteArray frame;
+        bool close = false;
+        try {
+            Rpc::TMessage message = Rpc::DecodeMessage(payload, config_.Limits);
+            if (auto* call = std::get_if<Rpc::TCall>(&message)) {
+                const quint64 id = call->Id;
+                const QString method = call->Method;
+                Rpc::TMessage reply = dispatcher_.Execute(*module, std::move(*call), config_.Db);
+                try {
+                    frame = Rpc::EncodeFrame(reply, config_.Limits);
+                } catch (const EProtocolError& e) {
+                    // The result does not fit in a frame: the call fails, the connection stays.
+                    LogCall(module->Name(), method, 0, QStringLiteral("falha: ") + e.Message());
+                    frame = Rpc::EncodeFrame(Rpc::TFault{id, Rpc::Fault::Internal,
+                                                         QStringLiteral("O resultado de %1 não pôde ser enviado: %2")
+                                                             .arg(method, e.Message())},
+                                             config_.Limits);
+                }
+            } else {
+                close = true;
+                frame = Rpc::EncodeFrame(Rpc::TFault{std::nullopt, Rpc::Fault::Sequence,
+                                                     QStringLiteral("Mensagem fora de lugar: esperava-se uma chamada.")},
+                                         config_.Limits);
+            }
+        } catch (const EProtocolError& e) {
+            close = true;
+            frame = Rpc::EncodeFrame(Rpc::TFault{std::nullopt, Rpc::Fault::Frame, e.Message()}, config_.Limits);
+        }
+        QMetaObject::invokeMethod(
+            this, [this, connection, frame, close] { Deliver(connection, frame, close); }, Qt::QueuedConnection);
+    });
+}
+
+void TRpcServer::Deliver(quint64 connection, const QByteArray& frame, bool close)
+{
+    TServerConnection* target = connections_.value(connection);
+    if (!target)
+        return;
+    target->Deliver(frame, close);
+}
+
+void TRpcServer::Forget(quint64 connection)
+{
+    if (TServerConnection* target = connections_.take(connection))
+        target->deleteLater();
+}
+
+void TRpcServer::Shutdown()
+{
+    if (stopping_)
+        return;
+    stopping_ = true;
+    listener_.close();
+    for (TServerConnection* connection : std::as_const(connections_))
+        connection->Close(QString());
+    pool_.waitForDone();
+    // Replies of calls that were running are queued; drop them with the connections.
+    const auto remaining = connections_.keys();
+    for (quint64 id : remaining)
+        Forget(id);
+}

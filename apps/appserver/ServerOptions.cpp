@@ -1,0 +1,78 @@
+#include "ServerOptions.h"
+
+#include <QCommandLineParser>
+
+namespace {
+
+bool PositiveInt(const QString& text, int max, int& out)
+{
+    bool ok = false;
+    const int value = text.toInt(&ok);
+    if (!ok || value < 1 || value > max)
+        return false;
+    out = value;
+    return true;
+}
+
+} // namespace
+
+std::optional<TServerOptions> ParseServerOptions(const QStringList& arguments, QString& error)
+{
+    QCommandLineParser parser;
+    const QCommandLineOption listen(QStringLiteral("listen"), QStringLiteral("Endereço e porta (ADDR:PORT)."),
+                                    QStringLiteral("addr:port"));
+    const QCommandLineOption database(QStringLiteral("database"), QStringLiteral("Arquivo SQLite."),
+                                      QStringLiteral("file"));
+    const QCommandLineOption threads(QStringLiteral("threads"), QStringLiteral("Threads de trabalho."),
+                                     QStringLiteral("n"));
+    const QCommandLineOption maxFrame(QStringLiteral("max-frame"), QStringLiteral("Maior quadro em bytes."),
+                                      QStringLiteral("bytes"));
+    const QCommandLineOption initDemo(QStringLiteral("init-demo"), QStringLiteral("Cria o esquema e os dados de demonstração."));
+    const QCommandLineOption scale(QStringLiteral("scale"), QStringLiteral("Multiplicador dos dados de demonstração."),
+                                   QStringLiteral("n"));
+    parser.addOptions({listen, database, threads, maxFrame, initDemo, scale});
+    if (!parser.parse(arguments)) {
+        error = parser.errorText();
+        return std::nullopt;
+    }
+    if (!parser.positionalArguments().isEmpty()) {
+        error = QStringLiteral("Argumento inesperado: %1").arg(parser.positionalArguments().first());
+        return std::nullopt;
+    }
+
+    TServerOptions options;
+    if (parser.isSet(listen)) {
+        const QString value = parser.value(listen);
+        const qsizetype colon = value.lastIndexOf(u':');
+        bool ok = false;
+        const uint port = colon < 0 ? 0 : value.mid(colon + 1).toUInt(&ok);
+        const QHostAddress address(colon < 0 ? QString() : value.left(colon));
+        if (colon < 0 || !ok || port > 65535 || address.isNull()) {
+            error = QStringLiteral("Endereço inválido em --listen: %1 (use ENDEREÇO:PORTA, por exemplo 127.0.0.1:21300)").arg(value);
+            return std::nullopt;
+        }
+        options.Address = address;
+        options.Port = quint16(port);
+    }
+    if (parser.isSet(database))
+        options.Database = parser.value(database);
+    if (parser.isSet(threads) && !PositiveInt(parser.value(threads), 256, options.Threads)) {
+        error = QStringLiteral("Número de threads inválido: %1").arg(parser.value(threads));
+        return std::nullopt;
+    }
+    if (parser.isSet(maxFrame)) {
+        bool ok = false;
+        const qulonglong bytes = parser.value(maxFrame).toULongLong(&ok);
+        if (!ok || bytes < 1024 || bytes > 0xFFFFFFFFull) {
+            error = QStringLiteral("Tamanho de quadro inválido: %1").arg(parser.value(maxFrame));
+            return std::nullopt;
+        }
+        options.MaxFrame = quint32(bytes);
+    }
+    options.InitDemo = parser.isSet(initDemo);
+    if (parser.isSet(scale) && !PositiveInt(parser.value(scale), 10000, options.Scale)) {
+        error = QStringLiteral("Escala inválida: %1").arg(parser.value(scale));
+        return std::nullopt;
+    }
+    return options;
+}

@@ -1,0 +1,199 @@
+#include "WorkList.h"
+
+#include "PacketLayouts.h"
+#include "PacketQuery.h"
+#include "SqlValues.h"
+
+#include <QList>
+#include <utility>
+
+namespace {
+
+// WHERE fragments with their bound values, so that a condition is present
+// only when its bound is; an absent bound costs the query nothing.
+struct TConditions {
+    QString text;
+    QList<std::pair<QString, QVariant>> values;
+
+    void Add(const QString& fragment, const QString& name, const QVariant& value)
+    {
+        text += QStringLiteral(" AND ") + fragment;
+        values.append({name, value});
+    }
+    void Bind(TSql& query) const
+    {
+        for (const auto& [name, value] : values)
+            query.Bind(name, value);
+    }
+};
+
+// Date parts only: from D is ">= D", to D is "< D + 1 day", so a time on the
+// last day still counts.
+void AddDateRanges(TConditions& where, const TDateRanges& dates)
+{
+    if (dates.OrderFrom != 0)
+        where.Add(QStringLiteral("NF.DTPEDIDO >= :DTPEDIDOINI"), QStringLiteral(":DTPEDIDOINI"), DateParam(dates.OrderFrom));
+    if (dates.OrderTo != 0)
+        where.Add(QStringLiteral("NF.DTPEDIDO < :DTPEDIDOFIM"), QStringLiteral(":DTPEDIDOFIM"), DateParam(dates.OrderTo).addDays(1));
+    if (dates.OutFrom != 0)
+        where.Add(QStringLiteral("NF.DTENTRSAID >= :DTSAIDAINI"), QStringLiteral(":DTSAIDAINI"), DateParam(dates.OutFrom));
+    if (dates.OutTo != 0)
+        where.Add(QStringLiteral("NF.DTENTRSAID < :DTSAIDAFIM"), QStringLiteral(":DTSAIDAFIM"), DateParam(dates.OutTo).addDays(1));
+}
+
+TConditions InvoiceConditions(const TWorkListFilter& filter)
+{
+    TConditions where;
+    where.text = QStringLiteral("NF.CDFILIAL = :CDFILIAL AND NF.IDCONFRASTR = 'N'");
+    where.values.append({QStringLiteral(":CDFILIAL"), filter.Branch});
+    if (filter.Expedition != QLatin1String("T"))
+        where.Add(QStringLiteral("NF.NREXPEDICAO = :NREXPEDICAO"), QStringLiteral(":NREXPEDICAO"), filter.Expedition);
+    if (filter.Order != QLatin1String("T"))
+        where.Add(QStringLiteral("NF.NRPEDIDO = :NRPEDIDO"), QStringLiteral(":NRPEDIDO"), filter.Order);
+    AddDateRanges(where, filter.Dates);
+    return where;
+}
+
+// Items with their reading count and status; `%1` is the WHERE condition on
+// NOTAFISCAL NF.
+const QString itemsSql = QStringLiteral(
+    "SELECT X.CDFILIAL, X.NREXPEDICAO, X.NRLANCTONF, X.CDPRODUTO, X.CDARVPROD, X.NMPRODUTO, X.SGUNIDADE,"
+    "       X.QTITEMPROD, X.QTRESPRODPED,"
+    "       CASE WHEN X.IDCONTROLAIUM <> 'S' THEN ''"
+    "            WHEN X.QTRESPRODPED = X.QTITEMPROD THEN 'S' ELSE 'N' END AS IDSTATUSSEPSNCM,"
+    "       X.IDCOLETA, X.NRITEMPED"
+    "  FROM (SELECT IT.CDFILIAL, NF.NREXPEDICAO, IT.NRLANCTONF, IT.CDPRODUTO, PR.CDARVPROD, PR.NMPRODUTO,"
+    "               PR.SGUNIDADE, IT.QTITEMPROD, PR.IDCONTROLAIUM, IT.IDCOLETA, IT.NRITEMPED,"
+    "               (SELECT COUNT(*) FROM LEITURAIUM LI"
+    "                 WHERE LI.CDFILIAL = IT.CDFILIAL AND LI.NRLANCTONF = IT.NRLANCTONF"
+    "                   AND LI.CDPRODUTO = IT.CDPRODUTO) AS QTRESPRODPED"
+    "          FROM NOTAFISCAL NF"
+    "          JOIN ITEMNOTA IT ON IT.CDFILIAL = NF.CDFILIAL AND IT.NRLANCTONF = NF.NRLANCTONF"
+    "          JOIN PRODUTO PR ON PR.CDPRODUTO = IT.CDPRODUTO"
+    "         WHERE %1) X"
+    " ORDER BY X.NRLANCTONF, X.CDPRODUTO");
+
+} // namespace
+
+void RunWorkListQueries(QSqlDatabase db, const TWorkListFilter& filter,
+                        const std::function<void(TSql&, const QList<TFieldDesc>&)>& consume)
+{
+    const TConditions where = InvoiceConditions(filter);
+
+    TSql invoices(db, QStringLiteral(
+        "SELECT NF.CDFILIAL, NF.NREXPEDICAO, NF.NRLANCTONF, NF.DTENTRSAID, NF.CDCLIENTE, CL.NMRAZSOCCLIE,"
+        "       CL.NMFANTCLIE, FD.NMFILIAL, CL.NRINSJURCLIE, CL.IDTPIJURCLIE, NF.CDFILIEMIT, NF.CDTIPOOPER,"
+        "       NF.IDENTRSAIDOP, NF.IDSITSEPNF, NF.QTVOLNF"
+        "  FROM NOTAFISCAL NF"
+        "  JOIN CLIENTE CL ON CL.CDCLIENTE = NF.CDCLIENTE"
+        "  LEFT JOIN FILIAL FD ON FD.CDFILIAL = NF.CDFILIDEST"
+        " WHERE %1"
+        " ORDER BY NF.NRLANCTONF").arg(where.text));
+    where.Bind(invoices);
+    consume(invoices.Exec(), Layout::Invoices());
+
+    TSql items(db, itemsSql.arg(where.text));
+    where.Bind(items);
+    consume(items.Exec(), Layout::Items());
+
+    TSql readings(db, QStringLiteral(
+        "SELECT LI.CDFILIAL, NF.NREXPEDICAO, LI.NRLANCTONF, LI.CDALMOXARIFE, LI.CDLOCALESTOQ, LI.NRLOTEESTQ,"
+        "       LI.NRSUBLOTE, LI.CDIUMPROD, LI.DTVALILOTE, AL.DSALMOXARIFE, LE.DSLOCALESTOQ, LI.CDPRODUTO"
+        "  FROM NOTAFISCAL NF"
+        "  JOIN LEITURAIUM LI ON LI.CDFILIAL = NF.CDFILIAL AND LI.NRLANCTONF = NF.NRLANCTONF"
+        "  LEFT JOIN ALMOXARIFE AL ON AL.CDFILIAL = LI.CDFILIAL AND AL.CDALMOXARIFE = LI.CDALMOXARIFE"
+        "  LEFT JOIN LOCALESTOQUE LE ON LE.CDFILIAL = LI.CDFILIAL AND LE.CDLOCALESTOQ = LI.CDLOCALESTOQ"
+        " WHERE %1"
+        " ORDER BY LI.NRLANCTONF, LI.CDPRODUTO, LI.DTLEITURA").arg(where.text));
+    where.Bind(readings);
+    consume(readings.Exec(), Layout::Readings());
+}
+
+TWorkList LoadWorkList(QSqlDatabase db, const TWorkListFilter& filter)
+{
+    TWorkList list;
+    TDataPacket* targets[] = {&list.Invoices, &list.Items, &list.Readings};
+    int next = 0;
+    RunWorkListQueries(db, filter, [&](TSql& query, const QList<TFieldDesc>& fields) {
+        *targets[next++] = QueryPacket(query, fields);
+    });
+    return list;
+}
+
+TDataPacket LoadNumberList(QSqlDatabase db, const QString& branch, const QString& expedition, const QString& order,
+                           const TDateRanges& dates, const QString& status, const QString& kind, QString& refusal)
+{
+    const QString statusCode = status.trimmed();
+    const bool anyStatus = statusCode.isEmpty() || statusCode == QLatin1String("T");
+    if (!anyStatus && statusCode != QLatin1String("P") && statusCode != QLatin1String("A")
+        && statusCode != QLatin1String("C")) {
+        refusal = QStringLiteral("Situação de separação inválida: %1").arg(status);
+        return TDataPacket();
+    }
+    auto isNumber = [](const QString& value, const char* word) {
+        const QString v = value.trimmed();
+        return !v.isEmpty() && v != QLatin1String("T") && v != QLatin1String(word);
+    };
+
+    // Invoices in the date ranges, tied to the outer row (which binds the
+    // branch, once: a placeholder is never used twice).
+    TConditions invoice;
+    invoice.text = QStringLiteral("NF.CDFILIAL = :CDFILIAL");
+    invoice.values.append({QStringLiteral(":CDFILIAL"), branch});
+    AddDateRanges(invoice, dates);
+
+    QString sql;
+    QList<TFieldDesc> fields;
+    if (kind == QLatin1String("EXP")) {
+        if (isNumber(expedition, "EXPEDICAO"))
+            invoice.Add(QStringLiteral("EX.NREXPEDICAO = :NREXPEDICAO"), QStringLiteral(":NREXPEDICAO"), expedition);
+        if (!anyStatus)
+            invoice.Add(QStringLiteral("EX.IDSTATUSSEP = :IDSTATUSSEP"), QStringLiteral(":IDSTATUSSEP"), statusCode);
+        sql = QStringLiteral(
+            "SELECT EX.CDFILIAL, EX.NREXPEDICAO, EX.DTEXPEDICAO, EX.IDSTATUSSEP"
+            "  FROM EXPEDICAO EX"
+            " WHERE EXISTS (SELECT 1 FROM NOTAFISCAL NF"
+            "                WHERE NF.CDFILIAL = EX.CDFILIAL AND NF.NREXPEDICAO = EX.NREXPEDICAO AND %1)"
+            " ORDER BY EX.NREXPEDICAO").arg(invoice.text);
+        fields = Layout::Expeditions();
+    } else if (kind == QLatin1String("PED")) {
+        if (isNumber(order, "PEDIDO"))
+            invoice.Add(QStringLiteral("PE.NRPEDIDO = :NRPEDIDO"), QStringLiteral(":NRPEDIDO"), order);
+        if (!anyStatus)
+            invoice.Add(QStringLiteral("EX.IDSTATUSSEP = :IDSTATUSSEP"), QStringLiteral(":IDSTATUSSEP"), statusCode);
+        sql = QStringLiteral(
+            "SELECT PE.NRPEDIDO, PE.CDFILIAL"
+            "  FROM PEDIDO PE"
+            " WHERE EXISTS (SELECT 1 FROM NOTAFISCAL NF"
+            "                 JOIN EXPEDICAO EX ON EX.CDFILIAL = NF.CDFILIAL AND EX.NREXPEDICAO = NF.NREXPEDICAO"
+            "                WHERE NF.CDFILIAL = PE.CDFILIAL AND NF.NRPEDIDO = PE.NRPEDIDO AND %1)"
+            " ORDER BY PE.NRPEDIDO").arg(invoice.text);
+        fields = Layout::Orders();
+    } else {
+        refusal = QStringLiteral("Tipo de lista inválido: %1").arg(kind);
+        return TDataPacket();
+    }
+    TSql query(db, sql);
+    invoice.Bind(query);
+    return QueryPacket(query.Exec(), fields);
+}
+
+TDataPacket LoadInvoiceItems(QSqlDatabase db, const QString& branch, const QString& invoice)
+{
+    TSql query(db, QStringLiteral(
+        "SELECT X.CDFILIAL, X.NRLANCTONF, X.CDPRODUTO, X.CDARVPROD, X.NMPRODUTO, X.SGUNIDADE, X.CDGTIN,"
+        "       X.IDCONTROLAIUM, X.QTITEMPROD, X.QTRESPRODPED,"
+        "       CASE WHEN X.IDCONTROLAIUM <> 'S' THEN ''"
+        "            WHEN X.QTRESPRODPED = X.QTITEMPROD THEN 'S' ELSE 'N' END AS IDSTATUSSEPSNCM"
+        "  FROM (SELECT IT.CDFILIAL, IT.NRLANCTONF, IT.CDPRODUTO, PR.CDARVPROD, PR.NMPRODUTO, PR.SGUNIDADE,"
+        "               PR.CDGTIN, PR.IDCONTROLAIUM, IT.QTITEMPROD,"
+        "               (SELECT COUNT(*) FROM LEITURAIUM LI"
+        "                 WHERE LI.CDFILIAL = IT.CDFILIAL AND LI.NRLANCTONF = IT.NRLANCTONF"
+        "                   AND LI.CDPRODUTO = IT.CDPRODUTO) AS QTRESPRODPED"
+        "          FROM ITEMNOTA IT"
+        "          JOIN PRODUTO PR ON PR.CDPRODUTO = IT.CDPRODUTO"
+        "         WHERE IT.CDFILIAL = :CDFILIAL AND IT.NRLANCTONF = :NRLANCTONF) X"
+        " ORDER BY X.CDPRODUTO"));
+    query.Bind(QStringLiteral(":CDFILIAL"), branch).Bind(QStringLiteral(":NRLANCTONF"), invoice);
+    return QueryPacket(query.Exec(), Layout::ReadingItems());
+}

@@ -1,0 +1,53 @@
+#pragma once
+// The work list of "exp13000.rdmConfRastr" (GetDados) and the expedition and
+// order lists (GetNrLancamento): SQL built from fixed fragments, every value
+// bound as a parameter.
+#include "Database.h"
+#include "data/DataPacket.h"
+#include "rtl/DateTime.h"
+
+#include <QString>
+#include <functional>
+
+// Dates are compared by their date part, bounds included; 0 is an open bound.
+struct TDateRanges {
+    TDateTime OrderFrom, OrderTo;  // order date
+    TDateTime OutFrom, OutTo;      // outgoing date
+};
+
+struct TWorkListFilter {
+    QString Branch;
+    QString Expedition;  // "T": any
+    QString Order;       // "T": any
+    TDateRanges Dates;
+};
+
+struct TWorkList {
+    TDataPacket Invoices;  // not yet confirmed, by number
+    TDataPacket Items;     // by invoice, then product
+    TDataPacket Readings;  // by invoice, product and time of reading
+};
+
+// Runs the three statements of the work list in order (invoices, items,
+// readings) and hands each executed query with its packet layout to
+// `consume`. The caller holds the read transaction that makes the three see
+// one state of the database. Raises EDatabaseError.
+void RunWorkListQueries(QSqlDatabase db, const TWorkListFilter& filter,
+                        const std::function<void(TSql&, const QList<TFieldDesc>&)>& consume);
+
+TWorkList LoadWorkList(QSqlDatabase db, const TWorkListFilter& filter);
+
+// GetNrLancamento. `kind` "EXP" lists the branch's expeditions that have
+// invoices in the date ranges (only `expedition` when it holds a number,
+// i.e. is neither "EXPEDICAO", "T" nor blank); "PED" lists the orders
+// likewise (`order`, "PEDIDO"). `status` "T" or blank: any separation status;
+// "P", "A", "C": expeditions in that status (for "PED": orders with an invoice
+// in an expedition in that status). Returns the packet, or sets `refusal`
+// (and returns an empty packet) for an unknown kind or status.
+TDataPacket LoadNumberList(QSqlDatabase db, const QString& branch, const QString& expedition, const QString& order,
+                           const TDateRanges& dates, const QString& status, const QString& kind, QString& refusal);
+
+// The item rows of one invoice as the checks see them: readings counted per
+// product, status "" (product without IUM control), "S" (readings equal the
+// quantity to ship) or "N". Layout::ReadingItems.
+TDataPacket LoadInvoiceItems(QSqlDatabase db, const QString& branch, const QString& invoice);

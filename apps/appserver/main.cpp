@@ -1,0 +1,117 @@
+// The application server: serves the remote data modules over the socket
+// protocol, or (--init-demo) creates the schema and the demo data and exits.
+// SIGINT and SIGTERM stop it cleanly: no new connection is accepted, running
+// calls finish, the database connections close.
+#include "DemoData.h"
+#include "Dispatcher.h"
+#include "RpcServer.h"
+#include "Schema.h"
+#include "ServerOptions.h"
+#include "rtl/Exceptions.h"
+
+#include <QCoreApplication>
+#include <QSocketNotifier>
+
+#include <csignal>
+#include <cstdio>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+int signalPipe[2] = {-1, -1};
+
+void OnSignal(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] const auto written = ::write(signalPipe[1], &byte, 1);
+}
+
+void Print(FILE* stream, const QString& line)
+{
+    const QByteArray bytes = (line + u'\n').toUtf8();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
+    std::fflush(stream);
+}
+
+int InitDemo(const TServerOptions& options)
+{
+    TOwnedDatabase db(TDbConfig{options.Database});
+    CreateSchema(db.Db());
+    const TDemoSummary summary = CreateDemoData(db.Db(), options.Scale);
+    Print(stdout, QStringLiteral("appserver: dados de demonstração criados em %1: %2 notas, %3 itens, %4 leituras de IUM.")
+                      .arg(options.Database)
+                      .arg(summary.Invoices)
+                      .arg(summary.Items)
+                      .arg(summary.Readings));
+    return 0;
+}
+
+int Serve(QCoreApplication& app, const TServerOptions& options)
+{
+    {
+        TOwnedDatabase db(TDbConfig{options.Database});
+        CreateSchema(db.Db());
+    }
+    TDispatcher dispatcher;
+    dispatcher.Add(ConfRastrModule());
+    dispatcher.Add(EstoqueModule());
+
+    TServerConfig config;
+    config.Db.Path = options.Database;
+    config.Threads = options.Threads;
+    config.Limits.MaxFrameSize = options.MaxFrame;
+    TRpcServer server(config, dispatcher);
+    QString error;
+    if (!server.Listen(options.Address, options.Port, error)) {
+        Print(stderr, QStringLiteral("appserver: não foi possível ouvir em %1:%2: %3")
+                          .arg(options.Address.toString())
+                          .arg(options.Port)
+                          .arg(error));
+        return 1;
+    }
+
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0) {
+        Print(stderr, QStringLiteral("appserver: socketpair falhou"));
+        return 1;
+    }
+    QSocketNotifier notifier(signalPipe[0], QSocketNotifier::Read);
+    QObject::connect(&notifier, &QSocketNotifier::activated, &app, [&app] {
+        char byte;
+        [[maybe_unused]] const auto got = ::read(signalPipe[0], &byte, 1);
+        app.quit();
+    });
+    struct sigaction action = {};
+    action.sa_handler = OnSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+    // A client that vanishes while we write must not end the process.
+    std::signal(SIGPIPE, SIG_IGN);
+
+    Print(stdout, QStringLiteral("appserver: ouvindo em %1:%2").arg(options.Address.toString()).arg(server.Port()));
+    const int code = app.exec();
+    server.Shutdown();
+    Print(stderr, QStringLiteral("appserver: encerrado"));
+    return code;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    QString error;
+    const auto options = ParseServerOptions(app.arguments(), error);
+    if (!options) {
+        Print(stderr, QStringLiteral("appserver: %1").arg(error));
+        return 2;
+    }
+    try {
+        return options->InitDemo ? InitDemo(*options) : Serve(app, *options);
+    } catch (const Exception& e) {
+        Print(stderr, QStringLiteral("appserver: %1").arg(e.Message()));
+        return 1;
+    }
+}

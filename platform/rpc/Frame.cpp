@@ -1,0 +1,71 @@
+#include "rpc/Frame.h"
+
+#include "rpc/ProtocolError.h"
+
+#include <QtEndian>
+
+namespace Rpc {
+
+TFrameBuilder::TFrameBuilder()
+    : bytes_(FrameHeaderSize, '\0')
+    , buffer_(&bytes_)
+    , writer_(&buffer_)
+{
+    // QCborStreamWriter over a QByteArray writes from its start; a buffer
+    // opened for appending keeps the room reserved for the length.
+    buffer_.open(QIODevice::WriteOnly | QIODevice::Append);
+}
+
+QByteArray TFrameBuilder::Finish(quint32 maxFrameSize)
+{
+    buffer_.close();
+    const qint64 payloadSize = bytes_.size() - FrameHeaderSize;
+    if (payloadSize > qint64(maxFrameSize))
+        throw EProtocolError(QStringLiteral("A mensagem de %1 bytes excede o limite de %2 bytes por quadro.")
+                                 .arg(payloadSize)
+                                 .arg(maxFrameSize));
+    qToBigEndian(quint32(payloadSize), bytes_.data());
+    return std::move(bytes_);
+}
+
+bool TFrameReader::ReadFrom(QIODevice& device)
+{
+    if (ready_)
+        return true;
+    while (headerHave_ < FrameHeaderSize) {
+        const qint64 got = device.read(header_ + headerHave_, FrameHeaderSize - headerHave_);
+        if (got <= 0)
+            return false;
+        headerHave_ += int(got);
+        if (headerHave_ == FrameHeaderSize) {
+            const quint32 length = qFromBigEndian<quint32>(header_);
+            if (length == 0)
+                throw EProtocolError(QStringLiteral("Quadro vazio recebido."));
+            if (length > maxFrameSize_)
+                throw EProtocolError(QStringLiteral("Quadro de %1 bytes excede o limite de %2 bytes.")
+                                         .arg(length)
+                                         .arg(maxFrameSize_));
+            payload_ = QByteArray(qsizetype(length), Qt::Uninitialized);
+            payloadHave_ = 0;
+        }
+    }
+    while (payloadHave_ < payload_.size()) {
+        const qint64 got = device.read(payload_.data() + payloadHave_, payload_.size() - payloadHave_);
+        if (got <= 0)
+            return false;
+        payloadHave_ += got;
+    }
+    ready_ = true;
+    return true;
+}
+
+QByteArray TFrameReader::TakeFrame()
+{
+    Q_ASSERT(ready_);
+    ready_ = false;
+    headerHave_ = 0;
+    payloadHave_ = 0;
+    return std::move(payload_);
+}
+
+} // namespace Rpc

@@ -1,0 +1,58 @@
+#pragma once
+// Frames of the socket protocol: a 4-byte big-endian payload length followed
+// by the payload, which is exactly one CBOR data item (docs/protocol.md,
+// "Frames").
+#include <QBuffer>
+#include <QByteArray>
+#include <QCborStreamWriter>
+#include <QIODevice>
+
+namespace Rpc {
+
+constexpr int FrameHeaderSize = 4;
+
+// Builds one frame: write the payload's CBOR item through Writer(), then
+// Finish() returns the frame with its length in front. Finish raises
+// EProtocolError when the payload exceeds maxFrameSize.
+class TFrameBuilder {
+public:
+    TFrameBuilder();
+    TFrameBuilder(const TFrameBuilder&) = delete;
+    TFrameBuilder& operator=(const TFrameBuilder&) = delete;
+
+    QCborStreamWriter& Writer() { return writer_; }
+    QByteArray Finish(quint32 maxFrameSize);
+
+private:
+    QByteArray bytes_;
+    QBuffer buffer_;
+    QCborStreamWriter writer_;
+};
+
+// Splits a byte stream into frame payloads without copying them twice: the
+// payload buffer is allocated once from the announced length and filled
+// straight from the device.
+//
+// ReadFrom consumes at most up to the end of the current frame and returns
+// true when a whole frame is ready (take it with TakeFrame before reading
+// on). It raises EProtocolError when a length is 0 or above maxFrameSize;
+// the stream is then unusable and the connection must be dropped.
+class TFrameReader {
+public:
+    explicit TFrameReader(quint32 maxFrameSize) : maxFrameSize_(maxFrameSize) {}
+
+    bool ReadFrom(QIODevice& device);
+    QByteArray TakeFrame();
+    // Part of a frame (header or payload) has arrived and more is awaited.
+    bool Pending() const { return headerHave_ > 0; }
+
+private:
+    quint32 maxFrameSize_;
+    char header_[FrameHeaderSize] = {};
+    int headerHave_ = 0;
+    QByteArray payload_;
+    qint64 payloadHave_ = 0;
+    bool ready_ = false;
+};
+
+} // namespace Rpc

@@ -1,0 +1,22 @@
+#pragma once
+// Bounds every decoder of the socket protocol enforces. The defaults are the
+// documented ones (docs/protocol.md, "Limits"); both ends may lower or raise
+// them. A frame or value beyond a bound raises EProtocolError.
+#include "data/PacketCodec.h"
+
+#include <QtGlobal>
+
+namespace Rpc {
+
+struct TRpcLimits {
+    // Largest frame payload accepted or produced, in bytes (the 4-byte length
+    // prefix allows at most 4 GiB - 1).
+    quint32 MaxFrameSize = 256u * 1024u * 1024u;
+    // Deepest nesting of arrays within one value (a data packet counts as one
+    // level; its own bounds are the data layer's).
+    int MaxDepth = 32;
+    // Bounds of each data packet inside a value.
+    TPacketLimits Packet;
+};
+
+} // namespace Rpc

@@ -1,0 +1,77 @@
+#pragma once
+// The messages of the socket protocol (docs/protocol.md, "Handshake",
+// "Calls and replies", "Faults"). Each travels as one frame whose payload is
+// a CBOR array beginning with the message's kind as text.
+//
+//   client -> server  ["hello", version, module, serverId | null]
+//   server -> client  ["welcome", version, module, serverId]
+//   client -> server  ["call", id, method, [args...], [byRefIndexes...]]
+//   server -> client  ["result", id, result, [byRefValues...]]
+//   server -> client  ["fault", id | null, code, message]
+#include "rpc/Limits.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QVariant>
+#include <optional>
+#include <variant>
+
+namespace Rpc {
+
+constexpr quint64 ProtocolVersion = 1;
+
+struct THello {
+    quint64 Version = ProtocolVersion;
+    QString Module;
+    QString ServerId;  // empty: the client does not check the identifier
+};
+
+struct TWelcome {
+    quint64 Version = ProtocolVersion;
+    QString Module;
+    QString ServerId;
+};
+
+struct TCall {
+    quint64 Id = 0;
+    QString Method;
+    QVariantList Args;
+    QList<int> ByRef;  // ascending, distinct indexes into Args
+};
+
+struct TResult {
+    quint64 Id = 0;
+    QVariant Value;
+    QVariantList RefValues;  // final values of the by-reference arguments, in ByRef order
+};
+
+// Fault codes (the message is Portuguese and meant for the user).
+namespace Fault {
+inline const QString Version = QStringLiteral("version");        // unsupported protocol version
+inline const QString Module = QStringLiteral("module");          // unknown remote module
+inline const QString Identifier = QStringLiteral("identifier");  // server identifier differs
+inline const QString Sequence = QStringLiteral("sequence");      // message out of place
+inline const QString Frame = QStringLiteral("frame");            // malformed or oversized frame
+inline const QString Method = QStringLiteral("method");          // unknown method
+inline const QString Arguments = QStringLiteral("arguments");    // wrong argument count or kinds
+inline const QString Internal = QStringLiteral("internal");      // the method failed unexpectedly
+} // namespace Fault
+
+struct TFault {
+    std::optional<quint64> Id;  // the call it answers; none for connection-level faults
+    QString Code;
+    QString Message;
+};
+
+using TMessage = std::variant<THello, TWelcome, TCall, TResult, TFault>;
+
+// The whole frame (length prefix included). Raises EProtocolError when a
+// value lies outside the value model or the payload exceeds the frame bound.
+QByteArray EncodeFrame(const TMessage& message, const TRpcLimits& limits);
+
+// Decodes one frame payload. Raises EProtocolError when it is not exactly one
+// well-formed message within the limits.
+TMessage DecodeMessage(const QByteArray& payload, const TRpcLimits& limits);
+
+} // namespace Rpc

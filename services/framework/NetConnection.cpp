@@ -1,0 +1,260 @@
+#include "NetConnection.h"
+
+#include "rpc/Envelope.h"
+#include "rpc/Frame.h"
+#include "rpc/Messages.h"
+#include "rpc/ProtocolError.h"
+#include "rtl/Exceptions.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QTcpSocket>
+#include <QTimer>
+
+#include <functional>
+#include <optional>
+
+// The socket of an open (or opening) connection and the waits on it. Every
+// wait runs a local event loop that excludes user input; the slots below only
+// record the outcome and stop the loop, so nothing is raised inside it.
+class TNetConnection::TChannel {
+public:
+    enum class TOutcome { Done, TimedOut, Lost, Broken };
+    using TStop = std::function<void(TOutcome)>;
+
+    explicit TChannel(const Rpc::TRpcLimits& limits) : reader_(limits.MaxFrameSize) {}
+
+    bool Connect(const QString& host, int port, int timeoutMs)
+    {
+        if (port <= 0 || port > 65535)
+            return false;
+        socket_.connectToHost(host, quint16(port));
+        Run(timeoutMs, [this](QObject* context, const TStop& stop) {
+            QObject::connect(&socket_, &QTcpSocket::connected, context, [stop] { stop(TOutcome::Done); });
+        });
+        return socket_.state() == QAbstractSocket::ConnectedState;
+    }
+
+    void Send(const QByteArray& frame) { socket_.write(frame); }
+
+    // Waits for the next whole frame; on Done `payload` holds it, on Broken
+    // `error` says what was wrong with the stream.
+    TOutcome Receive(int timeoutMs, QByteArray& payload, QString& error)
+    {
+        auto tryRead = [&](const TStop& stop) {
+            try {
+                if (reader_.ReadFrom(socket_)) {
+                    payload = reader_.TakeFrame();
+                    stop(TOutcome::Done);
+                }
+            } catch (const EProtocolError& e) {
+                error = e.Message();
+                stop(TOutcome::Broken);
+            }
+        };
+        std::optional<TOutcome> early;
+        tryRead([&](TOutcome outcome) { early = outcome; });
+        if (early)
+            return *early;
+        return Run(timeoutMs, [&](QObject* context, const TStop& stop) {
+            QObject::connect(&socket_, &QTcpSocket::readyRead, context, [&tryRead, stop] { tryRead(stop); });
+        });
+    }
+
+    // False when the peer closed the connection (or sent something unasked)
+    // while it was idle. Looks at the socket without waiting.
+    bool Alive()
+    {
+        if (socket_.state() != QAbstractSocket::ConnectedState)
+            return false;
+        socket_.waitForReadyRead(0);
+        return socket_.state() == QAbstractSocket::ConnectedState && socket_.bytesAvailable() == 0
+               && !reader_.Pending();
+    }
+
+    bool Connected() const { return socket_.state() == QAbstractSocket::ConnectedState; }
+
+private:
+    // Runs the local loop until a slot armed by `arm`, the end of the
+    // connection or the timer stops it. The first outcome wins.
+    template <class Arm>
+    TOutcome Run(int timeoutMs, Arm arm)
+    {
+        QEventLoop loop;
+        QObject context;
+        std::optional<TOutcome> outcome;
+        const TStop stop = [&](TOutcome why) {
+            if (!outcome) {
+                outcome = why;
+                loop.quit();
+            }
+        };
+        arm(&context, stop);
+        QObject::connect(&socket_, &QTcpSocket::disconnected, &context, [&stop] { stop(TOutcome::Lost); });
+        QObject::connect(&socket_, &QTcpSocket::errorOccurred, &context, [&stop] { stop(TOutcome::Lost); });
+        QTimer timer;
+        timer.setSingleShot(true);
+        QObject::connect(&timer, &QTimer::timeout, &context, [&stop] { stop(TOutcome::TimedOut); });
+        if (timeoutMs > 0)
+            timer.start(timeoutMs);
+        if (socket_.state() != QAbstractSocket::UnconnectedState)
+            loop.exec(QEventLoop::ExcludeUserInputEvents);
+        return outcome.value_or(TOutcome::Lost);
+    }
+
+    QTcpSocket socket_;
+    Rpc::TFrameReader reader_;
+};
+
+namespace {
+
+struct TBusyGuard {
+    bool& busy;
+    explicit TBusyGuard(bool& flag) : busy(flag) { busy = true; }
+    ~TBusyGuard() { busy = false; }
+};
+
+} // namespace
+
+QVariant TAppServer::Call(const QString& method, std::initializer_list<TRemoteArg> args)
+{
+    return connection_.Invoke(method, QList<TRemoteArg>(args));
+}
+
+QVariant TAppServer::Call(const QString& method, const QList<TRemoteArg>& args)
+{
+    return connection_.Invoke(method, args);
+}
+
+TNetConnection::TNetConnection(TComponent* owner) : TComponent(owner) {}
+
+TNetConnection::~TNetConnection() = default;
+
+bool TNetConnection::Connected() const
+{
+    return channel_ && channel_->Connected();
+}
+
+void TNetConnection::SetConnected(bool connected)
+{
+    if (connected)
+        Open();
+    else
+        Close();
+}
+
+QString TNetConnection::Address() const
+{
+    return QStringLiteral("%1:%2").arg(host_).arg(port_);
+}
+
+void TNetConnection::Drop(const QString& message)
+{
+    channel_.reset();
+    throw EConnectionError(message);
+}
+
+void TNetConnection::Open()
+{
+    if (Connected())
+        return;
+    if (busy_)
+        throw EConnectionError(QStringLiteral("Já há uma chamada em andamento nesta conexão com o servidor de aplicação."));
+    if (!QCoreApplication::instance())
+        throw EConnectionError(QStringLiteral("A conexão com o servidor de aplicação requer a aplicação iniciada."));
+    channel_.reset();
+    BeforeConnect(this);
+    TBusyGuard guard(busy_);
+    const int timeoutMs = timeout_ * 1000;
+    channel_ = std::make_unique<TChannel>(limits_);
+    if (!channel_->Connect(host_, port_, timeoutMs))
+        Drop(QStringLiteral("Não foi possível conectar ao servidor de aplicação em %1.").arg(Address()));
+
+    channel_->Send(Rpc::EncodeFrame(Rpc::THello{Rpc::ProtocolVersion, serverName_, serverGuid_}, limits_));
+    QByteArray payload;
+    QString error;
+    switch (channel_->Receive(timeoutMs, payload, error)) {
+    case TChannel::TOutcome::Done:
+        break;
+    case TChannel::TOutcome::TimedOut:
+        Drop(QStringLiteral("O servidor de aplicação em %1 não respondeu em %2 s.").arg(Address()).arg(timeout_));
+    case TChannel::TOutcome::Lost:
+        Drop(QStringLiteral("Não foi possível conectar ao servidor de aplicação em %1.").arg(Address()));
+    case TChannel::TOutcome::Broken:
+        Drop(error);
+    }
+    Rpc::TMessage reply;
+    try {
+        reply = Rpc::DecodeMessage(payload, limits_);
+    } catch (const EProtocolError& e) {
+        Drop(e.Message());
+    }
+    if (const auto* fault = std::get_if<Rpc::TFault>(&reply)) {
+        channel_.reset();
+        throw EServerError(fault->Message);
+    }
+    if (!std::holds_alternative<Rpc::TWelcome>(reply))
+        Drop(QStringLiteral("Resposta inesperada do servidor de aplicação em %1 ao abrir a conexão.").arg(Address()));
+}
+
+void TNetConnection::Close()
+{
+    channel_.reset();
+}
+
+QVariant TNetConnection::Invoke(const QString& method, const QList<TRemoteArg>& args)
+{
+    if (busy_)
+        throw EConnectionError(QStringLiteral("Já há uma chamada em andamento nesta conexão com o servidor de aplicação."));
+    if (!channel_ || !channel_->Alive())
+        Open();
+
+    Rpc::TCall call;
+    call.Id = nextCallId_++;
+    call.Method = method;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        call.Args.append(args[i].Value());
+        if (args[i].IsByRef())
+            call.ByRef.append(int(i));
+    }
+    const QByteArray frame = Rpc::EncodeFrame(call, limits_);
+
+    TBusyGuard guard(busy_);
+    channel_->Send(frame);
+    QByteArray payload;
+    QString error;
+    switch (channel_->Receive(timeout_ * 1000, payload, error)) {
+    case TChannel::TOutcome::Done:
+        break;
+    case TChannel::TOutcome::TimedOut:
+        Drop(QStringLiteral("O servidor de aplicação não respondeu em %1 s.").arg(timeout_));
+    case TChannel::TOutcome::Lost:
+        Drop(QStringLiteral("A conexão com o servidor de aplicação em %1 foi perdida durante a chamada de %2.")
+                 .arg(Address(), method));
+    case TChannel::TOutcome::Broken:
+        Drop(error);
+    }
+
+    Rpc::TMessage reply;
+    try {
+        reply = Rpc::DecodeMessage(payload, limits_);
+    } catch (const EProtocolError& e) {
+        Drop(e.Message());
+    }
+    if (const auto* fault = std::get_if<Rpc::TFault>(&reply)) {
+        if (fault->Id != call.Id)
+            Drop(fault->Message);
+        throw EServerError(fault->Message);
+    }
+    const auto* result = std::get_if<Rpc::TResult>(&reply);
+    if (!result || result->Id != call.Id || result->RefValues.size() != call.ByRef.size())
+        Drop(QStringLiteral("Resposta inesperada do servidor de aplicação à chamada de %1.").arg(method));
+    for (qsizetype i = 0; i < call.ByRef.size(); ++i)
+        args[call.ByRef[i]].WriteBack(result->RefValues[i]);
+    if (throwException_) {
+        const auto envelope = Rpc::ParseEnvelope(result->Value);
+        if (envelope && !envelope->Ok)
+            throw EServerError(envelope->Message);
+    }
+    return result->Value;
+}

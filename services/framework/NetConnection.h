@@ -1,0 +1,114 @@
+#pragma once
+// TNetConnection: the client's socket connection to one remote data module of
+// the application server, and `AppServer()`, the late-bound call object.
+//
+// States (the function behind each transition in brackets):
+//
+//   Closed --[Open / SetConnected(true) / a call]--> Connecting
+//   Connecting --[handshake accepted]--> Open
+//   Connecting --[unreachable, refused, time-out]--> Closed   (raises)
+//   Open --[Close / SetConnected(false) / destructor]--> Closed
+//   Open --[peer gone, time-out, bad frame: noticed by a call]--> Closed (raises)
+//
+// Every open runs BeforeConnect first (that is where the host and port are
+// set). A call on a closed connection, or on one whose peer went away while
+// it was idle, opens it again first. Closing a closed connection does nothing.
+//
+// Waiting. Opening and calling block the caller, which must be the thread of
+// the QCoreApplication: the wait runs a local event loop that excludes user
+// input, so paint and timer events go on and the user cannot act. No
+// exception crosses that loop: it only records what happened, and the error
+// is raised once the loop has returned. A second call on the same connection
+// made from inside that wait raises EConnectionError.
+//
+// Failures raised:
+//   EConnectionError  the server cannot be reached (message names host and
+//                     port), the connection was lost, the reply took longer
+//                     than Timeout() seconds, or the peer broke the protocol;
+//                     the connection is closed afterwards.
+//   EServerError      the server refused the call (unknown module, method,
+//                     wrong arguments, internal failure; the message names the
+//                     method), or, with ThrowException on, the method's result
+//                     envelope reports a refusal. The connection stays open.
+#include "RemoteArg.h"
+#include "rpc/Limits.h"
+#include "rtl/Classes.h"
+#include "rtl/Closure.h"
+
+#include <QString>
+#include <QVariant>
+#include <initializer_list>
+#include <memory>
+
+class TNetConnection;
+
+// The late-bound call object of a connection.
+class TAppServer {
+public:
+    explicit TAppServer(TNetConnection& connection) : connection_(connection) {}
+    // Calls `method` of the connection's module with `args` in order; returns
+    // the method's result; by-reference arguments hold the server's final
+    // values afterwards.
+    QVariant Call(const QString& method, std::initializer_list<TRemoteArg> args = {});
+    QVariant Call(const QString& method, const QList<TRemoteArg>& args);
+
+private:
+    TNetConnection& connection_;
+};
+
+class TNetConnection : public TComponent {
+public:
+    static constexpr int DefaultTimeout = 300;  // seconds
+
+    explicit TNetConnection(TComponent* owner = nullptr);
+    ~TNetConnection() override;
+
+    const QString& Host() const { return host_; }
+    void SetHost(const QString& host) { host_ = host; }
+    int Port() const { return port_; }
+    void SetPort(int port) { port_ = port; }
+    // The remote data module, e.g. "exp13000.rdmConfRastr".
+    const QString& ServerName() const { return serverName_; }
+    void SetServerName(const QString& name) { serverName_ = name; }
+    // The module's identifier; when set, the server must confirm it.
+    const QString& ServerGUID() const { return serverGuid_; }
+    void SetServerGUID(const QString& guid) { serverGuid_ = guid; }
+    // When on, a call whose result envelope reports a refusal raises
+    // EServerError itself; when off, the caller unpacks the result
+    // (Consiste::CheckResultServ).
+    bool ThrowException() const { return throwException_; }
+    void SetThrowException(bool on) { throwException_ = on; }
+    // Longest wait for the connection or for one reply, in seconds.
+    int Timeout() const { return timeout_; }
+    void SetTimeout(int seconds) { timeout_ = seconds; }
+    Rpc::TRpcLimits& Limits() { return limits_; }
+
+    bool Connected() const;
+    void SetConnected(bool connected);
+    void Open();
+    void Close();
+
+    TAppServer& AppServer() { return appServer_; }
+
+    TNotifyEvent BeforeConnect;
+
+private:
+    friend class TAppServer;
+    class TChannel;
+
+    QVariant Invoke(const QString& method, const QList<TRemoteArg>& args);
+    QString Address() const;
+    [[noreturn]] void Drop(const QString& message);
+
+    QString host_ = QStringLiteral("127.0.0.1");
+    int port_ = 0;
+    QString serverName_;
+    QString serverGuid_;
+    bool throwException_ = false;
+    int timeout_ = DefaultTimeout;
+    Rpc::TRpcLimits limits_;
+    quint64 nextCallId_ = 1;
+    bool busy_ = false;
+    std::unique_ptr<TChannel> channel_;
+    TAppServer appServer_{*this};
+};

@@ -1,0 +1,25 @@
+#pragma once
+// The remote data modules of the application server and their methods: the
+// names both the clients and the server use (docs/protocol.md lists each
+// method's arguments and result).
+#include <QString>
+
+namespace Remote {
+
+inline const QString ConfRastr = QStringLiteral("exp13000.rdmConfRastr");
+inline const QString ConfRastrId = QStringLiteral("{A6EFEC57-5263-4980-A6D9-9FC09FF4622A}");
+inline const QString Estoque = QStringLiteral("Est00000.rdmEstoque");
+
+// Methods of ConfRastr. Each returns a result envelope.
+inline const QString GetDados = QStringLiteral("GetDados");
+inline const QString GetNrLancamento = QStringLiteral("GetNrLancamento");
+inline const QString SetConfRastrOK = QStringLiteral("setConfRastrOK");
+inline const QString DeleteIUMProd = QStringLiteral("deleteIUMProd");
+inline const QString GetItensIUM = QStringLiteral("GetItensIUM");      // items of one invoice for the reading screen
+inline const QString SetLeituraIUM = QStringLiteral("setLeituraIUM");  // stores one scanned reading
+
+// Methods of Estoque. Each returns a boolean.
+inline const QString UtilizaAlmoxarifado = QStringLiteral("Utiliza_Almoxarifado");
+inline const QString UtilizaLocalEstoque = QStringLiteral("Utiliza_LocalEstoque");
+
+} // namespace Remote

@@ -1,0 +1,60 @@
+#include "FakeAppServer.h"
+
+#include "rpc/Frame.h"
+
+#include <QPointer>
+#include <QTimer>
+#include <memory>
+
+TFakeAppServer::TFakeAppServer(QString module) : module_(std::move(module))
+{
+    listener_.listen(QHostAddress::LocalHost, 0);
+    connect(&listener_, &QTcpServer::newConnection, this, [this] {
+        while (QTcpSocket* socket = listener_.nextPendingConnection()) {
+            clients_.append(socket);
+            auto reader = std::make_shared<Rpc::TFrameReader>(Rpc::TRpcLimits().MaxFrameSize);
+            connect(socket, &QTcpSocket::readyRead, this, [this, socket, reader] {
+                while (reader->ReadFrom(*socket))
+                    Answer(socket, reader->TakeFrame());
+            });
+        }
+    });
+}
+
+void TFakeAppServer::DropClients()
+{
+    for (QTcpSocket* socket : std::as_const(clients_))
+        socket->abort();
+    clients_.clear();
+}
+
+void TFakeAppServer::Answer(QTcpSocket* socket, const QByteArray& payload)
+{
+    const Rpc::TRpcLimits limits;
+    const Rpc::TMessage message = Rpc::DecodeMessage(payload, limits);
+    if (const auto* hello = std::get_if<Rpc::THello>(&message)) {
+        ++Hellos;
+        if (hello->Module != module_)
+            socket->write(Rpc::EncodeFrame(Rpc::TFault{std::nullopt, Rpc::Fault::Module,
+                                                       QStringLiteral("Módulo remoto desconhecido: %1.").arg(hello->Module)},
+                                           limits));
+        else
+            socket->write(Rpc::EncodeFrame(Rpc::TWelcome{1, module_, QString()}, limits));
+        return;
+    }
+    const auto& call = std::get<Rpc::TCall>(message);
+    Calls.append(call);
+    if (CloseOnCall) {
+        socket->abort();
+        return;
+    }
+    const std::optional<Rpc::TMessage> reply = OnCall ? OnCall(call) : std::nullopt;
+    if (!reply)
+        return;
+    const QByteArray frame = Rpc::EncodeFrame(*reply, limits);
+    QPointer<QTcpSocket> target(socket);
+    QTimer::singleShot(DelayMs, this, [target, frame] {
+        if (target)
+            target->write(frame);
+    });
+}

@@ -1,0 +1,38 @@
+#pragma once
+// An in-process stand-in for the application server, on a loopback port, to
+// script what the real one never does: write into by-reference arguments,
+// answer late or never, drop the connection, break the protocol. It runs on
+// the test's thread; the client's wait for a reply drives it.
+#include "rpc/Messages.h"
+
+#include <QList>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <functional>
+#include <optional>
+
+class TFakeAppServer : public QObject {
+public:
+    // What to do with a call: a reply (result or fault), or nothing (never answer).
+    using THandler = std::function<std::optional<Rpc::TMessage>(const Rpc::TCall&)>;
+
+    explicit TFakeAppServer(QString module = QStringLiteral("exp13000.rdmConfRastr"));
+    quint16 Port() const { return listener_.serverPort(); }
+
+    THandler OnCall;
+    int DelayMs = 0;               // reply this late
+    bool CloseOnCall = false;      // drop the connection instead of answering
+    int Hellos = 0;                // handshakes seen
+    QList<Rpc::TCall> Calls;       // calls seen
+
+    // Closes every client connection from the server side.
+    void DropClients();
+
+private:
+    void Read(QTcpSocket* socket);
+    void Answer(QTcpSocket* socket, const QByteArray& payload);
+
+    QString module_;
+    QTcpServer listener_;
+    QList<QTcpSocket*> clients_;
+};

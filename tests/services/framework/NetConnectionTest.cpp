@@ -1,0 +1,277 @@
+#include "FakeAppServer.h"
+#include "framework/Consiste.h"
+#include "framework/NetConnection.h"
+#include "rpc/Envelope.h"
+#include "rtl/Exceptions.h"
+#include "server/Lib00200.h"
+
+#include <QTcpServer>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+namespace {
+
+// A connection whose BeforeConnect points it at the fake server, counting opens.
+struct TClient {
+    TFakeAppServer& server;
+    TNetConnection net;
+    int opens = 0;
+
+    explicit TClient(TFakeAppServer& fake, const QString& module = QStringLiteral("exp13000.rdmConfRastr"))
+        : server(fake)
+    {
+        net.SetServerName(module);
+        net.BeforeConnect = TNotifyEvent::Of([this](TObject*) {
+            ++opens;
+            net.SetHost(QStringLiteral("127.0.0.1"));
+            net.SetPort(server.Port());
+        });
+    }
+};
+
+Rpc::TResult Reply(const Rpc::TCall& call, QVariant value, QVariantList refs = {})
+{
+    return Rpc::TResult{call.Id, std::move(value), std::move(refs)};
+}
+
+TEST(NetConnection, ByReferenceArgumentsTakeTheServersValues)
+{
+    TFakeAppServer fake;
+    fake.OnCall = [](const Rpc::TCall& call) -> std::optional<Rpc::TMessage> {
+        // The server rewrites both filters and answers with an envelope.
+        return Reply(call, Rpc::Success(QStringLiteral("ok")),
+                     {QStringLiteral("0000000007"), call.Args[2].toString() + QStringLiteral("-x")});
+    };
+    TClient client(fake);
+    QString branch = QStringLiteral("0001");
+    QString expedition = QStringLiteral("T");
+    QString order = QStringLiteral("T");
+    const QVariant result = client.net.AppServer().Call(
+        QStringLiteral("GetDados"), {branch, ByRef(expedition), ByRef(order), TDateTime(45000), TDateTime(0)});
+
+    EXPECT_EQ(Consiste::CheckResultServ(result, true, 0), QVariant(QStringLiteral("ok")));
+    EXPECT_EQ(expedition, QStringLiteral("0000000007"));
+    EXPECT_EQ(order, QStringLiteral("T-x"));
+    EXPECT_EQ(branch, QStringLiteral("0001"));
+    ASSERT_EQ(fake.Calls.size(), 1);
+    EXPECT_EQ(fake.Calls[0].ByRef, (QList<int>{1, 2}));
+    EXPECT_EQ(fake.Calls[0].Args[3].value<TDateTime>().Val, 45000.0);
+    EXPECT_EQ(client.opens, 1) << "a call on a closed connection opens it, running BeforeConnect";
+}
+
+TEST(NetConnection, ByReferenceValueOfTheWrongKindIsAServerError)
+{
+    TFakeAppServer fake;
+    fake.OnCall = [](const Rpc::TCall& call) -> std::optional<Rpc::TMessage> { return Reply(call, QVariant(), {1.5}); };
+    TClient client(fake);
+    QString filter = QStringLiteral("T");
+    EXPECT_THROW(client.net.AppServer().Call(QStringLiteral("m"), {ByRef(filter)}), EServerError);
+    EXPECT_EQ(filter, QStringLiteral("T"));
+}
+
+TEST(NetConnection, FaultRaisesServerErrorAndKeepsTheConnection)
+{
+    TFakeAppServer fake;
+    fake.OnCall = [](const Rpc::TCall& call) -> std::optional<Rpc::TMessage> {
+        if (call.Method == QLatin1String("Nope"))
+            return Rpc::TFault{call.Id, Rpc::Fault::Method, QStringLiteral("Método desconhecido: Nope.")};
+        return Reply(call, true);
+    };
+    TClient client(fake);
+    try {
+        client.net.AppServer().Call(QStringLiteral("Nope"));
+        FAIL() << "no error";
+    } catch (const EServerError& e) {
+        EXPECT_EQ(e.Message(), QStringLiteral("Método desconhecido: Nope."));
+    }
+    EXPECT_TRUE(client.net.Connected());
+    EXPECT_EQ(client.net.AppServer().Call(QStringLiteral("Yes")), QVariant(true));
+    EXPECT_EQ(client.opens, 1);
+}
+
+TEST(NetConnection, UnknownModuleIsRefusedAtOpen)
+{
+    TFakeAppServer fake;
+    TClient client(fake, QStringLiteral("Xyz.rdmNada"));
+    EXPECT_THROW(client.net.SetConnected(true), EServerError);
+    EXPECT_FALSE(client.net.Connected());
+}
+
+TEST(NetConnection, UnreachableServerNamesHostAndPort)
+{
+    QTcpServer probe;
+    ASSERT_TRUE(probe.listen(QHostAddress::LocalHost, 0));
+    const quint16 port = probe.serverPort();
+    probe.close();  // nobody listens there now
+
+    TNetConnection net;
+    net.SetServerName(QStringLiteral("exp13000.rdmConfRastr"));
+    net.SetHost(QStringLiteral("127.0.0.1"));
+    net.SetPort(port);
+    try {
+        net.Open();
+        FAIL() << "connected to nothing";
+    } catch (const EConnectionError& e) {
+        EXPECT_EQ(e.Message(),
+                  QStringLiteral("Não foi possível conectar ao servidor de aplicação em 127.0.0.1:%1.").arg(port));
+    }
+    EXPECT_FALSE(net.Connected());
+}
+
+TEST(NetConnection, ClosingAClosedConnectionDoesNothing)
+{
+    TNetConnection net;
+    int opens = 0;
+    net.BeforeConnect = TNotifyEvent::Of([&](TObject*) { ++opens; });
+    net.Close();
+    net.SetConnected(false);
+    EXPECT_FALSE(net.Connected());
+    EXPECT_EQ(opens, 0);
+}
+
+TEST(NetConnection, TimeOutDropsTheConnectionAndTheNextCallReconnects)
+{
+    TFakeAppServer fake;
+    fake.OnCall = [](const Rpc::TCall& call) -> std::optional<Rpc::TMessage> {
+        if (call.Method == QLatin1String("Slow"))
+            return std::nullopt;  // never answers
+        return Reply(call, QStringLiteral("fast"));
+    };
+    TClient client(fake);
+    client.net.SetTimeout(1);
+    try {
+        client.net.AppServer().Call(QStringLiteral("Slow"));
+        FAIL() << "no time-out";
+    } catch (const EConnectionError& e) {
+        EXPECT_EQ(e.Message(), QStringLiteral("O servidor de aplicação não respondeu em 1 s."));
+    }
+    EXPECT_FALSE(client.net.Connected());
+    EXPECT_EQ(client.net.AppServer().Call(QStringLiteral("Fast")), QVariant(QStringLiteral("fast")));
+    EXPECT_EQ(client.opens, 2);
+}
+
+TEST(NetConnection, ConnectionLostDuringACallIsAConnectionError)
+{
+    TFakeAppServer fake;
+    fake.CloseOnCall = true;
+    TClient client(fake);
+    EXPECT_THROW(client.net.AppServer().Call(QStringLiteral("GetDados")), EConnectionError);
+    EXPECT_FALSE(client.net.Connected());
+    fake.CloseOnCall = false;
+    fake.OnCall = [](const Rpc::TCall& call) -> std::optional<Rpc::TMessage> { return Reply(call, 1.0); };
+    EXPECT_EQ(client.net.AppServer().Call(QStringLiteral("GetDados")), QVariant(1.0));
+}
+
+// A connection the server dropped while it was idle is noticed before the
+// call is sent: the call goes out once, on a fresh connection.
+TEST(NetConnection, IdleConnectionDroppedByTheServerReopensOnTheNextCall)
+{
+    TFakeAppServer fake;
+    fake.OnCall = [](const Rpc::TCall& call) -> std::optional<Rpc::TMessage> { return Reply(call, call.Method); };
+    TClient client(fake);
+    EXPECT_EQ(client.net.AppServer().Call(QStringLiteral("a")), QVariant(QStringLiteral("a")));
+    fake.DropClients();
+    EXPECT_EQ(client.net.AppServer().Call(QStringLiteral("b")), QVariant(QStringLiteral("b")));
+    EXPECT_EQ(client.opens, 2);
+    EXPECT_EQ(fake.Calls.size(), 2);
+}
+
+// The wait runs timers (and paints), and a call made from one of them on the
+// same connection is refused rather than interleaved.
+TEST(NetConnection, WaitRunsTimersAndRefusesANestedCall)
+{
+    TFakeAppServer fake;
+    fake.DelayMs = 300;
+    fake.OnCall = [](const Rpc::TCall& call) -> std::optional<Rpc::TMessage> { return Reply(call, 2.0); };
+    TClient client(fake);
+    client.net.Open();
+    bool timerRan = false;
+    QString nestedError;
+    QTimer::singleShot(50, [&] {
+        timerRan = true;
+        try {
+            client.net.AppServer().Call(QStringLiteral("nested"));
+        } catch (const EConnectionError& e) {
+            nestedError = e.Message();
+        }
+    });
+    EXPECT_EQ(client.net.AppServer().Call(QStringLiteral("outer")), QVariant(2.0));
+    EXPECT_TRUE(timerRan);
+    EXPECT_EQ(nestedError, QStringLiteral("Já há uma chamada em andamento nesta conexão com o servidor de aplicação."));
+    EXPECT_EQ(fake.Calls.size(), 1);
+}
+
+TEST(NetConnection, ThrowExceptionRaisesRefusalsAtTheCall)
+{
+    TFakeAppServer fake;
+    fake.OnCall = [](const Rpc::TCall& call) -> std::optional<Rpc::TMessage> {
+        return Reply(call, Rpc::Failure(QStringLiteral("A nota fiscal 1 não existe.")));
+    };
+    TClient client(fake);
+    const QVariant raw = client.net.AppServer().Call(QStringLiteral("setConfRastrOK"));
+    EXPECT_THROW(Consiste::CheckResultServ(raw, true, 0), EServerError);
+    client.net.SetThrowException(true);
+    try {
+        client.net.AppServer().Call(QStringLiteral("setConfRastrOK"));
+        FAIL() << "no error";
+    } catch (const EServerError& e) {
+        EXPECT_EQ(e.Message(), QStringLiteral("A nota fiscal 1 não existe."));
+    }
+}
+
+struct TCheckCase {
+    const char* name;
+    QVariant result;
+    bool raises;
+    QVariant payload;
+};
+
+class CheckResultServ : public ::testing::TestWithParam<TCheckCase> {};
+
+TEST_P(CheckResultServ, UnpacksOrRaises)
+{
+    const TCheckCase& c = GetParam();
+    if (c.raises) {
+        EXPECT_THROW(Consiste::CheckResultServ(c.result, true, 0), EServerError);
+    } else {
+        EXPECT_EQ(Consiste::CheckResultServ(c.result, true, 0), c.payload);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Results, CheckResultServ,
+    ::testing::Values(TCheckCase{"successWithPayload", Rpc::Success(QStringLiteral("p")), false, QStringLiteral("p")},
+                      TCheckCase{"successWithoutPayload", Rpc::Success(), false, QVariant()},
+                      TCheckCase{"refusal", Rpc::Failure(QStringLiteral("não")), true, QVariant()},
+                      TCheckCase{"bareValue", QVariant(true), true, QVariant()},
+                      TCheckCase{"threeItems", QVariant(QVariantList{true, 1.0, 2.0}), true, QVariant()},
+                      TCheckCase{"refusalWithoutText", QVariant(QVariantList{false, 1.0}), true, QVariant()}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(CheckResultServ, RefusalMessageIsTheServers)
+{
+    try {
+        Consiste::CheckResultServ(Rpc::Failure(QStringLiteral("Tipo de lista inválido: X")), true, 0);
+        FAIL() << "no error";
+    } catch (const EServerError& e) {
+        EXPECT_EQ(e.Message(), QStringLiteral("Tipo de lista inválido: X"));
+    }
+    EXPECT_FALSE(Consiste::CheckResultServ(Rpc::Failure(QStringLiteral("x")), false, 0).isValid());
+}
+
+TEST(Lib00200, AsksTheStockModuleAndChecksTheAnswer)
+{
+    TFakeAppServer fake(QStringLiteral("Est00000.rdmEstoque"));
+    fake.OnCall = [](const Rpc::TCall& call) -> std::optional<Rpc::TMessage> {
+        if (call.Args[0].toString() == QLatin1String("bad"))
+            return Reply(call, QStringLiteral("S"));
+        return Reply(call, call.Method == QLatin1String("Utiliza_Almoxarifado"));
+    };
+    TClient client(fake, QStringLiteral("Est00000.rdmEstoque"));
+    EXPECT_TRUE(Lib00200::Utiliza_Almoxarifado(&client.net, QStringLiteral("0001")));
+    EXPECT_FALSE(Lib00200::Utiliza_LocalEstoque(&client.net, QStringLiteral("0001")));
+    EXPECT_THROW(Lib00200::Utiliza_LocalEstoque(&client.net, QStringLiteral("bad")), EServerError);
+    EXPECT_EQ(fake.Calls[0].Args, QVariantList{QStringLiteral("0001")});
+}
+
+} // namespace

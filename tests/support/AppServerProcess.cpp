@@ -1,0 +1,124 @@
+#include "AppServerProcess.h"
+
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QRegularExpression>
+#include <stdexcept>
+
+namespace {
+
+constexpr int StartTimeoutMs = 30000;
+constexpr int StopTimeoutMs = 15000;
+
+[[noreturn]] void Fail(const QString& message)
+{
+    throw std::runtime_error(message.toStdString());
+}
+
+} // namespace
+
+TAppServerProcess::TAppServerProcess() : TAppServerProcess(TOptions{}) {}
+
+TAppServerProcess::TAppServerProcess(TOptions options) : options_(std::move(options))
+{
+    if (!dir_.isValid())
+        Fail(QStringLiteral("no temporary folder"));
+    if (options_.Demo) {
+        QString output;
+        const int code = RunOnce({QStringLiteral("--init-demo"), QStringLiteral("--database"), DatabasePath(),
+                                  QStringLiteral("--scale"), QString::number(options_.Scale)},
+                                 &output);
+        if (code != 0)
+            Fail(QStringLiteral("appserver --init-demo failed: %1").arg(output));
+    }
+    Start();
+}
+
+TAppServerProcess::~TAppServerProcess()
+{
+    if (Running())
+        Stop();
+}
+
+QString TAppServerProcess::Executable()
+{
+    return QStringLiteral(EXP_APPSERVER_PATH);
+}
+
+QString TAppServerProcess::DatabasePath() const
+{
+    return dir_.filePath(QStringLiteral("server.db"));
+}
+
+QString TAppServerProcess::Log() const
+{
+    QFile file(dir_.filePath(QStringLiteral("server.log")));
+    if (!file.open(QIODevice::ReadOnly))
+        return QString();
+    return QString::fromUtf8(file.readAll());
+}
+
+int TAppServerProcess::RunOnce(const QStringList& arguments, QString* output)
+{
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(Executable(), arguments);
+    if (!process.waitForFinished(120000)) {
+        process.kill();
+        process.waitForFinished();
+        Fail(QStringLiteral("appserver did not finish: %1").arg(arguments.join(u' ')));
+    }
+    if (output)
+        *output = QString::fromUtf8(process.readAll());
+    return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+}
+
+void TAppServerProcess::Start(quint16 port)
+{
+    QStringList arguments = {QStringLiteral("--listen"), QStringLiteral("127.0.0.1:%1").arg(port),
+                             QStringLiteral("--database"), DatabasePath(),
+                             QStringLiteral("--threads"), QString::number(options_.Threads)};
+    arguments += options_.ExtraArgs;
+    process_.setStandardErrorFile(dir_.filePath(QStringLiteral("server.log")), QIODevice::Append);
+    process_.start(Executable(), arguments);
+    if (!process_.waitForStarted(StartTimeoutMs))
+        Fail(QStringLiteral("appserver did not start: %1").arg(process_.errorString()));
+
+    // The server prints "appserver: ouvindo em ADDR:PORT" once it listens.
+    static const QRegularExpression listening(QStringLiteral(":(\\d+)\\s*$"));
+    QByteArray out;
+    const QDeadlineTimer deadline(StartTimeoutMs);
+    while (!out.contains('\n')) {
+        if (deadline.hasExpired() || process_.state() != QProcess::Running)
+            Fail(QStringLiteral("appserver did not listen: %1 %2").arg(QString::fromUtf8(out), Log()));
+        process_.waitForReadyRead(int(std::max<qint64>(1, deadline.remainingTime())));
+        out += process_.readAllStandardOutput();
+    }
+    const auto match = listening.match(QString::fromUtf8(out.left(out.indexOf('\n'))));
+    if (!match.hasMatch())
+        Fail(QStringLiteral("unexpected appserver output: %1").arg(QString::fromUtf8(out)));
+    port_ = quint16(match.captured(1).toUInt());
+}
+
+int TAppServerProcess::Stop()
+{
+    if (!Running())
+        return process_.exitCode();
+    process_.terminate();
+    if (!process_.waitForFinished(StopTimeoutMs)) {
+        Kill();
+        return -1;
+    }
+    return process_.exitStatus() == QProcess::NormalExit ? process_.exitCode() : -1;
+}
+
+void TAppServerProcess::Kill()
+{
+    process_.kill();
+    process_.waitForFinished(StopTimeoutMs);
+}
+
+bool TAppServerProcess::Running() const
+{
+    return process_.state() != QProcess::NotRunning;
+}

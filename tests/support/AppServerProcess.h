@@ -1,0 +1,55 @@
+#pragma once
+// TAppServerProcess: the real application server as a child process, for
+// tests of every layer. It runs on a free loopback port with its own SQLite
+// file in a temporary folder (demo data at the given scale, unless told
+// otherwise), and is stopped (SIGTERM, then SIGKILL after a grace period)
+// when the object is destroyed. The server's stderr (one line per call) goes
+// to a file that Log() reads back.
+//
+// Failures (the server does not start or does not say where it listens
+// within 30 s) raise std::runtime_error with the server's own output.
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+class TAppServerProcess {
+public:
+    struct TOptions {
+        int Scale = 1;
+        bool Demo = true;        // run --init-demo before starting
+        int Threads = 4;
+        QStringList ExtraArgs;   // appended to the command line when serving
+    };
+
+    TAppServerProcess();
+    explicit TAppServerProcess(TOptions options);
+    ~TAppServerProcess();
+    TAppServerProcess(const TAppServerProcess&) = delete;
+    TAppServerProcess& operator=(const TAppServerProcess&) = delete;
+
+    // Starts serving; port 0 picks a free one. Waits until it listens.
+    void Start(quint16 port = 0);
+    // SIGTERM and wait; returns the exit code (-1 when it had to be killed).
+    int Stop();
+    // SIGKILL and wait.
+    void Kill();
+    bool Running() const;
+
+    quint16 Port() const { return port_; }
+    QString Host() const { return QStringLiteral("127.0.0.1"); }
+    QString DatabasePath() const;
+    QString Log() const;
+
+    // The server executable built with the tests.
+    static QString Executable();
+    // Runs the executable with `arguments` to completion; returns its exit
+    // code, with stdout and stderr in `output`.
+    static int RunOnce(const QStringList& arguments, QString* output = nullptr);
+
+private:
+    TOptions options_;
+    QTemporaryDir dir_;
+    QProcess process_;
+    quint16 port_ = 0;
+};
