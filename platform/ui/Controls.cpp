@@ -200,11 +200,6 @@ void TControl::Click()
     OnClick(this);
 }
 
-void TControl::DblClick()
-{
-    OnDblClick(this);
-}
-
 void TControl::Repaint()
 {
     if (widget_)

@@ -85,8 +85,6 @@ protected:
     virtual bool WidgetEvent(QEvent* event);
     // The palette role that Color paints.
     virtual QPalette::ColorRole ColorRole() const { return QPalette::Window; }
-    // Reports a double click; controls that see double clicks call it.
-    void DblClick();
     // Leaves the parent and deletes the widget, quietly (destructors only).
     void ReleaseWidget();
 

@@ -199,17 +199,29 @@ void TDBGrid::ApplyOptions()
     view->setTabKeyNavigation(options_.testFlag(TDBGridOption::dgTabs));
     view->setSelectionBehavior(options_.testFlag(TDBGridOption::dgRowSelect) ? QAbstractItemView::SelectRows
                                                                              : QAbstractItemView::SelectItems);
-    // Without "always show selection" the selection shows only while the
-    // grid has the focus.
-    QPalette palette = view->palette();
+    ApplySelectionColours();
+    SyncCurrent();
+}
+
+void TDBGrid::ApplySelectionColours()
+{
+    QPalette palette = View()->palette();
     for (QPalette::ColorRole role : {QPalette::Highlight, QPalette::HighlightedText}) {
         const QPalette::ColorRole shown = options_.testFlag(TDBGridOption::dgAlwaysShowSelection)
                                               ? role
                                               : (role == QPalette::Highlight ? QPalette::Base : QPalette::Text);
         palette.setColor(QPalette::Inactive, role, palette.color(QPalette::Active, shown));
     }
-    view->setPalette(palette);
-    SyncCurrent();
+    colouring_ = true;
+    View()->setPalette(palette);
+    colouring_ = false;
+}
+
+bool TDBGrid::WidgetEvent(QEvent* event)
+{
+    if (event->type() == QEvent::PaletteChange && !colouring_)
+        ApplySelectionColours();
+    return TWinControl::WidgetEvent(event);
 }
 
 void TDBGrid::SetBorderStyle(TBorderStyle style)

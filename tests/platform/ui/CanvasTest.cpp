@@ -66,6 +66,23 @@ TEST(Canvas, FillRectAndTextRectStayInsideTheirRectangle)
             ASSERT_EQ(image.pixelColor(x, y), QColor(Qt::white)) << "text outside its rectangle at " << x;
 }
 
+TEST(Canvas, RectangleOutlinesWithThePenInsideTheRectangle)
+{
+    QImage image = Blank(8, 8);
+    {
+        QPainter painter(&image);
+        TCanvas canvas(&painter);
+        canvas.Brush().Color = clYellow;
+        canvas.Pen().Color = clRed;
+        canvas.Rectangle(Rect(1, 1, 6, 6));
+    }
+    EXPECT_EQ(image.pixelColor(1, 1), QColor(Qt::red));
+    EXPECT_EQ(image.pixelColor(5, 5), QColor(Qt::red));
+    EXPECT_EQ(image.pixelColor(3, 3), QColor(Qt::yellow));
+    EXPECT_EQ(image.pixelColor(6, 6), QColor(Qt::white));
+    EXPECT_EQ(image.pixelColor(0, 3), QColor(Qt::white));
+}
+
 TEST(Canvas, DrawLeavesTheTransparentColourOutOfATransparentBitmap)
 {
     QImage image = Blank(4, 2);
