@@ -26,7 +26,6 @@ TReadingLog::TReadingLog(TComponent* owner) : TControl(owner, new QListWidget)
 {
     List()->setFocusPolicy(Qt::NoFocus);
     List()->setSelectionMode(QAbstractItemView::NoSelection);
-    List()->setUniformItemSizes(true);
 }
 
 QListWidget* TReadingLog::List() const

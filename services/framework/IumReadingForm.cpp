@@ -11,6 +11,7 @@
 
 #include <QApplication>
 #include <QEventLoop>
+#include <QLabel>
 #include <QPainter>
 #include <QStyle>
 #include <QStyleOptionProgressBar>
@@ -92,7 +93,9 @@ TfrmLeituraIUM::TfrmLeituraIUM(TComponent* owner) : TForm(owner)
     lblStatus = Place(new TLabel(this), "lblStatus", panResultado);
     lblStatus->SetAutoSize(false);
     lblStatus->SetAlign(TAlign::alTop);
-    lblStatus->SetHeight(26);
+    lblStatus->SetHeight(40);
+    // A refusal can be long: the status line takes two lines rather than cut it.
+    static_cast<QLabel*>(lblStatus->Widget())->setWordWrap(true);
     lblStatus->Font().SetStyle(TFontStyle::fsBold);
     lblStatus->SetCaption(QStringLiteral("Leia os códigos IUM dos produtos da nota."));
     lstLeituras = Place(new TReadingLog(this), "lstLeituras", panResultado);
@@ -133,7 +136,7 @@ void TfrmLeituraIUM::BuildItemGrid()
         const char* field;
         int width;
     };
-    for (const TColumnSpec& spec : {TColumnSpec{"CDARVPROD", 90}, {"NMPRODUTO", 300}, {"SGUNIDADE", 40},
+    for (const TColumnSpec& spec : {TColumnSpec{"CDARVPROD", 90}, {"NMPRODUTO", 330}, {"SGUNIDADE", 40},
                                     {"QTITEMPROD", 90}, {"QTRESPRODPED", 90}}) {
         TColumn* column = dbgItens->Columns().Add();
         column->SetFieldName(QString::fromLatin1(spec.field));
@@ -142,7 +145,7 @@ void TfrmLeituraIUM::BuildItemGrid()
     progressColumn_ = dbgItens->Columns().Add();
     progressColumn_->SetFieldName(QStringLiteral("QTRESPRODPED"));
     progressColumn_->Title().SetCaption(QStringLiteral("Progresso"));
-    progressColumn_->SetWidth(160);
+    progressColumn_->SetWidth(170);
     dbgItens->OnDrawColumnCell = closure(this, &TfrmLeituraIUM::dbgItensDrawColumnCell);
 }
 
@@ -222,6 +225,8 @@ void TfrmLeituraIUM::sbtFecharClick(TObject*)
 void TfrmLeituraIUM::ReadScan()
 {
     const QString code = IumReading::ScanToCode(edtCodigoIUM->Text(), Varneth::GroupSeparatorReplacement());
+    // Cleared before the call: keys of the next scan that arrive while the
+    // call waits are held back and typed afterwards, into the empty field.
     edtCodigoIUM->SetText(QString());
     edtCodigoIUM->SetFocus();
     if (code.isEmpty())
@@ -273,7 +278,7 @@ void TfrmLeituraIUM::ShowResult(const QString& text, TColor color, const QString
     lblStatus->Font().SetColor(color);
     lblStatus->SetCaption(text);
     lstLeituras->Add(QStringLiteral("%1  %2").arg(QTime::currentTime().toString(QStringLiteral("HH:mm:ss")), text),
-                     color, IumReading::CodeForDisplay(code));
+                     color, text + QStringLiteral("\nCódigo lido: ") + IumReading::CodeForDisplay(code));
 }
 
 void TfrmLeituraIUM::dbgItensDrawColumnCell(TObject*, const TRect& rect, int, TColumn* column, TGridDrawState)

@@ -11,8 +11,9 @@ namespace IumReading {
 
 // What the scan field shows in place of a group separator typed by the
 // scanner: a line edit drops control characters, so the separator needs a
-// visible stand-in (U+241D, the symbol for the group separator).
-inline constexpr char16_t GroupSeparatorMark = 0x241D;
+// visible stand-in. The broken bar (U+00A6) is in every font, reads as a
+// separator and is not a GS1 data character.
+inline constexpr char16_t GroupSeparatorMark = 0x00A6;
 
 // The scan as typed, ready for the server: the blanks around it removed
 // (Consiste::AllTrim), then the mark and `replacement` (the character the
