@@ -236,8 +236,12 @@ void TfrmLeituraIUM::ReadScan()
     try {
         payload = Consiste::CheckResultServ(Server().Call(Remote::SetLeituraIUM, {branch_, invoice_, code}), true, 0);
     } catch (const Exception& e) {
+        // A refusal is the server's verdict; anything else (a lost
+        // connection) leaves the scan unstored all the same.
+        const bool refused = dynamic_cast<const EServerError*>(&e) != nullptr;
         QApplication::beep();
-        ShowResult(QStringLiteral("IUM recusado: %1").arg(e.Message()), RefusedColor, code);
+        ShowResult((refused ? QStringLiteral("IUM recusado: %1") : QStringLiteral("IUM não gravado: %1")).arg(e.Message()),
+                   RefusedColor, code);
         return;
     }
     ++accepted_;

@@ -9,7 +9,8 @@
 // connection; its result shows in lblStatus and on top of lstLeituras:
 //   accepted: the product and the elements of the code (server/Gs1.h), after
 //             which the item list is read again from the server;
-//   refused:  the server's message, in red, with a beep.
+//   refused:  the server's message, in red, with a beep (likewise, as not
+//             stored, when the server cannot be reached).
 // Either way the scan field is cleared and keeps the focus. A blank scan
 // sends nothing. Esc, sbtFechar and the window's close button close the form
 // (hide it); everything accepted is stored on the server by then.

@@ -121,13 +121,16 @@ protected:
         return scan;
     }
 
-    double ReadCount(const TTarget& t)
+    // Readings of the target's product, or with `wholeInvoice` of all the
+    // invoice's items, as the server counts them.
+    double ReadCount(const TTarget& t, bool wholeInvoice = false)
     {
         const TDataPacket list = Packet(Payload(net->AppServer().Call(Remote::GetItensIUM, {Branch, t.invoice})));
+        double count = 0;
         for (int r = 0; r < list.RowCount(); ++r)
-            if (Cell(list, r, "CDPRODUTO") == t.product)
-                return list.Number(r, list.IndexOf("QTRESPRODPED"));
-        return -1;
+            if (wholeInvoice || Cell(list, r, "CDPRODUTO") == t.product)
+                count += list.Number(r, list.IndexOf("QTRESPRODPED"));
+        return count;
     }
 
     // Queues a reading answer that activates the screen and runs `script` on it.
@@ -219,6 +222,7 @@ TEST_F(Codbarium, RefusalsShowTheServersMessageInRedAndStoreNothing)
          QStringLiteral("Código IUM inválido")},
         {"no serial", QStringLiteral("01") + t.gtin14, QStringLiteral("Código IUM inválido")},
     };
+    const double invoiceRead = ReadCount(t, true);
     QStringList shown;
     ExpectScreen([&](TfrmLeituraIUM& form) {
         Type(form, accepted);
@@ -236,7 +240,7 @@ TEST_F(Codbarium, RefusalsShowTheServersMessageInRedAndStoreNothing)
         EXPECT_FALSE(form.Showing());
     });
     EXPECT_EQ(::Codbarium::CriaLeituraIUM(Branch, t.invoice, net.get()), QVariant(1));
-    EXPECT_EQ(ReadCount(t), t.read + 1);
+    EXPECT_EQ(ReadCount(t, true), invoiceRead + 1);
     // What the screen showed is the server's own refusal of each scan.
     ASSERT_EQ(shown.size(), refusals.size());
     for (int i = 0; i < refusals.size(); ++i) {
@@ -247,6 +251,25 @@ TEST_F(Codbarium, RefusalsShowTheServersMessageInRedAndStoreNothing)
             EXPECT_EQ(shown[i], QStringLiteral("IUM recusado: ") + e.Message()) << refusals[i].what;
         }
     }
+}
+
+TEST_F(Codbarium, ScanDuringALostConnectionIsShownNotStoredAndCanBeRepeated)
+{
+    const TTarget t = Target(4);
+    const QString scan = Scan(t.gtin14, QStringLiteral("CB4A1"));
+    ExpectScreen([&](TfrmLeituraIUM& form) {
+        net->Close();
+        net->SetPort(1);  // nothing listens there: the next call cannot connect
+        Type(form, scan);
+        EXPECT_TRUE(form.lblStatus->Caption().startsWith("IUM não gravado: ")) << form.lblStatus->Caption().toStdString();
+        EXPECT_EQ(form.lblStatus->Font().Color(), clRed);
+        net->SetPort(server->Port());
+        Type(form, scan);
+        EXPECT_TRUE(form.lblStatus->Caption().startsWith("IUM aceito: ")) << form.lblStatus->Caption().toStdString();
+        form.Close();
+    });
+    EXPECT_EQ(::Codbarium::CriaLeituraIUM(Branch, t.invoice, net.get()), QVariant(1));
+    EXPECT_EQ(ReadCount(t), t.read + 1);
 }
 
 TEST_F(Codbarium, GroupSeparatorReachesTheServerAsCharacter29)
