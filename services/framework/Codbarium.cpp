@@ -1,7 +1,7 @@
 #include "Codbarium.h"
 
 #include "IumReadingForm.h"
-#include "framework/ConsisteText.h"
+#include "framework/Consiste.h"
 #include "rtl/Exceptions.h"
 #include "ui/Dialogs.h"
 #include "ui/InteractiveDialogs.h"

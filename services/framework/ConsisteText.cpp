@@ -1,4 +1,4 @@
-#include "ConsisteText.h"
+#include "Consiste.h"
 
 #include "rtl/StrUtils.h"
 

@@ -1,6 +1,6 @@
 #include "IumReadingText.h"
 
-#include "framework/ConsisteText.h"
+#include "framework/Consiste.h"
 #include "framework/Varneth.h"
 #include "rtl/DateTime.h"
 

@@ -1,6 +1,6 @@
 #include "Varneth.h"
 
-#include "ConsisteText.h"
+#include "Consiste.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -13,3 +13,8 @@ QString TMessages::Msg(const QString& key) const
     }
     throw Exception(QStringLiteral("Mensagem '%1' não encontrada no catálogo '%2'.").arg(key, Name()));
 }
+
+TModalResult TMessages::ShowMsg(const QString& key, TMsgDlgType type, TMsgDlgButtons buttons, int helpContext) const
+{
+    return MessageDlg(Msg(key), type, buttons, helpContext);
+}

@@ -10,7 +10,11 @@
 // The catalogue is read at every call: edits of Messages() count at once.
 // A linear scan: catalogues hold tens of entries and are read when a message
 // is about to be shown.
+//
+// ShowMsg shows a text through the dialog service (ui/Dialogs.h), so tests
+// answer it with the scripted service.
 #include "rtl/Classes.h"
+#include "ui/Dialogs.h"
 
 #include <QStringList>
 
@@ -25,6 +29,10 @@ public:
     // The text of `key` (its trailing blanks ignored too). Raises Exception
     // naming the key and the catalogue when no entry has that key.
     QString Msg(const QString& key) const;
+
+    // Shows the text of `key` in the standard message dialog and returns the
+    // button pressed. An unknown key raises as Msg does, before any dialog.
+    TModalResult ShowMsg(const QString& key, TMsgDlgType type, TMsgDlgButtons buttons, int helpContext) const;
 
 private:
     QStringList messages_;

@@ -1,4 +1,4 @@
-#include "framework/ConsisteText.h"
+#include "framework/Consiste.h"
 
 #include <gtest/gtest.h>
 
