@@ -22,7 +22,7 @@
 
 #include <QPointer>
 
-class TCalendarPopup;
+#include "CalendarPopup.h"
 
 class TDateEditPlus : public TMaskEdit {
 public:

@@ -1,0 +1,81 @@
+// The two message catalogues, entry by entry as stored. Only some of the
+// texts are shown by this screen; the rest travel with it unchanged.
+#include "Cli_exp13000.h"
+
+#include "ComponentFactory.h"
+
+void TfrmConfSepExp::FillCatalogues()
+{
+    msgPadrao->SetMessages({
+        "DIR_INVALIDO|Diretório inválido.",
+        "DIR_INVALIDO|Diretório inválido.",
+        "ARQUIVO_N_EXIT|Arquivo não existe.",
+        "ARQUIVO_VAZIO|Arquivo vazio.",
+        "IMP_ERRO|Erro na importação do arquivo.",
+        "P|Pendente",
+        "S|Separado",
+        "NAO_EXITE_PROD|Produto não existe.",
+        "ARQUIVO_INF|Arquivo deve ser informado.",
+        "CANCELA_EXP|Confirma o cancelamento da expedição?",
+        "GERAR_EXP|Confirma a geração da expedição?",
+        "Form_Fora_PAdr|Formato fora do padrão.",
+        "Not_Almox_Cad|Não há almoxarifado cadastrado.",
+        "Almoxarifado|Almoxarifado",
+        "Not_Local_Cad|Não há local de estoque cadastrado.",
+        "Lote_N_Cad|Lote não cadastrado.",
+        "N_Lote_Exist|Não existe lote para o produto.",
+        "Lote|Lote",
+        "Almox_N_Cad|Almoxarifado não cadastrado.",
+        "Local_N_Cad|Local de estoque não cadastrado.",
+        "Local|Local Estoque",
+        "SubLote_N_Cad|Sub-lote não cadastrado.",
+        "Qt_Ver>Qt_Disp|Quantidade verificada maior que a quantidade disponível.",
+        "Qt_Ver<0|Quantidade verificada deve ser maior que zero.",
+        "Mens_Erro_rep|Erro ao gravar a conferência.",
+        "Almox_J_Cad|Almoxarifado já informado.",
+        "Local_J_Cad|Local de estoque já informado.",
+        "Lote_J_almox|Lote já informado para o almoxarifado.",
+        "Lote_J_almox_Local|Lote já informado para o almoxarifado e o local.",
+        "Jote_J_Cad|Lote já cadastrado.",
+        "Almox_Deve|Almoxarifado deve ser informado.",
+        "Local_Deve|Local de estoque deve ser informado.",
+        "Lote_Deve|Lote deve ser informado.",
+        "SubLote|Sub-Lote",
+        "CONF_N_CAD|Conferência não cadastrada.",
+        "ARQUIVO_PAREXP_INF|Arquivo de parâmetros da expedição deve ser informado.",
+        "DIRETORIO_N_EXIT|Diretório não existe.",
+        "DADOS_TRANSP_INF|Dados do transporte devem ser informados.",
+        "QTDE_DIFER|Quantidade diferente da quantidade a expedir.",
+        "NrExp_Inf|Nr Expedição deve ser informado.",
+        "NrExp_NCad|Nr Expedição não cadastrado.",
+        "INFO_COD_FILIAL|Filial deve ser informada.",
+        "COD_NAO_CAD_FILIAL|Filial não cadastrada.",
+        "PE|Pendente",
+        "AN|Em Andamento",
+        "CO|Concluída",
+        "Sucesso|Conferência de rastreio efetivada com sucesso!",
+        "NA|Não Atendida",
+        "N_Reser|Não há reserva para o produto.",
+        "DataExp|Data da expedição deve ser informada.",
+        "CL|Cancelada",
+        "PerAdic|Percentual adicional inválido.",
+        "VolSemCol|Volume sem coleta.",
+        "Cap_Volume|Capacidade do volume excedida.",
+        "NF_Mar|Nota fiscal já marcada.",
+        "EN|Encerrada",
+        "CONF_RASTR|Confirma que a nota está pronta para rastreio?",
+        "DTINI_DEV|Data inicial do pedido deve ser informada.",
+        "DTFIN_DEV|Data final do pedido deve ser informada.",
+        "DTFIN_MAIOR|Data final do pedido deve ser maior ou igual à inicial.",
+        "DTSAIDAINI_DEV |Data inicial da nota de saída deve ser informada.",
+        "DTAINDAFIN_DEV |Data final do pedido deve ser informada.",
+        "DTSADAFIM_MAIOR |Data final do pedido deve ser maior ou igual à inicial.",
+        "NrPed_NCad|Numero de pedido não cadastrado",
+    });
+
+    msgMensagensPadroes = Make<TMessages>(this, "msgMensagensPadroes");
+    msgMensagensPadroes->SetMessages({
+        "Excl|Confirma exclusão?",
+        "Canc|Cancelar operação?",
+    });
+}

@@ -1,0 +1,4 @@
+// Confirming an invoice as ready for traceability.
+#include "screen/Cli_exp13000.h"
+
+void TfrmConfSepExp::sbtConfirmaClick(TObject*) {}

@@ -1,0 +1,30 @@
+#pragma once
+// Fixture of the screen's tests: a host main window with an MDI area, host
+// settings pointing at an in-process stand-in for the application server
+// that serves both remote modules and answers the stock questions, and the
+// screen opened through the package's entry as the host opens it.
+#include "FakeAppServer.h"
+#include "UiTest.h"
+#include "framework/Varneth.h"
+#include "screen/Cli_exp13000.h"
+#include "ui/Form.h"
+
+class ScreenTest : public UiTest {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Opens the screen (CriaTela) and activates it, so that its first
+    // activation has run.
+    TfrmConfSepExp* OpenScreen();
+    // Closes the screen and lets the event loop release it.
+    void CloseScreen();
+    // The stock questions asked so far, as "METHOD(branch)".
+    QStringList StockQuestions() const;
+
+    TFakeAppServer server{QString()};
+    bool usesWarehouses = true;
+    bool usesLocations = false;
+    TForm* host = nullptr;
+    Varneth::THostSettings savedSettings;
+};
