@@ -175,8 +175,9 @@ void expectColumns(TDBGrid* grid, const std::vector<ColumnCase>& expected)
         EXPECT_EQ(c->FieldName(), QLatin1String(expected[i].field));
         EXPECT_EQ(c->Title().Caption(), QString::fromUtf8(expected[i].title)) << expected[i].field;
         EXPECT_TRUE(c->Visible()) << expected[i].field;
-        if (expected[i].width > 0)
+        if (expected[i].width > 0) {
             EXPECT_EQ(c->Width(), expected[i].width) << expected[i].field;
+        }
     }
 }
 

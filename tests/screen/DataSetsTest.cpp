@@ -110,14 +110,17 @@ TEST_F(DataSets, EveryFieldAsDeclared)
         declared[c.dataSet] << c.field;
         EXPECT_EQ(field->Name(), QLatin1String(c.dataSet) + QLatin1String(c.field));
         EXPECT_EQ(field->DataType(), c.type);
-        if (c.type == S)
+        if (c.type == S) {
             EXPECT_EQ(field->Size(), c.size);
+        }
         EXPECT_EQ(field->DisplayLabel(), QString::fromUtf8(c.label));
         EXPECT_EQ(field->Visible(), c.visible);
-        if (c.displayWidth)
+        if (c.displayWidth) {
             EXPECT_EQ(field->DisplayWidth(), c.displayWidth);
-        if (c.type == F && ds != f->cdsNotaFiscal)
+        }
+        if (c.type == F && ds != f->cdsNotaFiscal) {
             EXPECT_EQ(static_cast<TFloatField*>(field)->DisplayFormat(), "###,##0.000");
+        }
         EXPECT_FALSE(ds->Active()) << "data sets start closed";
         EXPECT_FALSE(ds->Filtered());
     }
