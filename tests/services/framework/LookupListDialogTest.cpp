@@ -43,6 +43,12 @@ TEST_F(LookupListDialogTest, ShowsTheVisibleFieldsAsTheFieldsShowThem)
     EXPECT_EQ(model->index(0, 3).data().toString(), "Concluída"); // through OnGetText
     EXPECT_EQ(model->index(2, 3).data().toString(), "Em Andamento");
     EXPECT_TRUE(View()->hasFocus());
+    // Codes and texts from OnGetText are not cut, whatever the fields' widths.
+    const QFontMetrics metrics(View()->font());
+    EXPECT_GT(View()->columnWidth(0), metrics.horizontalAdvance("Código"));
+    EXPECT_GT(View()->columnWidth(3), metrics.horizontalAdvance("Em Andamento"));
+    EXPECT_GE(dialog->width(), View()->columnWidth(0) + View()->columnWidth(1) + View()->columnWidth(2) +
+                                   View()->columnWidth(3));
 }
 
 TEST_F(LookupListDialogTest, TypingFindsTheFirstRowStartingWithTheTypedTextInTheFirstColumn)
