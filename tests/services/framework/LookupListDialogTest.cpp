@@ -2,10 +2,12 @@
 #include "UiTest.h"
 #include "framework/LookupListDialog.h"
 #include "ui/DBGrid.h"
+#include "ui/InteractiveDialogs.h"
 
 #include <QHeaderView>
 #include <QLabel>
 #include <QTableView>
+#include <QTimer>
 
 namespace {
 
@@ -102,6 +104,20 @@ TEST_F(LookupListDialogTest, DoubleClickPicks)
     QTest::mouseDClick(View()->viewport(), Qt::LeftButton, {}, cell.center());
     EXPECT_EQ(dialog->result(), QDialog::Accepted);
     EXPECT_EQ(branches.Current(), "0010");
+}
+
+TEST_F(LookupListDialogTest, IsTheInteractiveServicesLookupList)
+{
+    dialog.reset();
+    QTimer::singleShot(0, [] {
+        auto* shown = dynamic_cast<TLookupListDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(shown, nullptr) << "no lookup list shown";
+        EXPECT_EQ(shown->windowTitle(), "Filial");
+        QTest::keyClick(shown->Grid()->View(), Qt::Key_Down);
+        QTest::keyClick(shown->Grid()->View(), Qt::Key_Return);
+    });
+    EXPECT_TRUE(InteractiveDialogs().LookupList({"Filial", branches.dts}));
+    EXPECT_EQ(branches.Current(), "0002");
 }
 
 } // namespace

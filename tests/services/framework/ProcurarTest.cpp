@@ -2,10 +2,12 @@
 #include "UiTest.h"
 #include "framework/Procurar.h"
 #include "framework/SearchDialog.h"
+#include "ui/InteractiveDialogs.h"
 
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTimer>
 
 namespace {
 
@@ -126,6 +128,19 @@ TEST_F(ProcurarTest, ClosedDataSetOpensNothing)
     Procurar::Procura(branches.cds);
     Procurar::Procura(nullptr);
     EXPECT_TRUE(dialogs.Log().isEmpty());
+}
+
+TEST_F(ProcurarTest, IsTheInteractiveServicesSearch)
+{
+    QTimer::singleShot(0, [] {
+        auto* shown = dynamic_cast<TSearchDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(shown, nullptr) << "no search dialog shown";
+        Choose(*shown, "Nome", "dep");
+        QTest::keyClick(shown->ValueEdit(), Qt::Key_Return); // the default button: find first
+        shown->reject();
+    });
+    InteractiveDialogs().Search({branches.cds});
+    EXPECT_EQ(branches.Current(), "0010");
 }
 
 } // namespace
