@@ -5,6 +5,7 @@
 //   invoice_select_scaling    the first at full scale over the same at a tenth
 //   packet_decode_ratio       decode + SetData of the readings packet over a
 //                             bare CBOR pass that reads every value once
+#include "ScreenWorkList.h"
 #include "WorkListData.h"
 #include "data/ClientDataSet.h"
 #include "data/PacketCodec.h"
@@ -33,41 +34,6 @@ double median(std::vector<double> v)
 bool quick = false;
 std::map<std::string, std::pair<double, const char*>> figures;
 
-// The three work-list data sets and the readiness copy, wired as the screen wires them.
-struct WorkList {
-    TClientDataSet invoices, items, readings, itemsCheck;
-    explicit WorkList(const TWorkListPackets& p)
-    {
-        invoices.SetData(p.invoices);
-        items.SetData(p.items);
-        readings.SetData(p.readings);
-        items.AfterScroll = TDataSetNotifyEvent::Of([this](TDataSet*) { selectItem(); });
-        invoices.AfterScroll = TDataSetNotifyEvent::Of([this](TDataSet*) { selectInvoice(); });
-    }
-    void selectInvoice()
-    {
-        items.SetFiltered(false);
-        items.SetFilter("(CDFILIAL = " + QuotedStr(invoices.FieldByName("CDFILIAL")->AsString()) +
-                        " AND NRLANCTONF = " + QuotedStr(invoices.FieldByName("NRLANCTONF")->AsString()) + ")");
-        items.SetFiltered(true);
-        // Readiness walk on a copy holding the items' packet.
-        itemsCheck.SetData(items.Data());
-        itemsCheck.SetFiltered(false);
-        itemsCheck.SetFilter(items.Filter());
-        itemsCheck.SetFiltered(true);
-        for (itemsCheck.First(); !itemsCheck.Eof(); itemsCheck.Next())
-            benchmark::DoNotOptimize(itemsCheck.FieldByName("QTITEMPROD")->AsFloat());
-    }
-    void selectItem()
-    {
-        readings.SetFiltered(false);
-        readings.SetFilter("(CDFILIAL = " + QuotedStr(items.FieldByName("CDFILIAL")->AsString()) +
-                           " AND NRLANCTONF = " + QuotedStr(items.FieldByName("NRLANCTONF")->AsString()) +
-                           " AND CDPRODUTO = " + QuotedStr(items.FieldByName("CDPRODUTO")->AsString()) + ")");
-        readings.SetFiltered(true);
-    }
-};
-
 const TWorkListPackets& packets(int invoices)
 {
     static std::map<int, TWorkListPackets> cache;
@@ -80,7 +46,7 @@ const TWorkListPackets& packets(int invoices)
 // Median time of moving the invoice cursor to random invoices.
 double invoiceSelectMedian(int invoices, int samples)
 {
-    WorkList w(packets(invoices));
+    TScreenWorkList w(packets(invoices));
     w.invoices.SetFiltered(true);  // first selection builds the indexes
     std::mt19937 rng(42);
     std::uniform_int_distribution<int> pick(1, invoices);
@@ -110,7 +76,7 @@ BENCHMARK(BM_InvoiceSelect)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 void BM_ItemSelect(benchmark::State& state)
 {
-    WorkList w(packets(5000));
+    TScreenWorkList w(packets(5000));
     w.invoices.SetFiltered(true);
     std::mt19937 rng(7);
     std::vector<double> times;

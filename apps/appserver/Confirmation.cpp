@@ -1,7 +1,7 @@
 #include "Database.h"
 #include "InvoiceState.h"
 #include "Operations.h"
-#include "PacketLayouts.h"
+#include "server/PacketLayouts.h"
 #include "WorkList.h"
 #include "rpc/Envelope.h"
 

@@ -3,6 +3,8 @@
 #include "rtl/Exceptions.h"
 
 #include <QAtomicInteger>
+#include <QDir>
+#include <QFileInfo>
 #include <QSqlError>
 #include <QThreadStorage>
 
@@ -18,6 +20,8 @@ QAtomicInteger<quint64> connectionCounter;
 QString OpenConnection(const TDbConfig& config)
 {
     const QString name = QStringLiteral("appserver-%1").arg(++connectionCounter);
+    // The default file lives in a folder of its own that may not exist yet.
+    QDir().mkpath(QFileInfo(config.Path).absolutePath());
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
     db.setDatabaseName(config.Path);
     db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(config.BusyTimeoutMs));

@@ -15,6 +15,8 @@
 //   any --[bad frame, wrong hello, peer closed, frame time-out: Close]--> gone
 class TServerConnection : public QObject {
 public:
+    static constexpr int LingerMs = 10000;
+
     TServerConnection(TRpcServer& server, quint64 id, QTcpSocket* socket)
         : server_(server)
         , id_(id)
@@ -62,7 +64,7 @@ public:
     {
         running_ = false;
         if (closed_) {
-            server_.Forget(id_);
+            Close(QString());
             return;
         }
         socket_->write(frame);
@@ -81,16 +83,24 @@ public:
         Close(message);
     }
 
+    // Closes once what was written has gone out (a peer that does not read
+    // gets LingerMs); the connection is forgotten when the socket is closed
+    // and no call of it is running.
     void Close(const QString& reason)
     {
-        if (closed_)
-            return;
-        closed_ = true;
-        frameTimer_.stop();
-        if (!reason.isEmpty())
-            LogConnection(QStringLiteral("conexão %1 encerrada: %2").arg(id_).arg(reason));
-        socket_->disconnectFromHost();
-        if (!running_)
+        if (!closed_) {
+            closed_ = true;
+            frameTimer_.stop();
+            if (!reason.isEmpty())
+                LogConnection(QStringLiteral("conexão %1 encerrada: %2").arg(id_).arg(reason));
+            socket_->disconnectFromHost();
+            if (socket_->state() != QAbstractSocket::UnconnectedState)
+                QTimer::singleShot(LingerMs, this, [this] {
+                    socket_->abort();
+                    Close(QString());
+                });
+        }
+        if (!running_ && socket_->state() == QAbstractSocket::UnconnectedState)
             server_.Forget(id_);
     }
 

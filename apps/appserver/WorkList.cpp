@@ -1,6 +1,6 @@
 #include "WorkList.h"
 
-#include "PacketLayouts.h"
+#include "server/PacketLayouts.h"
 #include "PacketQuery.h"
 #include "SqlValues.h"
 

@@ -80,9 +80,15 @@ private:
 class TStringField : public TField {
 public:
     explicit TStringField(TDataSet* dataSet);  // size 20 until set
+    // A fixed-length column: values are as long as the size (the server pads them).
+    bool FixedChar() const { return fixedChar_; }
+    void SetFixedChar(bool fixed) { fixedChar_ = fixed; }
 
 protected:
     QString FormatDisplay() const override;
+
+private:
+    bool fixedChar_ = false;
 };
 
 // A field shown through a display format (numbers and dates).

@@ -36,20 +36,18 @@ TEditMask::TEditMask(const QString& editMask)
     Case letterCase = Case::AsTyped;
     for (int i = 0; i < mask.size(); ++i) {
         const QChar c = mask.at(i);
-        auto add = [&](Kind kind, bool required) {
-            positions_.append({kind, required, letterCase, QChar()});
-        };
-        auto literal = [&](QChar l) { positions_.append({Kind::Literal, false, Case::AsTyped, l}); };
+        auto add = [&](Kind kind) { positions_.append({kind, letterCase, QChar()}); };
+        auto literal = [&](QChar l) { positions_.append({Kind::Literal, Case::AsTyped, l}); };
         switch (c.unicode()) {
-        case '0': add(Kind::Digit, true); break;
-        case '9': add(Kind::Digit, false); break;
-        case '#': add(Kind::DigitOrSign, false); break;
-        case 'L': add(Kind::Letter, true); break;
-        case 'l': add(Kind::Letter, false); break;
-        case 'A': add(Kind::Alphanumeric, true); break;
-        case 'a': add(Kind::Alphanumeric, false); break;
-        case 'C': add(Kind::Any, true); break;
-        case 'c': add(Kind::Any, false); break;
+        case '0':
+        case '9': add(Kind::Digit); break;
+        case '#': add(Kind::DigitOrSign); break;
+        case 'L':
+        case 'l': add(Kind::Letter); break;
+        case 'A':
+        case 'a': add(Kind::Alphanumeric); break;
+        case 'C':
+        case 'c': add(Kind::Any); break;
         case '!': leadingBlanks_ = true; break;
         case '>': letterCase = Case::Upper; break;
         case '<':
@@ -78,11 +76,6 @@ int TEditMask::EditableCount() const
     for (const Position& p : positions_)
         n += p.kind != Kind::Literal;
     return n;
-}
-
-bool TEditMask::IsRequired(int pos) const
-{
-    return positions_.at(pos).required;
 }
 
 QChar TEditMask::Accept(int pos, QChar c) const

@@ -18,7 +18,8 @@
 //   \  the next character is a literal
 //   :  time separator        /  date separator (both from the format settings)
 //   _  a literal blank
-// Any other character is a literal shown as is.
+// Any other character is a literal shown as is. Required and optional
+// positions take the same characters; nothing here refuses an incomplete text.
 //
 // Written by hand because Qt's input masks differ in grammar ('9' and '0'
 // swap meaning, no save-literals or blank sections) and keep no separate
@@ -41,7 +42,6 @@ public:
     int EditableCount() const;
     bool IsLiteral(int pos) const { return positions_.at(pos).kind == Kind::Literal; }
     QChar Literal(int pos) const { return positions_.at(pos).literal; }
-    bool IsRequired(int pos) const;
     // The character as it is stored at `pos` (case applied), or a null QChar
     // when the position does not take it.
     QChar Accept(int pos, QChar c) const;
@@ -56,7 +56,6 @@ private:
     enum class Case { AsTyped, Upper, Lower };
     struct Position {
         Kind kind;
-        bool required;
         Case letterCase;
         QChar literal;
     };

@@ -10,9 +10,13 @@ QRect Apply(const QRect& area, const QList<TControl*>& children)
     int top = area.top();
     int right = area.left() + area.width();
     int bottom = area.top() + area.height();
+    // Qt holds resize events back from widgets not shown yet, so containers
+    // lay themselves out here rather than wait for one.
     auto place = [](TControl* c, int x, int y, int w, int h) {
         if (QWidget* widget = c->Widget())
             widget->setGeometry(x, y, qMax(0, w), qMax(0, h));
+        if (auto* container = dynamic_cast<TWinControl*>(c))
+            container->Realign();
     };
     auto visibleWith = [&children](TAlign align) {
         QList<TControl*> list;

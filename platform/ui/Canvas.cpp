@@ -18,6 +18,21 @@ void TCanvas::FillRect(const TRect& rect)
     painter_->fillRect(rect.ToQRect(), ColorToQColor(brush_.Color));
 }
 
+void TCanvas::Rectangle(const TRect& rect)
+{
+    FillRect(rect);
+    painter_->save();
+    QPen pen(ColorToQColor(pen_.Color));
+    pen.setWidth(pen_.Width);
+    pen.setJoinStyle(Qt::MiterJoin);
+    painter_->setPen(pen);
+    painter_->setBrush(Qt::NoBrush);
+    // The outline lies inside the rectangle, as the fill does.
+    const int inset = pen_.Width / 2;
+    painter_->drawRect(rect.ToQRect().adjusted(inset, inset, -inset - 1, -inset - 1));
+    painter_->restore();
+}
+
 void TCanvas::TextRect(const TRect& rect, int x, int y, const QString& text)
 {
     painter_->save();

@@ -17,6 +17,8 @@ public:
 
     // Fills `rect` with the brush.
     void FillRect(const TRect& rect);
+    // Fills `rect` with the brush and outlines it with the pen.
+    void Rectangle(const TRect& rect);
     // Writes `text` with its top-left corner at (x, y), clipped to `rect`,
     // over the brush (unless the brush is clear).
     void TextRect(const TRect& rect, int x, int y, const QString& text);

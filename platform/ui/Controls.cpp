@@ -88,7 +88,7 @@ void TControl::SetParent(TWinControl* parent)
     if (!widget_)
         return;
     const QRect geometry = widget_->geometry();
-    widget_->setParent(parent ? parent->Widget() : nullptr);
+    widget_->setParent(parent ? parent->ClientWidget() : nullptr);
     widget_->setGeometry(geometry);
     if (parent) {
         parent->controls_.append(this);
@@ -135,6 +135,8 @@ void TControl::SetBounds(int left, int top, int width, int height)
     widget_->setGeometry(left, top, width, height);
     if (parent_ && align_ != TAlign::alNone)
         parent_->Realign();
+    else if (auto* container = dynamic_cast<TWinControl*>(this))
+        container->Realign();
 }
 
 void TControl::SetAlign(TAlign align)
@@ -196,11 +198,6 @@ TFont& TControl::Font()
 void TControl::Click()
 {
     OnClick(this);
-}
-
-void TControl::DblClick()
-{
-    OnDblClick(this);
 }
 
 void TControl::Repaint()

@@ -85,8 +85,6 @@ protected:
     virtual bool WidgetEvent(QEvent* event);
     // The palette role that Color paints.
     virtual QPalette::ColorRole ColorRole() const { return QPalette::Window; }
-    // Reports a double click; controls that see double clicks call it.
-    void DblClick();
     // Leaves the parent and deletes the widget, quietly (destructors only).
     void ReleaseWidget();
 
@@ -138,6 +136,8 @@ public:
 
     // The widget that holds Qt's focus for this control.
     virtual QWidget* FocusWidget() const { return Widget(); }
+    // The widget the controls placed in this one are children of.
+    virtual QWidget* ClientWidget() const { return Widget(); }
     // The area, in the widget's coordinates, that aligned children share.
     virtual QRect AlignRect() const;
     // Lays the aligned children out again.

@@ -29,7 +29,7 @@ protected:
 
 class TGridDelegate : public QStyledItemDelegate {
 public:
-    explicit TGridDelegate(TDBGrid* grid) : grid_(grid) {}
+    TGridDelegate(TDBGrid* grid, QObject* parent) : QStyledItemDelegate(parent), grid_(grid) {}
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
     {
@@ -54,13 +54,14 @@ TDBGrid::TDBGrid(TComponent* owner)
     auto* view = static_cast<TGridView*>(Widget());
     view->grid = this;
     view->setModel(model_.get());
-    view->setItemDelegate(new TGridDelegate(this));
+    view->setItemDelegate(new TGridDelegate(this, view));
     view->setEditTriggers(QAbstractItemView::NoEditTriggers);
     view->setSelectionMode(QAbstractItemView::SingleSelection);
     view->setWordWrap(false);
     view->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     view->verticalHeader()->setDefaultSectionSize(view->fontMetrics().height() + 4);
     view->horizontalHeader()->setHighlightSections(false);
+    view->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     QObject::connect(view->selectionModel(), &QItemSelectionModel::currentRowChanged, view,
                      [this](const QModelIndex& current) { CurrentRowChanged(current.row()); });
     QObject::connect(view->horizontalHeader(), &QHeaderView::sectionResized, view,
@@ -198,17 +199,29 @@ void TDBGrid::ApplyOptions()
     view->setTabKeyNavigation(options_.testFlag(TDBGridOption::dgTabs));
     view->setSelectionBehavior(options_.testFlag(TDBGridOption::dgRowSelect) ? QAbstractItemView::SelectRows
                                                                              : QAbstractItemView::SelectItems);
-    // Without "always show selection" the selection shows only while the
-    // grid has the focus.
-    QPalette palette = view->palette();
+    ApplySelectionColours();
+    SyncCurrent();
+}
+
+void TDBGrid::ApplySelectionColours()
+{
+    QPalette palette = View()->palette();
     for (QPalette::ColorRole role : {QPalette::Highlight, QPalette::HighlightedText}) {
         const QPalette::ColorRole shown = options_.testFlag(TDBGridOption::dgAlwaysShowSelection)
                                               ? role
                                               : (role == QPalette::Highlight ? QPalette::Base : QPalette::Text);
         palette.setColor(QPalette::Inactive, role, palette.color(QPalette::Active, shown));
     }
-    view->setPalette(palette);
-    SyncCurrent();
+    colouring_ = true;
+    View()->setPalette(palette);
+    colouring_ = false;
+}
+
+bool TDBGrid::WidgetEvent(QEvent* event)
+{
+    if (event->type() == QEvent::PaletteChange && !colouring_)
+        ApplySelectionColours();
+    return TWinControl::WidgetEvent(event);
 }
 
 void TDBGrid::SetBorderStyle(TBorderStyle style)

@@ -87,10 +87,14 @@ public:
 
 protected:
     QPalette::ColorRole ColorRole() const override { return QPalette::Base; }
+    bool WidgetEvent(QEvent* event) override;
 
 private:
     void ApplyColumns();
     void ApplyOptions();
+    // Without "always show selection" the selection shows only while the
+    // grid has the focus: unfocused, it takes the grid's own colours.
+    void ApplySelectionColours();
     void CurrentRowChanged(int row);
 
     std::unique_ptr<TGridModel> model_;
@@ -102,4 +106,5 @@ private:
     TCanvas* canvas_ = nullptr;
     bool syncing_ = false;
     bool building_ = false;
+    bool colouring_ = false;
 };

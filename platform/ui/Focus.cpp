@@ -28,6 +28,11 @@ void CollectTabList(const TWinControl* container, QList<TWinControl*>& out)
 
 void TFocusModel::MoveTo(TWinControl* target)
 {
+    struct Running {
+        int& count;
+        explicit Running(int& c) : count(c) { ++count; }
+        ~Running() { --count; }
+    } running(running_);
     const unsigned move = ++moves_;
     TWinControl* const from = active_;
     if (from == target) {
@@ -50,11 +55,8 @@ void TFocusModel::MoveTo(TWinControl* target)
         throw;
     }
 
-    if (QWidget* w = target->FocusWidget()) {
-        arriving_ = target;
+    if (QWidget* w = target->FocusWidget())
         w->setFocus(Qt::OtherFocusReason);
-        arriving_ = nullptr;
-    }
     // After the exits the model stands on the deepest container the two
     // share (or on none); the enters run below it.
     for (qsizetype i = active_ ? targetPath.indexOf(active_) + 1 : 0; i < targetPath.size(); ++i) {
@@ -66,11 +68,12 @@ void TFocusModel::MoveTo(TWinControl* target)
         if (moves_ != move)
             return;
     }
+    SyncQtFocus();
 }
 
 void TFocusModel::Arrived(TWinControl* control)
 {
-    if (control == active_ || control == arriving_ || form_->Destroying())
+    if (control == active_ || running_ > 0 || form_->Destroying())
         return;
     MoveTo(control);
 }
@@ -79,8 +82,6 @@ void TFocusModel::Forget(TWinControl* control)
 {
     if (active_ && control->ContainsControl(active_))
         active_ = nullptr;
-    if (arriving_ == control)
-        arriving_ = nullptr;
 }
 
 TWinControl* TFocusModel::FindNext(TWinControl* from, bool forward) const
@@ -102,9 +103,6 @@ TWinControl* TFocusModel::FindNext(TWinControl* from, bool forward) const
 void TFocusModel::SyncQtFocus()
 {
     if (active_ && active_->CanFocus())
-        if (QWidget* w = active_->FocusWidget()) {
-            arriving_ = active_;
+        if (QWidget* w = active_->FocusWidget())
             w->setFocus(Qt::OtherFocusReason);
-            arriving_ = nullptr;
-        }
 }

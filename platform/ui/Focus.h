@@ -17,7 +17,9 @@
 //
 // Moves come from SetFocus (MoveTo, exceptions to the caller) and from Qt
 // (Arrived: a click, the window coming back, a dialog closing; the caller is
-// the dispatch boundary).
+// the dispatch boundary). While a move runs its handlers, Qt's own focus
+// changes (a message box taking the focus and giving it back) are not moves:
+// the model puts Qt's focus where it belongs when the move ends.
 #include <QPointer>
 
 class TForm;
@@ -39,11 +41,12 @@ public:
     TWinControl* FindNext(TWinControl* from, bool forward) const;
 
 private:
-    // Puts Qt's focus on the active control, without running handlers.
+    // Puts Qt's focus on the active control (only while a move runs, so
+    // that the focus change it causes is not taken for a move).
     void SyncQtFocus();
 
     TForm* form_;
     TWinControl* active_ = nullptr;
-    TWinControl* arriving_ = nullptr; // Qt's focus is being put here by a move
     unsigned moves_ = 0;
+    int running_ = 0; // moves under way (nested ones included)
 };

@@ -80,6 +80,7 @@ void TForm::SetCaption(const QString& caption)
 void TForm::SetClientWidth(int width)
 {
     Widget()->resize(width, Widget()->height());
+    Realign();
     if (subWindow_)
         subWindow_->adjustSize();
 }
@@ -87,6 +88,7 @@ void TForm::SetClientWidth(int width)
 void TForm::SetClientHeight(int height)
 {
     Widget()->resize(Widget()->width(), height);
+    Realign();
     if (subWindow_)
         subWindow_->adjustSize();
 }

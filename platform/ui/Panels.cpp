@@ -92,7 +92,21 @@ void TPanel::Paint(QPainter& painter) const
     }
 }
 
-TGroupBox::TGroupBox(TComponent* owner) : TWinControl(owner, new QGroupBox) {}
+TGroupBox::TGroupBox(TComponent* owner) : TWinControl(owner, new QGroupBox), client_(new QWidget(Widget()))
+{
+    // An explicit font stops the caption's font from reaching the controls.
+    QFont own = Widget()->font();
+    own.setResolveMask(QFont::AllPropertiesResolved);
+    client_->setFont(own);
+    client_->setGeometry(Widget()->rect());
+}
+
+void TGroupBox::Aligned(const QRect&)
+{
+    // The client widget covers the whole box, so that placed controls keep
+    // the box's coordinates.
+    client_->setGeometry(Widget()->rect());
+}
 
 QString TGroupBox::Caption() const
 {

@@ -33,10 +33,20 @@ private:
     QString caption_;
 };
 
+// The group box's font is its caption's: the controls placed in it sit on a
+// client widget of their own and keep the font they had.
 class TGroupBox : public TWinControl {
 public:
     explicit TGroupBox(TComponent* owner);
 
     QString Caption() const;
     void SetCaption(const QString& caption);
+
+    QWidget* ClientWidget() const override { return client_; }
+
+protected:
+    void Aligned(const QRect& remainder) override;
+
+private:
+    QWidget* client_;
 };

@@ -199,15 +199,20 @@ void TNetConnection::Open()
 
 void TNetConnection::Close()
 {
+    if (!channel_)
+        return;
     channel_.reset();
+    AfterDisconnect(this);
 }
 
 QVariant TNetConnection::Invoke(const QString& method, const QList<TRemoteArg>& args)
 {
     if (busy_)
         throw EConnectionError(QStringLiteral("Já há uma chamada em andamento nesta conexão com o servidor de aplicação."));
-    if (!channel_ || !channel_->Alive())
+    if (!channel_ || !channel_->Alive()) {
+        Close();
         Open();
+    }
 
     Rpc::TCall call;
     call.Id = nextCallId_++;

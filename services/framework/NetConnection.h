@@ -14,9 +14,10 @@
 // set). A call on a closed connection, or on one whose peer went away while
 // it was idle, opens it again first. Closing a closed connection does nothing.
 //
-// Waiting. Opening and calling block the caller, which must be the thread of
-// the QCoreApplication: the wait runs a local event loop that excludes user
-// input, so paint and timer events go on and the user cannot act. No
+// Waiting. Opening and calling block the caller: the wait runs a local event
+// loop that excludes user input, so paint and timer events go on and the
+// user cannot act. A QCoreApplication must exist, and a connection is used
+// from the thread that opened it (the GUI thread in the host). No
 // exception crosses that loop: it only records what happened, and the error
 // is raised once the loop has returned. A second call on the same connection
 // made from inside that wait raises EConnectionError.
@@ -91,6 +92,10 @@ public:
     TAppServer& AppServer() { return appServer_; }
 
     TNotifyEvent BeforeConnect;
+    // Runs after Close (or SetConnected(false)) has closed an open
+    // connection; not for a connection that was closed already, nor for
+    // one dropped by a failure.
+    TNotifyEvent AfterDisconnect;
 
 private:
     friend class TAppServer;

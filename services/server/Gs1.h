@@ -3,7 +3,7 @@
 // scanner sends the group separator as the character 29, and may put the
 // symbology identifier "]d2" of a GS1 DataMatrix in front). One parser serves
 // the application server, which refuses a bad reading, and the reading
-// screen, which checks a scan before sending it.
+// screen, which describes an accepted one (the server alone judges a scan).
 //
 // Written by hand because no library on the system parses GS1 element
 // strings; it supports exactly the application identifiers an IUM carries:

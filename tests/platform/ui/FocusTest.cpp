@@ -189,6 +189,20 @@ TEST_F(FocusTest, EnterHandlerThatMovesTheFocusEndsTheOuterMove)
     EXPECT_TRUE(form->edB2->Focused());
 }
 
+TEST_F(FocusTest, QtFocusChangesDuringAMoveAreNotMovesOfTheirOwn)
+{
+    // As a message box shown by a handler takes the focus and gives it back
+    // to whatever Qt remembers.
+    form->edA1->OnExit = TNotifyEvent::Of([this](TObject*) {
+        form->log << "exit:edA1";
+        form->edB2->Widget()->setFocus(Qt::PopupFocusReason);
+    });
+    Click(form->edB1);
+    EXPECT_EQ(form->log,
+              QStringList({"exit:edA1", "exit:panA", "enter:panB", "enter:grpB", "hook:edB1", "enter:edB1"}));
+    EXPECT_TRUE(form->edB1->Focused());
+}
+
 TEST_F(FocusTest, SetFocusOnAControlThatCannotTakeItDoesNothing)
 {
     form->edB1->SetEnabled(false);

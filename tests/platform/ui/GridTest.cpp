@@ -213,6 +213,17 @@ TEST_F(GridTest, DisabledControlsFreezeTheGridUntilTheLastEnable)
     EXPECT_GT(counter.paints, 0);
 }
 
+TEST_F(GridTest, WithoutAlwaysShowSelectionAnUnfocusedGridShowsNoSelection)
+{
+    form->grid->SetOptions(TDBGridOption::dgTitles | TDBGridOption::dgRowSelect);
+    form->grid->SetColor(clAqua);
+    EXPECT_EQ(View()->palette().color(QPalette::Inactive, QPalette::Highlight), QColor(Qt::cyan));
+    EXPECT_NE(View()->palette().color(QPalette::Active, QPalette::Highlight), QColor(Qt::cyan));
+    form->grid->SetOptions(form->grid->Options() | TDBGridOption::dgAlwaysShowSelection);
+    EXPECT_EQ(View()->palette().color(QPalette::Inactive, QPalette::Highlight),
+              View()->palette().color(QPalette::Active, QPalette::Highlight));
+}
+
 TEST_F(GridTest, DoubleClickEnterAndExitReachTheirHandlers)
 {
     auto* edit = new TEdit(form.get());

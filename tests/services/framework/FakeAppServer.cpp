@@ -13,6 +13,8 @@ TFakeAppServer::TFakeAppServer(QString module) : module_(std::move(module))
         while (QTcpSocket* socket = listener_.nextPendingConnection()) {
             clients_.append(socket);
             auto reader = std::make_shared<Rpc::TFrameReader>(Rpc::TRpcLimits().MaxFrameSize);
+            connect(socket, &QTcpSocket::disconnected, this,
+                    [this, socket] { Events << QStringLiteral("closed ") + moduleOf_.value(socket); });
             connect(socket, &QTcpSocket::readyRead, this, [this, socket, reader] {
                 while (reader->ReadFrom(*socket))
                     Answer(socket, reader->TakeFrame());
@@ -28,22 +30,33 @@ void TFakeAppServer::DropClients()
     clients_.clear();
 }
 
+void TFakeAppServer::Push(const QByteArray& bytes)
+{
+    for (QTcpSocket* socket : std::as_const(clients_)) {
+        socket->write(bytes);
+        socket->flush();
+    }
+}
+
 void TFakeAppServer::Answer(QTcpSocket* socket, const QByteArray& payload)
 {
     const Rpc::TRpcLimits limits;
     const Rpc::TMessage message = Rpc::DecodeMessage(payload, limits);
     if (const auto* hello = std::get_if<Rpc::THello>(&message)) {
         ++Hellos;
-        if (hello->Module != module_)
+        Events << QStringLiteral("hello ") + hello->Module;
+        moduleOf_[socket] = hello->Module;
+        if (!module_.isEmpty() && hello->Module != module_)
             socket->write(Rpc::EncodeFrame(Rpc::TFault{std::nullopt, Rpc::Fault::Module,
                                                        QStringLiteral("Módulo remoto desconhecido: %1.").arg(hello->Module)},
                                            limits));
         else
-            socket->write(Rpc::EncodeFrame(Rpc::TWelcome{1, module_, QString()}, limits));
+            socket->write(Rpc::EncodeFrame(Rpc::TWelcome{1, hello->Module, QString()}, limits));
         return;
     }
     const auto& call = std::get<Rpc::TCall>(message);
     Calls.append(call);
+    Events << QStringLiteral("call %1 %2").arg(moduleOf_.value(socket), call.Method);
     if (CloseOnCall) {
         socket->abort();
         return;

@@ -5,7 +5,9 @@
 // the test's thread; the client's wait for a reply drives it.
 #include "rpc/Messages.h"
 
+#include <QHash>
 #include <QList>
+#include <QStringList>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <functional>
@@ -16,6 +18,7 @@ public:
     // What to do with a call: a reply (result or fault), or nothing (never answer).
     using THandler = std::function<std::optional<Rpc::TMessage>(const Rpc::TCall&)>;
 
+    // Serves `module`; an empty name serves every module.
     explicit TFakeAppServer(QString module = QStringLiteral("exp13000.rdmConfRastr"));
     quint16 Port() const { return listener_.serverPort(); }
 
@@ -24,15 +27,20 @@ public:
     bool CloseOnCall = false;      // drop the connection instead of answering
     int Hellos = 0;                // handshakes seen
     QList<Rpc::TCall> Calls;       // calls seen
+    // What happened, in order: "hello MODULE", "call MODULE METHOD", "closed MODULE".
+    QStringList Events;
 
     // Closes every client connection from the server side.
     void DropClients();
+    // Writes raw bytes to every client, unasked.
+    void Push(const QByteArray& bytes);
 
 private:
     void Read(QTcpSocket* socket);
     void Answer(QTcpSocket* socket, const QByteArray& payload);
 
     QString module_;
+    QHash<QTcpSocket*, QString> moduleOf_;
     QTcpServer listener_;
     QList<QTcpSocket*> clients_;
 };

@@ -6,6 +6,7 @@
 #include "server/Lib00200.h"
 
 #include <QTcpServer>
+#include <QThread>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -129,6 +130,21 @@ TEST(NetConnection, ClosingAClosedConnectionDoesNothing)
     EXPECT_EQ(opens, 0);
 }
 
+TEST(NetConnection, AfterDisconnectRunsOnceForAnOpenConnection)
+{
+    TFakeAppServer server;
+    TClient client(server);
+    int disconnects = 0;
+    client.net.AfterDisconnect = TNotifyEvent::Of([&](TObject*) { ++disconnects; });
+    client.net.Close();
+    EXPECT_EQ(disconnects, 0) << "nothing was open";
+    client.net.SetConnected(true);
+    client.net.SetConnected(false);
+    client.net.Close();
+    EXPECT_EQ(disconnects, 1);
+    EXPECT_FALSE(client.net.Connected());
+}
+
 TEST(NetConnection, TimeOutDropsTheConnectionAndTheNextCallReconnects)
 {
     TFakeAppServer fake;
@@ -174,6 +190,23 @@ TEST(NetConnection, IdleConnectionDroppedByTheServerReopensOnTheNextCall)
     EXPECT_EQ(client.net.AppServer().Call(QStringLiteral("b")), QVariant(QStringLiteral("b")));
     EXPECT_EQ(client.opens, 2);
     EXPECT_EQ(fake.Calls.size(), 2);
+}
+
+// Bytes nobody asked for make the idle connection untrustworthy: the next
+// call goes out on a fresh one.
+TEST(NetConnection, UnaskedDataOnAnIdleConnectionMakesTheNextCallReconnect)
+{
+    TFakeAppServer fake;
+    fake.OnCall = [](const Rpc::TCall& call) -> std::optional<Rpc::TMessage> { return Reply(call, call.Method); };
+    TClient client(fake);
+    client.net.AppServer().Call(QStringLiteral("a"));
+    fake.Push(Rpc::EncodeFrame(Rpc::TResult{99, QStringLiteral("stale"), {}}, {}));
+    // Loopback delivery may lag behind the write on a busy machine; give the
+    // bytes time to reach the client's socket (a stale frame read as the
+    // reply would fail the call instead of reconnecting).
+    QThread::msleep(200);
+    EXPECT_EQ(client.net.AppServer().Call(QStringLiteral("b")), QVariant(QStringLiteral("b")));
+    EXPECT_EQ(client.opens, 2);
 }
 
 // The wait runs timers (and paints), and a call made from one of them on the

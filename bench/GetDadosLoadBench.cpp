@@ -1,0 +1,126 @@
+// getdados_load_ratio: a full GetDados at scale 100 (the large site: about
+// 5,000 invoices, 50,000 items, 500,000 IUM readings, of which the main
+// branch's unconfirmed ones are loaded) from the real application server
+// over loopback into the three work-list data sets with the screen's filters
+// on, over the time the server's own queries need to produce the same rows
+// (the same statements on the same database file, every value of every row
+// read once), both measured in this run. Target: at most 2.
+#include "AppServerProcess.h"
+#include "Database.h"
+#include "ScreenWorkList.h"
+#include "WorkList.h"
+#include "framework/Consiste.h"
+#include "framework/NetConnection.h"
+#include "server/RemoteNames.h"
+
+#include <QCoreApplication>
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <map>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+double msSince(Clock::time_point t0) { return std::chrono::duration<double, std::milli>(Clock::now() - t0).count(); }
+
+double median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0.0 : v[v.size() / 2];
+}
+
+bool quick = false;
+std::map<std::string, std::pair<double, const char*>> figures;
+const QString branch = QStringLiteral("0001");
+
+// What the screen does on leaving the filter panel, from the call to the
+// first invoice shown with its items and readings.
+qint64 LoadThroughTheServer(TNetConnection& net)
+{
+    QString expedition = QStringLiteral("T"), order = QStringLiteral("T");
+    const QVariantList packets =
+        Consiste::CheckResultServ(net.AppServer().Call(Remote::GetDados, {branch, ByRef(expedition), ByRef(order), TDateTime(),
+                                                                          TDateTime(), TDateTime(), TDateTime()}),
+                                  true, 0)
+            .toList();
+    TScreenWorkList screen({packets.at(0).value<TDataPacket>(), packets.at(1).value<TDataPacket>(),
+                            packets.at(2).value<TDataPacket>()});
+    screen.invoices.SetFiltered(true);
+    return screen.invoices.RecordCount() + screen.items.Data().RowCount() + screen.readings.Data().RowCount();
+}
+
+// The server's own statements for the same filter, every value read once.
+qint64 ServerQueries(QSqlDatabase db)
+{
+    TScopedTransaction snapshot(db, TScopedTransaction::TKind::Read);
+    qint64 rows = 0;
+    RunWorkListQueries(db, TWorkListFilter{branch, QStringLiteral("T"), QStringLiteral("T"), {}},
+                       [&rows](TSql& query, const QList<TFieldDesc>& fields) {
+                           while (query.Next()) {
+                               for (int c = 0; c < fields.size(); ++c)
+                                   benchmark::DoNotOptimize(query.Value(c));
+                               ++rows;
+                           }
+                       });
+    snapshot.Commit();
+    return rows;
+}
+
+void BM_GetDadosLoad(benchmark::State& state)
+{
+    TAppServerProcess::TOptions options;
+    options.Scale = 100;
+    TAppServerProcess server(options);
+    TNetConnection net;
+    net.SetServerName(Remote::ConfRastr);
+    net.SetHost(server.Host());
+    net.SetPort(server.Port());
+    TOwnedDatabase db(TDbConfig{server.DatabasePath()});
+
+    const int rounds = quick ? 3 : 7;
+    std::vector<double> load, queries;
+    qint64 loaded = 0, queried = 0;
+    for (auto _ : state) {
+        LoadThroughTheServer(net);  // warm both sides' caches
+        ServerQueries(db.Db());
+        for (int i = 0; i < rounds; ++i) {
+            auto t0 = Clock::now();
+            queried = ServerQueries(db.Db());
+            queries.push_back(msSince(t0));
+            t0 = Clock::now();
+            loaded = LoadThroughTheServer(net);
+            load.push_back(msSince(t0));
+        }
+    }
+    if (loaded != queried)
+        state.SkipWithError("the load and the queries saw different rows");
+    figures["getdados_load_ratio"] = {median(load) / median(queries), "ratio"};
+    state.counters["load_ms"] = median(load);
+    state.counters["queries_ms"] = median(queries);
+    state.counters["rows"] = double(loaded);
+}
+BENCHMARK(BM_GetDadosLoad)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    std::vector<char*> args;
+    for (int i = 0; i < argc; ++i) {
+        if (std::string(argv[i]) == "--quick")
+            quick = true;
+        else
+            args.push_back(argv[i]);
+    }
+    int n = int(args.size());
+    benchmark::Initialize(&n, args.data());
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    for (const auto& [name, value] : figures)
+        std::printf("figure: %s %.4f %s\n", name.c_str(), value.first, value.second);
+    return 0;
+}

@@ -1,0 +1,33 @@
+#pragma once
+// Codbarium: the host framework's barcode readings.
+//
+// CriaLeituraIUM runs the IUM reading screen (TfrmLeituraIUM,
+// IumReadingForm.h) for invoice `invoice` of branch `branch`, over
+// `connection` (a connection to "exp13000.rdmConfRastr", which the caller
+// owns), and returns once the user has closed it. Every reading the screen
+// accepted is stored on the server by then: each scan is stored as it is
+// read. Returns the number of readings accepted; a caller may ignore it.
+//
+// Raised before anything is shown:
+//   Exception         the invoice number is empty or blank, or no connection;
+//   EServerError      the server refuses the invoice's items (an unknown
+//                     invoice, one without items) or its reply is not a
+//                     packet of items;
+//   EConnectionError  the server cannot be reached.
+//
+// The modal run goes through the dialog service (Dialogs().Reading) with the
+// form, already shown with the focus in its scan field, as the request's
+// Context and {"CDFILIAL": branch, "NRLANCTONF": invoice} as its Arguments.
+// The interactive service's reading hook, registered here on first use,
+// waits until the form is closed; a scripted one may type scans into it and
+// close it. Should the service return with the form still open, it is closed.
+#include <QString>
+#include <QVariant>
+
+class TNetConnection;
+
+namespace Codbarium {
+
+QVariant CriaLeituraIUM(const QString& branch, const QString& invoice, TNetConnection* connection);
+
+} // namespace Codbarium

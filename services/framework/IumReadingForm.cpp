@@ -1,0 +1,313 @@
+#include "IumReadingForm.h"
+
+#include "IumReadingText.h"
+#include "framework/Consiste.h"
+#include "framework/NetConnection.h"
+#include "framework/Varneth.h"
+#include "rtl/Exceptions.h"
+#include "rtl/FormatFloat.h"
+#include "server/Gs1.h"
+#include "server/RemoteNames.h"
+
+#include <QApplication>
+#include <QEventLoop>
+#include <QLabel>
+#include <QPainter>
+#include <QStyle>
+#include <QStyleOptionProgressBar>
+#include <QTableView>
+#include <QTime>
+#include <QtMath>
+
+namespace {
+
+constexpr TColor AcceptedColor = ColorFromRGB(0, 110, 0);
+constexpr TColor RefusedColor = clRed;
+
+template <class F>
+F* AddField(TClientDataSet* dataSet, const char* name, int size, const char* label)
+{
+    auto* field = new F(dataSet);
+    field->SetFieldName(QString::fromLatin1(name));
+    field->SetName(QStringLiteral("cdsItens") + field->FieldName());
+    if (size > 0)
+        field->SetSize(size);
+    field->SetDisplayLabel(QString::fromUtf8(label));
+    return field;
+}
+
+template <class C>
+C* Place(C* control, const char* name, TWinControl* parent)
+{
+    control->SetName(QString::fromLatin1(name));
+    control->SetParent(parent);
+    return control;
+}
+
+} // namespace
+
+TfrmLeituraIUM::TfrmLeituraIUM(TComponent* owner) : TForm(owner)
+{
+    SetName(QStringLiteral("frmLeituraIUM"));
+    SetCaption(QStringLiteral("Leitura de IUM"));
+    SetBorderIcons(TBorderIcon::biSystemMenu);
+    SetClientWidth(860);
+    SetClientHeight(540);
+    SetKeyPreview(true);
+    OnKeyDown = closure(this, &TfrmLeituraIUM::FormKeyDown);
+    OnClose = closure(this, &TfrmLeituraIUM::FormClose);
+
+    panLeitura = Place(new TPanel(this), "panLeitura", this);
+    panLeitura->SetAlign(TAlign::alTop);
+    panLeitura->SetHeight(80);
+    panLeitura->SetBevelOuter(TBevelCut::bvNone);
+    lblNota = Place(new TLabel(this), "lblNota", panLeitura);
+    lblNota->Font().SetStyle(TFontStyle::fsBold);
+    lblNota->SetBounds(10, 10, 500, 20);
+    lblCodigoIUM = Place(new TLabel(this), "lblCodigoIUM", panLeitura);
+    lblCodigoIUM->SetCaption(QStringLiteral("Código IUM:"));
+    lblCodigoIUM->SetLeft(10);
+    lblCodigoIUM->SetTop(48);
+    edtCodigoIUM = Place(new TScanEdit(this), "edtCodigoIUM", panLeitura);
+    edtCodigoIUM->SetBounds(100, 44, 600, 24);
+
+    panBotoes = Place(new TPanel(this), "panBotoes", this);
+    panBotoes->SetAlign(TAlign::alBottom);
+    panBotoes->SetHeight(42);
+    panBotoes->SetBevelOuter(TBevelCut::bvNone);
+    panBotoes->SetBorderWidth(6);
+    sbtFechar = Place(new TSpeedButton(this), "sbtFechar", panBotoes);
+    sbtFechar->SetCaption(QStringLiteral("Fechar"));
+    sbtFechar->SetFlat(false);
+    sbtFechar->SetAlign(TAlign::alRight);
+    sbtFechar->SetWidth(100);
+    sbtFechar->SetHint(QStringLiteral("Fechar a leitura (Esc)"));
+    sbtFechar->SetShowHint(true);
+    sbtFechar->OnClick = closure(this, &TfrmLeituraIUM::sbtFecharClick);
+
+    panResultado = Place(new TPanel(this), "panResultado", this);
+    panResultado->SetAlign(TAlign::alBottom);
+    panResultado->SetHeight(160);
+    panResultado->SetBevelOuter(TBevelCut::bvNone);
+    panResultado->SetBorderWidth(6);
+    lblStatus = Place(new TLabel(this), "lblStatus", panResultado);
+    lblStatus->SetAutoSize(false);
+    lblStatus->SetAlign(TAlign::alTop);
+    lblStatus->SetHeight(40);
+    // A refusal can be long: the status line takes two lines rather than cut it.
+    static_cast<QLabel*>(lblStatus->Widget())->setWordWrap(true);
+    lblStatus->Font().SetStyle(TFontStyle::fsBold);
+    lblStatus->SetCaption(QStringLiteral("Leia os códigos IUM dos produtos da nota."));
+    lstLeituras = Place(new TReadingLog(this), "lstLeituras", panResultado);
+    lstLeituras->SetAlign(TAlign::alClient);
+
+    BuildItemGrid();
+}
+
+void TfrmLeituraIUM::BuildItemGrid()
+{
+    cdsItens = new TClientDataSet(this);
+    cdsItens->SetName(QStringLiteral("cdsItens"));
+    cdsItensCDPRODUTO = AddField<TStringField>(cdsItens, "CDPRODUTO", 10, "Produto");
+    cdsItensCDARVPROD = AddField<TStringField>(cdsItens, "CDARVPROD", 20, "Cod. Produto");
+    cdsItensCDARVPROD->SetEditMask(Varneth::DBPict(0));
+    cdsItensNMPRODUTO = AddField<TStringField>(cdsItens, "NMPRODUTO", 50, "Nome");
+    cdsItensSGUNIDADE = AddField<TStringField>(cdsItens, "SGUNIDADE", 10, "UN");
+    cdsItensQTITEMPROD = AddField<TFloatField>(cdsItens, "QTITEMPROD", 0, "Qt. a Expedir");
+    cdsItensQTITEMPROD->SetDisplayFormat(QStringLiteral("###,##0.000"));
+    cdsItensQTRESPRODPED = AddField<TFloatField>(cdsItens, "QTRESPRODPED", 0, "Qt. Lida");
+    cdsItensQTRESPRODPED->SetDisplayFormat(QStringLiteral("###,##0.000"));
+    cdsItensIDCONTROLAIUM = AddField<TStringField>(cdsItens, "IDCONTROLAIUM", 1, "Controla IUM");
+    dtsItens = new TDataSource(this);
+    dtsItens->SetName(QStringLiteral("dtsItens"));
+    dtsItens->SetDataSet(cdsItens);
+
+    dbgItens = Place(new TDBGrid(this), "dbgItens", this);
+    dbgItens->SetAlign(TAlign::alClient);
+    dbgItens->SetDataSource(dtsItens);
+    dbgItens->SetReadOnly(true);
+    dbgItens->SetOptions(TDBGridOption::dgTitles | TDBGridOption::dgColumnResize | TDBGridOption::dgColLines |
+                         TDBGridOption::dgRowLines | TDBGridOption::dgRowSelect |
+                         TDBGridOption::dgAlwaysShowSelection);
+    // The scanner types into whatever has the focus: the list never takes it.
+    dbgItens->SetTabStop(false);
+    dbgItens->View()->setFocusPolicy(Qt::NoFocus);
+    struct TColumnSpec {
+        const char* field;
+        int width;
+    };
+    for (const TColumnSpec& spec : {TColumnSpec{"CDARVPROD", 90}, {"NMPRODUTO", 330}, {"SGUNIDADE", 40},
+                                    {"QTITEMPROD", 90}, {"QTRESPRODPED", 90}}) {
+        TColumn* column = dbgItens->Columns().Add();
+        column->SetFieldName(QString::fromLatin1(spec.field));
+        column->SetWidth(spec.width);
+    }
+    progressColumn_ = dbgItens->Columns().Add();
+    progressColumn_->SetFieldName(QStringLiteral("QTRESPRODPED"));
+    progressColumn_->Title().SetCaption(QStringLiteral("Progresso"));
+    progressColumn_->SetWidth(170);
+    dbgItens->OnDrawColumnCell = closure(this, &TfrmLeituraIUM::dbgItensDrawColumnCell);
+}
+
+void TfrmLeituraIUM::SetInvoice(const QString& branch, const QString& invoice, TNetConnection* connection)
+{
+    branch_ = branch;
+    invoice_ = invoice;
+    connection_ = connection;
+    lblNota->SetCaption(QStringLiteral("Filial %1 - Nota fiscal %2").arg(branch, invoice));
+    SetCaption(QStringLiteral("Leitura de IUM - Nota fiscal %1").arg(invoice));
+}
+
+TAppServer& TfrmLeituraIUM::Server() const
+{
+    if (!connection_)
+        throw Exception(QStringLiteral("A leitura de IUM não tem conexão com o servidor."));
+    return connection_->AppServer();
+}
+
+void TfrmLeituraIUM::LoadItems()
+{
+    const QVariant payload = Consiste::CheckResultServ(Server().Call(Remote::GetItensIUM, {branch_, invoice_}), true, 0);
+    if (payload.metaType() != QMetaType::fromType<TDataPacket>())
+        throw EServerError(QStringLiteral("O servidor não devolveu os itens da nota fiscal %1.").arg(invoice_));
+    const QString product = cdsItensCDPRODUTO->AsString();
+    cdsItens->SetData(payload.value<TDataPacket>());
+    if (!product.isEmpty())
+        cdsItens->Locate(QStringLiteral("CDPRODUTO"), product, {});
+}
+
+void TfrmLeituraIUM::ShowReading()
+{
+    QWidget* window = HostWindow();
+    window->setWindowModality(Qt::ApplicationModal);
+    if (const QWidget* over = QApplication::activeWindow()) {
+        QRect frame = window->frameGeometry();
+        frame.moveCenter(over->frameGeometry().center());
+        window->move(frame.topLeft());
+    }
+    Show();
+    edtCodigoIUM->SetFocus();
+}
+
+void TfrmLeituraIUM::WaitUntilClosed()
+{
+    if (!Showing())
+        return;
+    QEventLoop loop;
+    loop_ = &loop;
+    loop.exec(QEventLoop::DialogExec);
+    loop_ = nullptr;
+}
+
+void TfrmLeituraIUM::FormKeyDown(TObject*, TKey& key, TShiftState)
+{
+    if (key == Keys::Escape) {
+        key = Keys::None;
+        Close();
+    } else if (key == Keys::Return && ActiveControl() == edtCodigoIUM) {
+        key = Keys::None;
+        ReadScan();
+    }
+}
+
+void TfrmLeituraIUM::FormClose(TObject*, TCloseAction& action)
+{
+    action = TCloseAction::caHide;
+    if (loop_)
+        loop_->quit();
+}
+
+void TfrmLeituraIUM::sbtFecharClick(TObject*)
+{
+    Close();
+}
+
+void TfrmLeituraIUM::ReadScan()
+{
+    const QString code = IumReading::ScanToCode(edtCodigoIUM->Text(), Varneth::GroupSeparatorReplacement());
+    // Cleared before the call: keys of the next scan that arrive while the
+    // call waits are held back and typed afterwards, into the empty field.
+    edtCodigoIUM->SetText(QString());
+    edtCodigoIUM->SetFocus();
+    if (code.isEmpty())
+        return;
+
+    QVariant payload;
+    try {
+        payload = Consiste::CheckResultServ(Server().Call(Remote::SetLeituraIUM, {branch_, invoice_, code}), true, 0);
+    } catch (const Exception& e) {
+        // A refusal is the server's verdict; anything else (a lost
+        // connection) leaves the scan unstored all the same.
+        const bool refused = dynamic_cast<const EServerError*>(&e) != nullptr;
+        QApplication::beep();
+        ShowResult((refused ? QStringLiteral("IUM recusado: %1") : QStringLiteral("IUM não gravado: %1")).arg(e.Message()),
+                   RefusedColor, code);
+        return;
+    }
+    ++accepted_;
+    try {
+        LoadItems();
+        if (const QVariantList values = payload.toList(); !values.isEmpty())
+            cdsItens->Locate(QStringLiteral("CDPRODUTO"), values.first().toString(), {});
+    } catch (const Exception& e) {
+        ShowResult(QStringLiteral("IUM aceito, mas a lista de itens não pôde ser atualizada: %1").arg(e.Message()),
+                   RefusedColor, code);
+        return;
+    }
+    ShowResult(AcceptedText(code, payload), AcceptedColor, code);
+}
+
+QString TfrmLeituraIUM::AcceptedText(const QString& code, const QVariant& payload) const
+{
+    const QVariantList values = payload.toList();
+    const QString product = values.value(0).toString();
+    QString text = cdsItensCDPRODUTO->AsString() == product && !product.isEmpty()
+                       ? QStringLiteral("IUM aceito: %1 %2").arg(cdsItensCDARVPROD->DisplayText().trimmed(),
+                                                                 cdsItensNMPRODUTO->AsString())
+                       : QStringLiteral("IUM aceito: produto %1").arg(product);
+    if (values.size() == 3)
+        text += QStringLiteral(" (%1 de %2)").arg(FloatToStr(values[1].toDouble()), FloatToStr(values[2].toDouble()));
+    try {
+        text += QStringLiteral(" - ") + IumReading::DescribeIumCode(ParseIumCode(code));
+    } catch (const EConvertError&) {
+        // The server took a code this parser does not (another century window
+        // for the expiry, say): the code as read still says what was stored.
+        text += QStringLiteral(" - ") + IumReading::CodeForDisplay(code);
+    }
+    return text;
+}
+
+void TfrmLeituraIUM::ShowResult(const QString& text, TColor color, const QString& code)
+{
+    lblStatus->Font().SetColor(color);
+    lblStatus->SetCaption(text);
+    lstLeituras->Add(QStringLiteral("%1  %2").arg(QTime::currentTime().toString(QStringLiteral("HH:mm:ss")), text),
+                     color, text + QStringLiteral("\nCódigo lido: ") + IumReading::CodeForDisplay(code));
+}
+
+void TfrmLeituraIUM::dbgItensDrawColumnCell(TObject*, const TRect& rect, int, TColumn* column, TGridDrawState)
+{
+    if (column != progressColumn_)
+        return;
+    TCanvas* canvas = dbgItens->Canvas();
+    canvas->FillRect(rect);
+    if (cdsItensIDCONTROLAIUM->AsString() != QLatin1String("S")) {
+        canvas->Font().SetColor(clGrayText);
+        canvas->TextRect(rect, rect.Left + 4, rect.Top + 2, QStringLiteral("sem controle de IUM"));
+        return;
+    }
+    const double toShip = cdsItensQTITEMPROD->AsFloat();
+    const double read = cdsItensQTRESPRODPED->AsFloat();
+    const double share = toShip > 0 ? qBound(0.0, read / toShip, 1.0) : 1.0;
+    QStyleOptionProgressBar bar;
+    bar.initFrom(dbgItens->View());
+    bar.rect = rect.ToQRect().adjusted(3, 3, -3, -3);
+    bar.minimum = 0;
+    bar.maximum = 1000;
+    bar.progress = qRound(share * 1000);
+    bar.text = QStringLiteral("%1%").arg(qFloor(share * 100));
+    bar.textVisible = true;
+    bar.textAlignment = Qt::AlignCenter;
+    bar.state |= QStyle::State_Horizontal;
+    dbgItens->View()->style()->drawControl(QStyle::CE_ProgressBar, &bar, canvas->Painter(), dbgItens->View());
+}

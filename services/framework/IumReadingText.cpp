@@ -1,0 +1,37 @@
+#include "IumReadingText.h"
+
+#include "framework/Consiste.h"
+#include "framework/Varneth.h"
+#include "rtl/DateTime.h"
+
+#include <QStringList>
+
+namespace IumReading {
+
+QString ScanToCode(const QString& typed, QChar replacement)
+{
+    QString code = Consiste::AllTrim(typed);
+    code.replace(QChar(GroupSeparatorMark), QChar(Varneth::GroupSeparator));
+    code.replace(replacement, QChar(Varneth::GroupSeparator));
+    return code;
+}
+
+QString CodeForDisplay(const QString& code)
+{
+    QString shown = code;
+    return shown.replace(QChar(Varneth::GroupSeparator), QChar(GroupSeparatorMark));
+}
+
+QString DescribeIumCode(const TIumCode& code)
+{
+    QStringList parts{QStringLiteral("GTIN %1").arg(code.Gtin), QStringLiteral("série %1").arg(code.Serial)};
+    if (code.Expiry.isValid())
+        parts << QStringLiteral("validade %1").arg(DateToStr(DateTimeFromQDate(code.Expiry)));
+    if (!code.Lot.isEmpty())
+        parts << QStringLiteral("lote %1").arg(code.Lot);
+    if (!code.Registration.isEmpty())
+        parts << QStringLiteral("registro %1").arg(code.Registration);
+    return parts.join(QStringLiteral(", "));
+}
+
+} // namespace IumReading

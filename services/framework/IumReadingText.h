@@ -1,0 +1,32 @@
+#pragma once
+// Texts of the IUM reading screen: the scan as the server receives it, and
+// the elements of an accepted code as the screen shows them. Pure functions
+// of their arguments.
+#include "server/Gs1.h"
+
+#include <QChar>
+#include <QString>
+
+namespace IumReading {
+
+// What the scan field shows in place of a group separator typed by the
+// scanner: a line edit drops control characters, so the separator needs a
+// visible stand-in. The broken bar (U+00A6) is in every font, reads as a
+// separator and is not a GS1 data character.
+inline constexpr char16_t GroupSeparatorMark = 0x00A6;
+
+// The scan as typed, ready for the server: the blanks around it removed
+// (Consiste::AllTrim), then the mark and `replacement` (the character the
+// host's scanner types for the separator, Varneth) turned into the ASCII
+// group separator, character 29.
+QString ScanToCode(const QString& typed, QChar replacement);
+
+// The scan as the user may read it: group separators shown as the mark.
+QString CodeForDisplay(const QString& code);
+
+// The elements of a code, e.g.
+// "GTIN 07891234567895, série ABC123, validade 31/12/2027, lote L7";
+// the optional elements appear only when the code carries them.
+QString DescribeIumCode(const TIumCode& code);
+
+} // namespace IumReading

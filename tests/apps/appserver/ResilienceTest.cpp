@@ -1,0 +1,359 @@
+// The server under bad input, concurrent clients, a client that vanishes
+// mid-call and a restart under a connected client.
+#include "ServerSession.h"
+#include "rpc/Frame.h"
+#include "rpc/Messages.h"
+
+#include <QCborStreamWriter>
+#include <QRegularExpression>
+#include <QTcpSocket>
+#include <QThread>
+#include <QtEndian>
+#include <atomic>
+#include <gtest/gtest.h>
+
+namespace {
+
+// A client that speaks the wire format by hand, blocking, to send what the
+// real client never would.
+class TRawClient {
+public:
+    explicit TRawClient(quint16 port)
+    {
+        socket_.connectToHost(QStringLiteral("127.0.0.1"), port);
+        socket_.waitForConnected(5000);
+    }
+    bool Connected() const { return socket_.state() == QAbstractSocket::ConnectedState; }
+    void Send(const QByteArray& bytes)
+    {
+        socket_.write(bytes);
+        socket_.waitForBytesWritten(5000);
+    }
+    void Hello(const QString& module = Remote::ConfRastr, const QString& id = QString(), quint64 version = 1)
+    {
+        Send(Rpc::EncodeFrame(Rpc::THello{version, module, id}, {}));
+    }
+    // The next message; nothing when the server closed the connection first.
+    std::optional<Rpc::TMessage> Next()
+    {
+        Rpc::TFrameReader reader(Rpc::TRpcLimits().MaxFrameSize);
+        for (;;) {
+            if (reader.ReadFrom(socket_))
+                return Rpc::DecodeMessage(reader.TakeFrame(), {});
+            if (socket_.state() != QAbstractSocket::ConnectedState || !socket_.waitForReadyRead(10000))
+                return reader.ReadFrom(socket_) ? std::optional(Rpc::DecodeMessage(reader.TakeFrame(), {})) : std::nullopt;
+        }
+    }
+    // True when the server closes the connection (within 10 s).
+    bool ClosedByServer()
+    {
+        while (socket_.state() == QAbstractSocket::ConnectedState) {
+            if (!socket_.waitForReadyRead(10000))
+                break;
+            socket_.readAll();
+        }
+        return socket_.state() != QAbstractSocket::ConnectedState;
+    }
+    void Abort() { socket_.abort(); }
+
+private:
+    QTcpSocket socket_;
+};
+
+QByteArray Frame(const QByteArray& payload)
+{
+    QByteArray header(4, '\0');
+    qToBigEndian(quint32(payload.size()), header.data());
+    return header + payload;
+}
+
+QByteArray Length(quint32 length)
+{
+    QByteArray header(4, '\0');
+    qToBigEndian(length, header.data());
+    return header;
+}
+
+QByteArray CallFrame(const QString& method, const QVariantList& args)
+{
+    return Rpc::EncodeFrame(Rpc::TCall{1, method, args, {}}, {});
+}
+
+// A call whose single argument is nested `depth` arrays deep, written by hand.
+QByteArray DeepCall(int depth)
+{
+    QByteArray payload;
+    {
+        QCborStreamWriter w(&payload);
+        w.startArray(5);
+        w.append(QStringLiteral("call"));
+        w.append(quint64(1));
+        w.append(QStringLiteral("GetDados"));
+        w.startArray(1);
+        for (int i = 0; i < depth; ++i)
+            w.startArray(1);
+        w.append(nullptr);
+        for (int i = 0; i < depth; ++i)
+            w.endArray();
+        w.endArray();
+        w.startArray(0);
+        w.endArray();
+        w.endArray();
+    }
+    return Frame(payload);
+}
+
+const QVariantList getDadosArgs = {QStringLiteral("0001"), QStringLiteral("T"), QStringLiteral("T"),
+                                   QVariant::fromValue(TDateTime()), QVariant::fromValue(TDateTime()),
+                                   QVariant::fromValue(TDateTime()), QVariant::fromValue(TDateTime())};
+
+class Resilience : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { server = new TAppServerProcess(); }
+    static void TearDownTestSuite() { delete server; }
+
+    // Another client is served normally.
+    static void ExpectOthersServed()
+    {
+        ASSERT_TRUE(server->Running());
+        auto net = Connect(*server);
+        EXPECT_GT(GetDados(*net, QStringLiteral("0001")).Invoices.RowCount(), 0);
+    }
+
+    static TAppServerProcess* server;
+};
+
+TAppServerProcess* Resilience::server = nullptr;
+
+struct TBadInput {
+    const char* name;
+    bool hello;           // handshake first
+    QByteArray bytes;
+    QString faultCode;    // expected fault ("" for none)
+    bool closes;          // the server closes the connection afterwards
+    const char* mentions; // text the fault's message contains
+};
+
+class BadInput : public Resilience, public ::testing::WithParamInterface<TBadInput> {};
+
+TEST_P(BadInput, IsAnsweredWithoutDisturbingOthers)
+{
+    const TBadInput& c = GetParam();
+    TRawClient raw(server->Port());
+    ASSERT_TRUE(raw.Connected());
+    if (c.hello) {
+        raw.Hello();
+        ASSERT_TRUE(std::holds_alternative<Rpc::TWelcome>(*raw.Next()));
+    }
+    raw.Send(c.bytes);
+    if (!c.faultCode.isEmpty()) {
+        const auto reply = raw.Next();
+        ASSERT_TRUE(reply.has_value());
+        const auto* fault = std::get_if<Rpc::TFault>(&*reply);
+        ASSERT_NE(fault, nullptr);
+        EXPECT_EQ(fault->Code, c.faultCode);
+        EXPECT_TRUE(fault->Message.contains(QString::fromUtf8(c.mentions))) << fault->Message.toStdString();
+    }
+    if (c.closes) {
+        EXPECT_TRUE(raw.ClosedByServer());
+    } else {
+        // The same connection goes on serving.
+        raw.Send(CallFrame(QStringLiteral("GetDados"), getDadosArgs));
+        const auto reply = raw.Next();
+        ASSERT_TRUE(reply.has_value());
+        EXPECT_TRUE(std::holds_alternative<Rpc::TResult>(*reply));
+    }
+    ExpectOthersServed();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Inputs, BadInput,
+    ::testing::Values(
+        TBadInput{"garbage", false, "GET / HTTP/1.1\r\nHost: x\r\n\r\n", Rpc::Fault::Frame, true, "excede o limite"},
+        TBadInput{"hugeLength", true, Length(0xFFFFFFFFu) + "abc", Rpc::Fault::Frame, true, "excede o limite"},
+        TBadInput{"zeroLength", true, Length(0), Rpc::Fault::Frame, true, "vazio"},
+        TBadInput{"malformedCbor", true, Frame(QByteArray::fromHex("ffffff")), Rpc::Fault::Frame, true, "malformada"},
+        TBadInput{"tooDeep", true, DeepCall(200), Rpc::Fault::Frame, true, "aninhamento"},
+        TBadInput{"callBeforeHello", false, CallFrame(QStringLiteral("GetDados"), getDadosArgs), Rpc::Fault::Sequence,
+                  true, "hello"},
+        TBadInput{"secondHello", true, Rpc::EncodeFrame(Rpc::THello{1, Remote::ConfRastr, QString()}, {}),
+                  Rpc::Fault::Sequence, true, "chamada"},
+        TBadInput{"unknownModule", false, Rpc::EncodeFrame(Rpc::THello{1, QStringLiteral("Foo.rdmBar"), QString()}, {}),
+                  Rpc::Fault::Module, true, "Foo.rdmBar"},
+        TBadInput{"wrongIdentifier", false,
+                  Rpc::EncodeFrame(Rpc::THello{1, Remote::ConfRastr, QStringLiteral("{00000000-0000-0000-0000-000000000000}")}, {}),
+                  Rpc::Fault::Identifier, true, "identificador"},
+        TBadInput{"unsupportedVersion", false, Rpc::EncodeFrame(Rpc::THello{9, Remote::ConfRastr, QString()}, {}),
+                  Rpc::Fault::Version, true, "Versão 9"},
+        TBadInput{"unknownMethod", true, CallFrame(QStringLiteral("DropEverything"), {}), Rpc::Fault::Method, false,
+                  "exp13000.rdmConfRastr.DropEverything"},
+        TBadInput{"wrongArgumentCount", true, CallFrame(QStringLiteral("GetDados"), {QStringLiteral("0001")}),
+                  Rpc::Fault::Arguments, false, "GetDados: esperados 7, recebidos 1"},
+        TBadInput{"wrongArgumentKind", true,
+                  CallFrame(QStringLiteral("setConfRastrOK"), {QStringLiteral("0001"), 12.0}), Rpc::Fault::Arguments,
+                  false, "Argumento 2 inválido na chamada de exp13000.rdmConfRastr.setConfRastrOK: esperado texto, recebido número"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(Resilience, TruncatedFrameHoldsOnlyItsOwnConnection)
+{
+    TRawClient raw(server->Port());
+    raw.Hello();
+    ASSERT_TRUE(raw.Next().has_value());
+    raw.Send(Length(100) + QByteArray(10, 'x'));
+    ExpectOthersServed();
+    raw.Abort();
+    ExpectOthersServed();
+}
+
+TEST_F(Resilience, ClientVanishingMidCallDoesNotDisturbTheServer)
+{
+    for (int i = 0; i < 3; ++i) {
+        TRawClient raw(server->Port());
+        raw.Hello();
+        ASSERT_TRUE(raw.Next().has_value());
+        raw.Send(CallFrame(QStringLiteral("GetDados"), getDadosArgs));
+        raw.Abort();  // gone before the reply: the server writes into a closed socket
+    }
+    ExpectOthersServed();
+    ExpectOthersServed();
+}
+
+TEST_F(Resilience, LogsOneLinePerCall)
+{
+    auto net = Connect(*server);
+    GetDados(*net, QStringLiteral("0002"));
+    net->AppServer().Call(Remote::SetConfRastrOK, {QStringLiteral("0002"), QStringLiteral("9999999999")});
+    const QString log = server->Log();
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("exp13000\\.rdmConfRastr\\.GetDados \\d+ ms \\d+ linha\\(s\\)")).match(log).hasMatch());
+    EXPECT_TRUE(log.contains(QStringLiteral("exp13000.rdmConfRastr.setConfRastrOK")));
+    EXPECT_TRUE(log.contains(QStringLiteral("recusado: A nota fiscal 9999999999 da filial 0002 não existe.")));
+}
+
+// Four clients read the work list while four delete readings, each from its
+// own invoice: every call succeeds, every deletion is kept, every read is
+// consistent (the items' reading counts add up to the readings sent).
+TEST(Concurrency, ReadersAndDeletersLoseNothing)
+{
+    TAppServerProcess server;
+    TDbView db(server.DatabasePath());
+    auto setup = Connect(server);
+    const TWorkListReply list = GetDados(*setup, QStringLiteral("0001"));
+    const TDataPacket& readings = list.Readings;
+
+    // Four invoices with at least 10 readings each, one per deleter.
+    QList<std::vector<int>> work;
+    QString current;
+    std::vector<int> rows;
+    for (int r = 0; r <= readings.RowCount(); ++r) {
+        const QString nf = r < readings.RowCount() ? readings.String(r, Col(readings, "NRLANCTONF")) : QString();
+        if (nf != current) {
+            if (rows.size() >= 10 && work.size() < 4)
+                work.append(std::vector<int>(rows.begin(), rows.begin() + 10));
+            rows.clear();
+            current = nf;
+        }
+        rows.push_back(r);
+    }
+    ASSERT_EQ(work.size(), 4);
+    const qint64 before = db.Count(QStringLiteral("LEITURAIUM"));
+
+    std::atomic<int> errors{0}, inconsistent{0}, deleted{0}, reads{0};
+    QList<QThread*> threads;
+    for (int t = 0; t < 8; ++t) {
+        threads.append(QThread::create([&, t] {
+            auto net = Connect(server);
+            try {
+                if (t < 4) {
+                    for (int i = 0; i < 8; ++i) {
+                        const TWorkListReply reply = GetDados(*net, QStringLiteral("0001"));
+                        double sum = 0;
+                        for (int r = 0; r < reply.Items.RowCount(); ++r)
+                            sum += reply.Items.Number(r, Col(reply.Items, "QTRESPRODPED"));
+                        if (sum != reply.Readings.RowCount())
+                            ++inconsistent;
+                        ++reads;
+                    }
+                } else {
+                    for (int row : work[t - 4]) {
+                        const QVariant result = net->AppServer().Call(
+                            Remote::DeleteIUMProd, {QVariant::fromValue(readings.Select({row}))});
+                        Consiste::CheckResultServ(result, true, 0);
+                        ++deleted;
+                    }
+                }
+            } catch (const Exception& e) {
+                ADD_FAILURE() << e.Message().toStdString();
+                ++errors;
+            }
+        }));
+    }
+    for (QThread* thread : threads)
+        thread->start();
+    for (QThread* thread : threads) {
+        thread->wait();
+        delete thread;
+    }
+    EXPECT_EQ(errors, 0);
+    EXPECT_EQ(inconsistent, 0);
+    EXPECT_EQ(reads, 32);
+    EXPECT_EQ(deleted, 40);
+    EXPECT_EQ(db.Count(QStringLiteral("LEITURAIUM")), before - 40);
+    EXPECT_EQ(db.Value(QStringLiteral("SELECT COUNT(*) FROM AUDITORIA WHERE IDEVENTO = 'E'")).toInt(), 40);
+}
+
+TEST(Restart, NextCallReconnectsAndSucceeds)
+{
+    TAppServerProcess server;
+    TNetConnection net;
+    int opens = 0;
+    net.SetServerName(Remote::ConfRastr);
+    net.BeforeConnect = TNotifyEvent::Of([&](TObject*) {
+        ++opens;
+        net.SetHost(server.Host());
+        net.SetPort(server.Port());
+    });
+    const int invoices = GetDados(net, QStringLiteral("0001")).Invoices.RowCount();
+    const quint16 port = server.Port();
+
+    EXPECT_EQ(server.Stop(), 0) << "SIGTERM ends the server cleanly";
+    EXPECT_TRUE(server.Log().contains(QStringLiteral("appserver: encerrado")));
+    server.Start(port);
+
+    EXPECT_EQ(GetDados(net, QStringLiteral("0001")).Invoices.RowCount(), invoices);
+    EXPECT_EQ(opens, 2);
+}
+
+struct TBadCommandLine {
+    const char* name;
+    QStringList arguments;
+    const char* message;
+};
+
+class CommandLine : public ::testing::TestWithParam<TBadCommandLine> {};
+
+TEST_P(CommandLine, IsRefusedWithAMessage)
+{
+    QString output;
+    EXPECT_EQ(TAppServerProcess::RunOnce(GetParam().arguments, &output), 2);
+    EXPECT_TRUE(output.contains(QString::fromUtf8(GetParam().message))) << output.toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Arguments, CommandLine,
+    ::testing::Values(TBadCommandLine{"badListen", {QStringLiteral("--listen"), QStringLiteral("localhost")}, "--listen"},
+                      TBadCommandLine{"badPort", {QStringLiteral("--listen"), QStringLiteral("127.0.0.1:70000")}, "--listen"},
+                      TBadCommandLine{"zeroThreads", {QStringLiteral("--threads"), QStringLiteral("0")}, "threads"},
+                      TBadCommandLine{"badScale", {QStringLiteral("--init-demo"), QStringLiteral("--scale"), QStringLiteral("x")}, "Escala"},
+                      TBadCommandLine{"unknownOption", {QStringLiteral("--bogus")}, "bogus"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(InitDemo, RefusesADatabaseThatHasData)
+{
+    TAppServerProcess server;
+    server.Stop();
+    QString output;
+    EXPECT_EQ(TAppServerProcess::RunOnce({QStringLiteral("--init-demo"), QStringLiteral("--database"), server.DatabasePath()}, &output), 1);
+    EXPECT_TRUE(output.contains(QStringLiteral("já tem notas fiscais"))) << output.toStdString();
+}
+
+} // namespace

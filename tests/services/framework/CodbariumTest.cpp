@@ -1,0 +1,383 @@
+// The IUM reading screen against the real application server (demo data):
+// scans typed into the scan field as a keyboard-wedge scanner types them,
+// the results the screen shows, and what the server stored, read back over
+// the connection afterwards.
+#include "AppServerProcess.h"
+#include "UiTest.h"
+#include "data/DataPacket.h"
+#include "framework/Codbarium.h"
+#include "framework/Consiste.h"
+#include "framework/IumReadingForm.h"
+#include "framework/NetConnection.h"
+#include "framework/Varneth.h"
+#include "rtl/Exceptions.h"
+#include "server/Gs1.h"
+#include "server/RemoteNames.h"
+#include "ui/Dialogs.h"
+
+#include <QTimer>
+#include <memory>
+
+namespace {
+
+const QString Branch = QStringLiteral("0001");
+constexpr QChar GS(29);
+
+// An item of an invoice with readings still missing.
+struct TTarget {
+    QString invoice, product, gtin14;
+    double read = 0;
+};
+
+QVariant Payload(const QVariant& result)
+{
+    return Consiste::CheckResultServ(result, true, 0);
+}
+
+TDataPacket Packet(const QVariant& payload)
+{
+    return payload.value<TDataPacket>();
+}
+
+QString Cell(const TDataPacket& p, int row, const char* field)
+{
+    return p.String(row, p.IndexOf(QString::fromLatin1(field)));
+}
+
+class Codbarium : public UiTest {
+protected:
+    static void SetUpTestSuite()
+    {
+        server = new TAppServerProcess();
+        auto net = Connect();
+        // Every incomplete item of an IUM-controlled product with three or more
+        // readings missing, one per invoice, so that tests do not share items.
+        QString expedition = QStringLiteral("T"), order = QStringLiteral("T");
+        const QVariantList packets =
+            Payload(net->AppServer().Call(Remote::GetDados, {Branch, ByRef(expedition), ByRef(order), TDateTime(),
+                                                             TDateTime(), TDateTime(), TDateTime()}))
+                .toList();
+        const TDataPacket items = Packet(packets.value(1));
+        QStringList invoices;
+        for (int r = 0; r < items.RowCount(); ++r) {
+            const QString invoice = Cell(items, r, "NRLANCTONF");
+            if (invoices.contains(invoice) || Cell(items, r, "IDSTATUSSEPSNCM") != QLatin1String("N"))
+                continue;
+            const double toShip = items.Number(r, items.IndexOf("QTITEMPROD"));
+            const double read = items.Number(r, items.IndexOf("QTRESPRODPED"));
+            if (toShip - read < 3)
+                continue;
+            invoices << invoice;
+            targets.append({invoice, Cell(items, r, "CDPRODUTO"), QString(), read});
+        }
+        for (TTarget& t : targets) {
+            const TDataPacket list = Packet(Payload(net->AppServer().Call(Remote::GetItensIUM, {Branch, t.invoice})));
+            for (int r = 0; r < list.RowCount(); ++r)
+                if (Cell(list, r, "CDPRODUTO") == t.product)
+                    t.gtin14 = Cell(list, r, "CDGTIN").rightJustified(14, u'0');
+        }
+    }
+    static void TearDownTestSuite()
+    {
+        delete server;
+        server = nullptr;
+        targets.clear();
+    }
+
+    static std::unique_ptr<TNetConnection> Connect()
+    {
+        auto net = std::make_unique<TNetConnection>();
+        net->SetServerName(Remote::ConfRastr);
+        net->SetServerGUID(Remote::ConfRastrId);
+        net->SetHost(server->Host());
+        net->SetPort(server->Port());
+        net->SetTimeout(60);
+        return net;
+    }
+
+    void SetUp() override
+    {
+        saved = Varneth::Settings();
+        net = Connect();
+    }
+    void TearDown() override { Varneth::SetSettings(saved); }
+
+    // The target reserved for test number `index` of this file.
+    static TTarget Target(int index)
+    {
+        if (index >= targets.size() || targets[index].gtin14.isEmpty())
+            throw std::runtime_error("the demo data has too few incomplete items");
+        return targets[index];
+    }
+
+    // A scan as the scanner types it: symbology identifier, (01) GTIN, (21)
+    // serial, and optionally (17) expiry and (10) lot after a separator.
+    static QString Scan(const QString& gtin14, const QString& serial, const QString& separator = QString(),
+                        const QDate& expiry = QDate(), const QString& lot = QString())
+    {
+        QString scan = QStringLiteral("]d201") + gtin14 + QStringLiteral("21") + serial;
+        if (expiry.isValid())
+            scan += separator + QStringLiteral("17") + expiry.toString(QStringLiteral("yyMMdd")) + QStringLiteral("10") + lot;
+        return scan;
+    }
+
+    // Readings of the target's product, or with `wholeInvoice` of all the
+    // invoice's items, as the server counts them.
+    double ReadCount(const TTarget& t, bool wholeInvoice = false)
+    {
+        const TDataPacket list = Packet(Payload(net->AppServer().Call(Remote::GetItensIUM, {Branch, t.invoice})));
+        double count = 0;
+        for (int r = 0; r < list.RowCount(); ++r)
+            if (wholeInvoice || Cell(list, r, "CDPRODUTO") == t.product)
+                count += list.Number(r, list.IndexOf("QTRESPRODPED"));
+        return count;
+    }
+
+    // Queues a reading answer that activates the screen and runs `script` on it.
+    void ExpectScreen(std::function<void(TfrmLeituraIUM&)> script)
+    {
+        dialogs.ExpectReading([script](const TReadingRequest& request) {
+            auto* form = dynamic_cast<TfrmLeituraIUM*>(request.Context);
+            if (!form) {
+                ADD_FAILURE() << "the reading request carries no reading screen";
+                return QVariant();
+            }
+            EXPECT_EQ(request.Arguments.value("CDFILIAL"), QVariant(Branch));
+            EXPECT_TRUE(form->Showing());
+            Activate(form->HostWindow());
+            script(*form);
+            return QVariant();
+        });
+    }
+
+    // Types `scan` into the scan field, key by key, and Enter; the field must
+    // hold the focus before and after, and be empty after.
+    static void Type(TfrmLeituraIUM& form, const QString& scan)
+    {
+        QWidget* field = form.edtCodigoIUM->Widget();
+        ASSERT_TRUE(form.edtCodigoIUM->Focused());
+        QTest::keyClicks(field, scan);
+        QTest::keyClick(field, Qt::Key_Return);
+        EXPECT_TRUE(form.edtCodigoIUM->Focused());
+        EXPECT_EQ(form.edtCodigoIUM->Text(), QString());
+    }
+
+    static inline TAppServerProcess* server = nullptr;
+    static inline QList<TTarget> targets;
+    std::unique_ptr<TNetConnection> net;
+    Varneth::THostSettings saved;
+};
+
+TEST_F(Codbarium, AcceptedScanIsShownCountedAndStoredOnTheServer)
+{
+    const TTarget t = Target(0);
+    const QString scan = Scan(t.gtin14, QStringLiteral("CB0A1"));
+    ExpectScreen([&](TfrmLeituraIUM& form) {
+        ASSERT_TRUE(form.cdsItens->Locate("CDPRODUTO", t.product, {}));
+        EXPECT_EQ(form.cdsItensQTRESPRODPED->AsFloat(), t.read);
+        form.cdsItens->First();
+
+        // Enter on an empty field sends nothing and shows nothing.
+        QTest::keyClick(form.edtCodigoIUM->Widget(), Qt::Key_Return);
+        EXPECT_EQ(form.lstLeituras->Count(), 0);
+
+        Type(form, scan);
+        EXPECT_EQ(form.lblStatus->Font().Color(), form.lstLeituras->TextColor(0));
+        EXPECT_NE(form.lblStatus->Font().Color(), clRed);
+        const QString status = form.lblStatus->Caption();
+        EXPECT_TRUE(status.startsWith("IUM aceito: ")) << status.toStdString();
+        EXPECT_TRUE(status.contains(QStringLiteral("(%1 de ").arg(t.read + 1))) << status.toStdString();
+        EXPECT_TRUE(status.contains("GTIN " + t.gtin14 + ", série CB0A1")) << status.toStdString();
+        ASSERT_EQ(form.lstLeituras->Count(), 1);
+        EXPECT_TRUE(form.lstLeituras->Text(0).endsWith(status));
+        // The item list was read again and stands on the product read.
+        EXPECT_EQ(form.cdsItensCDPRODUTO->AsString(), t.product);
+        EXPECT_EQ(form.cdsItensQTRESPRODPED->AsFloat(), t.read + 1);
+        EXPECT_TRUE(status.contains(form.cdsItensNMPRODUTO->AsString())) << status.toStdString();
+
+        QTest::keyClick(form.edtCodigoIUM->Widget(), Qt::Key_Escape);
+        EXPECT_FALSE(form.Showing());
+    });
+    EXPECT_EQ(::Codbarium::CriaLeituraIUM(Branch, t.invoice, net.get()), QVariant(1));
+    EXPECT_EQ(ReadCount(t), t.read + 1);
+}
+
+TEST_F(Codbarium, RefusalsShowTheServersMessageInRedAndStoreNothing)
+{
+    const TTarget t = Target(1);
+    const QString accepted = Scan(t.gtin14, QStringLiteral("CB1A1"));
+    const QString body = QStringLiteral("0789000000001");
+    const QString foreign = body + GtinCheckDigit(body);
+    ASSERT_NE(foreign, t.gtin14);
+    struct TRefusal {
+        const char* what;
+        QString scan;
+        QString expected;  // part of the server's message
+    };
+    const QList<TRefusal> refusals = {
+        {"an IUM already read", accepted, QStringLiteral("já foi lido")},
+        {"a GTIN of no product of the invoice", Scan(foreign, QStringLiteral("CB1X1")),
+         QStringLiteral("não é de nenhum produto")},
+        {"a wrong GTIN check digit", QStringLiteral("]d20107891234567890") + QStringLiteral("21CB1X2"),
+         QStringLiteral("Código IUM inválido")},
+        {"no serial", QStringLiteral("01") + t.gtin14, QStringLiteral("Código IUM inválido")},
+    };
+    const double invoiceRead = ReadCount(t, true);
+    QStringList shown;
+    ExpectScreen([&](TfrmLeituraIUM& form) {
+        Type(form, accepted);
+        for (const TRefusal& r : refusals) {
+            Type(form, r.scan);
+            shown << form.lblStatus->Caption();
+            EXPECT_TRUE(shown.last().contains(r.expected)) << r.what << ": " << shown.last().toStdString();
+            EXPECT_EQ(form.lblStatus->Font().Color(), clRed) << r.what;
+            EXPECT_EQ(form.lstLeituras->TextColor(0), clRed) << r.what;
+            EXPECT_TRUE(form.lstLeituras->Text(0).endsWith(shown.last())) << r.what;
+        }
+        EXPECT_EQ(form.lstLeituras->Count(), refusals.size() + 1);
+        EXPECT_NE(form.lstLeituras->TextColor(refusals.size()), clRed);
+        form.sbtFechar->Click();
+        EXPECT_FALSE(form.Showing());
+    });
+    EXPECT_EQ(::Codbarium::CriaLeituraIUM(Branch, t.invoice, net.get()), QVariant(1));
+    EXPECT_EQ(ReadCount(t, true), invoiceRead + 1);
+    // What the screen showed is the server's own refusal of each scan.
+    ASSERT_EQ(shown.size(), refusals.size());
+    for (int i = 0; i < refusals.size(); ++i) {
+        try {
+            Payload(net->AppServer().Call(Remote::SetLeituraIUM, {Branch, t.invoice, refusals[i].scan}));
+            ADD_FAILURE() << refusals[i].what << " was accepted";
+        } catch (const EServerError& e) {
+            EXPECT_EQ(shown[i], QStringLiteral("IUM recusado: ") + e.Message()) << refusals[i].what;
+        }
+    }
+}
+
+TEST_F(Codbarium, ScanDuringALostConnectionIsShownNotStoredAndCanBeRepeated)
+{
+    const TTarget t = Target(4);
+    const QString scan = Scan(t.gtin14, QStringLiteral("CB4A1"));
+    ExpectScreen([&](TfrmLeituraIUM& form) {
+        net->Close();
+        net->SetPort(1);  // nothing listens there: the next call cannot connect
+        Type(form, scan);
+        EXPECT_TRUE(form.lblStatus->Caption().startsWith("IUM não gravado: ")) << form.lblStatus->Caption().toStdString();
+        EXPECT_EQ(form.lblStatus->Font().Color(), clRed);
+        net->SetPort(server->Port());
+        Type(form, scan);
+        EXPECT_TRUE(form.lblStatus->Caption().startsWith("IUM aceito: ")) << form.lblStatus->Caption().toStdString();
+        form.Close();
+    });
+    EXPECT_EQ(::Codbarium::CriaLeituraIUM(Branch, t.invoice, net.get()), QVariant(1));
+    EXPECT_EQ(ReadCount(t), t.read + 1);
+}
+
+TEST_F(Codbarium, GroupSeparatorReachesTheServerAsCharacter29)
+{
+    const TTarget t = Target(2);
+    const QDate expiry = QDate::currentDate().addYears(3);
+    struct TSeparatorCase {
+        const char* what;
+        QChar replacement;  // the host's setting
+        std::function<void(QWidget*)> typeSeparator;
+    };
+    const QList<TSeparatorCase> cases = {
+        {"character 29", GS, [](QWidget* w) { QTest::sendKeyEvent(QTest::Click, w, Qt::Key_unknown, QString(GS), {}); }},
+        {"Ctrl+] without text", GS, [](QWidget* w) { QTest::keyClick(w, Qt::Key_BracketRight, Qt::ControlModifier); }},
+        {"the host's replacement ~", QChar(u'~'), [](QWidget* w) { QTest::keyClicks(w, QStringLiteral("~")); }},
+    };
+    QStringList codes;
+    for (int i = 0; i < cases.size(); ++i) {
+        const TSeparatorCase& c = cases[i];
+        const QString serial = QStringLiteral("CB2S%1").arg(i);
+        const QString lot = QStringLiteral("LT%1").arg(i);
+        codes << Scan(t.gtin14, serial, QString(GS), expiry, lot).mid(3);
+        Varneth::SetGroupSeparatorReplacement(c.replacement);
+        ExpectScreen([&](TfrmLeituraIUM& form) {
+            QWidget* field = form.edtCodigoIUM->Widget();
+            QTest::keyClicks(field, Scan(t.gtin14, serial));
+            c.typeSeparator(field);
+            QTest::keyClicks(field, QStringLiteral("17") + expiry.toString(QStringLiteral("yyMMdd")) + QStringLiteral("10") + lot);
+            QTest::keyClick(field, Qt::Key_Return);
+            const QString status = form.lblStatus->Caption();
+            EXPECT_TRUE(status.contains(QStringLiteral("série %1, validade %2, lote %3")
+                                            .arg(serial, expiry.toString(QStringLiteral("dd/MM/yyyy")), lot)))
+                << c.what << ": " << status.toStdString();
+            QTest::keyClick(field, Qt::Key_Escape);
+        });
+        EXPECT_EQ(::Codbarium::CriaLeituraIUM(Branch, t.invoice, net.get()), QVariant(1)) << c.what;
+    }
+
+    // Stored with the separator, the lot and the expiry in their own columns.
+    QString expedition = QStringLiteral("T"), order = QStringLiteral("T");
+    const TDataPacket readings = Packet(
+        Payload(net->AppServer().Call(Remote::GetDados, {Branch, ByRef(expedition), ByRef(order), TDateTime(),
+                                                         TDateTime(), TDateTime(), TDateTime()}))
+            .toList()
+            .value(2));
+    for (int i = 0; i < cases.size(); ++i) {
+        int found = -1;
+        for (int r = 0; r < readings.RowCount(); ++r)
+            if (Cell(readings, r, "CDIUMPROD") == codes[i])
+                found = r;
+        ASSERT_GE(found, 0) << cases[i].what;
+        EXPECT_EQ(Cell(readings, found, "NRLOTEESTQ"), QStringLiteral("LT%1").arg(i)) << cases[i].what;
+        EXPECT_EQ(ToQDate(TDateTime(readings.Number(found, readings.IndexOf("DTVALILOTE")))), expiry) << cases[i].what;
+    }
+}
+
+TEST_F(Codbarium, RaisesBeforeShowingAnythingWithoutInvoiceItemsOrConnection)
+{
+    struct TCase {
+        const char* what;
+        QString invoice;
+        TNetConnection* connection;
+        QString message;  // part of the error
+    };
+    const QList<TCase> cases = {
+        {"empty invoice number", QString(), net.get(), QStringLiteral("Nenhuma nota selecionada para a leitura de IUM.")},
+        {"blank invoice number", QStringLiteral("   "), net.get(), QStringLiteral("Nenhuma nota selecionada para a leitura de IUM.")},
+        {"unknown invoice", QStringLiteral("9999999999"), net.get(), QStringLiteral("não existe")},
+        {"no connection", Target(0).invoice, nullptr, QStringLiteral("não tem conexão")},
+    };
+    for (const TCase& c : cases) {
+        try {
+            ::Codbarium::CriaLeituraIUM(Branch, c.invoice, c.connection);
+            ADD_FAILURE() << c.what << ": no error";
+        } catch (const Exception& e) {
+            EXPECT_TRUE(e.Message().contains(c.message)) << c.what << ": " << e.Message().toStdString();
+        }
+    }
+    EXPECT_TRUE(dialogs.Log().isEmpty());
+    for (QWidget* window : QApplication::topLevelWidgets())
+        EXPECT_FALSE(window->isVisible()) << window->windowTitle().toStdString();
+}
+
+// The program's own dialog service: the screen runs modally until closed.
+TEST_F(Codbarium, InteractiveServiceRunsTheScreenUntilItIsClosed)
+{
+    const TTarget t = Target(3);
+    struct TInteractiveScope {
+        TDialogs* previous = InstallDialogs(nullptr);
+        ~TInteractiveScope() { InstallDialogs(previous); }
+    } interactive;
+    // Drives the screen from inside its modal run, once it is showing.
+    std::function<void()> drive = [&] {
+        TfrmLeituraIUM* form = nullptr;
+        for (QWidget* window : QApplication::topLevelWidgets())
+            if (auto* f = dynamic_cast<TfrmLeituraIUM*>(ControlOf(window)); f && f->Showing())
+                form = f;
+        if (!form) {
+            QTimer::singleShot(10, drive);
+            return;
+        }
+        Activate(form->HostWindow());
+        Type(*form, Scan(t.gtin14, QStringLiteral("CB3A1")));
+        QTest::keyClick(form->edtCodigoIUM->Widget(), Qt::Key_Escape);
+    };
+    QTimer::singleShot(0, drive);
+    EXPECT_EQ(::Codbarium::CriaLeituraIUM(Branch, t.invoice, net.get()), QVariant(1));
+    EXPECT_EQ(ReadCount(t), t.read + 1);
+}
+
+} // namespace
