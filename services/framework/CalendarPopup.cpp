@@ -49,8 +49,8 @@ QString CalendarHeaderText(const QCalendarWidget* calendar, int column)
     return weekDayNames.at(day % 7);
 }
 
-TCalendarPopup::TCalendarPopup(QWidget* anchor, const QDate& selected)
-    : QFrame(anchor, Qt::Popup), calendar_(new QCalendarWidget(this))
+TCalendarPopup::TCalendarPopup(const QWidget* anchor, const QDate& selected)
+    : QFrame(nullptr, Qt::Popup), calendar_(new QCalendarWidget(this))
 {
     setAttribute(Qt::WA_DeleteOnClose);
     setFrameShape(QFrame::Box);

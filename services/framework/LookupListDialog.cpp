@@ -1,5 +1,6 @@
 #include "LookupListDialog.h"
 
+#include "DialogPlacement.h"
 #include "data/DataSource.h"
 #include "ui/DBGrid.h"
 #include "ui/Dispatch.h"
@@ -127,6 +128,7 @@ void TLookupListDialog::SetTyped(const QString& text)
 
 bool RunLookupList(const TLookupListRequest& request)
 {
-    TLookupListDialog dialog(request, QApplication::activeWindow());
+    TLookupListDialog dialog(request);
+    PlaceOverActiveWindow(&dialog);
     return dialog.exec() == QDialog::Accepted;
 }

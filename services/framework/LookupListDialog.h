@@ -48,5 +48,6 @@ private:
     bool fitted_ = false;
 };
 
-// Shows the list modally over the active window; true when a row was picked.
+// Shows the list modally over the active window (DialogPlacement.h); true
+// when a row was picked.
 bool RunLookupList(const TLookupListRequest& request);

@@ -1,6 +1,7 @@
 #include "SampleBranches.h"
 #include "UiTest.h"
 #include "framework/Procurar.h"
+#include "framework/RotiGeral.h"
 #include "framework/SearchDialog.h"
 #include "ui/InteractiveDialogs.h"
 
@@ -132,9 +133,16 @@ TEST_F(ProcurarTest, ClosedDataSetOpensNothing)
 
 TEST_F(ProcurarTest, IsTheInteractiveServicesSearch)
 {
+    // Opened from a screen on the base form, which previews its keys.
+    std::unique_ptr<TfrmRotiGeral> screen(TForm::Create<TfrmRotiGeral>(nullptr));
+    screen->Show();
+    Activate(screen->HostWindow());
     QTimer::singleShot(0, [] {
         auto* shown = dynamic_cast<TSearchDialog*>(QApplication::activeModalWidget());
         ASSERT_NE(shown, nullptr) << "no search dialog shown";
+        QApplication::setActiveWindow(shown);
+        ASSERT_TRUE(QTest::qWaitForWindowActive(shown));
+        ASSERT_EQ(QApplication::focusWidget(), shown->ValueEdit());
         Choose(*shown, "Nome", "dep");
         QTest::keyClick(shown->ValueEdit(), Qt::Key_Return); // the default button: find first
         shown->reject();
