@@ -49,8 +49,8 @@ QString CalendarHeaderText(const QCalendarWidget* calendar, int column)
     return weekDayNames.at(day % 7);
 }
 
-TCalendarPopup::TCalendarPopup(QWidget* anchor, const QDate& selected)
-    : QFrame(anchor, Qt::Popup), calendar_(new QCalendarWidget(this))
+TCalendarPopup::TCalendarPopup(const QWidget* anchor, const QDate& selected)
+    : QFrame(nullptr, Qt::Popup), calendar_(new QCalendarWidget(this))
 {
     setAttribute(Qt::WA_DeleteOnClose);
     setFrameShape(QFrame::Box);
@@ -61,8 +61,12 @@ TCalendarPopup::TCalendarPopup(QWidget* anchor, const QDate& selected)
     calendar_->setLocale(QLocale(QLocale::Portuguese, QLocale::Brazil));
     calendar_->setFirstDayOfWeek(Qt::Sunday);
     calendar_->setVerticalHeaderFormat(QCalendarWidget::NoVerticalHeader);
-    // Long names make the columns wide enough for ours.
-    calendar_->setHorizontalHeaderFormat(QCalendarWidget::LongDayNames);
+    calendar_->setHorizontalHeaderFormat(QCalendarWidget::ShortDayNames);
+    // The columns share the width: wide enough for the longest of our names.
+    int widest = 0;
+    for (const QString& name : weekDayNames)
+        widest = qMax(widest, calendar_->fontMetrics().horizontalAdvance(name));
+    calendar_->setMinimumWidth(7 * (widest + 12));
     calendar_->setGridVisible(true);
     calendar_->setSelectedDate(selected);
     if (auto* view = calendar_->findChild<QTableView*>())

@@ -6,7 +6,9 @@
 //
 // Picking a day (a click, or Enter on the selected day) runs OnPicked with
 // the date and closes the popup; Esc or a click outside closes it without a
-// pick. The popup deletes itself when closed.
+// pick. The popup deletes itself when closed. It has no parent widget, so
+// its keys are not previewed by the anchor's form (DialogPlacement.h says
+// why); whoever opens it deletes it if the anchor goes first.
 //
 // QCalendarWidget takes its header texts from its locale, whose names are
 // not these ("domingo", "segunda-feira"...), so a delegate paints the header
@@ -18,7 +20,7 @@
 class TCalendarPopup : public QFrame {
 public:
     // Shows the popup below `anchor` with `selected` selected.
-    TCalendarPopup(QWidget* anchor, const QDate& selected);
+    TCalendarPopup(const QWidget* anchor, const QDate& selected);
 
     QCalendarWidget* Calendar() const { return calendar_; }
     std::function<void(const QDate&)> OnPicked;

@@ -29,6 +29,11 @@ TDateEditPlus::TDateEditPlus(TComponent* owner) : TMaskEdit(owner)
     QObject::connect(button, &QAction::triggered, LineEdit(), [this] { Dispatch(this, [this] { DropDown(); }); });
 }
 
+TDateEditPlus::~TDateEditPlus()
+{
+    delete popup_.data();
+}
+
 void TDateEditPlus::SetDate(TDateTime date)
 {
     SetText(date == 0 ? QString() : DateToStr(DateOf(date)));

@@ -27,6 +27,7 @@
 class TDateEditPlus : public TMaskEdit {
 public:
     explicit TDateEditPlus(TComponent* owner);
+    ~TDateEditPlus() override;
 
     TDateTime GetDate() const { return date_; }
     // Shows `date` (its time of day dropped); 0 empties the edit.

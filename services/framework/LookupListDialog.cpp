@@ -1,5 +1,6 @@
 #include "LookupListDialog.h"
 
+#include "DialogPlacement.h"
 #include "data/DataSource.h"
 #include "ui/DBGrid.h"
 #include "ui/Dispatch.h"
@@ -7,6 +8,7 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QScrollBar>
 #include <QTableView>
 #include <QVBoxLayout>
 
@@ -31,12 +33,27 @@ TLookupListDialog::TLookupListDialog(const TLookupListRequest& request, QWidget*
     layout->addWidget(hint);
     SetTyped(QString());
 
-    int width = 0;
-    for (int i = 0; i < grid_->ColumnCount(); ++i)
-        if (grid_->ColumnAt(i)->Visible())
-            width += grid_->ColumnAt(i)->Width();
-    resize(qBound(360, width + 60, 900), 420);
+    resize(480, 420);
     grid_->View()->setFocus();
+}
+
+void TLookupListDialog::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    if (fitted_)
+        return;
+    fitted_ = true;
+    // Columns as wide as their titles and the texts in view (a field's
+    // display width alone may cut codes and texts from OnGetText); the grid
+    // keeps a width its view was given. Then the dialog as wide as the list.
+    QTableView* view = grid_->View();
+    view->resizeColumnsToContents();
+    int width = view->verticalScrollBar()->sizeHint().width() + 2 * view->frameWidth();
+    for (int i = 0; i < grid_->ColumnCount(); ++i)
+        if (!view->isColumnHidden(i))
+            width += view->columnWidth(i);
+    const int margins = this->width() - view->width();
+    resize(qBound(360, width + margins, 900), height());
 }
 
 TLookupListDialog::~TLookupListDialog()
@@ -111,6 +128,7 @@ void TLookupListDialog::SetTyped(const QString& text)
 
 bool RunLookupList(const TLookupListRequest& request)
 {
-    TLookupListDialog dialog(request, QApplication::activeWindow());
+    TLookupListDialog dialog(request);
+    PlaceOverActiveWindow(&dialog);
     return dialog.exec() == QDialog::Accepted;
 }

@@ -5,7 +5,9 @@
 // A data grid over the request's data source shows the data set's visible
 // fields, titled with their display labels, each text as the field shows it
 // (display format, edit mask, OnGetText); moving in the list moves the data
-// set's cursor. Keys:
+// set's cursor. When first shown, the columns take the width of their
+// titles and of the texts in view, and the dialog the width of the list
+// (within 360 to 900 pixels). Keys:
 //   - typing finds: the typed text so far (shown under the list) moves the
 //     cursor to the first row whose first visible column starts with it,
 //     case-insensitively; a character that would match no row is refused
@@ -32,6 +34,7 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     // Finds the first row for `text`; false when none matches.
@@ -42,7 +45,9 @@ private:
     TDBGrid* grid_;
     QLabel* typedLabel_;
     QString typed_;
+    bool fitted_ = false;
 };
 
-// Shows the list modally over the active window; true when a row was picked.
+// Shows the list modally over the active window (DialogPlacement.h); true
+// when a row was picked.
 bool RunLookupList(const TLookupListRequest& request);

@@ -103,8 +103,13 @@ void TfrmRotiGeral::Aligned(const QRect& remainder)
     if (!panMenu || !grbDadosRel || !lblCodTela)
         return; // still being built
     const QRect client = Widget()->contentsRect();
-    lblCodTela->SetBounds(client.right() + 1 - lblCodTela->Width() - 4, (ToolBarHeight - lblCodTela->Height()) / 2,
-                          lblCodTela->Width(), lblCodTela->Height());
+    // An auto-sized label keeps at least its text's width, whatever width a
+    // screen set for another font.
+    const int labelWidth = lblCodTela->AutoSize()
+                               ? qMax(lblCodTela->Width(), lblCodTela->Widget()->sizeHint().width())
+                               : lblCodTela->Width();
+    lblCodTela->SetBounds(client.right() + 1 - labelWidth - 4, (ToolBarHeight - lblCodTela->Height()) / 2, labelWidth,
+                          lblCodTela->Height());
     if (remainder.isNull())
         return; // an aligned client control took everything
     QRect area = remainder;

@@ -1,9 +1,9 @@
 #include "SearchDialog.h"
 
+#include "DialogPlacement.h"
 #include "data/DataSet.h"
 #include "ui/Dispatch.h"
 
-#include <QApplication>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
@@ -85,6 +85,7 @@ bool TSearchDialog::FindFrom(int position, const QString& notFound)
 
 void RunSearch(TDataSet* dataSet)
 {
-    TSearchDialog dialog(dataSet, QApplication::activeWindow());
+    TSearchDialog dialog(dataSet);
+    PlaceOverActiveWindow(&dialog);
     dialog.exec();
 }

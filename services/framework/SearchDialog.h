@@ -50,5 +50,5 @@ private:
     QLabel* status_;
 };
 
-// Shows the dialog modally over the active window.
+// Shows the dialog modally over the active window (DialogPlacement.h).
 void RunSearch(TDataSet* dataSet);

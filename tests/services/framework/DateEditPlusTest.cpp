@@ -1,6 +1,7 @@
 #include "UiTest.h"
 #include "framework/CalendarPopup.h"
 #include "framework/DateEditPlus.h"
+#include "framework/RotiGeral.h"
 #include "rtl/Exceptions.h"
 #include "ui/Form.h"
 
@@ -128,6 +129,45 @@ TEST_F(DateEditPlusTest, CalendarButtonOpensTheCalendarWithPortugueseDayNamesAnd
     EXPECT_EQ(double(Edit()->GetDate()), double(EncodeDate(2024, 5, 12)));
     QApplication::processEvents();
     EXPECT_TRUE(popup.isNull());
+}
+
+// On the base form the form previews every key and turns Enter into "next
+// control"; the calendar's keys are the calendar's own.
+class DateScreen : public TfrmRotiGeral {
+public:
+    explicit DateScreen(TComponent* owner) : TfrmRotiGeral(owner)
+    {
+        dep = new TDateEditPlus(this);
+        dep->SetName("depInicial");
+        dep->SetBounds(10, 10, 112, 24);
+        dep->SetParent(grbDadosRel);
+        next = new TDateEditPlus(this);
+        next->SetName("depFinal");
+        next->SetBounds(130, 10, 112, 24);
+        next->SetParent(grbDadosRel);
+    }
+    void FormKeyDown(TObject*, TKey& key, TShiftState) override { keys << key; }
+    TDateEditPlus* dep;
+    TDateEditPlus* next;
+    QList<TKey> keys;
+};
+
+TEST_F(DateEditPlusTest, CalendarKeysDoNotReachTheFormsKeyPreview)
+{
+    std::unique_ptr<DateScreen> screen(TForm::Create<DateScreen>(nullptr));
+    screen->Show();
+    Activate(screen->HostWindow());
+    screen->dep->SetFocus();
+    screen->dep->SetText("10/05/2024");
+    screen->dep->DropDown();
+    ASSERT_NE(screen->dep->Popup(), nullptr);
+    auto* view = screen->dep->Popup()->Calendar()->findChild<QTableView*>();
+    QTest::keyClick(view, Qt::Key_Right);
+    QTest::keyClick(view, Qt::Key_Return);
+    EXPECT_EQ(screen->dep->Text(), "11/05/2024");
+    EXPECT_TRUE(screen->keys.isEmpty());
+    QApplication::processEvents();
+    EXPECT_EQ(screen->ActiveControl(), screen->dep);
 }
 
 TEST_F(DateEditPlusTest, DisabledEditOpensNoCalendar)

@@ -2,10 +2,12 @@
 #include "UiTest.h"
 #include "framework/LookupListDialog.h"
 #include "ui/DBGrid.h"
+#include "ui/InteractiveDialogs.h"
 
 #include <QHeaderView>
 #include <QLabel>
 #include <QTableView>
+#include <QTimer>
 
 namespace {
 
@@ -43,6 +45,12 @@ TEST_F(LookupListDialogTest, ShowsTheVisibleFieldsAsTheFieldsShowThem)
     EXPECT_EQ(model->index(0, 3).data().toString(), "Concluída"); // through OnGetText
     EXPECT_EQ(model->index(2, 3).data().toString(), "Em Andamento");
     EXPECT_TRUE(View()->hasFocus());
+    // Codes and texts from OnGetText are not cut, whatever the fields' widths.
+    const QFontMetrics metrics(View()->font());
+    EXPECT_GT(View()->columnWidth(0), metrics.horizontalAdvance("Código"));
+    EXPECT_GT(View()->columnWidth(3), metrics.horizontalAdvance("Em Andamento"));
+    EXPECT_GE(dialog->width(), View()->columnWidth(0) + View()->columnWidth(1) + View()->columnWidth(2) +
+                                   View()->columnWidth(3));
 }
 
 TEST_F(LookupListDialogTest, TypingFindsTheFirstRowStartingWithTheTypedTextInTheFirstColumn)
@@ -96,6 +104,20 @@ TEST_F(LookupListDialogTest, DoubleClickPicks)
     QTest::mouseDClick(View()->viewport(), Qt::LeftButton, {}, cell.center());
     EXPECT_EQ(dialog->result(), QDialog::Accepted);
     EXPECT_EQ(branches.Current(), "0010");
+}
+
+TEST_F(LookupListDialogTest, IsTheInteractiveServicesLookupList)
+{
+    dialog.reset();
+    QTimer::singleShot(0, [] {
+        auto* shown = dynamic_cast<TLookupListDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(shown, nullptr) << "no lookup list shown";
+        EXPECT_EQ(shown->windowTitle(), "Filial");
+        QTest::keyClick(shown->Grid()->View(), Qt::Key_Down);
+        QTest::keyClick(shown->Grid()->View(), Qt::Key_Return);
+    });
+    EXPECT_TRUE(InteractiveDialogs().LookupList({"Filial", branches.dts}));
+    EXPECT_EQ(branches.Current(), "0002");
 }
 
 } // namespace

@@ -1,11 +1,14 @@
 #include "SampleBranches.h"
 #include "UiTest.h"
 #include "framework/Procurar.h"
+#include "framework/RotiGeral.h"
 #include "framework/SearchDialog.h"
+#include "ui/InteractiveDialogs.h"
 
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTimer>
 
 namespace {
 
@@ -126,6 +129,26 @@ TEST_F(ProcurarTest, ClosedDataSetOpensNothing)
     Procurar::Procura(branches.cds);
     Procurar::Procura(nullptr);
     EXPECT_TRUE(dialogs.Log().isEmpty());
+}
+
+TEST_F(ProcurarTest, IsTheInteractiveServicesSearch)
+{
+    // Opened from a screen on the base form, which previews its keys.
+    std::unique_ptr<TfrmRotiGeral> screen(TForm::Create<TfrmRotiGeral>(nullptr));
+    screen->Show();
+    Activate(screen->HostWindow());
+    QTimer::singleShot(0, [] {
+        auto* shown = dynamic_cast<TSearchDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(shown, nullptr) << "no search dialog shown";
+        QApplication::setActiveWindow(shown);
+        ASSERT_TRUE(QTest::qWaitForWindowActive(shown));
+        ASSERT_EQ(QApplication::focusWidget(), shown->ValueEdit());
+        Choose(*shown, "Nome", "dep");
+        QTest::keyClick(shown->ValueEdit(), Qt::Key_Return); // the default button: find first
+        shown->reject();
+    });
+    InteractiveDialogs().Search({branches.cds});
+    EXPECT_EQ(branches.Current(), "0010");
 }
 
 } // namespace
