@@ -40,10 +40,13 @@ TfrmPrincipal::TfrmPrincipal(TComponent* owner)
     mnuPrincipal->SetAlign(TAlign::alTop);
     mnuPrincipal->SetParent(this);
 
+    for (QLabel* panel : {lblServidor_, lblFilial_}) {
+        panel->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+        panel->setContentsMargins(4, 0, 4, 0);
+        statusBar_->addWidget(panel);
+    }
     lblServidor_->setObjectName(QStringLiteral("lblServidor"));
     lblFilial_->setObjectName(QStringLiteral("lblFilial"));
-    statusBar_->addWidget(lblServidor_);
-    statusBar_->addWidget(lblFilial_);
     stbPrincipal->SetName(QStringLiteral("stbPrincipal"));
     stbPrincipal->SetHeight(statusBar_->sizeHint().height());
     stbPrincipal->SetAlign(TAlign::alBottom);

@@ -26,8 +26,8 @@ QString TScreenPackages::Locate(const QString& fileName) const
     QStringList places;
     for (const QString& dir : searchDirs_)
         places.append(QDir::toNativeSeparators(dir));
-    throw EPackageError(QStringLiteral("O pacote %1 não foi encontrado (procurado em: %2).")
-                            .arg(fileName, places.join(QStringLiteral("; "))));
+    throw EPackageError(QStringLiteral("O pacote %1 não foi encontrado. Procurado em:\n%2")
+                            .arg(fileName, places.join(u'\n')));
 }
 
 bool TScreenPackages::Loaded(const QString& packageFile) const

@@ -94,7 +94,7 @@ TEST_F(HostTest, MissingPackageIsShownOnceAndTheNextUseFindsTheInstalledOne)
     dialogs.ExpectError();
     entry->trigger();
     EXPECT_EQ(dialogs.Texts(TDialogKind::Error),
-              QStringList{QStringLiteral("O pacote libPkg_exp13000.so não foi encontrado (procurado em: %1).")
+              QStringList{QStringLiteral("O pacote libPkg_exp13000.so não foi encontrado. Procurado em:\n%1")
                               .arg(Path(QStringLiteral("pkg")))});
     EXPECT_TRUE(host->MainForm()->Showing());
     EXPECT_FALSE(host->Packages().Loaded(QStringLiteral("libPkg_exp13000.so")));

@@ -35,8 +35,8 @@ TEST_P(LocatePackage, SearchesTheFoldersInOrder)
             packages.Locate("libPkg_exp13000.so");
             ADD_FAILURE() << "found";
         } catch (const EPackageError& e) {
-            EXPECT_EQ(e.Message(), QStringLiteral("O pacote libPkg_exp13000.so não foi encontrado (procurado em: "
-                                                  "%1; %2).")
+            EXPECT_EQ(e.Message(), QStringLiteral("O pacote libPkg_exp13000.so não foi encontrado. Procurado em:\n"
+                                                  "%1\n%2")
                                        .arg(dir.filePath("bin"), dir.filePath("lib")));
         }
     } else {
