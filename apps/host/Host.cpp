@@ -1,0 +1,103 @@
+#include "Host.h"
+
+#include "MainForm.h"
+#include "WindowState.h"
+
+#include "framework/DtmDBGeral.h"
+#include "ui/Application.h"
+#include "ui/Dispatch.h"
+#include "ui/Screen.h"
+
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QtDebug>
+
+namespace {
+
+// The size of the main window on its first run, within the screen.
+constexpr QSize firstRunSize(1280, 800);
+
+} // namespace
+
+THost::TPlaces THost::DefaultPlaces()
+{
+    return {TScreenPackages::DefaultSearchDirs(), DefaultWindowStateFile()};
+}
+
+THost::THost(THostOptions options, TPlaces places)
+    : options_(std::move(options)), places_(std::move(places)), packages_(places_.PackageDirs)
+{
+}
+
+THost::~THost() { Shutdown(); }
+
+void THost::Start()
+{
+    new TdtmDBGeral(Application);
+    Application->CreateForm(mainForm_);
+    Application->SetMainForm(mainForm_);
+    Application->SetTitle(mainForm_->Caption());
+    mainForm_->OnOpenScreen = closure(this, &THost::OpenScreen);
+    mainForm_->OnClose = closure(this, &THost::MainFormClose);
+    PlaceMainForm();
+    mainForm_->Show();
+
+    Dispatch(mainForm_, [] { dtmDBGeral->Open(); });
+    for (const QString& code : options_.Open)
+        Dispatch(mainForm_, [this, &code] { OpenScreen(mainForm_, *FindScreen(code)); });
+}
+
+void THost::PlaceMainForm()
+{
+    QWidget* window = mainForm_->Widget();
+    if (RestoreWindowGeometry(*window, places_.WindowStateFile))
+        return;
+    const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
+    QRect first(QPoint(), firstRunSize.boundedTo(available.size()));
+    first.moveCenter(available.center());
+    window->setGeometry(first);
+}
+
+int THost::Run() { return Application->Run(); }
+
+void THost::OpenScreen(TObject*, const TScreenEntry& screen)
+{
+    try {
+        packages_.Open(screen);
+    } catch (...) {
+        // A screen that failed half-way may have left the busy cursor on.
+        Screen->SetCursor(crDefault);
+        throw;
+    }
+}
+
+void THost::MainFormClose(TObject*, TCloseAction& action)
+{
+    QList<TForm*> children;
+    for (int i = 0; i < Application->ComponentCount(); ++i)
+        if (auto* form = dynamic_cast<TForm*>(Application->Components(i)))
+            if (form->FormStyle() == TFormStyle::fsMDIChild && form->Showing())
+                children.append(form);
+    for (TForm* child : children)
+        Dispatch(child, [child] { child->Close(); });
+
+    if (!SaveWindowGeometry(*mainForm_->Widget(), places_.WindowStateFile))
+        qWarning().noquote() << QStringLiteral("host: não foi possível gravar a posição da janela em %1")
+                                    .arg(places_.WindowStateFile);
+    action = TCloseAction::caHide;
+    QCoreApplication::exit(0);
+}
+
+void THost::Shutdown()
+{
+    if (shutDown_)
+        return;
+    shutDown_ = true;
+    mainForm_ = nullptr;
+    // Last created first: the screens before the main window that frames
+    // them, the data module last.
+    while (Application->ComponentCount() > 0)
+        delete Application->Components(Application->ComponentCount() - 1);
+    Dispatch(Application, [this] { packages_.UnloadAll(); });
+}

@@ -1,0 +1,62 @@
+#pragma once
+// THost: the host application's start, run and stop, apart from main() so
+// that the tests run the same sequence in process.
+//
+// Needs the QApplication and the Application object, and the host's settings
+// loaded (ParseCommandLine) before Start.
+//
+// Start creates the shared data module dtmDBGeral and the main window
+// (Application->MainForm), puts the window where it was when last closed,
+// shows it, then opens the database and the screens asked for with --open.
+// Errors of the database and of the screens go to the error display
+// (Application->HandleException) and the host runs on without them; the
+// same holds for the screens opened from the menu.
+//
+// Closing the main window closes the screens open in it (each through its
+// own close handling), saves the window's geometry and ends Run.
+//
+// Shutdown, also run by the destructor, destroys every form and module the
+// application owns, the screens first, and then unloads the packages (a
+// package's code must outlive everything it made); an unload failure goes to
+// the error display.
+#include "CommandLine.h"
+#include "ScreenPackages.h"
+
+#include "ui/Form.h"
+
+class TfrmPrincipal;
+
+class THost {
+public:
+    struct TPlaces {
+        QStringList PackageDirs;  // where screen packages are looked for
+        QString WindowStateFile;  // where the main window's geometry is kept
+    };
+    // The host's folder and ../lib; the user's configuration folder.
+    static TPlaces DefaultPlaces();
+
+    THost(THostOptions options, TPlaces places);
+    ~THost();
+    THost(const THost&) = delete;
+    THost& operator=(const THost&) = delete;
+
+    void Start();
+    // Runs the event loop until the main window closes; its exit code.
+    int Run();
+    void Shutdown();
+
+    // The main window between Start and Shutdown, else nullptr.
+    TfrmPrincipal* MainForm() const { return mainForm_; }
+    const TScreenPackages& Packages() const { return packages_; }
+
+private:
+    void OpenScreen(TObject* sender, const TScreenEntry& screen);
+    void MainFormClose(TObject* sender, TCloseAction& action);
+    void PlaceMainForm();
+
+    THostOptions options_;
+    TPlaces places_;
+    TScreenPackages packages_;
+    TfrmPrincipal* mainForm_ = nullptr;
+    bool shutDown_ = false;
+};

@@ -1,0 +1,46 @@
+// The host desktop application: reads its settings from the command line and
+// the configuration file, shows the main window and opens the screens of the
+// packages from its menu. A bad command line stops it with status 2.
+#include "CommandLine.h"
+#include "Host.h"
+
+#include "ui/Application.h"
+
+#include <QApplication>
+
+#include <cstdio>
+
+namespace {
+
+void Print(FILE* stream, const QString& text)
+{
+    const QByteArray bytes = text.toUtf8();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
+    std::fflush(stream);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QApplication qt(argc, argv);
+    THostOptions options;
+    const QString error = ParseCommandLine(QApplication::arguments(), options);
+    if (!error.isEmpty()) {
+        Print(stderr, QStringLiteral("host: %1\nUse host --help para ver as opções.\n").arg(error));
+        return 2;
+    }
+    if (options.Help) {
+        Print(stdout, Usage());
+        return 0;
+    }
+
+    TApplication application;
+    int code = 0;
+    {
+        THost host(options, THost::DefaultPlaces());
+        host.Start();
+        code = host.Run();
+    }
+    return code;
+}

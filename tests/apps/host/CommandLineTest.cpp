@@ -1,0 +1,95 @@
+#include "CommandLine.h"
+
+#include "framework/Varneth.h"
+
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(HostCommandLine, OpenIsTheHostsOwnAndTheRestGoesToTheSettings)
+{
+    QTemporaryDir dir;
+    THostOptions options;
+    EXPECT_EQ(ParseCommandLine({"host", "--open", "exp13000", "--branch", "7", "--open=EXP13000", "--database",
+                                dir.filePath("x.db")},
+                               options),
+              QString());
+    EXPECT_EQ(options.Open, (QStringList{"EXP13000", "EXP13000"}));
+    EXPECT_FALSE(options.Help);
+    EXPECT_EQ(Varneth::FiliProc(), "0007");
+    EXPECT_EQ(Varneth::DatabasePath(), dir.filePath("x.db"));
+}
+
+TEST(HostCommandLine, RefusalKeepsOptionsAndSettings)
+{
+    THostOptions options;
+    options.Open = {"EXP13000"};
+    Varneth::SetFiliProc("0003");
+    EXPECT_EQ(ParseCommandLine({"host", "--branch", "12345"}, options),
+              "Código de filial inválido: '12345' (deve ter de 1 a 4 dígitos).");
+    EXPECT_EQ(Varneth::FiliProc(), "0003");
+    EXPECT_EQ(options.Open, QStringList{"EXP13000"});
+}
+
+// The host program itself: a bad command line stops it before any window,
+// with status 2 and the reason on stderr.
+struct TBadArgumentCase {
+    const char* Name;
+    QStringList Arguments;
+    QString Message;
+};
+void PrintTo(const TBadArgumentCase& c, std::ostream* os) { *os << c.Name; }
+
+class HostProgramRefusal : public testing::TestWithParam<TBadArgumentCase> {};
+
+TEST_P(HostProgramRefusal, ExitsWithStatusTwoAndAPortugueseMessage)
+{
+    QTemporaryDir home;
+    QProcess host;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("QT_QPA_PLATFORM", "offscreen");
+    environment.insert("XDG_CONFIG_HOME", home.path());
+    environment.insert("XDG_RUNTIME_DIR", home.path());
+    host.setProcessEnvironment(environment);
+    host.start(QStringLiteral(EXP_HOST_PATH), GetParam().Arguments);
+    ASSERT_TRUE(host.waitForFinished(60000));
+    EXPECT_EQ(host.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(host.exitCode(), 2);
+    EXPECT_EQ(QString::fromUtf8(host.readAllStandardError()),
+              QStringLiteral("host: %1\nUse host --help para ver as opções.\n").arg(GetParam().Message));
+    EXPECT_EQ(host.readAllStandardOutput(), QByteArray());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Arguments, HostProgramRefusal,
+    testing::Values(
+        TBadArgumentCase{"UnknownOption", {"--bogus"}, "Argumento desconhecido: '--bogus'."},
+        TBadArgumentCase{"UnknownScreen", {"--open", "EXP99999"},
+                         "Tela desconhecida em --open: 'EXP99999' (telas disponíveis: EXP13000)."},
+        TBadArgumentCase{"OpenWithoutScreen", {"--open"}, "Falta o valor da opção --open."},
+        TBadArgumentCase{"BadPort", {"--server", "localhost:70000"},
+                         "Porta do servidor inválida: '70000' (deve ser um número de 1 a 65535)."},
+        TBadArgumentCase{"MissingConfig", {"--config", "/nonexistent/host.ini"},
+                         "Arquivo de configuração '/nonexistent/host.ini' não encontrado."},
+        TBadArgumentCase{"FixedBranchWithoutBranch", {"--fixed-branch"},
+                         "A filial fixa exige o código da filial (--branch ou [branch] code)."}),
+    [](const auto& info) { return std::string(info.param.Name); });
+
+TEST(HostProgram, HelpListsTheOptionsAndExitsWithZero)
+{
+    QProcess host;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("QT_QPA_PLATFORM", "offscreen");
+    host.setProcessEnvironment(environment);
+    host.start(QStringLiteral(EXP_HOST_PATH), {"--help"});
+    ASSERT_TRUE(host.waitForFinished(60000));
+    EXPECT_EQ(host.exitCode(), 0);
+    const QString usage = QString::fromUtf8(host.readAllStandardOutput());
+    for (const char* option : {"--open", "--server", "--branch", "--fixed-branch", "--database", "--config"})
+        EXPECT_TRUE(usage.contains(QLatin1StringView(option))) << option;
+}
+
+} // namespace
