@@ -22,6 +22,7 @@ TfrmConfSepExp::TfrmConfSepExp(TComponent* owner) : TfrmRotiGeral(owner)
     SetClientHeight(624);
     HostWindow()->setWindowIcon(QIcon(QPixmap::fromImage(MakePicture(PictureKind::BarCode).Image())));
     lblCodTela->SetCaption(QStringLiteral("EXP13000"));
+    lblCodTela->SetAutoSize(false);
     lblCodTela->SetWidth(51);
 
     CreateToolBar();
