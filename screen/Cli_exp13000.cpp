@@ -9,6 +9,8 @@
 #include "ui/Application.h"
 #include "ui/Screen.h"
 
+#include <QFontMetrics>
+
 TfrmConfSepExp* frmConfSepExp = nullptr;
 bool boIdCriado = false;
 
@@ -24,6 +26,7 @@ TfrmConfSepExp::TfrmConfSepExp(TComponent* owner) : TfrmRotiGeral(owner)
     lblCodTela->SetCaption(QStringLiteral("EXP13000"));
     lblCodTela->SetAutoSize(false);
     lblCodTela->SetWidth(51);
+    FitCaption(lblCodTela);
 
     CreateToolBar();
     CreatePictures();
@@ -112,6 +115,15 @@ void TfrmConfSepExp::WireEvents()
     cdsNotaFiscalNRINSJURCLIE->OnGetText = closure(this, &TfrmConfSepExp::cdsNotaFiscalNRINSJURCLIEGetText);
     cdsNrExpedicaoIDSTATUSSEP->OnGetText = closure(this, &TfrmConfSepExp::cdsNrExpedicaoIDSTATUSSEPGetText);
     dtsNotaFiscal->OnStateChange = closure(this, &TfrmConfSepExp::dtsNotaFiscalStateChange);
+}
+
+// The screen code keeps its designed width; a font that would clip it is
+// made smaller until the whole code shows.
+void TfrmConfSepExp::FitCaption(TLabel* label)
+{
+    TFont& font = label->Font();
+    while (font.Size() > 6 && QFontMetrics(font.ToQFont()).horizontalAdvance(label->Caption()) > label->Width())
+        font.SetSize(font.Size() - 1);
 }
 
 void TfrmConfSepExp::SetColumnVisible(TDBGrid* grid, const QString& fieldName, bool visible)

@@ -253,6 +253,7 @@ private:
     void CreateConnections();
     void FillCatalogues();
     void WireEvents();
+    static void FitCaption(TLabel* label);
     // Shows or hides the grid column bound to `fieldName`.
     void SetColumnVisible(TDBGrid* grid, const QString& fieldName, bool visible);
 

@@ -190,6 +190,7 @@ TFont& TControl::Font()
             palette.setColor(QPalette::WindowText, ColorToQColor(font_->Color()));
             palette.setColor(QPalette::Text, ColorToQColor(font_->Color()));
             widget_->setPalette(palette);
+            FontChanged();
         };
     }
     return *font_;

@@ -85,6 +85,8 @@ protected:
     virtual bool WidgetEvent(QEvent* event);
     // The palette role that Color paints.
     virtual QPalette::ColorRole ColorRole() const { return QPalette::Window; }
+    // The control's font changed (its widget has it already).
+    virtual void FontChanged() {}
     // Leaves the parent and deletes the widget, quietly (destructors only).
     void ReleaseWidget();
 

@@ -15,8 +15,13 @@ public:
 
     QString Caption() const;
     void SetCaption(const QString& caption);
+    // With AutoSize (the default) the label takes the size of its caption in
+    // its font, also after the font changes.
     bool AutoSize() const { return autoSize_; }
     void SetAutoSize(bool autoSize);
+
+protected:
+    void FontChanged() override { SetAutoSize(autoSize_); }
 
 private:
     QLabel* Label() const;

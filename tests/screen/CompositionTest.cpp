@@ -4,6 +4,8 @@
 
 #include "ui/Application.h"
 
+#include <QFontMetrics>
+
 namespace {
 
 template <class T>
@@ -29,6 +31,7 @@ TEST_F(Composition, WindowAndInheritedParts)
     EXPECT_FALSE(f->HostWindow()->windowIcon().isNull());
     EXPECT_EQ(f->lblCodTela->Caption(), "EXP13000");
     EXPECT_EQ(f->lblCodTela->Width(), 51);
+    EXPECT_LE(QFontMetrics(f->lblCodTela->Font().ToQFont()).horizontalAdvance("EXP13000"), 51) << "not clipped";
     EXPECT_FALSE(f->sbtConfirma->Enabled());
     EXPECT_FALSE(f->OnKeyPress) << "the base form's key-press handler is cleared";
     EXPECT_EQ(f->panBotoeshorizontal->Height(), 28);

@@ -162,9 +162,12 @@ TEST_F(ControlsTest, ColoursAndFontsReachTheWidgets)
     EXPECT_EQ(panel->Widget()->palette().color(QPalette::Window), QColor(128, 128, 0));
 
     label->SetCaption("Filial");
+    const int plainWidth = label->Width();
     label->Font().SetStyle(TFontStyle::fsBold);
     EXPECT_TRUE(label->Widget()->font().bold());
     const int boldWidth = label->Width();
+    EXPECT_EQ(boldWidth, label->Widget()->sizeHint().width()) << "the label did not follow its font";
+    EXPECT_GT(boldWidth, plainWidth);
     label->SetCaption("Filial de origem");
     EXPECT_GT(label->Width(), boldWidth) << "the label did not follow its caption";
     label->SetEnabled(false);
