@@ -133,21 +133,35 @@ const std::vector<int>& TDataPacket::RowsMatching(const std::vector<int>& column
     std::lock_guard lock(d->indexMutex);
     auto it = d->indexes.find(columns);
     if (it == d->indexes.end()) {
+        // Rows come in runs with one key (a work list is sorted by invoice and
+        // product), so a row whose key strings equal the previous row's joins
+        // that row's bucket without building and hashing its key again.
         KeyIndex index;
         QStringList rowKey;
         rowKey.resize(columns.size());
+        Bucket* runBucket = nullptr;
         for (int r = 0; r < d->rows; ++r) {
             bool hasNull = false;
+            bool sameAsRun = runBucket != nullptr;
             for (size_t k = 0; k < columns.size(); ++k) {
                 const Column& col = d->columns[columns[k]];
                 if (col.nulls[r]) {
                     hasNull = true;
                     break;
                 }
-                rowKey[qsizetype(k)] = col.strings[r];
+                const QString& value = col.strings[r];
+                if (sameAsRun && !value.isSharedWith(rowKey[qsizetype(k)]) && value != rowKey[qsizetype(k)])
+                    sameAsRun = false;
+                if (!sameAsRun)
+                    rowKey[qsizetype(k)] = value;
             }
-            if (!hasNull)
-                index[rowKey].push_back(r);
+            if (hasNull) {
+                runBucket = nullptr;
+                continue;
+            }
+            if (!sameAsRun)
+                runBucket = &index[rowKey];
+            runBucket->push_back(r);
         }
         it = d->indexes.emplace(columns, std::move(index)).first;
         ++d->indexBuilds;
@@ -189,7 +203,12 @@ void TDataPacketBuilder::AddString(QString value)
         throw EDatabaseError(QStringLiteral("Campo '%1': esperado %2, recebido texto.")
                                  .arg(s_->fields[column_].Name, FieldTypeName(s_->fields[column_].Type)));
     Column& col = s_->columns[column_++];
-    col.strings.push_back(std::move(value));
+    // Columns repeat their values from row to row (a branch, an invoice, a
+    // warehouse); sharing the previous row's string keeps one copy of each run.
+    if (!col.strings.empty() && !col.nulls.back() && col.strings.back() == value)
+        col.strings.push_back(col.strings.back());
+    else
+        col.strings.push_back(std::move(value));
     col.nulls.push_back(0);
 }
 

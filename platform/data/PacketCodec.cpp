@@ -5,6 +5,10 @@
 #include <QCborStreamReader>
 #include <QCborStreamWriter>
 #include <QIODevice>
+#include <QStringDecoder>
+#include <QStringEncoder>
+
+#include <vector>
 
 void WritePacket(QCborStreamWriter& w, const TDataPacket& packet)
 {
@@ -20,16 +24,29 @@ void WritePacket(QCborStreamWriter& w, const TDataPacket& packet)
         w.endArray();
     }
     w.endArray();
+    // A string shared with the one above it (see TDataPacket) is encoded once.
+    std::vector<QString> last(fields);
+    std::vector<QByteArray> lastUtf8(fields);
+    QStringEncoder encode(QStringEncoder::Utf8, QStringEncoder::Flag::Stateless);
     w.startArray(rows);
     for (int r = 0; r < rows; ++r) {
         w.startArray(fields);
         for (int c = 0; c < fields; ++c) {
-            if (packet.IsNull(r, c))
+            if (packet.IsNull(r, c)) {
                 w.append(nullptr);
-            else if (packet.Field(c).Type == TFieldType::ftString)
-                w.append(packet.String(r, c));
-            else
+            } else if (packet.Field(c).Type == TFieldType::ftString) {
+                const QString& value = packet.String(r, c);
+                if (!value.isSharedWith(last[c]) || value.isNull()) {
+                    last[c] = value;
+                    // UTF-8 takes at most three bytes per UTF-16 unit.
+                    QByteArray& utf8 = lastUtf8[c];
+                    utf8.resize(value.size() * 3);
+                    utf8.truncate(encode.appendToBuffer(utf8.data(), value) - utf8.data());
+                }
+                w.appendTextString(lastUtf8[c].constData(), lastUtf8[c].size());
+            } else {
                 w.append(packet.Number(r, c));
+            }
         }
         w.endArray();
     }
@@ -122,6 +139,69 @@ bool readNumber(QCborStreamReader& r, double& out)
     return true;
 }
 
+// Reads the string values of one column. A value whose bytes equal the
+// previous value's is handed back as that same (shared) string, so a run of
+// equal codes is decoded and stored once.
+class TStringRun {
+    static bool isAscii(const QByteArray& bytes)
+    {
+        for (char c : bytes)
+            if (static_cast<unsigned char>(c) >= 0x80)
+                return false;
+        return true;
+    }
+
+public:
+    QString Read(QCborStreamReader& r, const TPacketLimits& limits)
+    {
+        checkReader(r);
+        if (!r.isString())
+            bad(QStringLiteral("esperado texto em valor"));
+        if (!r.isLengthKnown()) {  // chunked: rare, read the plain way
+            QString text = readText(r, limits, "valor");
+            return remember(std::move(text), text.toUtf8());
+        }
+        const qint64 size = qint64(r.currentStringChunkSize());
+        if (size > limits.maxStringBytes)
+            bad(QStringLiteral("texto maior que o limite de %1 bytes em valor").arg(limits.maxStringBytes));
+        buffer_.resize(size);
+        const auto res = r.readStringChunk(buffer_.data(), size);
+        if (res.status != QCborStreamReader::Ok || res.data != size)
+            bad(QStringLiteral("texto truncado ou malformado em valor"));
+        if (r.readStringChunk(nullptr, 0).status != QCborStreamReader::EndOfString)
+            bad(QStringLiteral("texto truncado ou malformado em valor"));
+        if (hasLast_ && buffer_ == lastUtf8_)
+            return last_;
+        QString text;
+        if (isAscii(buffer_)) {  // codes and most names: no decoding to do
+            text = QString::fromLatin1(buffer_);
+        } else {
+            decode_.resetState();
+            text = decode_(buffer_);
+            if (decode_.hasError())
+                bad(QStringLiteral("texto com UTF-8 inválido em valor"));
+        }
+        QByteArray utf8;
+        utf8.swap(buffer_);
+        return remember(std::move(text), std::move(utf8));
+    }
+
+private:
+    QString remember(QString text, QByteArray utf8)
+    {
+        hasLast_ = true;
+        last_ = std::move(text);
+        lastUtf8_ = std::move(utf8);
+        return last_;
+    }
+
+    QStringDecoder decode_{QStringDecoder::Utf8, QStringDecoder::Flag::Stateless};
+    QByteArray buffer_;
+    QByteArray lastUtf8_;
+    QString last_;
+    bool hasLast_ = false;
+};
+
 } // namespace
 
 TDataPacket ReadPacket(QCborStreamReader& r, const TPacketLimits& limits)
@@ -167,6 +247,7 @@ TDataPacket ReadPacket(QCborStreamReader& r, const TPacketLimits& limits)
         const qint64 room = r.device() ? r.device()->bytesAvailable() / std::max(1, nFields) : qint64(1) << 16;
         builder.Reserve(int(std::min(declaredRows, room)));
     }
+    std::vector<TStringRun> runs(nFields);
     qint64 rows = 0;
     while (r.hasNext()) {
         if (++rows > limits.maxRows || rows * std::max(1, nFields) > limits.maxCells)
@@ -182,7 +263,7 @@ TDataPacket ReadPacket(QCborStreamReader& r, const TPacketLimits& limits)
                 builder.AddNull();
                 r.next();
             } else if (fields[c].Type == TFieldType::ftString) {
-                builder.AddString(readText(r, limits, "valor"));
+                builder.AddString(runs[c].Read(r, limits));
             } else {
                 double v = 0;
                 if (!readNumber(r, v))

@@ -41,6 +41,32 @@ TEST(PacketCodec, RoundTripsValuesExactly)
     EXPECT_FALSE(back.IsNull(rows.size() - 1, 0)) << "an empty string is not null";
 }
 
+TEST(PacketCodec, RunsOfEqualValuesShareOneStringAndKeepTheirValues)
+{
+    const QList<TFieldDesc> fields = {{"S", TFieldType::ftString, 10}};
+    const TDataPacket p = MakePacket(fields, {{"0001"}, {"0001"}, {QVariant()}, {"0001"}, {"0002"}, {"0002"}, {""}, {""}});
+    EXPECT_TRUE(p.String(0, 0).isSharedWith(p.String(1, 0))) << "the builder shares a run";
+    const TDataPacket back = DecodePacket(EncodePacket(p));
+    ASSERT_TRUE(back == p);
+    EXPECT_TRUE(back.String(0, 0).isSharedWith(back.String(1, 0))) << "the decoder shares a run";
+    EXPECT_TRUE(back.String(4, 0).isSharedWith(back.String(5, 0)));
+    EXPECT_FALSE(back.String(3, 0).isSharedWith(back.String(4, 0)));
+    EXPECT_TRUE(back.IsNull(2, 0));
+    EXPECT_FALSE(back.IsNull(6, 0));
+}
+
+TEST(PacketCodec, ChunkedStringsAreReadToo)
+{
+    // [ [ ["A", 1, 4] ], [ [ (_ "ab", "c") ], [ "abc" ] ] ]: the first value
+    // as an indefinite-length text in two chunks.
+    const QByteArray bytes = QByteArray::fromHex("82" "81" "83" "6141" "01" "04"
+                                                 "82" "81" "7f" "626162" "6163" "ff" "81" "63616263");
+    const TDataPacket p = DecodePacket(bytes);
+    ASSERT_EQ(p.RowCount(), 2);
+    EXPECT_EQ(p.String(0, 0), "abc");
+    EXPECT_EQ(p.String(1, 0), "abc");
+}
+
 TEST(PacketCodec, EmptyPacketsRoundTrip)
 {
     EXPECT_EQ(DecodePacket(EncodePacket(TDataPacket())).FieldCount(), 0);
@@ -134,6 +160,9 @@ const BadInput badInputs[] = {
     {"declared_string_beyond_input", [] { return cbor([](auto& w) {
          w.startArray(2); w.startArray(1); field(w, "A", 1); w.endArray();
          w.startArray(1); w.startArray(1); }) + QByteArray::fromHex("7b7fffffffffffffff") + "abc"; }, {}},
+    {"invalid_utf8_in_a_value", [] { return cbor([](auto& w) {
+         w.startArray(2); w.startArray(1); field(w, "A", 1); w.endArray();
+         w.startArray(1); w.startArray(1); w.appendTextString("\xc3\x28", 2); w.endArray(); w.endArray(); w.endArray(); }); }, {}},
     {"too_many_fields", [] { return good; }, limitsWith(3, 1000, 1000)},
     {"too_many_rows", [] { return good; }, limitsWith(100, 5, 1000)},
     {"string_over_limit", [] { return good; }, limitsWith(100, 1000, 4)},
