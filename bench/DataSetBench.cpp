@@ -12,6 +12,8 @@
 #include "rtl/StrUtils.h"
 
 #include <QCborStreamReader>
+#include "Figures.h"
+
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -22,17 +24,9 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-double msSince(Clock::time_point t0) { return std::chrono::duration<double, std::milli>(Clock::now() - t0).count(); }
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0.0 : v[v.size() / 2];
-}
-
-bool quick = false;
-std::map<std::string, std::pair<double, const char*>> figures;
+using Bench::Clock;
+using Bench::Median;
+using Bench::MsSince;
 
 const TWorkListPackets& packets(int invoices)
 {
@@ -55,21 +49,21 @@ double invoiceSelectMedian(int invoices, int samples)
         const int target = pick(rng);
         const auto t0 = Clock::now();
         w.invoices.SetRecNo(target == w.invoices.RecNo() ? (target % invoices) + 1 : target);
-        times.push_back(msSince(t0));
+        times.push_back(MsSince(t0));
     }
-    return median(times);
+    return Median(times);
 }
 
 void BM_InvoiceSelect(benchmark::State& state)
 {
-    const int samples = quick ? 400 : 4000;
+    const int samples = Bench::Quick() ? 400 : 4000;
     double large = 0, small = 0;
     for (auto _ : state) {
         large = invoiceSelectMedian(5000, samples);
         small = invoiceSelectMedian(500, samples);
     }
-    figures["invoice_select_median_ms"] = {large, "ms"};
-    figures["invoice_select_scaling"] = {small > 0 ? large / small : 0.0, "ratio"};
+    Bench::Report("invoice_select_median_ms", large, "ms");
+    Bench::Report("invoice_select_scaling", small > 0 ? large / small : 0.0, "ratio");
     state.counters["median_ms"] = large;
 }
 BENCHMARK(BM_InvoiceSelect)->Iterations(1)->Unit(benchmark::kMillisecond);
@@ -80,18 +74,18 @@ void BM_ItemSelect(benchmark::State& state)
     w.invoices.SetFiltered(true);
     std::mt19937 rng(7);
     std::vector<double> times;
-    const int samples = quick ? 400 : 4000;
+    const int samples = Bench::Quick() ? 400 : 4000;
     for (auto _ : state) {
         for (int i = 0; i < samples; ++i) {
             w.invoices.SetRecNo(std::uniform_int_distribution<int>(1, 5000)(rng));
             const int item = std::uniform_int_distribution<int>(1, w.items.RecordCount())(rng);
             const auto t0 = Clock::now();
             w.items.SetRecNo(item == w.items.RecNo() ? 1 + item % w.items.RecordCount() : item);
-            times.push_back(msSince(t0));
+            times.push_back(MsSince(t0));
         }
     }
-    figures["item_select_median_ms"] = {median(times), "ms"};
-    state.counters["median_ms"] = median(times);
+    Bench::Report("item_select_median_ms", Median(times), "ms");
+    state.counters["median_ms"] = Median(times);
 }
 BENCHMARK(BM_ItemSelect)->Iterations(1)->Unit(benchmark::kMillisecond);
 
@@ -126,42 +120,26 @@ void BM_PacketDecode(benchmark::State& state)
 {
     const QByteArray bytes = EncodePacket(packets(5000).readings);
     std::vector<double> decode, bare;
-    const int rounds = quick ? 3 : 7;
+    const int rounds = Bench::Quick() ? 3 : 7;
     for (auto _ : state) {
         for (int i = 0; i < rounds; ++i) {
             auto t0 = Clock::now();
             barePass(bytes);
-            bare.push_back(msSince(t0));
+            bare.push_back(MsSince(t0));
             t0 = Clock::now();
             TClientDataSet ds;
             ds.SetData(DecodePacket(bytes));
             benchmark::DoNotOptimize(ds.RecordCount());
-            decode.push_back(msSince(t0));
+            decode.push_back(MsSince(t0));
         }
     }
-    figures["packet_decode_ratio"] = {median(decode) / median(bare), "ratio"};
-    state.counters["decode_ms"] = median(decode);
-    state.counters["bare_ms"] = median(bare);
+    Bench::Report("packet_decode_ratio", Median(decode) / Median(bare), "ratio");
+    state.counters["decode_ms"] = Median(decode);
+    state.counters["bare_ms"] = Median(bare);
     state.counters["mbytes"] = bytes.size() / 1e6;
 }
 BENCHMARK(BM_PacketDecode)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 } // namespace
 
-int main(int argc, char** argv)
-{
-    std::vector<char*> args;
-    for (int i = 0; i < argc; ++i) {
-        if (std::string(argv[i]) == "--quick")
-            quick = true;
-        else
-            args.push_back(argv[i]);
-    }
-    int n = int(args.size());
-    benchmark::Initialize(&n, args.data());
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    for (const auto& [name, value] : figures)
-        std::printf("figure: %s %.4f %s\n", name.c_str(), value.first, value.second);
-    return 0;
-}
+int main(int argc, char** argv) { return Bench::Main(argc, argv); }

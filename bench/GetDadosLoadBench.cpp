@@ -14,6 +14,8 @@
 #include "server/RemoteNames.h"
 
 #include <QCoreApplication>
+#include "Figures.h"
+
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -23,17 +25,9 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-double msSince(Clock::time_point t0) { return std::chrono::duration<double, std::milli>(Clock::now() - t0).count(); }
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0.0 : v[v.size() / 2];
-}
-
-bool quick = false;
-std::map<std::string, std::pair<double, const char*>> figures;
+using Bench::Clock;
+using Bench::Median;
+using Bench::MsSince;
 const QString branch = QStringLiteral("0001");
 
 // What the screen does on leaving the filter panel, from the call to the
@@ -80,7 +74,7 @@ void BM_GetDadosLoad(benchmark::State& state)
     net.SetPort(server.Port());
     TOwnedDatabase db(TDbConfig{server.DatabasePath()});
 
-    const int rounds = quick ? 3 : 7;
+    const int rounds = Bench::Quick() ? 3 : 7;
     std::vector<double> load, queries;
     qint64 loaded = 0, queried = 0;
     for (auto _ : state) {
@@ -89,17 +83,17 @@ void BM_GetDadosLoad(benchmark::State& state)
         for (int i = 0; i < rounds; ++i) {
             auto t0 = Clock::now();
             queried = ServerQueries(db.Db());
-            queries.push_back(msSince(t0));
+            queries.push_back(MsSince(t0));
             t0 = Clock::now();
             loaded = LoadThroughTheServer(net);
-            load.push_back(msSince(t0));
+            load.push_back(MsSince(t0));
         }
     }
     if (loaded != queried)
         state.SkipWithError("the load and the queries saw different rows");
-    figures["getdados_load_ratio"] = {median(load) / median(queries), "ratio"};
-    state.counters["load_ms"] = median(load);
-    state.counters["queries_ms"] = median(queries);
+    Bench::Report("getdados_load_ratio", Median(load) / Median(queries), "ratio");
+    state.counters["load_ms"] = Median(load);
+    state.counters["queries_ms"] = Median(queries);
     state.counters["rows"] = double(loaded);
 }
 BENCHMARK(BM_GetDadosLoad)->Iterations(1)->Unit(benchmark::kMillisecond);
@@ -109,18 +103,5 @@ BENCHMARK(BM_GetDadosLoad)->Iterations(1)->Unit(benchmark::kMillisecond);
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    std::vector<char*> args;
-    for (int i = 0; i < argc; ++i) {
-        if (std::string(argv[i]) == "--quick")
-            quick = true;
-        else
-            args.push_back(argv[i]);
-    }
-    int n = int(args.size());
-    benchmark::Initialize(&n, args.data());
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    for (const auto& [name, value] : figures)
-        std::printf("figure: %s %.4f %s\n", name.c_str(), value.first, value.second);
-    return 0;
+    return Bench::Main(argc, argv);
 }

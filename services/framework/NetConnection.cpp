@@ -171,30 +171,36 @@ void TNetConnection::Open()
         Drop(QStringLiteral("Não foi possível conectar ao servidor de aplicação em %1.").arg(Address()));
 
     channel_->Send(Rpc::EncodeFrame(Rpc::THello{Rpc::ProtocolVersion, serverName_, serverGuid_}, limits_));
-    QByteArray payload;
-    QString error;
-    switch (channel_->Receive(timeoutMs, payload, error)) {
-    case TChannel::TOutcome::Done:
-        break;
-    case TChannel::TOutcome::TimedOut:
-        Drop(QStringLiteral("O servidor de aplicação em %1 não respondeu em %2 s.").arg(Address()).arg(timeout_));
-    case TChannel::TOutcome::Lost:
-        Drop(QStringLiteral("Não foi possível conectar ao servidor de aplicação em %1.").arg(Address()));
-    case TChannel::TOutcome::Broken:
-        Drop(error);
-    }
-    Rpc::TMessage reply;
-    try {
-        reply = Rpc::DecodeMessage(payload, limits_);
-    } catch (const EProtocolError& e) {
-        Drop(e.Message());
-    }
+    const Rpc::TMessage reply =
+        Await(timeoutMs, QStringLiteral("O servidor de aplicação em %1 não respondeu em %2 s.").arg(Address()).arg(timeout_),
+              QStringLiteral("Não foi possível conectar ao servidor de aplicação em %1.").arg(Address()));
     if (const auto* fault = std::get_if<Rpc::TFault>(&reply)) {
         channel_.reset();
         throw EServerError(fault->Message);
     }
     if (!std::holds_alternative<Rpc::TWelcome>(reply))
         Drop(QStringLiteral("Resposta inesperada do servidor de aplicação em %1 ao abrir a conexão.").arg(Address()));
+}
+
+Rpc::TMessage TNetConnection::Await(int timeoutMs, const QString& timedOut, const QString& lost)
+{
+    QByteArray payload;
+    QString error;
+    switch (channel_->Receive(timeoutMs, payload, error)) {
+    case TChannel::TOutcome::Done:
+        break;
+    case TChannel::TOutcome::TimedOut:
+        Drop(timedOut);
+    case TChannel::TOutcome::Lost:
+        Drop(lost);
+    case TChannel::TOutcome::Broken:
+        Drop(error);
+    }
+    try {
+        return Rpc::DecodeMessage(payload, limits_);
+    } catch (const EProtocolError& e) {
+        Drop(e.Message());
+    }
 }
 
 void TNetConnection::Close()
@@ -210,7 +216,7 @@ QVariant TNetConnection::Invoke(const QString& method, const QList<TRemoteArg>& 
     if (busy_)
         throw EConnectionError(QStringLiteral("Já há uma chamada em andamento nesta conexão com o servidor de aplicação."));
     if (!channel_ || !channel_->Alive()) {
-        Close();
+        channel_.reset();  // gone while idle: a failure, not a close
         Open();
     }
 
@@ -226,26 +232,10 @@ QVariant TNetConnection::Invoke(const QString& method, const QList<TRemoteArg>& 
 
     TBusyGuard guard(busy_);
     channel_->Send(frame);
-    QByteArray payload;
-    QString error;
-    switch (channel_->Receive(timeout_ * 1000, payload, error)) {
-    case TChannel::TOutcome::Done:
-        break;
-    case TChannel::TOutcome::TimedOut:
-        Drop(QStringLiteral("O servidor de aplicação não respondeu em %1 s.").arg(timeout_));
-    case TChannel::TOutcome::Lost:
-        Drop(QStringLiteral("A conexão com o servidor de aplicação em %1 foi perdida durante a chamada de %2.")
-                 .arg(Address(), method));
-    case TChannel::TOutcome::Broken:
-        Drop(error);
-    }
-
-    Rpc::TMessage reply;
-    try {
-        reply = Rpc::DecodeMessage(payload, limits_);
-    } catch (const EProtocolError& e) {
-        Drop(e.Message());
-    }
+    const Rpc::TMessage reply =
+        Await(timeout_ * 1000, QStringLiteral("O servidor de aplicação não respondeu em %1 s.").arg(timeout_),
+              QStringLiteral("A conexão com o servidor de aplicação em %1 foi perdida durante a chamada de %2.")
+                  .arg(Address(), method));
     if (const auto* fault = std::get_if<Rpc::TFault>(&reply)) {
         if (fault->Id != call.Id)
             Drop(fault->Message);

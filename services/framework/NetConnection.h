@@ -33,6 +33,7 @@
 //                     envelope reports a refusal. The connection stays open.
 #include "RemoteArg.h"
 #include "rpc/Limits.h"
+#include "rpc/Messages.h"
 #include "rtl/Classes.h"
 #include "rtl/Closure.h"
 
@@ -104,6 +105,9 @@ private:
     QVariant Invoke(const QString& method, const QList<TRemoteArg>& args);
     QString Address() const;
     [[noreturn]] void Drop(const QString& message);
+    // The next message from the server; drops the connection with `timedOut`
+    // or `lost` (or the protocol's complaint) when none comes.
+    Rpc::TMessage Await(int timeoutMs, const QString& timedOut, const QString& lost);
 
     QString host_ = QStringLiteral("127.0.0.1");
     int port_ = 0;

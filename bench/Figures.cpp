@@ -1,0 +1,49 @@
+#include "Figures.h"
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cstdio>
+
+namespace Bench {
+
+namespace {
+bool quick = false;
+std::map<std::string, std::pair<double, const char*>>& figures()
+{
+    static std::map<std::string, std::pair<double, const char*>> all;
+    return all;
+}
+} // namespace
+
+double MsSince(Clock::time_point t0) { return std::chrono::duration<double, std::milli>(Clock::now() - t0).count(); }
+
+double Median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values.empty() ? 0.0 : values[values.size() / 2];
+}
+
+bool Quick() { return quick; }
+
+void Report(const std::string& name, double value, const char* unit) { figures()[name] = {value, unit}; }
+
+int Main(int argc, char** argv)
+{
+    std::vector<char*> args;
+    for (int i = 0; i < argc; ++i) {
+        if (std::string(argv[i]) == "--quick")
+            quick = true;
+        else
+            args.push_back(argv[i]);
+    }
+    int n = int(args.size());
+    benchmark::Initialize(&n, args.data());
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    for (const auto& [name, value] : figures())
+        std::printf("figure: %s %.4f %s\n", name.c_str(), value.first, value.second);
+    return 0;
+}
+
+} // namespace Bench
