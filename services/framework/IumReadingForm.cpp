@@ -132,15 +132,15 @@ void TfrmLeituraIUM::BuildItemGrid()
     // The scanner types into whatever has the focus: the list never takes it.
     dbgItens->SetTabStop(false);
     dbgItens->View()->setFocusPolicy(Qt::NoFocus);
-    struct TColumnSpec {
+    struct TColumnLayout {
         const char* field;
         int width;
     };
-    for (const TColumnSpec& spec : {TColumnSpec{"CDARVPROD", 90}, {"NMPRODUTO", 330}, {"SGUNIDADE", 40},
+    for (const TColumnLayout& shape : {TColumnLayout{"CDARVPROD", 90}, {"NMPRODUTO", 330}, {"SGUNIDADE", 40},
                                     {"QTITEMPROD", 90}, {"QTRESPRODPED", 90}}) {
         TColumn* column = dbgItens->Columns().Add();
-        column->SetFieldName(QString::fromLatin1(spec.field));
-        column->SetWidth(spec.width);
+        column->SetFieldName(QString::fromLatin1(shape.field));
+        column->SetWidth(shape.width);
     }
     progressColumn_ = dbgItens->Columns().Add();
     progressColumn_->SetFieldName(QStringLiteral("QTRESPRODPED"));
