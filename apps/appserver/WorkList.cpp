@@ -142,13 +142,15 @@ TDataPacket LoadNumberList(QSqlDatabase db, const QString& branch, const QString
     invoice.values.append({QStringLiteral(":CDFILIAL"), branch});
     AddDateRanges(invoice, dates);
 
+    // Both lists reach the expedition as EX inside their EXISTS.
+    if (!anyStatus)
+        invoice.Add(QStringLiteral("EX.IDSTATUSSEP = :IDSTATUSSEP"), QStringLiteral(":IDSTATUSSEP"), statusCode);
+
     QString sql;
     QList<TFieldDesc> fields;
     if (kind == QLatin1String("EXP")) {
         if (isNumber(expedition, "EXPEDICAO"))
             invoice.Add(QStringLiteral("EX.NREXPEDICAO = :NREXPEDICAO"), QStringLiteral(":NREXPEDICAO"), expedition);
-        if (!anyStatus)
-            invoice.Add(QStringLiteral("EX.IDSTATUSSEP = :IDSTATUSSEP"), QStringLiteral(":IDSTATUSSEP"), statusCode);
         sql = QStringLiteral(
             "SELECT EX.CDFILIAL, EX.NREXPEDICAO, EX.DTEXPEDICAO, EX.IDSTATUSSEP"
             "  FROM EXPEDICAO EX"
@@ -159,8 +161,6 @@ TDataPacket LoadNumberList(QSqlDatabase db, const QString& branch, const QString
     } else if (kind == QLatin1String("PED")) {
         if (isNumber(order, "PEDIDO"))
             invoice.Add(QStringLiteral("PE.NRPEDIDO = :NRPEDIDO"), QStringLiteral(":NRPEDIDO"), order);
-        if (!anyStatus)
-            invoice.Add(QStringLiteral("EX.IDSTATUSSEP = :IDSTATUSSEP"), QStringLiteral(":IDSTATUSSEP"), statusCode);
         sql = QStringLiteral(
             "SELECT PE.NRPEDIDO, PE.CDFILIAL"
             "  FROM PEDIDO PE"
