@@ -1,5 +1,7 @@
 #include "PacketFixtures.h"
 
+#include "PacketRows.h"
+
 QList<TFieldDesc> ItemFields()
 {
     return {{"CDFILIAL", TFieldType::ftString, 4},   {"NRLANCTONF", TFieldType::ftString, 10},
@@ -9,19 +11,14 @@ QList<TFieldDesc> ItemFields()
 
 TDataPacket MakePacket(const QList<TFieldDesc>& fields, const QList<QVariantList>& rows)
 {
-    TDataPacketBuilder b(fields);
+    QList<QVariantMap> named;
     for (const QVariantList& row : rows) {
-        for (int c = 0; c < row.size(); ++c) {
-            if (row[c].isNull())
-                b.AddNull();
-            else if (fields[c].Type == TFieldType::ftString)
-                b.AddString(row[c].toString());
-            else
-                b.AddNumber(row[c].toDouble());
-        }
-        b.EndRow();
+        QVariantMap values;
+        for (int c = 0; c < row.size(); ++c)
+            values.insert(fields[c].Name, row[c]);
+        named << values;
     }
-    return b.Build();
+    return PacketOf(fields, named);
 }
 
 TDataPacket SampleItems()
