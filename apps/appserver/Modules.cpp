@@ -27,7 +27,7 @@ QVariant GetDados(TCallContext& c)
     const TWorkListFilter filter{Str(c, 0), Str(c, 1), Str(c, 2), {Day(c, 3), Day(c, 4), Day(c, 5), Day(c, 6)}};
     const TWorkList list = LoadWorkList(c.Db, filter);
     snapshot.Commit();
-    c.Rows = list.Invoices.RowCount() + list.Items.RowCount() + list.Readings.RowCount();
+    c.Rows = list.Invoices.Rows + list.Items.Rows + list.Readings.Rows;
     return Rpc::Success(QVariantList{QVariant::fromValue(list.Invoices), QVariant::fromValue(list.Items),
                                      QVariant::fromValue(list.Readings)});
 }
@@ -35,11 +35,11 @@ QVariant GetDados(TCallContext& c)
 QVariant GetNrLancamento(TCallContext& c)
 {
     QString refusal;
-    const TDataPacket list = LoadNumberList(c.Db, Str(c, 0), Str(c, 1), Str(c, 2),
+    const TEncodedPacket list = LoadNumberList(c.Db, Str(c, 0), Str(c, 1), Str(c, 2),
                                             {Day(c, 3), Day(c, 4), Day(c, 5), Day(c, 6)}, Str(c, 7), Str(c, 8), refusal);
     if (!refusal.isEmpty())
         return Rpc::Failure(refusal);
-    c.Rows = list.RowCount();
+    c.Rows = list.Rows;
     return Rpc::Success(QVariant::fromValue(list));
 }
 

@@ -2,30 +2,49 @@
 
 #include "SqlValues.h"
 
-TDataPacket QueryPacket(TSql& query, const QList<TFieldDesc>& fields)
+namespace {
+
+// `sink` is a TDataPacketBuilder or a TPacketWriter: both take one value per
+// field, in field order, then EndRow.
+template <class TSink>
+void ReadRows(TSql& query, const QList<TFieldDesc>& fields, TSink& sink)
 {
-    TDataPacketBuilder builder(fields);
     const int columns = int(fields.size());
     while (query.Next()) {
         for (int c = 0; c < columns; ++c) {
             const QVariant value = query.Value(c);
             if (value.isNull()) {
-                builder.AddNull();
+                sink.AddNull();
                 continue;
             }
             switch (fields[c].Type) {
             case TFieldType::ftString:
-                builder.AddString(value.toString());
+                sink.AddString(value.toString());
                 break;
             case TFieldType::ftFloat:
-                builder.AddNumber(value.toDouble());
+                sink.AddNumber(value.toDouble());
                 break;
             case TFieldType::ftDateTime:
-                builder.AddNumber(SqlToDateTime(value).Val);
+                sink.AddNumber(SqlToDateTime(value).Val);
                 break;
             }
         }
-        builder.EndRow();
+        sink.EndRow();
     }
+}
+
+} // namespace
+
+TDataPacket QueryPacket(TSql& query, const QList<TFieldDesc>& fields)
+{
+    TDataPacketBuilder builder(fields);
+    ReadRows(query, fields, builder);
     return builder.Build();
+}
+
+TEncodedPacket QueryEncodedPacket(TSql& query, const QList<TFieldDesc>& fields)
+{
+    TPacketWriter writer(fields);
+    ReadRows(query, fields, writer);
+    return writer.Finish();
 }

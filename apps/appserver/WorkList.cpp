@@ -112,15 +112,15 @@ void RunWorkListQueries(QSqlDatabase db, const TWorkListFilter& filter,
 TWorkList LoadWorkList(QSqlDatabase db, const TWorkListFilter& filter)
 {
     TWorkList list;
-    TDataPacket* targets[] = {&list.Invoices, &list.Items, &list.Readings};
+    TEncodedPacket* targets[] = {&list.Invoices, &list.Items, &list.Readings};
     int next = 0;
     RunWorkListQueries(db, filter, [&](TSql& query, const QList<TFieldDesc>& fields) {
-        *targets[next++] = QueryPacket(query, fields);
+        *targets[next++] = QueryEncodedPacket(query, fields);
     });
     return list;
 }
 
-TDataPacket LoadNumberList(QSqlDatabase db, const QString& branch, const QString& expedition, const QString& order,
+TEncodedPacket LoadNumberList(QSqlDatabase db, const QString& branch, const QString& expedition, const QString& order,
                            const TDateRanges& dates, const QString& status, const QString& kind, QString& refusal)
 {
     const QString statusCode = status.trimmed();
@@ -128,7 +128,7 @@ TDataPacket LoadNumberList(QSqlDatabase db, const QString& branch, const QString
     if (!anyStatus && statusCode != QLatin1String("P") && statusCode != QLatin1String("A")
         && statusCode != QLatin1String("C")) {
         refusal = QStringLiteral("Situação de separação inválida: %1").arg(status);
-        return TDataPacket();
+        return TEncodedPacket();
     }
     auto isNumber = [](const QString& value, const char* word) {
         const QString v = value.trimmed();
@@ -171,11 +171,11 @@ TDataPacket LoadNumberList(QSqlDatabase db, const QString& branch, const QString
         fields = Layout::Orders();
     } else {
         refusal = QStringLiteral("Tipo de lista inválido: %1").arg(kind);
-        return TDataPacket();
+        return TEncodedPacket();
     }
     TSql query(db, sql);
     invoice.Bind(query);
-    return QueryPacket(query.Exec(), fields);
+    return QueryEncodedPacket(query.Exec(), fields);
 }
 
 TDataPacket LoadInvoiceItems(QSqlDatabase db, const QString& branch, const QString& invoice)

@@ -4,6 +4,7 @@
 // bound as a parameter.
 #include "Database.h"
 #include "data/DataPacket.h"
+#include "data/PacketCodec.h"
 #include "rtl/DateTime.h"
 
 #include <QString>
@@ -22,10 +23,11 @@ struct TWorkListFilter {
     TDateRanges Dates;
 };
 
+// In wire form: the work list is only sent.
 struct TWorkList {
-    TDataPacket Invoices;  // not yet confirmed, by number
-    TDataPacket Items;     // by invoice, then product
-    TDataPacket Readings;  // by invoice, product and time of reading
+    TEncodedPacket Invoices;  // not yet confirmed, by number
+    TEncodedPacket Items;     // by invoice, then product
+    TEncodedPacket Readings;  // by invoice, product and time of reading
 };
 
 // Runs the three statements of the work list in order (invoices, items,
@@ -44,7 +46,7 @@ TWorkList LoadWorkList(QSqlDatabase db, const TWorkListFilter& filter);
 // "P", "A", "C": expeditions in that status (for "PED": orders with an invoice
 // in an expedition in that status). Returns the packet, or sets `refusal`
 // (and returns an empty packet) for an unknown kind or status.
-TDataPacket LoadNumberList(QSqlDatabase db, const QString& branch, const QString& expedition, const QString& order,
+TEncodedPacket LoadNumberList(QSqlDatabase db, const QString& branch, const QString& expedition, const QString& order,
                            const TDateRanges& dates, const QString& status, const QString& kind, QString& refusal);
 
 // The item rows of one invoice as the checks see them: readings counted per

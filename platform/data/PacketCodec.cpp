@@ -2,56 +2,98 @@
 
 #include "rtl/Exceptions.h"
 
-#include <QCborStreamReader>
-#include <QCborStreamWriter>
-#include <QIODevice>
-#include <QStringDecoder>
-#include <QStringEncoder>
+#include <algorithm>
 
-#include <vector>
-
-void WritePacket(QCborStreamWriter& w, const TDataPacket& packet)
+TPacketWriter::TPacketWriter(QList<TFieldDesc> fields)
+    : fields_(std::move(fields))
+    , last_(fields_.size())
 {
+}
+
+const TFieldDesc& TPacketWriter::NextField()
+{
+    if (column_ == 0)
+        out_.StartArray(quint64(fields_.size()));
+    if (column_ >= fields_.size())
+        throw EDatabaseError(QStringLiteral("Registro com mais valores que campos (%1).").arg(fields_.size()));
+    return fields_[column_++];
+}
+
+void TPacketWriter::AddString(const QString& value)
+{
+    const TFieldDesc& field = NextField();
+    if (field.Type != TFieldType::ftString)
+        throw EDatabaseError(QStringLiteral("Campo '%1': esperado %2, recebido texto.").arg(field.Name, FieldTypeName(field.Type)));
+    TLastString& last = last_[size_t(column_ - 1)];
+    if (!last.valid || !(value.isSharedWith(last.text) || value == last.text)) {
+        last.text = value;
+        last.utf8 = value.toUtf8();
+        last.valid = true;
+    }
+    out_.Utf8(last.utf8);
+}
+
+void TPacketWriter::AddNumber(double value)
+{
+    const TFieldDesc& field = NextField();
+    if (field.Type == TFieldType::ftString)
+        throw EDatabaseError(QStringLiteral("Campo '%1': esperado texto, recebido número.").arg(field.Name));
+    out_.Double(value);
+}
+
+void TPacketWriter::AddNull()
+{
+    NextField();
+    out_.Null();
+}
+
+void TPacketWriter::EndRow()
+{
+    if (fields_.isEmpty())
+        out_.StartArray(0);
+    if (column_ != fields_.size())
+        throw EDatabaseError(QStringLiteral("Registro com %1 valores para %2 campos.").arg(column_).arg(fields_.size()));
+    column_ = 0;
+    ++rowCount_;
+}
+
+TEncodedPacket TPacketWriter::Finish() const
+{
+    if (column_ != 0)
+        throw EDatabaseError(QStringLiteral("Pacote de dados com registro incompleto."));
+    TEncodedPacket packet;
+    packet.Rows = rowCount_;
+    packet.Cbor.reserve(rows_.size() + 16 + 32 * fields_.size());
+    TCborWriter w(packet.Cbor);
+    w.StartArray(2);
+    w.StartArray(quint64(fields_.size()));
+    for (const TFieldDesc& f : fields_) {
+        w.StartArray(3);
+        w.Text(f.Name);
+        w.Unsigned(quint64(f.Type));
+        w.Unsigned(quint64(f.Size));
+    }
+    w.StartArray(quint64(rowCount_));
+    w.Encoded(rows_);
+    return packet;
+}
+
+QByteArray EncodePacket(const TDataPacket& packet)
+{
+    TPacketWriter writer(packet.Fields());
     const int fields = packet.FieldCount();
-    const int rows = packet.RowCount();
-    w.startArray(2);
-    w.startArray(fields);
-    for (const TFieldDesc& f : packet.Fields()) {
-        w.startArray(3);
-        w.append(f.Name);
-        w.append(quint64(f.Type));
-        w.append(quint64(f.Size));
-        w.endArray();
-    }
-    w.endArray();
-    // A string shared with the one above it (see TDataPacket) is encoded once.
-    std::vector<QString> last(fields);
-    std::vector<QByteArray> lastUtf8(fields);
-    QStringEncoder encode(QStringEncoder::Utf8, QStringEncoder::Flag::Stateless);
-    w.startArray(rows);
-    for (int r = 0; r < rows; ++r) {
-        w.startArray(fields);
+    for (int r = 0; r < packet.RowCount(); ++r) {
         for (int c = 0; c < fields; ++c) {
-            if (packet.IsNull(r, c)) {
-                w.append(nullptr);
-            } else if (packet.Field(c).Type == TFieldType::ftString) {
-                const QString& value = packet.String(r, c);
-                if (!value.isSharedWith(last[c]) || value.isNull()) {
-                    last[c] = value;
-                    // UTF-8 takes at most three bytes per UTF-16 unit.
-                    QByteArray& utf8 = lastUtf8[c];
-                    utf8.resize(value.size() * 3);
-                    utf8.truncate(encode.appendToBuffer(utf8.data(), value) - utf8.data());
-                }
-                w.appendTextString(lastUtf8[c].constData(), lastUtf8[c].size());
-            } else {
-                w.append(packet.Number(r, c));
-            }
+            if (packet.IsNull(r, c))
+                writer.AddNull();
+            else if (packet.Field(c).Type == TFieldType::ftString)
+                writer.AddString(packet.String(r, c));
+            else
+                writer.AddNumber(packet.Number(r, c));
         }
-        w.endArray();
+        writer.EndRow();
     }
-    w.endArray();
-    w.endArray();
+    return writer.Finish().Cbor;
 }
 
 namespace {
@@ -61,81 +103,25 @@ namespace {
     throw EDatabaseError(QStringLiteral("Pacote de dados inválido: %1.").arg(what));
 }
 
-void checkReader(QCborStreamReader& r)
+quint64 readUnsigned(TCborReader& r, const char* what)
 {
-    if (r.lastError() != QCborError::NoError)
-        bad(QStringLiteral("CBOR malformado (%1)").arg(r.lastError().toString()));
-}
-
-// Enters a definite or indefinite array; returns its declared length or -1.
-qint64 enterArray(QCborStreamReader& r, const char* what)
-{
-    checkReader(r);
-    if (!r.isArray())
-        bad(QStringLiteral("esperada uma lista em %1").arg(QLatin1String(what)));
-    const qint64 n = r.isLengthKnown() ? qint64(r.length()) : -1;
-    if (!r.enterContainer())
-        bad(QStringLiteral("lista truncada em %1").arg(QLatin1String(what)));
-    return n;
-}
-
-void leaveArray(QCborStreamReader& r, const char* what)
-{
-    checkReader(r);
-    if (r.hasNext())
-        bad(QStringLiteral("itens a mais em %1").arg(QLatin1String(what)));
-    if (!r.leaveContainer())
-        bad(QStringLiteral("lista truncada em %1").arg(QLatin1String(what)));
-}
-
-QString readText(QCborStreamReader& r, const TPacketLimits& limits, const char* what)
-{
-    checkReader(r);
-    if (!r.isString())
-        bad(QStringLiteral("esperado texto em %1").arg(QLatin1String(what)));
-    QString out;
-    qint64 total = 0;
-    auto chunk = r.currentStringChunkSize();
-    // The declared size is checked before anything is read, so a huge
-    // declared length never turns into an allocation.
-    for (;;) {
-        if (chunk > 0 && total + chunk > limits.maxStringBytes)
-            bad(QStringLiteral("texto maior que o limite de %1 bytes em %2")
-                    .arg(limits.maxStringBytes)
-                    .arg(QLatin1String(what)));
-        auto res = r.readString();
-        if (res.status == QCborStreamReader::Error)
-            bad(QStringLiteral("texto truncado ou malformado em %1").arg(QLatin1String(what)));
-        if (res.status == QCborStreamReader::EndOfString)
-            break;
-        total += res.data.size();
-        out += res.data;
-        chunk = r.currentStringChunkSize();
-    }
-    return out;
-}
-
-quint64 readUnsigned(QCborStreamReader& r, const char* what)
-{
-    checkReader(r);
-    if (!r.isUnsignedInteger())
+    if (r.Kind() != TCborKind::Unsigned)
         bad(QStringLiteral("esperado inteiro sem sinal em %1").arg(QLatin1String(what)));
-    const quint64 v = r.toUnsignedInteger();
-    r.next();
+    const quint64 v = r.Head().Value;
+    r.Next();
     return v;
 }
 
-bool readNumber(QCborStreamReader& r, double& out)
+bool readNumber(TCborReader& r, double& out)
 {
-    switch (r.type()) {
-    case QCborStreamReader::Double: out = r.toDouble(); break;
-    case QCborStreamReader::Float: out = r.toFloat(); break;
-    case QCborStreamReader::Float16: out = float(r.toFloat16()); break;
-    case QCborStreamReader::UnsignedInteger: out = double(r.toUnsignedInteger()); break;
-    case QCborStreamReader::NegativeInteger: out = -double(quint64(r.toNegativeInteger())); break;
+    const TCborHead& h = r.Head();
+    switch (h.Kind) {
+    case TCborKind::Float: out = h.Number; break;
+    case TCborKind::Unsigned: out = double(h.Value); break;
+    case TCborKind::Negative: out = -1.0 - double(h.Value); break;
     default: return false;
     }
-    r.next();
+    r.Next();
     return true;
 }
 
@@ -143,158 +129,134 @@ bool readNumber(QCborStreamReader& r, double& out)
 // previous value's is handed back as that same (shared) string, so a run of
 // equal codes is decoded and stored once.
 class TStringRun {
-    static bool isAscii(const QByteArray& bytes)
-    {
-        for (char c : bytes)
-            if (static_cast<unsigned char>(c) >= 0x80)
-                return false;
-        return true;
-    }
-
 public:
-    QString Read(QCborStreamReader& r, const TPacketLimits& limits)
+    QString Read(TCborReader& r, const TPacketLimits& limits)
     {
-        checkReader(r);
-        if (!r.isString())
-            bad(QStringLiteral("esperado texto em valor"));
-        if (!r.isLengthKnown()) {  // chunked: rare, read the plain way
-            QString text = readText(r, limits, "valor");
-            return remember(std::move(text), text.toUtf8());
-        }
-        const qint64 size = qint64(r.currentStringChunkSize());
-        if (size > limits.maxStringBytes)
-            bad(QStringLiteral("texto maior que o limite de %1 bytes em valor").arg(limits.maxStringBytes));
-        buffer_.resize(size);
-        const auto res = r.readStringChunk(buffer_.data(), size);
-        if (res.status != QCborStreamReader::Ok || res.data != size)
-            bad(QStringLiteral("texto truncado ou malformado em valor"));
-        if (r.readStringChunk(nullptr, 0).status != QCborStreamReader::EndOfString)
-            bad(QStringLiteral("texto truncado ou malformado em valor"));
-        if (hasLast_ && buffer_ == lastUtf8_)
+        QByteArray joined;
+        const QByteArrayView bytes = r.TakeText(joined, limits.maxStringBytes);
+        if (hasLast_ && bytes == lastUtf8_)
             return last_;
-        QString text;
-        if (isAscii(buffer_)) {  // codes and most names: no decoding to do
-            text = QString::fromLatin1(buffer_);
-        } else {
-            decode_.resetState();
-            text = decode_(buffer_);
-            if (decode_.hasError())
-                bad(QStringLiteral("texto com UTF-8 inválido em valor"));
-        }
-        QByteArray utf8;
-        utf8.swap(buffer_);
-        return remember(std::move(text), std::move(utf8));
-    }
-
-private:
-    QString remember(QString text, QByteArray utf8)
-    {
+        last_ = Cbor::DecodeUtf8(bytes);
         hasLast_ = true;
-        last_ = std::move(text);
-        lastUtf8_ = std::move(utf8);
+        // A chunked value lives in `joined`: keep it alive while it is the last.
+        owned_ = std::move(joined);
+        lastUtf8_ = owned_.isEmpty() ? bytes : QByteArrayView(owned_);
         return last_;
     }
 
-    QStringDecoder decode_{QStringDecoder::Utf8, QStringDecoder::Flag::Stateless};
-    QByteArray buffer_;
-    QByteArray lastUtf8_;
+private:
+    QByteArrayView lastUtf8_;  // into the input, or into owned_
+    QByteArray owned_;
     QString last_;
     bool hasLast_ = false;
 };
 
-} // namespace
-
-TDataPacket ReadPacket(QCborStreamReader& r, const TPacketLimits& limits)
+QList<TFieldDesc> readFields(TCborReader& r, const TPacketLimits& limits)
 {
-    if (enterArray(r, "pacote") != 2)
-        bad(QStringLiteral("o pacote deve ser uma lista de 2 itens"));
-
     QList<TFieldDesc> fields;
-    const qint64 declaredFields = enterArray(r, "campos");
-    if (declaredFields > limits.maxFields)
-        bad(QStringLiteral("%1 campos, acima do limite de %2").arg(declaredFields).arg(limits.maxFields));
-    while (r.hasNext()) {
+    TCborArray list(r, "campos");
+    if (list.Length() > limits.maxFields)
+        bad(QStringLiteral("%1 campos, acima do limite de %2").arg(list.Length()).arg(limits.maxFields));
+    while (list.More()) {
         if (fields.size() >= limits.maxFields)
             bad(QStringLiteral("campos acima do limite de %1").arg(limits.maxFields));
-        if (enterArray(r, "descrição de campo") != 3)
+        TCborArray desc(r, "descrição de campo");
+        if (desc.Length() != 3)
             bad(QStringLiteral("descrição de campo deve ter 3 itens"));
+        desc.More();
         TFieldDesc d;
-        d.Name = readText(r, limits, "nome de campo");
+        d.Name = r.TakeString(limits.maxStringBytes);
         if (d.Name.isEmpty())
             bad(QStringLiteral("campo sem nome"));
+        desc.More();
         const quint64 kind = readUnsigned(r, "tipo de campo");
         if (kind < 1 || kind > 3)
             bad(QStringLiteral("tipo de campo desconhecido (%1) em '%2'").arg(kind).arg(d.Name));
         d.Type = TFieldType(kind);
+        desc.More();
         const quint64 size = readUnsigned(r, "tamanho de campo");
         if (size > quint64(limits.maxStringBytes))
             bad(QStringLiteral("tamanho %1 do campo '%2' acima do limite").arg(size).arg(d.Name));
         d.Size = int(size);
-        leaveArray(r, "descrição de campo");
+        desc.More();
         fields.append(d);
     }
-    leaveArray(r, "campos");
+    return fields;
+}
 
+TDataPacket readPacket(TCborReader& r, const TPacketLimits& limits, qsizetype inputSize)
+{
+    TCborArray packet(r, "pacote");
+    if (packet.Length() != 2)
+        bad(QStringLiteral("o pacote deve ser uma lista de 2 itens"));
+    packet.More();
+    const QList<TFieldDesc> fields = readFields(r, limits);
     const int nFields = int(fields.size());
+    std::vector<bool> isString(static_cast<size_t>(nFields));
+    for (int c = 0; c < nFields; ++c)
+        isString[size_t(c)] = fields[c].Type == TFieldType::ftString;
+
+    packet.More();
     TDataPacketBuilder builder(fields);
-    const qint64 declaredRows = enterArray(r, "registros");
+    TCborArray rows(r, "registros");
+    const qint64 declaredRows = rows.Length();
     if (declaredRows > limits.maxRows || (nFields > 0 && declaredRows > limits.maxCells / nFields))
         bad(QStringLiteral("%1 registros, acima do limite").arg(declaredRows));
-    // Reserve no more than the input can hold (a value takes at least one
-    // byte), or a modest amount when the input size is unknown, so a lying
-    // length cannot force a large allocation; the columns grow as rows arrive.
-    if (declaredRows > 0) {
-        const qint64 room = r.device() ? r.device()->bytesAvailable() / std::max(1, nFields) : qint64(1) << 16;
-        builder.Reserve(int(std::min(declaredRows, room)));
-    }
-    std::vector<TStringRun> runs(nFields);
-    qint64 rows = 0;
-    while (r.hasNext()) {
-        if (++rows > limits.maxRows || rows * std::max(1, nFields) > limits.maxCells)
+    // Reserve no more than the input can hold (a row takes at least one
+    // byte per value), so a lying length cannot force a large allocation;
+    // the columns grow as rows arrive.
+    if (declaredRows > 0)
+        builder.Reserve(int(std::min<qint64>(declaredRows, inputSize / std::max(1, nFields))));
+    std::vector<TStringRun> runs(static_cast<size_t>(nFields));
+    qint64 count = 0;
+    while (rows.More()) {
+        if (++count > limits.maxRows || count * std::max(1, nFields) > limits.maxCells)
             bad(QStringLiteral("registros acima do limite"));
-        const qint64 n = enterArray(r, "registro");
-        if (n >= 0 && n != nFields)
-            bad(QStringLiteral("registro %1 com %2 valores para %3 campos").arg(rows).arg(n).arg(nFields));
+        TCborArray row(r, "registro");
+        if (row.Length() >= 0 && row.Length() != nFields)
+            bad(QStringLiteral("registro %1 com %2 valores para %3 campos").arg(count).arg(row.Length()).arg(nFields));
         for (int c = 0; c < nFields; ++c) {
-            checkReader(r);
-            if (!r.hasNext())
-                bad(QStringLiteral("registro %1 com menos valores que campos").arg(rows));
-            if (r.isNull()) {
+            if (!row.More())
+                bad(QStringLiteral("registro %1 com menos valores que campos").arg(count));
+            if (r.IsSimple(Cbor::Null)) {
                 builder.AddNull();
-                r.next();
-            } else if (fields[c].Type == TFieldType::ftString) {
-                builder.AddString(runs[c].Read(r, limits));
+                r.Next();
+            } else if (isString[size_t(c)]) {
+                if (r.Kind() != TCborKind::Text)
+                    bad(QStringLiteral("campo '%1' do registro %2 deveria ser texto").arg(fields[c].Name).arg(count));
+                builder.AddString(runs[size_t(c)].Read(r, limits));
             } else {
                 double v = 0;
                 if (!readNumber(r, v))
-                    bad(QStringLiteral("campo '%1' do registro %2 deveria ser número").arg(fields[c].Name).arg(rows));
+                    bad(QStringLiteral("campo '%1' do registro %2 deveria ser número").arg(fields[c].Name).arg(count));
                 builder.AddNumber(v);
             }
         }
-        if (r.hasNext())
-            bad(QStringLiteral("registro %1 com mais valores que campos").arg(rows));
-        leaveArray(r, "registro");
+        if (row.More())
+            bad(QStringLiteral("registro %1 com mais valores que campos").arg(count));
         builder.EndRow();
     }
-    leaveArray(r, "registros");
-    leaveArray(r, "pacote");
+    if (packet.More())
+        bad(QStringLiteral("itens a mais no pacote"));
     return builder.Build();
 }
 
-QByteArray EncodePacket(const TDataPacket& packet)
+} // namespace
+
+TDataPacket ReadPacket(TCborReader& r, const TPacketLimits& limits)
 {
-    QByteArray bytes;
-    QCborStreamWriter w(&bytes);
-    WritePacket(w, packet);
-    return bytes;
+    try {
+        return readPacket(r, limits, r.Remaining());
+    } catch (const ECborError& e) {
+        bad(e.Message());
+    }
 }
 
-TDataPacket DecodePacket(const QByteArray& bytes, const TPacketLimits& limits)
+TDataPacket DecodePacket(QByteArrayView bytes, const TPacketLimits& limits)
 {
-    QCborStreamReader r(bytes);
+    TCborReader r(bytes);
     TDataPacket p = ReadPacket(r, limits);
-    checkReader(r);
-    if (r.type() != QCborStreamReader::Invalid || r.currentOffset() != bytes.size())
+    if (!r.AtEnd())
         bad(QStringLiteral("bytes a mais depois do pacote"));
     return p;
 }

@@ -10,18 +10,20 @@
 // A date value is its day count since 1899-12-30 with the time as fraction,
 // written as a 64-bit float, so it round-trips bit for bit. Floats are written
 // as 64-bit floats; the reader also takes half and single floats and integers
-// for float and date fields. Strings are UTF-8.
+// for float and date fields. Strings are UTF-8. The writer uses definite
+// lengths; the reader also takes indefinite arrays and chunked text.
 //
 // Reading refuses, with EDatabaseError and a clear message, anything else:
 // truncated input, wrong item types, a row with more or fewer values than
 // fields, a declared length beyond the input, and sizes over the limits. It
 // never allocates for more than the limits allow.
+#include "data/Cbor.h"
 #include "data/DataPacket.h"
 
 #include <QByteArray>
+#include <QMetaType>
 
-class QCborStreamReader;
-class QCborStreamWriter;
+#include <vector>
 
 struct TPacketLimits {
     int maxFields = 1024;
@@ -30,10 +32,49 @@ struct TPacketLimits {
     qint64 maxCells = 200'000'000;     // rows x fields
 };
 
-void WritePacket(QCborStreamWriter& writer, const TDataPacket& packet);
-// Reads one packet starting at the reader's current item.
-TDataPacket ReadPacket(QCborStreamReader& reader, const TPacketLimits& limits = {});
+// A packet already in its wire form, with its row count.
+struct TEncodedPacket {
+    QByteArray Cbor;
+    int Rows = 0;
+};
+Q_DECLARE_METATYPE(TEncodedPacket)
+
+// Writes a packet's wire form row by row, with the same contract as
+// TDataPacketBuilder (one value per field, in field order, then EndRow), so a
+// packet can go from a query to the wire without being held as a packet.
+// A run of equal strings down a column is converted to UTF-8 once.
+class TPacketWriter {
+public:
+    explicit TPacketWriter(QList<TFieldDesc> fields);
+    TPacketWriter(const TPacketWriter&) = delete;
+    TPacketWriter& operator=(const TPacketWriter&) = delete;
+    void AddString(const QString& value);
+    void AddNumber(double value);  // float and date columns
+    void AddNull();
+    // Ends the row; raises EDatabaseError when the row has the wrong number of values.
+    void EndRow();
+    // The encoded packet; raises EDatabaseError when a row is left open.
+    TEncodedPacket Finish() const;
+
+private:
+    const TFieldDesc& NextField();  // opens the row when it is the first value
+
+    struct TLastString {
+        QString text;
+        QByteArray utf8;
+        bool valid = false;
+    };
+    QList<TFieldDesc> fields_;
+    std::vector<TLastString> last_;
+    QByteArray rows_;
+    TCborWriter out_{rows_};
+    int column_ = 0;
+    int rowCount_ = 0;
+};
 
 QByteArray EncodePacket(const TDataPacket& packet);
+
+// Reads one packet starting at the reader's current item.
+TDataPacket ReadPacket(TCborReader& reader, const TPacketLimits& limits = {});
 // Decodes exactly one packet; trailing bytes are an error.
-TDataPacket DecodePacket(const QByteArray& bytes, const TPacketLimits& limits = {});
+TDataPacket DecodePacket(QByteArrayView bytes, const TPacketLimits& limits = {});

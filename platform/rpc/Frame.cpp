@@ -7,18 +7,12 @@
 namespace Rpc {
 
 TFrameBuilder::TFrameBuilder()
-    : bytes_(FrameHeaderSize, '\0')
-    , buffer_(&bytes_)
-    , writer_(&buffer_)
+    : bytes_(FrameHeaderSize, '\0')  // room for the length
 {
-    // QCborStreamWriter over a QByteArray writes from its start; a buffer
-    // opened for appending keeps the room reserved for the length.
-    buffer_.open(QIODevice::WriteOnly | QIODevice::Append);
 }
 
 QByteArray TFrameBuilder::Finish(quint32 maxFrameSize)
 {
-    buffer_.close();
     const qint64 payloadSize = bytes_.size() - FrameHeaderSize;
     if (payloadSize > qint64(maxFrameSize))
         throw EProtocolError(QStringLiteral("A mensagem de %1 bytes excede o limite de %2 bytes por quadro.")

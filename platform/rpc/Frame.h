@@ -2,9 +2,9 @@
 // Frames of the socket protocol: a 4-byte big-endian payload length followed
 // by the payload, which is exactly one CBOR data item (docs/protocol.md,
 // "Frames").
-#include <QBuffer>
+#include "data/Cbor.h"
+
 #include <QByteArray>
-#include <QCborStreamWriter>
 #include <QIODevice>
 
 namespace Rpc {
@@ -20,13 +20,12 @@ public:
     TFrameBuilder(const TFrameBuilder&) = delete;
     TFrameBuilder& operator=(const TFrameBuilder&) = delete;
 
-    QCborStreamWriter& Writer() { return writer_; }
+    TCborWriter& Writer() { return writer_; }
     QByteArray Finish(quint32 maxFrameSize);
 
 private:
     QByteArray bytes_;
-    QBuffer buffer_;
-    QCborStreamWriter writer_;
+    TCborWriter writer_{bytes_};
 };
 
 // Splits a byte stream into frame payloads without copying them twice: the

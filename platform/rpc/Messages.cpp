@@ -4,7 +4,6 @@
 #include "rpc/ProtocolError.h"
 #include "rpc/ValueCodec.h"
 
-#include <QCborStreamReader>
 
 namespace Rpc {
 
@@ -15,119 +14,124 @@ namespace {
     throw EProtocolError(QStringLiteral("Mensagem malformada do protocolo: %1.").arg(what));
 }
 
-void WriteOptionalText(QCborStreamWriter& out, const QString& text)
+void WriteOptionalText(TCborWriter& out, const QString& text)
 {
     if (text.isEmpty())
-        out.append(nullptr);
+        out.Null();
     else
-        out.append(text);
+        out.Text(text);
 }
 
 struct TWriter {
-    QCborStreamWriter& out;
+    TCborWriter& out;
 
     void operator()(const THello& m)
     {
-        out.startArray(4);
-        out.append(QStringLiteral("hello"));
-        out.append(m.Version);
-        out.append(m.Module);
+        out.StartArray(4);
+        out.Text(QStringLiteral("hello"));
+        out.Unsigned(m.Version);
+        out.Text(m.Module);
         WriteOptionalText(out, m.ServerId);
-        out.endArray();
     }
     void operator()(const TWelcome& m)
     {
-        out.startArray(4);
-        out.append(QStringLiteral("welcome"));
-        out.append(m.Version);
-        out.append(m.Module);
+        out.StartArray(4);
+        out.Text(QStringLiteral("welcome"));
+        out.Unsigned(m.Version);
+        out.Text(m.Module);
         WriteOptionalText(out, m.ServerId);
-        out.endArray();
     }
     void operator()(const TCall& m)
     {
-        out.startArray(5);
-        out.append(QStringLiteral("call"));
-        out.append(m.Id);
-        out.append(m.Method);
-        out.startArray(quint64(m.Args.size()));
+        out.StartArray(5);
+        out.Text(QStringLiteral("call"));
+        out.Unsigned(m.Id);
+        out.Text(m.Method);
+        out.StartArray(quint64(m.Args.size()));
         for (const QVariant& arg : m.Args)
             WriteValue(out, arg);
-        out.endArray();
-        out.startArray(quint64(m.ByRef.size()));
+        out.StartArray(quint64(m.ByRef.size()));
         for (int index : m.ByRef)
-            out.append(quint64(index));
-        out.endArray();
-        out.endArray();
+            out.Unsigned(quint64(index));
     }
     void operator()(const TResult& m)
     {
-        out.startArray(4);
-        out.append(QStringLiteral("result"));
-        out.append(m.Id);
+        out.StartArray(4);
+        out.Text(QStringLiteral("result"));
+        out.Unsigned(m.Id);
         WriteValue(out, m.Value);
-        out.startArray(quint64(m.RefValues.size()));
+        out.StartArray(quint64(m.RefValues.size()));
         for (const QVariant& value : m.RefValues)
             WriteValue(out, value);
-        out.endArray();
-        out.endArray();
     }
     void operator()(const TFault& m)
     {
-        out.startArray(4);
-        out.append(QStringLiteral("fault"));
+        out.StartArray(4);
+        out.Text(QStringLiteral("fault"));
         if (m.Id)
-            out.append(*m.Id);
+            out.Unsigned(*m.Id);
         else
-            out.append(nullptr);
-        out.append(m.Code);
-        out.append(m.Message);
-        out.endArray();
+            out.Null();
+        out.Text(m.Code);
+        out.Text(m.Message);
     }
 };
 
 // Reads the items of the message array in order; every helper checks the
-// kind of the item it expects.
+// kind of the item it expects. CBOR errors surface as ECborError, which
+// DecodeMessage turns into EProtocolError.
 class TMessageReader {
 public:
     TMessageReader(const QByteArray& payload, const TRpcLimits& limits)
         : in_(payload)
         , limits_(limits)
-        , size_(payload.size())
     {
     }
 
     QString Enter()
     {
-        if (!in_.isArray() || !in_.isLengthKnown())
+        if (in_.Kind() != TCborKind::Array || in_.Head().Indefinite)
             Malformed(QStringLiteral("a mensagem deve ser uma lista de tamanho definido"));
-        length_ = in_.length();
-        if (length_ == 0 || !in_.enterContainer())
+        length_ = in_.Head().Value;
+        if (length_ == 0)
             Malformed(QStringLiteral("mensagem vazia"));
-        return ReadText(in_);
+        in_.Next();
+        return Text();
     }
     void ExpectLength(quint64 length, const QString& kind)
     {
         if (length_ != length)
             Malformed(QStringLiteral("\"%1\" deve ter %2 elementos").arg(kind).arg(length));
     }
-    QString Text() { return ReadText(in_); }
-    quint64 Unsigned() { return ReadUnsigned(in_); }
+    QString Text()
+    {
+        if (in_.Kind() != TCborKind::Text)
+            Malformed(QStringLiteral("texto esperado"));
+        return in_.TakeString(limits_.MaxFrameSize);
+    }
+    quint64 Unsigned()
+    {
+        if (in_.Kind() != TCborKind::Unsigned)
+            Malformed(QStringLiteral("inteiro sem sinal esperado"));
+        const quint64 value = in_.Head().Value;
+        in_.Next();
+        return value;
+    }
     QString OptionalText()
     {
-        if (in_.isNull()) {
-            in_.next();
+        if (in_.IsSimple(Cbor::Null)) {
+            in_.Next();
             return QString();
         }
-        return ReadText(in_);
+        return Text();
     }
     std::optional<quint64> OptionalUnsigned()
     {
-        if (in_.isNull()) {
-            in_.next();
+        if (in_.IsSimple(Cbor::Null)) {
+            in_.Next();
             return std::nullopt;
         }
-        return ReadUnsigned(in_);
+        return Unsigned();
     }
     QVariant Value() { return ReadValue(in_, limits_, 1); }
     QVariantList ValueList()
@@ -139,46 +143,31 @@ public:
     }
     QList<int> IndexList()
     {
-        if (!in_.isArray() || !in_.enterContainer())
+        if (in_.Kind() != TCborKind::Array)
             Malformed(QStringLiteral("lista de índices esperada"));
         QList<int> indexes;
-        while (in_.hasNext()) {
-            const quint64 index = ReadUnsigned(in_);
+        for (TCborArray list(in_, "índices"); list.More();) {
+            const quint64 index = Unsigned();
             if (index > quint64(std::numeric_limits<int>::max()))
                 Malformed(QStringLiteral("índice fora do intervalo"));
             indexes.append(int(index));
         }
-        if (!in_.leaveContainer())
-            Malformed(QStringLiteral("lista de índices incompleta"));
         return indexes;
     }
+    // The message's items were counted on entry: what follows them is extra.
     void Leave()
     {
-        if (in_.hasNext() || !in_.leaveContainer())
-            Malformed(QStringLiteral("elementos a mais na mensagem"));
-        if (in_.lastError() != QCborError::NoError)
-            Malformed(in_.lastError().toString());
-        if (in_.currentOffset() != size_)
+        if (!in_.AtEnd())
             Malformed(QStringLiteral("bytes a mais depois da mensagem"));
     }
 
 private:
-    QCborStreamReader in_;
+    TCborReader in_;
     const TRpcLimits& limits_;
-    qint64 size_;
     quint64 length_ = 0;
 };
 
-} // namespace
-
-QByteArray EncodeFrame(const TMessage& message, const TRpcLimits& limits)
-{
-    TFrameBuilder frame;
-    std::visit(TWriter{frame.Writer()}, message);
-    return frame.Finish(limits.MaxFrameSize);
-}
-
-TMessage DecodeMessage(const QByteArray& payload, const TRpcLimits& limits)
+TMessage DecodeItems(const QByteArray& payload, const TRpcLimits& limits)
 {
     TMessageReader in(payload, limits);
     const QString kind = in.Enter();
@@ -223,6 +212,24 @@ TMessage DecodeMessage(const QByteArray& payload, const TRpcLimits& limits)
     }
     in.Leave();
     return result;
+}
+
+} // namespace
+
+QByteArray EncodeFrame(const TMessage& message, const TRpcLimits& limits)
+{
+    TFrameBuilder frame;
+    std::visit(TWriter{frame.Writer()}, message);
+    return frame.Finish(limits.MaxFrameSize);
+}
+
+TMessage DecodeMessage(const QByteArray& payload, const TRpcLimits& limits)
+{
+    try {
+        return DecodeItems(payload, limits);
+    } catch (const ECborError& e) {
+        Malformed(e.Message());
+    }
 }
 
 } // namespace Rpc

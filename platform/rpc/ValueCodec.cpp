@@ -13,139 +13,59 @@ namespace {
     throw EProtocolError(QStringLiteral("Mensagem malformada do protocolo: %1.").arg(what));
 }
 
-void CheckReader(QCborStreamReader& in)
+double ReadNumber(TCborReader& in)
 {
-    if (in.lastError() != QCborError::NoError)
-        Malformed(in.lastError().toString());
-}
-
-double ReadNumber(QCborStreamReader& in)
-{
+    const TCborHead& h = in.Head();
     double value = 0;
-    if (in.isDouble())
-        value = in.toDouble();
-    else if (in.isFloat())
-        value = in.toFloat();
-    else if (in.isFloat16())
-        value = double(float(in.toFloat16()));
-    else if (in.isUnsignedInteger())
-        value = double(quint64(in.toUnsignedInteger()));
-    else if (in.isNegativeInteger())
-        value = -1.0 - double(quint64(in.toNegativeInteger()) - 1);
-    else
-        Malformed(QStringLiteral("número esperado"));
-    in.next();
-    CheckReader(in);
+    switch (h.Kind) {
+    case TCborKind::Float: value = h.Number; break;
+    case TCborKind::Unsigned: value = double(h.Value); break;
+    case TCborKind::Negative: value = -1.0 - double(h.Value); break;
+    default: Malformed(QStringLiteral("número esperado"));
+    }
+    in.Next();
     return value;
 }
 
-QVariantList ReadArray(QCborStreamReader& in, const TRpcLimits& limits, int depth)
+QVariant ReadItem(TCborReader& in, const TRpcLimits& limits, int depth);
+
+QVariantList ReadArray(TCborReader& in, const TRpcLimits& limits, int depth)
 {
     if (depth >= limits.MaxDepth)
         Malformed(QStringLiteral("aninhamento acima de %1 níveis").arg(limits.MaxDepth));
     QVariantList items;
-    if (in.isLengthKnown() && in.length() < 1024)
-        items.reserve(qsizetype(in.length()));
-    if (!in.enterContainer())
-        Malformed(QStringLiteral("lista inválida"));
-    while (in.hasNext()) {
-        items.append(ReadValue(in, limits, depth + 1));
-    }
-    CheckReader(in);
-    if (!in.leaveContainer())
-        Malformed(QStringLiteral("lista incompleta"));
+    TCborArray array(in, "lista");
+    if (array.Length() >= 0 && array.Length() < 1024)
+        items.reserve(qsizetype(array.Length()));
+    while (array.More())
+        items.append(ReadItem(in, limits, depth + 1));
     return items;
 }
 
-} // namespace
-
-QString ReadText(QCborStreamReader& in)
+QVariant ReadItem(TCborReader& in, const TRpcLimits& limits, int depth)
 {
-    if (!in.isString())
-        Malformed(QStringLiteral("texto esperado"));
-    QString text;
-    auto chunk = in.readString();
-    while (chunk.status == QCborStreamReader::Ok) {
-        text += chunk.data;
-        chunk = in.readString();
-    }
-    if (chunk.status == QCborStreamReader::Error)
-        Malformed(QStringLiteral("texto inválido"));
-    return text;
-}
-
-quint64 ReadUnsigned(QCborStreamReader& in)
-{
-    if (!in.isUnsignedInteger())
-        Malformed(QStringLiteral("inteiro sem sinal esperado"));
-    const quint64 value = quint64(in.toUnsignedInteger());
-    in.next();
-    CheckReader(in);
-    return value;
-}
-
-void WriteValue(QCborStreamWriter& out, const QVariant& value)
-{
-    const QMetaType type = value.metaType();
-    if (!value.isValid() || value.isNull()) {
-        out.append(nullptr);
-    } else if (type == QMetaType::fromType<QString>()) {
-        out.append(value.toString());
-    } else if (type == QMetaType::fromType<TDateTime>()) {
-        out.append(QCborTag(TagDateTime));
-        out.append(value.value<TDateTime>().Val);
-    } else if (type == QMetaType::fromType<bool>()) {
-        out.append(value.toBool());
-    } else if (type == QMetaType::fromType<double>() || type == QMetaType::fromType<int>()
-               || type == QMetaType::fromType<qlonglong>() || type == QMetaType::fromType<uint>()
-               || type == QMetaType::fromType<qulonglong>() || type == QMetaType::fromType<float>()) {
-        out.append(value.toDouble());
-    } else if (type == QMetaType::fromType<TDataPacket>()) {
-        out.append(QCborTag(TagDataPacket));
-        WritePacket(out, value.value<TDataPacket>());
-    } else if (type == QMetaType::fromType<QVariantList>()) {
-        const QVariantList items = value.toList();
-        out.startArray(quint64(items.size()));
-        for (const QVariant& item : items)
-            WriteValue(out, item);
-        out.endArray();
-    } else {
-        throw EProtocolError(QStringLiteral("Valor de tipo %1 não pode ser enviado ao servidor de aplicação.")
-                                 .arg(QString::fromLatin1(type.name())));
-    }
-}
-
-QVariant ReadValue(QCborStreamReader& in, const TRpcLimits& limits, int depth)
-{
-    CheckReader(in);
-    switch (in.type()) {
-    case QCborStreamReader::String:
-        return ReadText(in);
-    case QCborStreamReader::UnsignedInteger:
-    case QCborStreamReader::NegativeInteger:
-    case QCborStreamReader::Float16:
-    case QCborStreamReader::Float:
-    case QCborStreamReader::Double:
+    const TCborHead& h = in.Head();
+    switch (h.Kind) {
+    case TCborKind::Text:
+        return in.TakeString(limits.MaxFrameSize);
+    case TCborKind::Unsigned:
+    case TCborKind::Negative:
+    case TCborKind::Float:
         return ReadNumber(in);
-    case QCborStreamReader::SimpleType:
-        if (in.isTrue() || in.isFalse()) {
-            const bool flag = in.isTrue();
-            in.next();
-            CheckReader(in);
-            return flag;
-        }
-        if (in.isNull() || in.isUndefined()) {
-            in.next();
-            CheckReader(in);
-            return QVariant();
-        }
-        Malformed(QStringLiteral("valor simples desconhecido"));
-    case QCborStreamReader::Array:
+    case TCborKind::Simple: {
+        const quint64 simple = h.Value;
+        if (simple != Cbor::False && simple != Cbor::True && simple != Cbor::Null && simple != Cbor::Undefined)
+            Malformed(QStringLiteral("valor simples desconhecido"));
+        in.Next();
+        if (simple == Cbor::False || simple == Cbor::True)
+            return simple == Cbor::True;
+        return QVariant();
+    }
+    case TCborKind::Array:
         return ReadArray(in, limits, depth);
-    case QCborStreamReader::Tag: {
-        const quint64 tag = quint64(in.toTag());
-        in.next();
-        CheckReader(in);
+    case TCborKind::Tag: {
+        const quint64 tag = h.Value;
+        in.Next();
         if (tag == TagDateTime)
             return QVariant::fromValue(TDateTime(ReadNumber(in)));
         if (tag == TagDataPacket) {
@@ -159,10 +79,54 @@ QVariant ReadValue(QCborStreamReader& in, const TRpcLimits& limits, int depth)
         }
         Malformed(QStringLiteral("marca CBOR %1 desconhecida").arg(tag));
     }
-    case QCborStreamReader::Invalid:
+    case TCborKind::End:
         Malformed(QStringLiteral("dados incompletos"));
     default:
         Malformed(QStringLiteral("tipo CBOR fora do modelo de valores"));
+    }
+}
+
+} // namespace
+
+void WriteValue(TCborWriter& out, const QVariant& value)
+{
+    const QMetaType type = value.metaType();
+    if (!value.isValid() || value.isNull()) {
+        out.Null();
+    } else if (type == QMetaType::fromType<QString>()) {
+        out.Text(value.toString());
+    } else if (type == QMetaType::fromType<TDateTime>()) {
+        out.Tag(TagDateTime);
+        out.Double(value.value<TDateTime>().Val);
+    } else if (type == QMetaType::fromType<bool>()) {
+        out.Bool(value.toBool());
+    } else if (type == QMetaType::fromType<double>() || type == QMetaType::fromType<int>()
+               || type == QMetaType::fromType<qlonglong>() || type == QMetaType::fromType<uint>()
+               || type == QMetaType::fromType<qulonglong>() || type == QMetaType::fromType<float>()) {
+        out.Double(value.toDouble());
+    } else if (type == QMetaType::fromType<TDataPacket>()) {
+        out.Tag(TagDataPacket);
+        out.Encoded(EncodePacket(value.value<TDataPacket>()));
+    } else if (type == QMetaType::fromType<TEncodedPacket>()) {
+        out.Tag(TagDataPacket);
+        out.Encoded(static_cast<const TEncodedPacket*>(value.constData())->Cbor);
+    } else if (type == QMetaType::fromType<QVariantList>()) {
+        const QVariantList items = value.toList();
+        out.StartArray(quint64(items.size()));
+        for (const QVariant& item : items)
+            WriteValue(out, item);
+    } else {
+        throw EProtocolError(QStringLiteral("Valor de tipo %1 não pode ser enviado ao servidor de aplicação.")
+                                 .arg(QString::fromLatin1(type.name())));
+    }
+}
+
+QVariant ReadValue(TCborReader& in, const TRpcLimits& limits, int depth)
+{
+    try {
+        return ReadItem(in, limits, depth);
+    } catch (const ECborError& e) {
+        Malformed(e.Message());
     }
 }
 
@@ -181,7 +145,7 @@ QString KindName(const QVariant& value)
         return QStringLiteral("lógico");
     if (type == QMetaType::fromType<QVariantList>())
         return QStringLiteral("lista");
-    if (type == QMetaType::fromType<TDataPacket>())
+    if (type == QMetaType::fromType<TDataPacket>() || type == QMetaType::fromType<TEncodedPacket>())
         return QStringLiteral("pacote de dados");
     return QString::fromLatin1(type.name());
 }

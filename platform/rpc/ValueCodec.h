@@ -8,6 +8,7 @@
 //   null (QVariant())-> null
 //   QVariantList     -> array of values
 //   TDataPacket      -> tag 65001 + the data layer's packet encoding
+//   TEncodedPacket   -> the same, already encoded (read back as TDataPacket)
 // The reader also takes integers and float16/32 as double, undefined as null,
 // indefinite-length arrays and chunked text, so a client in another language
 // may use its CBOR library's defaults.
@@ -16,10 +17,9 @@
 // ReadValue raises EProtocolError for anything else it meets (maps, byte
 // strings, unknown tags, bad CBOR, nesting deeper than the limit) and leaves
 // the reader in an unspecified position.
+#include "data/Cbor.h"
 #include "rpc/Limits.h"
 
-#include <QCborStreamReader>
-#include <QCborStreamWriter>
 #include <QString>
 #include <QVariant>
 
@@ -28,16 +28,11 @@ namespace Rpc {
 constexpr quint64 TagDateTime = 65000;
 constexpr quint64 TagDataPacket = 65001;
 
-void WriteValue(QCborStreamWriter& out, const QVariant& value);
+void WriteValue(TCborWriter& out, const QVariant& value);
 
 // The reader stands on the value's first item; afterwards it stands on the
 // item that follows the value. `depth` is the nesting level of the value.
-QVariant ReadValue(QCborStreamReader& in, const TRpcLimits& limits, int depth = 0);
-
-// A text string item (possibly chunked); raises EProtocolError otherwise.
-QString ReadText(QCborStreamReader& in);
-// An unsigned integer item; raises EProtocolError otherwise.
-quint64 ReadUnsigned(QCborStreamReader& in);
+QVariant ReadValue(TCborReader& in, const TRpcLimits& limits, int depth = 0);
 
 // The Portuguese name of a value's kind, for messages ("texto", "data", ...).
 QString KindName(const QVariant& value);

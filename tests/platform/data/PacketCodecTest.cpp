@@ -76,6 +76,47 @@ TEST(PacketCodec, EmptyPacketsRoundTrip)
     EXPECT_EQ(back.RowCount(), 0);
 }
 
+// The writer streams rows as they come, so it must refuse a value that does
+// not fit its field at once: nothing it writes is checked again before the wire.
+TEST(PacketWriter, RefusesRowsThatDoNotFitTheFields)
+{
+    const QList<TFieldDesc> fields = {{"S", TFieldType::ftString, 4}, {"F", TFieldType::ftFloat, 0}};
+    const std::pair<const char*, std::function<void(TPacketWriter&)>> misuses[] = {
+        {"number_in_string_field", [](TPacketWriter& w) { w.AddNumber(1); }},
+        {"text_in_float_field", [](TPacketWriter& w) { w.AddString("a"); w.AddString("b"); }},
+        {"more_values_than_fields", [](TPacketWriter& w) { w.AddString("a"); w.AddNumber(1); w.AddNull(); }},
+        {"fewer_values_than_fields", [](TPacketWriter& w) { w.AddString("a"); w.EndRow(); }},
+        {"row_left_open", [](TPacketWriter& w) { w.AddString("a"); w.Finish(); }},
+    };
+    for (const auto& [name, misuse] : misuses) {
+        TPacketWriter writer(fields);
+        EXPECT_THROW(misuse(writer), EDatabaseError) << name;
+    }
+}
+
+TEST(PacketWriter, StreamedRowsDecodeAsWritten)
+{
+    TPacketWriter writer({{"S", TFieldType::ftString, 4}, {"D", TFieldType::ftDateTime, 0}});
+    const QString shared = QStringLiteral("0001");
+    const std::pair<QVariant, QVariant> rows[] = {{shared, 45000.5}, {shared, QVariant()}, {QStringLiteral("0001"), 1.0},
+                                                  {QVariant(), 2.0}, {QString::fromUtf8("çã"), 3.0}, {shared, 4.0}};
+    for (const auto& [text, number] : rows) {
+        text.isNull() ? writer.AddNull() : writer.AddString(text.toString());
+        number.isNull() ? writer.AddNull() : writer.AddNumber(number.toDouble());
+        writer.EndRow();
+    }
+    const TEncodedPacket encoded = writer.Finish();
+    EXPECT_EQ(encoded.Rows, 6);
+    const TDataPacket back = DecodePacket(encoded.Cbor);
+    ASSERT_EQ(back.RowCount(), 6);
+    for (int r = 0; r < 6; ++r) {
+        EXPECT_EQ(back.IsNull(r, 0), rows[r].first.isNull()) << r;
+        EXPECT_EQ(back.String(r, 0), rows[r].first.toString()) << r;
+        EXPECT_EQ(back.IsNull(r, 1), rows[r].second.isNull()) << r;
+        EXPECT_EQ(back.Number(r, 1), rows[r].second.toDouble()) << r;
+    }
+}
+
 // Bytes written by hand, for inputs the encoder never makes.
 QByteArray cbor(const std::function<void(QCborStreamWriter&)>& write)
 {

@@ -4,7 +4,6 @@
 #include "rpc/ValueCodec.h"
 #include "rtl/DateTime.h"
 
-#include <QCborStreamReader>
 #include <QCborStreamWriter>
 #include <gtest/gtest.h>
 
@@ -13,16 +12,16 @@ namespace {
 QByteArray Encode(const QVariant& value)
 {
     QByteArray bytes;
-    QCborStreamWriter writer(&bytes);
+    TCborWriter writer(bytes);
     Rpc::WriteValue(writer, value);
     return bytes;
 }
 
 QVariant Decode(const QByteArray& bytes, const Rpc::TRpcLimits& limits = {})
 {
-    QCborStreamReader reader(bytes);
+    TCborReader reader(bytes);
     QVariant value = Rpc::ReadValue(reader, limits);
-    if (reader.currentOffset() != bytes.size())
+    if (reader.Offset() != bytes.size())
         throw std::runtime_error("trailing bytes");
     return value;
 }

@@ -1,0 +1,94 @@
+#include "data/Cbor.h"
+
+#include <QStringDecoder>
+
+namespace {
+
+bool IsAscii(QByteArrayView bytes)
+{
+    // An OR over all bytes (no early exit) lets the compiler vectorise it.
+    unsigned char any = 0;
+    for (char c : bytes)
+        any |= static_cast<unsigned char>(c);
+    return any < 0x80;
+}
+
+} // namespace
+
+QString Cbor::DecodeUtf8(QByteArrayView utf8)
+{
+    if (IsAscii(utf8))
+        return QString::fromLatin1(utf8);
+    QStringDecoder decode(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = decode(utf8);
+    if (decode.hasError())
+        throw ECborError(QStringLiteral("texto com UTF-8 inválido"));
+    return text;
+}
+
+void TCborReader::Fail(const char* what)
+{
+    throw ECborError(QString::fromUtf8(what));
+}
+
+QByteArrayView TCborReader::TakeText(QByteArray& joined, qint64 maxBytes)
+{
+    if (head_.Kind != TCborKind::Text)
+        Fail("esperado texto");
+    auto over = [maxBytes](quint64 size) {
+        if (size > quint64(maxBytes))
+            throw ECborError(QStringLiteral("texto maior que o limite de %1 bytes").arg(maxBytes));
+    };
+    if (!head_.Indefinite) {
+        // Limits first: a declared length is never trusted before it is checked.
+        over(head_.Value);
+        if (head_.Value > quint64(end_ - p_ - head_.Size))
+            Fail("texto truncado");
+        const QByteArrayView text(p_ + head_.Size, qsizetype(head_.Value));
+        p_ += head_.Size + qsizetype(head_.Value);
+        Parse();
+        return text;
+    }
+    // Chunked: definite text chunks up to a break.
+    joined.clear();
+    Next();
+    while (head_.Kind != TCborKind::Break) {
+        if (head_.Kind != TCborKind::Text || head_.Indefinite)
+            Fail("pedaço de texto inválido");
+        over(quint64(joined.size()) + head_.Value);
+        if (head_.Value > quint64(end_ - p_ - head_.Size))
+            Fail("texto truncado");
+        joined.append(p_ + head_.Size, qsizetype(head_.Value));
+        p_ += head_.Size + qsizetype(head_.Value);
+        Parse();
+    }
+    Next();
+    return joined;
+}
+
+QString TCborReader::TakeString(qint64 maxBytes)
+{
+    QByteArray joined;
+    return Cbor::DecodeUtf8(TakeText(joined, maxBytes));
+}
+
+TCborArray::TCborArray(TCborReader& reader, const char* what)
+    : r_(reader)
+    , what_(what)
+{
+    if (r_.Kind() != TCborKind::Array)
+        throw ECborError(QStringLiteral("esperada uma lista em %1").arg(QLatin1String(what)));
+    length_ = r_.Head().Indefinite ? -1 : qint64(std::min<quint64>(r_.Head().Value, quint64(1) << 62));
+    left_ = r_.Head().Value;
+    r_.Next();
+}
+
+void TCborArray::Truncated() const
+{
+    throw ECborError(QStringLiteral("lista truncada em %1").arg(QLatin1String(what_)));
+}
+
+void TCborWriter::Text(QStringView text)
+{
+    Utf8(text.toUtf8());
+}

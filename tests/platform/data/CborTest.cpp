@@ -1,0 +1,154 @@
+#include "data/Cbor.h"
+
+#include <QCborStreamWriter>
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <limits>
+
+namespace {
+
+QByteArray Ours(const std::function<void(TCborWriter&)>& write)
+{
+    QByteArray bytes;
+    TCborWriter w(bytes);
+    write(w);
+    return bytes;
+}
+
+QByteArray Qts(const std::function<void(QCborStreamWriter&)>& write)
+{
+    QByteArray bytes;
+    QCborStreamWriter w(&bytes);
+    write(w);
+    return bytes;
+}
+
+// Every head width, at both sides of each boundary.
+const quint64 boundaries[] = {0, 23, 24, 255, 256, 65535, 65536, 0xffffffffu, 0x100000000u,
+                              std::numeric_limits<quint64>::max()};
+
+// The writer produces what a standard encoder does, so any CBOR library reads it.
+TEST(Cbor, WriterMatchesAStandardEncoder)
+{
+    for (quint64 v : boundaries) {
+        EXPECT_EQ(Ours([v](auto& w) { w.Unsigned(v); }), Qts([v](auto& w) { w.append(v); })) << v;
+        EXPECT_EQ(Ours([v](auto& w) { w.Tag(v); }), Qts([v](auto& w) { w.append(QCborTag(v)); })) << v;
+        if (v <= 65536) {
+            EXPECT_EQ(Ours([v](auto& w) { w.StartArray(v); }), Qts([v](auto& w) { w.startArray(v); })) << v;
+            const QString text(qsizetype(v), u'x');
+            EXPECT_EQ(Ours([&](auto& w) { w.Text(text); }), Qts([&](auto& w) { w.append(text); })) << v;
+        }
+    }
+    const QString accents = QString::fromUtf8("Conferência de Separação 😀");
+    EXPECT_EQ(Ours([&](auto& w) { w.Text(accents); }), Qts([&](auto& w) { w.append(accents); }));
+    for (double d : {0.0, -0.0, 1.5, 0.1, 1e300, -46363.25})
+        EXPECT_EQ(Ours([d](auto& w) { w.Double(d); }), Qts([d](auto& w) { w.append(d); })) << d;
+    EXPECT_EQ(Ours([](auto& w) { w.Bool(true); w.Bool(false); w.Null(); }),
+              Qts([](auto& w) { w.append(true); w.append(false); w.append(nullptr); }));
+}
+
+TEST(Cbor, ReaderReadsEveryHeadWidthAndFloatWidth)
+{
+    for (quint64 v : boundaries) {
+        const QByteArray bytes = Qts([v](auto& w) { w.append(v); w.append(QCborNegativeInteger(v ? v : 1)); w.append(QCborTag(v)); });
+        TCborReader r(bytes);
+        ASSERT_EQ(r.Kind(), TCborKind::Unsigned);
+        EXPECT_EQ(r.Head().Value, v);
+        r.Next();
+        ASSERT_EQ(r.Kind(), TCborKind::Negative);
+        EXPECT_EQ(r.Head().Value, (v ? v : 1) - 1) << "the argument of -1 - n is n";
+        r.Next();
+        ASSERT_EQ(r.Kind(), TCborKind::Tag);
+        EXPECT_EQ(r.Head().Value, v);
+        r.Next();
+        EXPECT_TRUE(r.AtEnd());
+    }
+    const QByteArray floats = Qts([](auto& w) { w.append(qfloat16(1.5f)); w.append(-2.25f); w.append(0.1); });
+    TCborReader r(floats);
+    for (double expected : {1.5, -2.25, 0.1}) {
+        ASSERT_EQ(r.Kind(), TCborKind::Float);
+        EXPECT_EQ(r.Head().Number, expected);
+        r.Next();
+    }
+    EXPECT_TRUE(r.AtEnd());
+}
+
+TEST(Cbor, ArraysOfEitherLengthAndChunkedText)
+{
+    // [_ "ab", (_ "c", "d"), [1] ]
+    const QByteArray bytes = QByteArray::fromHex("9f" "626162" "7f" "6163" "6164" "ff" "8101" "ff");
+    TCborReader r(bytes);
+    QStringList texts;
+    int items = 0;
+    for (TCborArray outer(r, "teste"); outer.More(); ++items) {
+        if (r.Kind() == TCborKind::Text) {
+            texts << r.TakeString(100);
+            continue;
+        }
+        TCborArray inner(r, "interna");
+        EXPECT_EQ(inner.Length(), 1);
+        ASSERT_TRUE(inner.More());
+        EXPECT_EQ(r.Head().Value, 1u);
+        r.Next();
+        EXPECT_FALSE(inner.More());
+    }
+    EXPECT_EQ(items, 3);
+    EXPECT_EQ(texts, QStringList({"ab", "cd"}));
+    EXPECT_TRUE(r.AtEnd());
+}
+
+struct TMalformed {
+    const char* name;
+    const char* hex;
+};
+
+class CborRefuses : public ::testing::TestWithParam<TMalformed> {};
+
+// Each input is read as: an array of texts, or one text; whichever the first
+// item is. Every one must end in ECborError, never in a crash or a read past
+// the input.
+TEST_P(CborRefuses, WithCborError)
+{
+    const QByteArray bytes = QByteArray::fromHex(GetParam().hex);
+    auto read = [&bytes] {
+        TCborReader r(bytes);
+        if (r.Kind() == TCborKind::Array) {
+            for (TCborArray a(r, "teste"); a.More();)
+                r.TakeString(8);
+        } else {
+            r.TakeString(8);
+        }
+    };
+    EXPECT_THROW(read(), ECborError);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Inputs, CborRefuses,
+    ::testing::Values(TMalformed{"reservedArgumentWidth", "1c"},
+                      TMalformed{"indefiniteInteger", "1f"},
+                      TMalformed{"truncatedArgument", "1901"},
+                      TMalformed{"truncatedEightByteLength", "7b000000"},
+                      TMalformed{"textPastTheInput", "656162"},
+                      TMalformed{"hugeTextLength", "7bffffffffffffffff"},
+                      TMalformed{"textOverTheLimit", "69616161616161616161"},
+                      TMalformed{"chunkOfAnotherKind", "7f01ff"},
+                      TMalformed{"nestedChunkedText", "7f7f6161ffff"},
+                      TMalformed{"chunkedTextWithoutBreak", "7f6161"},
+                      TMalformed{"chunkedTextOverTheLimit", "7f" "656161616161" "656161616161" "ff"},
+                      TMalformed{"notText", "01"},
+                      TMalformed{"definiteArrayCutShort", "836161"},
+                      TMalformed{"indefiniteArrayWithoutBreak", "9f6161"},
+                      TMalformed{"breakInsideADefiniteArray", "82ff"},
+                      TMalformed{"hugeArrayLength", "9bffffffffffffffff"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(Cbor, Utf8IsChecked)
+{
+    EXPECT_EQ(Cbor::DecodeUtf8("plain"), QStringLiteral("plain"));
+    EXPECT_EQ(Cbor::DecodeUtf8("Separa\xc3\xa7\xc3\xa3o"), QString::fromUtf8("Separação"));
+    EXPECT_THROW(Cbor::DecodeUtf8("\xc3\x28"), ECborError);
+    EXPECT_THROW(Cbor::DecodeUtf8("\xed\xa0\x80"), ECborError) << "a lone surrogate";
+}
+
+} // namespace
