@@ -105,8 +105,10 @@ public:
                 r_.Next();
                 return false;
             }
-        } else if (left_-- == 0) {
+        } else if (left_ == 0) {
             return false;
+        } else {
+            --left_;
         }
         if (r_.Kind() == TCborKind::End || r_.Kind() == TCborKind::Break)
             Truncated();
