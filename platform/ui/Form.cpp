@@ -133,7 +133,9 @@ void TForm::SetFormStyle(TFormStyle style)
         subWindow_->adjustSize();
         QObject::connect(main->MdiArea(), &QMdiArea::subWindowActivated, Widget(), [this](QMdiSubWindow* w) {
             if (w && w == subWindow_)
-                Dispatch(this, [this] { DoActivate(); });
+                ReportMdiActivation();
+            else
+                activeReported_ = false;
         });
     } else if (style == TFormStyle::fsMDIForm) {
         mdiArea_ = new QMdiArea(Widget());
@@ -175,6 +177,7 @@ void TForm::SetVisible(bool visible)
     QWidget* host = HostWindow();
     if (!visible) {
         host->hide();
+        activeReported_ = false;
         return;
     }
     Widget()->show();
@@ -182,9 +185,21 @@ void TForm::SetVisible(bool visible)
     if (subWindow_) {
         subWindow_->raise();
         subWindow_->mdiArea()->setActiveSubWindow(subWindow_);
+        ReportMdiActivation();
     } else {
         host->activateWindow();
     }
+}
+
+// The area may make a new child its active one while the child is still
+// hidden (during OnCreate, from a timer), and may signal the same activation
+// again when it shows: the form becomes active once, when it is both.
+void TForm::ReportMdiActivation()
+{
+    if (activeReported_ || !subWindow_->isVisible() || subWindow_->mdiArea()->activeSubWindow() != subWindow_)
+        return;
+    activeReported_ = true;
+    Dispatch(this, [this] { DoActivate(); });
 }
 
 bool TForm::Showing() const

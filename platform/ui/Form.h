@@ -108,6 +108,9 @@ protected:
 
 private:
     void ApplyWindowFlags();
+    // An MDI child reports OnActivate once each time it becomes the area's
+    // active child while shown.
+    void ReportMdiActivation();
 
     std::unique_ptr<TFocusModel> focus_;
     QPointer<QMdiSubWindow> subWindow_;
@@ -116,4 +119,5 @@ private:
     TBorderIcons borderIcons_ = TBorderIcon::biSystemMenu | TBorderIcon::biMinimize | TBorderIcon::biMaximize;
     bool keyPreview_ = false;
     bool destroying_ = false;
+    bool activeReported_ = false;
 };

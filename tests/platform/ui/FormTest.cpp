@@ -40,7 +40,25 @@ public:
     QStringList log;
 };
 
-class FormTest : public UiTest {};
+class FormTest : public UiTest {
+protected:
+    // The application's main form as an active MDI frame; `own` keeps one made here.
+    static TForm* ActiveMdiHost(std::unique_ptr<TForm>& own)
+    {
+        TForm* host = Application->MainForm();
+        if (!host) {
+            own.reset(TForm::Create<TForm>(nullptr));
+            host = own.get();
+            Application->SetMainForm(host);
+        }
+        host->SetFormStyle(TFormStyle::fsMDIForm);
+        host->SetClientWidth(800);
+        host->SetClientHeight(600);
+        host->Show();
+        Activate(host->HostWindow());
+        return host;
+    }
+};
 
 TEST_F(FormTest, KeyPreviewSeesKeysBeforeTheFocusedEditAndSwallowsCtrlEnter)
 {
@@ -101,18 +119,8 @@ TEST_F(FormTest, CloseActionsHideKeepOrReleaseTheForm)
 
 TEST_F(FormTest, MdiChildIsActivatedEachTimeTheUserComesBack)
 {
-    TForm* host = Application->MainForm();
     std::unique_ptr<TForm> ownHost;
-    if (!host) {
-        ownHost.reset(TForm::Create<TForm>(nullptr));
-        host = ownHost.get();
-        Application->SetMainForm(host);
-    }
-    host->SetFormStyle(TFormStyle::fsMDIForm);
-    host->SetClientWidth(800);
-    host->SetClientHeight(600);
-    host->Show();
-    Activate(host->HostWindow());
+    TForm* host = ActiveMdiHost(ownHost);
 
     std::unique_ptr<TForm> a(TForm::Create<TForm>(nullptr));
     std::unique_ptr<TForm> b(TForm::Create<TForm>(nullptr));
@@ -144,6 +152,37 @@ TEST_F(FormTest, MdiChildIsActivatedEachTimeTheUserComesBack)
     a.reset();
     b.reset();
     EXPECT_TRUE(host->MdiArea()->subWindowList().isEmpty());
+    host->SetVisible(false);
+    if (ownHost)
+        Application->SetMainForm(nullptr);
+}
+
+// The area makes a new child its active one on its own, possibly while the
+// child is still hidden (its OnCreate waiting on the server): the form
+// becomes active when it is shown, and not before.
+TEST_F(FormTest, MdiChildActivatedWhileHiddenIsActivatedWhenShown)
+{
+    std::unique_ptr<TForm> ownHost;
+    TForm* host = ActiveMdiHost(ownHost);
+    std::unique_ptr<TForm> child(TForm::Create<TForm>(nullptr));
+    child->SetFormStyle(TFormStyle::fsMDIChild);
+    int activations = 0;
+    child->OnActivate = TNotifyEvent::Of([&](TObject*) { ++activations; });
+
+    // The area reports the child as its active one while the child is still
+    // hidden: under a window manager this happens when the main window gets
+    // the focus while the child's OnCreate waits on the server.
+    Q_EMIT host->MdiArea()->subWindowActivated(static_cast<QMdiSubWindow*>(child->HostWindow()));
+    Application->ProcessMessages();
+    EXPECT_EQ(activations, 0) << "a hidden form is not active";
+    child->Show();
+    Application->ProcessMessages();
+    EXPECT_EQ(activations, 1);
+    child->Show();
+    Application->ProcessMessages();
+    EXPECT_EQ(activations, 1) << "showing a form already active and shown does not activate it again";
+
+    child.reset();
     host->SetVisible(false);
     if (ownHost)
         Application->SetMainForm(nullptr);
