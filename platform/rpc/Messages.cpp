@@ -25,22 +25,18 @@ void WriteOptionalText(TCborWriter& out, const QString& text)
 struct TWriter {
     TCborWriter& out;
 
-    void operator()(const THello& m)
+    // "hello" and "welcome" carry the same items.
+    template <class TGreeting>
+    void Greeting(const QString& kind, const TGreeting& m)
     {
         out.StartArray(4);
-        out.Text(QStringLiteral("hello"));
+        out.Text(kind);
         out.Unsigned(m.Version);
         out.Text(m.Module);
         WriteOptionalText(out, m.ServerId);
     }
-    void operator()(const TWelcome& m)
-    {
-        out.StartArray(4);
-        out.Text(QStringLiteral("welcome"));
-        out.Unsigned(m.Version);
-        out.Text(m.Module);
-        WriteOptionalText(out, m.ServerId);
-    }
+    void operator()(const THello& m) { Greeting(QStringLiteral("hello"), m); }
+    void operator()(const TWelcome& m) { Greeting(QStringLiteral("welcome"), m); }
     void operator()(const TCall& m)
     {
         out.StartArray(5);
