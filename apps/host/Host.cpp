@@ -3,7 +3,10 @@
 #include "MainForm.h"
 #include "WindowState.h"
 
+#include "framework/ADOIBQuery.h"
 #include "framework/DtmDBGeral.h"
+#include "framework/Varneth.h"
+#include "rtl/Exceptions.h"
 #include "ui/Application.h"
 #include "ui/Dispatch.h"
 #include "ui/Screen.h"
@@ -44,6 +47,7 @@ void THost::Start()
     mainForm_->Show();
 
     Dispatch(mainForm_, [] { dtmDBGeral->Open(); });
+    NameBranch();
     for (const QString& code : options_.Open)
         Dispatch(mainForm_, [this, &code] { OpenScreen(mainForm_, *FindScreen(code)); });
 }
@@ -57,6 +61,27 @@ void THost::PlaceMainForm()
     QRect first(QPoint(), firstRunSize.boundedTo(available.size()));
     first.moveCenter(available.center());
     window->setGeometry(first);
+}
+
+void THost::NameBranch()
+{
+    if (Varneth::FiliProc().isEmpty() || !Varneth::NomeFiliProc().isEmpty() || !dtmDBGeral->Connected())
+        return;
+    try {
+        TADOIBQuery query;
+        query.SetConnection(dtmDBGeral->adcGeral());
+        query.SQL = {QStringLiteral("SELECT NMFILIAL FROM FILIAL WHERE CDFILIAL = :CDFILIAL")};
+        query.ParamByName(QStringLiteral("CDFILIAL"))->SetAsString(Varneth::FiliProc());
+        query.Open();
+        if (query.IsEmpty())
+            return;
+        Varneth::SetNomeFiliProc(query.Fields(0)->AsString());
+        mainForm_->ShowSettings();
+    } catch (const Exception& e) {
+        // Only the name is missing: the screens still work with the code.
+        qWarning().noquote() << QStringLiteral("host: nome da filial %1 não encontrado: %2")
+                                    .arg(Varneth::FiliProc(), e.Message());
+    }
 }
 
 int THost::Run() { return Application->Run(); }

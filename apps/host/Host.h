@@ -8,6 +8,9 @@
 // Start creates the shared data module dtmDBGeral and the main window
 // (Application->MainForm), puts the window where it was when last closed,
 // shows it, then opens the database and the screens asked for with --open.
+// A branch given by its code alone takes its name from the database (FILIAL),
+// as the screens show both; without it (no such branch, no table) the name
+// stays empty and a warning goes to stderr.
 // Errors of the database and of the screens go to the error display
 // (Application->HandleException) and the host runs on without them; the
 // same holds for the screens opened from the menu.
@@ -53,6 +56,7 @@ private:
     void OpenScreen(TObject* sender, const TScreenEntry& screen);
     void MainFormClose(TObject* sender, TCloseAction& action);
     void PlaceMainForm();
+    void NameBranch();
 
     THostOptions options_;
     TPlaces places_;

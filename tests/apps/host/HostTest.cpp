@@ -11,6 +11,8 @@
 #include <QLabel>
 #include <QMdiArea>
 #include <QMenuBar>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 
 namespace {
 
@@ -84,6 +86,30 @@ INSTANTIATE_TEST_SUITE_P(
                                 "Servidor: 127.0.0.1:21300",
                                 "Filial: nenhuma"}),
     [](const auto& info) { return std::string(info.param.Name); });
+
+// A branch given by its code alone is named from the database; a name given
+// in the settings stays; an unknown branch keeps its code without a name.
+TEST_F(HostTest, BranchGivenByCodeTakesItsNameFromTheDatabase)
+{
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("filial"));
+        db.setDatabaseName(Path(QStringLiteral("db.sqlite")));
+        ASSERT_TRUE(db.open());
+        QSqlQuery query(db);
+        ASSERT_TRUE(query.exec(QStringLiteral("CREATE TABLE FILIAL (CDFILIAL TEXT, NMFILIAL TEXT)")));
+        ASSERT_TRUE(query.exec(QStringLiteral("INSERT INTO FILIAL VALUES ('0002', 'Centro de Distribuição')")));
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("filial"));
+    const std::pair<QStringList, QString> cases[] = {
+        {{"--branch", "2"}, "Filial: 0002 - Centro de Distribuição"},
+        {{}, "Filial: 0001 - Matriz"},
+        {{"--branch", "9"}, "Filial: 0009"},
+    };
+    for (const auto& [arguments, status] : cases) {
+        auto host = StartHost(arguments);
+        EXPECT_EQ(Label(*host->MainForm(), QStringLiteral("lblFilial")), status) << arguments.join(' ').toStdString();
+    }
+}
 
 TEST_F(HostTest, MissingPackageIsShownOnceAndTheNextUseFindsTheInstalledOne)
 {
