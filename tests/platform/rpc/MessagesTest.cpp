@@ -5,6 +5,7 @@
 
 #include <QBuffer>
 #include <QCborStreamWriter>
+#include <QRandomGenerator>
 #include <QtEndian>
 #include <gtest/gtest.h>
 
@@ -18,6 +19,42 @@ Rpc::TMessage RoundTrip(const Rpc::TMessage& message)
     const QByteArray frame = Rpc::EncodeFrame(message, limits);
     EXPECT_EQ(qFromBigEndian<quint32>(frame.constData()), quint32(frame.size() - 4));
     return Rpc::DecodeMessage(frame.mid(4), limits);
+}
+
+// The decoder reads what the network hands it: a damaged reply (bytes
+// changed, cut short) either still decodes or is refused with
+// EProtocolError; it never crashes, hangs or raises anything else. The
+// mutations are seeded, so a failure repeats.
+TEST(Messages, DamagedRepliesAreDecodedOrRefusedNeverAnythingElse)
+{
+    TDataPacketBuilder rows({{QStringLiteral("NRLANCTONF"), TFieldType::ftString, 10},
+                             {QStringLiteral("QTITEMPROD"), TFieldType::ftFloat, 0},
+                             {QStringLiteral("DTENTRSAID"), TFieldType::ftDateTime, 0}});
+    for (int i = 0; i < 20; ++i) {
+        rows.AddString(QStringLiteral("%1").arg(i / 3, 10, 10, QChar(u'0')));
+        i % 4 ? rows.AddNumber(i * 1.5) : rows.AddNull();
+        rows.AddNumber(45000 + i);
+        rows.EndRow();
+    }
+    const Rpc::TResult reply{7, QVariantList{true, QString::fromUtf8("Conferência"), QVariant::fromValue(rows.Build())},
+                             {QStringLiteral("T"), QVariant::fromValue(TDateTime(45000.5))}};
+    const QByteArray good = Rpc::EncodeFrame(reply, limits).mid(4);
+    QRandomGenerator random(20261207);
+    int refused = 0;
+    for (int round = 0; round < 3000; ++round) {
+        QByteArray bad = good;
+        const int changes = 1 + int(random.bounded(4));
+        for (int c = 0; c < changes; ++c)
+            bad[qsizetype(random.bounded(quint32(bad.size())))] = char(random.bounded(256));
+        if (round % 3 == 0)
+            bad.truncate(qsizetype(random.bounded(quint32(bad.size()))));
+        try {
+            Rpc::DecodeMessage(bad, limits);
+        } catch (const EProtocolError&) {
+            ++refused;
+        }
+    }
+    EXPECT_GT(refused, 1000) << "most damage is detected";
 }
 
 TEST(Messages, HandshakeRoundTrips)
