@@ -71,6 +71,30 @@ public:
         Parse();
     }
 
+    // Takes the current item when it is an unsigned integer (the reader then
+    // stands after it); otherwise returns false and stays.
+    bool TakeUnsigned(quint64& out)
+    {
+        if (head_.Kind != TCborKind::Unsigned)
+            return false;
+        out = head_.Value;
+        Next();
+        return true;
+    }
+    // Takes the current item as a number when it is a float or an integer
+    // (the reader then stands after it); otherwise returns false and stays.
+    bool TakeNumber(double& out)
+    {
+        switch (head_.Kind) {
+        case TCborKind::Float: out = head_.Number; break;
+        case TCborKind::Unsigned: out = double(head_.Value); break;
+        case TCborKind::Negative: out = -1.0 - double(head_.Value); break;
+        default: return false;
+        }
+        Next();
+        return true;
+    }
+
     // Takes the current text string whole and returns its bytes. A chunked
     // string is joined into `joined`, which the view then points into.
     // Raises ECborError when the item is not text or passes `maxBytes`.

@@ -172,6 +172,35 @@ const std::vector<int>& TDataPacket::RowsMatching(const std::vector<int>& column
 
 int TDataPacket::IndexBuildCount() const { return d->indexBuilds.load(); }
 
+// --- rows ------------------------------------------------------------------
+
+int TRowCursor::Take(const QList<TFieldDesc>& fields, TValue value)
+{
+    if (column_ >= fields.size())
+        throw EDatabaseError(QStringLiteral("Registro com mais valores que campos (%1).").arg(fields.size()));
+    const TFieldDesc& field = fields[column_];
+    const bool text = field.Type == TFieldType::ftString;
+    if (value == TValue::Text && !text)
+        throw EDatabaseError(
+            QStringLiteral("Campo '%1': esperado %2, recebido texto.").arg(field.Name, FieldTypeName(field.Type)));
+    if (value == TValue::Number && text)
+        throw EDatabaseError(QStringLiteral("Campo '%1': esperado texto, recebido número.").arg(field.Name));
+    return column_++;
+}
+
+void TRowCursor::EndRow(const QList<TFieldDesc>& fields)
+{
+    if (column_ != fields.size())
+        throw EDatabaseError(QStringLiteral("Registro com %1 valores para %2 campos.").arg(column_).arg(fields.size()));
+    column_ = 0;
+}
+
+void TRowCursor::CheckNoOpenRow() const
+{
+    if (column_ != 0)
+        throw EDatabaseError(QStringLiteral("Pacote de dados com registro incompleto."));
+}
+
 // --- builder ---------------------------------------------------------------
 
 TDataPacketBuilder::TDataPacketBuilder(QList<TFieldDesc> fields)
@@ -197,12 +226,7 @@ int TDataPacketBuilder::FieldCount() const { return int(s_->fields.size()); }
 
 void TDataPacketBuilder::AddString(QString value)
 {
-    if (column_ >= s_->fields.size())
-        throw EDatabaseError(QStringLiteral("Registro com mais valores que campos (%1).").arg(s_->fields.size()));
-    if (!s_->isString(column_))
-        throw EDatabaseError(QStringLiteral("Campo '%1': esperado %2, recebido texto.")
-                                 .arg(s_->fields[column_].Name, FieldTypeName(s_->fields[column_].Type)));
-    Column& col = s_->columns[column_++];
+    Column& col = s_->columns[cursor_.Take(s_->fields, TRowCursor::TValue::Text)];
     // Columns repeat their values from row to row (a branch, an invoice, a
     // warehouse); sharing the previous row's string keeps one copy of each run.
     if (!col.strings.empty() && !col.nulls.back() && col.strings.back() == value)
@@ -214,40 +238,31 @@ void TDataPacketBuilder::AddString(QString value)
 
 void TDataPacketBuilder::AddNumber(double value)
 {
-    if (column_ >= s_->fields.size())
-        throw EDatabaseError(QStringLiteral("Registro com mais valores que campos (%1).").arg(s_->fields.size()));
-    if (s_->isString(column_))
-        throw EDatabaseError(QStringLiteral("Campo '%1': esperado texto, recebido número.").arg(s_->fields[column_].Name));
-    Column& col = s_->columns[column_++];
+    Column& col = s_->columns[cursor_.Take(s_->fields, TRowCursor::TValue::Number)];
     col.numbers.push_back(value);
     col.nulls.push_back(0);
 }
 
 void TDataPacketBuilder::AddNull()
 {
-    if (column_ >= s_->fields.size())
-        throw EDatabaseError(QStringLiteral("Registro com mais valores que campos (%1).").arg(s_->fields.size()));
-    Column& col = s_->columns[column_];
-    if (s_->isString(column_))
+    const int c = cursor_.Take(s_->fields, TRowCursor::TValue::Null);
+    Column& col = s_->columns[c];
+    if (s_->isString(c))
         col.strings.emplace_back();
     else
         col.numbers.push_back(0.0);
     col.nulls.push_back(1);
-    ++column_;
 }
 
 void TDataPacketBuilder::EndRow()
 {
-    if (column_ != s_->fields.size())
-        throw EDatabaseError(QStringLiteral("Registro com %1 valores para %2 campos.").arg(column_).arg(s_->fields.size()));
-    column_ = 0;
+    cursor_.EndRow(s_->fields);
     ++s_->rows;
 }
 
 TDataPacket TDataPacketBuilder::Build()
 {
-    if (column_ != 0)
-        throw EDatabaseError(QStringLiteral("Pacote de dados com registro incompleto."));
+    cursor_.CheckNoOpenRow();
     TDataPacket p;
     p.d = std::move(s_);
     s_ = std::make_shared<TDataPacket::Storage>(p.d->fields);

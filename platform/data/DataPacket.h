@@ -74,6 +74,25 @@ private:
 
 Q_DECLARE_METATYPE(TDataPacket)
 
+// Where the next value of a row goes, checked against the fields: shared by
+// everything that takes a packet row by row (TDataPacketBuilder and the
+// codec's TPacketWriter). Every refusal raises EDatabaseError.
+class TRowCursor {
+public:
+    enum class TValue { Text, Number, Null };
+    // The column of the next value; refuses a value past the last field, and
+    // text for a float or date field or a number for a string field.
+    int Take(const QList<TFieldDesc>& fields, TValue value);
+    // Refuses a row with another number of values than fields.
+    void EndRow(const QList<TFieldDesc>& fields);
+    // Refuses when a row was begun and not ended.
+    void CheckNoOpenRow() const;
+    bool AtRowStart() const { return column_ == 0; }
+
+private:
+    int column_ = 0;
+};
+
 // Builds a packet row by row: declare the fields, then for every row append
 // exactly one value per field, in field order, and call EndRow.
 class TDataPacketBuilder {
@@ -87,11 +106,10 @@ public:
     // Ends the row; raises EDatabaseError when the row has the wrong number of values.
     void EndRow();
     int FieldCount() const;
-    int CurrentColumn() const { return column_; }
     // The packet; the builder is empty afterwards.
     TDataPacket Build();
 
 private:
     std::shared_ptr<TDataPacket::Storage> s_;
-    int column_ = 0;
+    TRowCursor cursor_;
 };

@@ -10,57 +10,47 @@ TPacketWriter::TPacketWriter(QList<TFieldDesc> fields)
 {
 }
 
-const TFieldDesc& TPacketWriter::NextField()
+int TPacketWriter::Take(TRowCursor::TValue value)
 {
-    if (column_ == 0)
+    if (cursor_.AtRowStart())
         out_.StartArray(quint64(fields_.size()));
-    if (column_ >= fields_.size())
-        throw EDatabaseError(QStringLiteral("Registro com mais valores que campos (%1).").arg(fields_.size()));
-    return fields_[column_++];
+    return cursor_.Take(fields_, value);
 }
 
 void TPacketWriter::AddString(const QString& value)
 {
-    const TFieldDesc& field = NextField();
-    if (field.Type != TFieldType::ftString)
-        throw EDatabaseError(QStringLiteral("Campo '%1': esperado %2, recebido texto.").arg(field.Name, FieldTypeName(field.Type)));
-    TLastString& last = last_[size_t(column_ - 1)];
-    if (!last.valid || !(value.isSharedWith(last.text) || value == last.text)) {
+    // Starts as a null text with no bytes, which an empty value matches.
+    TLastString& last = last_[size_t(Take(TRowCursor::TValue::Text))];
+    if (!value.isSharedWith(last.text) && value != last.text) {
         last.text = value;
         last.utf8 = value.toUtf8();
-        last.valid = true;
     }
     out_.Utf8(last.utf8);
 }
 
 void TPacketWriter::AddNumber(double value)
 {
-    const TFieldDesc& field = NextField();
-    if (field.Type == TFieldType::ftString)
-        throw EDatabaseError(QStringLiteral("Campo '%1': esperado texto, recebido número.").arg(field.Name));
+    Take(TRowCursor::TValue::Number);
     out_.Double(value);
 }
 
 void TPacketWriter::AddNull()
 {
-    NextField();
+    Take(TRowCursor::TValue::Null);
     out_.Null();
 }
 
 void TPacketWriter::EndRow()
 {
-    if (fields_.isEmpty())
+    if (fields_.isEmpty())  // a row of no values has no first value to open it
         out_.StartArray(0);
-    if (column_ != fields_.size())
-        throw EDatabaseError(QStringLiteral("Registro com %1 valores para %2 campos.").arg(column_).arg(fields_.size()));
-    column_ = 0;
+    cursor_.EndRow(fields_);
     ++rowCount_;
 }
 
 TEncodedPacket TPacketWriter::Finish() const
 {
-    if (column_ != 0)
-        throw EDatabaseError(QStringLiteral("Pacote de dados com registro incompleto."));
+    cursor_.CheckNoOpenRow();
     TEncodedPacket packet;
     packet.Rows = rowCount_;
     packet.Cbor.reserve(rows_.size() + 16 + 32 * fields_.size());
@@ -105,24 +95,10 @@ namespace {
 
 quint64 readUnsigned(TCborReader& r, const char* what)
 {
-    if (r.Kind() != TCborKind::Unsigned)
+    quint64 v = 0;
+    if (!r.TakeUnsigned(v))
         bad(QStringLiteral("esperado inteiro sem sinal em %1").arg(QLatin1String(what)));
-    const quint64 v = r.Head().Value;
-    r.Next();
     return v;
-}
-
-bool readNumber(TCborReader& r, double& out)
-{
-    const TCborHead& h = r.Head();
-    switch (h.Kind) {
-    case TCborKind::Float: out = h.Number; break;
-    case TCborKind::Unsigned: out = double(h.Value); break;
-    case TCborKind::Negative: out = -1.0 - double(h.Value); break;
-    default: return false;
-    }
-    r.Next();
-    return true;
 }
 
 // Reads the string values of one column. A value whose bytes equal the
@@ -160,25 +136,22 @@ QList<TFieldDesc> readFields(TCborReader& r, const TPacketLimits& limits)
     while (list.More()) {
         if (fields.size() >= limits.maxFields)
             bad(QStringLiteral("campos acima do limite de %1").arg(limits.maxFields));
+        // A definite array of three: its items are read in turn.
         TCborArray desc(r, "descrição de campo");
         if (desc.Length() != 3)
             bad(QStringLiteral("descrição de campo deve ter 3 itens"));
-        desc.More();
         TFieldDesc d;
         d.Name = r.TakeString(limits.maxStringBytes);
         if (d.Name.isEmpty())
             bad(QStringLiteral("campo sem nome"));
-        desc.More();
         const quint64 kind = readUnsigned(r, "tipo de campo");
         if (kind < 1 || kind > 3)
             bad(QStringLiteral("tipo de campo desconhecido (%1) em '%2'").arg(kind).arg(d.Name));
         d.Type = TFieldType(kind);
-        desc.More();
         const quint64 size = readUnsigned(r, "tamanho de campo");
         if (size > quint64(limits.maxStringBytes))
             bad(QStringLiteral("tamanho %1 do campo '%2' acima do limite").arg(size).arg(d.Name));
         d.Size = int(size);
-        desc.More();
         fields.append(d);
     }
     return fields;
@@ -186,17 +159,13 @@ QList<TFieldDesc> readFields(TCborReader& r, const TPacketLimits& limits)
 
 TDataPacket readPacket(TCborReader& r, const TPacketLimits& limits, qsizetype inputSize)
 {
+    // A definite array of two, read in turn: the fields, then the rows.
     TCborArray packet(r, "pacote");
     if (packet.Length() != 2)
         bad(QStringLiteral("o pacote deve ser uma lista de 2 itens"));
-    packet.More();
     const QList<TFieldDesc> fields = readFields(r, limits);
     const int nFields = int(fields.size());
-    std::vector<bool> isString(static_cast<size_t>(nFields));
-    for (int c = 0; c < nFields; ++c)
-        isString[size_t(c)] = fields[c].Type == TFieldType::ftString;
 
-    packet.More();
     TDataPacketBuilder builder(fields);
     TCborArray rows(r, "registros");
     const qint64 declaredRows = rows.Length();
@@ -221,13 +190,13 @@ TDataPacket readPacket(TCborReader& r, const TPacketLimits& limits, qsizetype in
             if (r.IsSimple(Cbor::Null)) {
                 builder.AddNull();
                 r.Next();
-            } else if (isString[size_t(c)]) {
+            } else if (fields[c].Type == TFieldType::ftString) {
                 if (r.Kind() != TCborKind::Text)
                     bad(QStringLiteral("campo '%1' do registro %2 deveria ser texto").arg(fields[c].Name).arg(count));
                 builder.AddString(runs[size_t(c)].Read(r, limits));
             } else {
                 double v = 0;
-                if (!readNumber(r, v))
+                if (!r.TakeNumber(v))
                     bad(QStringLiteral("campo '%1' do registro %2 deveria ser número").arg(fields[c].Name).arg(count));
                 builder.AddNumber(v);
             }
@@ -236,8 +205,6 @@ TDataPacket readPacket(TCborReader& r, const TPacketLimits& limits, qsizetype in
             bad(QStringLiteral("registro %1 com mais valores que campos").arg(count));
         builder.EndRow();
     }
-    if (packet.More())
-        bad(QStringLiteral("itens a mais no pacote"));
     return builder.Build();
 }
 

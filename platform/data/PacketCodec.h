@@ -57,18 +57,18 @@ public:
     TEncodedPacket Finish() const;
 
 private:
-    const TFieldDesc& NextField();  // opens the row when it is the first value
+    // The column of the next value, opening the row with its first value.
+    int Take(TRowCursor::TValue value);
 
-    struct TLastString {
+    struct TLastString {  // the column's last text and its UTF-8
         QString text;
         QByteArray utf8;
-        bool valid = false;
     };
     QList<TFieldDesc> fields_;
     std::vector<TLastString> last_;
     QByteArray rows_;
     TCborWriter out_{rows_};
-    int column_ = 0;
+    TRowCursor cursor_;
     int rowCount_ = 0;
 };
 

@@ -107,10 +107,9 @@ public:
     }
     quint64 Unsigned()
     {
-        if (in_.Kind() != TCborKind::Unsigned)
+        quint64 value = 0;
+        if (!in_.TakeUnsigned(value))
             Malformed(QStringLiteral("inteiro sem sinal esperado"));
-        const quint64 value = in_.Head().Value;
-        in_.Next();
         return value;
     }
     QString OptionalText()

@@ -15,15 +15,9 @@ namespace {
 
 double ReadNumber(TCborReader& in)
 {
-    const TCborHead& h = in.Head();
     double value = 0;
-    switch (h.Kind) {
-    case TCborKind::Float: value = h.Number; break;
-    case TCborKind::Unsigned: value = double(h.Value); break;
-    case TCborKind::Negative: value = -1.0 - double(h.Value); break;
-    default: Malformed(QStringLiteral("número esperado"));
-    }
-    in.Next();
+    if (!in.TakeNumber(value))
+        Malformed(QStringLiteral("número esperado"));
     return value;
 }
 
