@@ -23,7 +23,7 @@
 #include "framework/BtnPesquisa.h"
 #include "framework/ButtonFlat.h"
 #include "framework/DateEditPlus.h"
-#include "framework/NetConnection.h"
+#include "netconn/NetConnection.h"
 #include "framework/RotiGeral.h"
 #include "framework/Vrn_msg.h"
 

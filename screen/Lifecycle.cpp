@@ -4,7 +4,7 @@
 
 #include "framework/Consiste.h"
 #include "framework/Varneth.h"
-#include "server/Lib00200.h"
+#include "netconn/Lib00200.h"
 
 void TfrmConfSepExp::FormCreate(TObject* Sender)
 {

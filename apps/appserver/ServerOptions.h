@@ -5,7 +5,7 @@
 // Defaults: 127.0.0.1:21300 and the SQLite file the host also uses
 // (framework/Defaults.h), 4 threads, frames up to 256 MiB. Port 0 picks a
 // free port (the server prints the one it listens on).
-#include "framework/Defaults.h"
+#include "server/Defaults.h"
 
 #include <QHostAddress>
 #include <QString>

@@ -1,16 +1,14 @@
 #pragma once
-// Consiste: the framework's checking routines, one header for all of them.
-//
-// They live in three libraries, by what they need:
-//   - CheckResultServ (Consiste.cpp) in exp_netconn, beside the server
-//     connection, with no widget;
-//   - the text routines (ConsisteText.cpp) and the routines that show
-//     something or read a grid (ConsisteUi.cpp) in exp_framework.
-// A program links the library of the routines it calls; declaring the others
-// costs it nothing.
+// Consiste: the framework's checking routines. The text routines
+// (ConsisteText.cpp) and the routines that show something or read a grid
+// (ConsisteUi.cpp) are declared here; the check of server results,
+// CheckResultServ, lives beside the server connection
+// (netconn/CheckResultServ.h) and comes in with this header, so the screen
+// finds every Consiste routine in one place.
 //
 // "Blank" has the run-time library's meaning (rtl/StrUtils.h): every
 // character up to and including the space, control characters too.
+#include "netconn/CheckResultServ.h"
 #include "rtl/Exceptions.h"
 
 #include <QString>
@@ -19,17 +17,6 @@
 class TDBGrid;
 
 namespace Consiste {
-
-// --- server results (exp_netconn)
-
-// Unpacks the result envelope of a business method (docs/protocol.md, "The
-// result envelope"): returns the payload on success. On a refusal it raises
-// EServerError carrying the server's message when `raiseOnError` is true,
-// and returns a null QVariant otherwise. A result that is not an envelope
-// raises EServerError in either case: the reply cannot be trusted.
-// `helpContext` names the help topic of the error; the host has no help
-// topics, so it does not change the outcome.
-QVariant CheckResultServ(const QVariant& result, bool raiseOnError, int helpContext);
 
 // --- texts (pure functions of their arguments)
 

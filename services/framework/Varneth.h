@@ -33,7 +33,7 @@
 // their value unchecked (tests and the host's own code use them).
 //
 // One set of settings per process, read and written on the main thread.
-#include "framework/Defaults.h"
+#include "server/Defaults.h"
 
 #include <QChar>
 #include <QString>

@@ -4,8 +4,8 @@
 // server's SQLite file (WAL: reading beside the server is safe).
 #include "AppServerProcess.h"
 #include "data/DataPacket.h"
-#include "framework/Consiste.h"
-#include "framework/NetConnection.h"
+#include "netconn/CheckResultServ.h"
+#include "netconn/NetConnection.h"
 #include "rtl/DateTime.h"
 #include "rtl/Exceptions.h"
 #include "server/RemoteNames.h"

@@ -1,7 +1,7 @@
 // GetDados, GetNrLancamento and the stock questions against the real server
 // with the demo data; nothing here changes data.
 #include "ServerSession.h"
-#include "server/Lib00200.h"
+#include "netconn/Lib00200.h"
 
 #include <QSqlRecord>
 #include <gtest/gtest.h>

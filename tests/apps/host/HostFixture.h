@@ -3,8 +3,8 @@
 // an (empty) database file, a package folder and a window-state file; hosts
 // started in process on it, as main() starts one, with the scripted dialog
 // service. The package probe is reset around every test.
-#include "Host.h"
-#include "MainForm.h"
+#include "host/Host.h"
+#include "host/MainForm.h"
 #include "UiTest.h"
 
 #include <QTemporaryDir>

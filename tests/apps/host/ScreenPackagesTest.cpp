@@ -1,4 +1,4 @@
-#include "ScreenPackages.h"
+#include "host/ScreenPackages.h"
 
 #include "rtl/Exceptions.h"
 

@@ -1,9 +1,9 @@
 #include "IumReadingForm.h"
 
 #include "IumReadingText.h"
-#include "framework/Consiste.h"
-#include "framework/NetConnection.h"
 #include "framework/Varneth.h"
+#include "netconn/CheckResultServ.h"
+#include "netconn/NetConnection.h"
 #include "rtl/Exceptions.h"
 #include "rtl/FormatFloat.h"
 #include "server/Gs1.h"

@@ -1,9 +1,9 @@
 #include "FakeAppServer.h"
-#include "framework/Consiste.h"
-#include "framework/NetConnection.h"
+#include "netconn/CheckResultServ.h"
+#include "netconn/Lib00200.h"
+#include "netconn/NetConnection.h"
 #include "rpc/Envelope.h"
 #include "rtl/Exceptions.h"
-#include "server/Lib00200.h"
 
 #include <QTcpServer>
 #include <QThread>

@@ -1,9 +1,9 @@
 #include "Lib00200.h"
 
-#include "RemoteNames.h"
-#include "framework/NetConnection.h"
+#include "netconn/NetConnection.h"
 #include "rpc/ValueCodec.h"
 #include "rtl/Exceptions.h"
+#include "server/RemoteNames.h"
 
 namespace Lib00200 {
 

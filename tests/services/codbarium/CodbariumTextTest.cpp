@@ -1,5 +1,5 @@
 // The scan as the reading screen sends it, and the elements it shows.
-#include "framework/IumReadingText.h"
+#include "codbarium/IumReadingText.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "Consiste.h"
+#include "CheckResultServ.h"
 
 #include "rpc/Envelope.h"
 #include "rtl/Exceptions.h"
