@@ -6,11 +6,11 @@
 // (the same statements on the same database file, every value of every row
 // read once), both measured in this run. Target: at most 2.
 #include "AppServerProcess.h"
-#include "Database.h"
+#include "storage/Database.h"
 #include "ScreenWorkList.h"
-#include "WorkList.h"
-#include "framework/Consiste.h"
-#include "framework/NetConnection.h"
+#include "rules/WorkList.h"
+#include "netconn/CheckResultServ.h"
+#include "netconn/NetConnection.h"
 #include "server/RemoteNames.h"
 
 #include <QCoreApplication>

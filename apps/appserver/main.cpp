@@ -2,12 +2,12 @@
 // protocol, or (--init-demo) creates the schema and the demo data and exits.
 // SIGINT and SIGTERM stop it cleanly: no new connection is accepted, running
 // calls finish, the database connections close.
-#include "DemoData.h"
-#include "Dispatcher.h"
-#include "RpcServer.h"
-#include "Schema.h"
 #include "ServerOptions.h"
+#include "demo/DemoData.h"
 #include "rtl/Exceptions.h"
+#include "rules/Modules.h"
+#include "storage/Schema.h"
+#include "transport/RpcServer.h"
 
 #include <QCoreApplication>
 #include <QSocketNotifier>

@@ -1,7 +1,7 @@
-#include "Database.h"
 #include "InvoiceState.h"
 #include "Operations.h"
 #include "rpc/Envelope.h"
+#include "storage/Database.h"
 
 QVariant DeleteReadings(QSqlDatabase db, const TDataPacket& delta, qint64& rows)
 {

@@ -1,10 +1,10 @@
-#include "Database.h"
 #include "InvoiceState.h"
 #include "Operations.h"
-#include "SqlValues.h"
 #include "rpc/Envelope.h"
 #include "rtl/Exceptions.h"
 #include "server/Gs1.h"
+#include "storage/Database.h"
+#include "storage/SqlValues.h"
 
 #include <QDateTime>
 

@@ -1,8 +1,8 @@
 #include "WorkList.h"
 
 #include "server/PacketLayouts.h"
-#include "PacketQuery.h"
-#include "SqlValues.h"
+#include "storage/PacketQuery.h"
+#include "storage/SqlValues.h"
 
 #include <QList>
 #include <utility>

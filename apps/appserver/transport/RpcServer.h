@@ -8,9 +8,9 @@
 // A bad frame (malformed, oversized, truncated and left unfinished for
 // FrameTimeoutMs, or a message out of place) is answered with a fault when
 // possible and closes that connection only.
-#include "Database.h"
 #include "Dispatcher.h"
 #include "rpc/Limits.h"
+#include "storage/Database.h"
 
 #include <QHash>
 #include <QHostAddress>

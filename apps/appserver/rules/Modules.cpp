@@ -1,6 +1,6 @@
 // The methods of the two remote data modules: argument kinds and the code
 // each runs. Argument order is the clients' (docs/protocol.md, "Methods").
-#include "Dispatcher.h"
+#include "Modules.h"
 #include "Operations.h"
 #include "WorkList.h"
 #include "rpc/Envelope.h"

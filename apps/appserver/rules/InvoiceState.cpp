@@ -1,7 +1,7 @@
 #include "InvoiceState.h"
 
-#include "Database.h"
-#include "SqlValues.h"
+#include "storage/Database.h"
+#include "storage/SqlValues.h"
 
 #include <QDateTime>
 

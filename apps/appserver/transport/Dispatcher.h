@@ -7,8 +7,8 @@
 // Dispatch failures come back as faults whose message names the method;
 // anything a method raises becomes an "internal" fault. Business refusals
 // are not faults: the methods return them in their result envelope.
-#include "Database.h"
 #include "rpc/Messages.h"
+#include "storage/Database.h"
 
 #include <QHash>
 #include <QList>
@@ -56,7 +56,3 @@ private:
 
 // Writes "module.method N ms ..." to stderr as one line.
 void LogCall(const QString& module, const QString& method, qint64 ms, const QString& outcome);
-
-// The modules of this server.
-TModule ConfRastrModule();
-TModule EstoqueModule();

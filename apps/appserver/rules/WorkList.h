@@ -2,10 +2,10 @@
 // The work list of "exp13000.rdmConfRastr" (GetDados) and the expedition and
 // order lists (GetNrLancamento): SQL built from fixed fragments, every value
 // bound as a parameter.
-#include "Database.h"
 #include "data/DataPacket.h"
 #include "data/PacketCodec.h"
 #include "rtl/DateTime.h"
+#include "storage/Database.h"
 
 #include <QString>
 #include <functional>

@@ -1,9 +1,9 @@
-#include "Database.h"
 #include "InvoiceState.h"
 #include "Operations.h"
-#include "server/PacketLayouts.h"
 #include "WorkList.h"
 #include "rpc/Envelope.h"
+#include "server/PacketLayouts.h"
+#include "storage/Database.h"
 
 #include <QDateTime>
 #include <QLocale>

@@ -1,8 +1,8 @@
 #include "DemoData.h"
 
-#include "Database.h"
 #include "rtl/Exceptions.h"
 #include "server/Gs1.h"
+#include "storage/Database.h"
 
 #include <QDateTime>
 #include <QRandomGenerator>
