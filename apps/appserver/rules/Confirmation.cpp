@@ -42,10 +42,7 @@ QVariant ConfirmInvoice(QSqlDatabase db, const QString& branch, const QString& i
 
     TSql update(db, QStringLiteral("UPDATE NOTAFISCAL SET IDCONFRASTR = 'S', DTCONFRASTR = :DTCONFRASTR"
                                    " WHERE CDFILIAL = :CDFILIAL AND NRLANCTONF = :NRLANCTONF AND IDCONFRASTR = 'N'"));
-    update.Bind(QStringLiteral(":DTCONFRASTR"), QDateTime::currentDateTime())
-        .Bind(QStringLiteral(":CDFILIAL"), branch)
-        .Bind(QStringLiteral(":NRLANCTONF"), invoice)
-        .Exec();
+    BindInvoice(update, branch, invoice).Bind(QStringLiteral(":DTCONFRASTR"), QDateTime::currentDateTime()).Exec();
     rows = update.RowsAffected();
     Audit(db, TAuditEvent::Confirmation, branch, invoice, QString(),
           QStringLiteral("Conferência de rastreio da %1").arg(name));

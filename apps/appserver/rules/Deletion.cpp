@@ -37,8 +37,7 @@ QVariant DeleteReadings(QSqlDatabase db, const TDataPacket& delta, qint64& rows)
                                                "Nenhuma leitura foi excluída.")
                                     .arg(reading));
         const bool byProduct = productColumn >= 0 && !delta.IsNull(row, productColumn);
-        remove.Bind(QStringLiteral(":CDFILIAL"), branch)
-            .Bind(QStringLiteral(":NRLANCTONF"), invoice)
+        BindInvoice(remove, branch, invoice)
             .Bind(QStringLiteral(":CDIUMPROD"), ium)
             .Bind(QStringLiteral(":CDPRODUTO"), byProduct ? QVariant(delta.String(row, productColumn)) : QVariant())
             .Exec();

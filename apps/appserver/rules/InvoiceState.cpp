@@ -5,11 +5,16 @@
 
 #include <QDateTime>
 
+TSql& BindInvoice(TSql& sql, const QString& branch, const QString& invoice)
+{
+    return sql.Bind(QStringLiteral(":CDFILIAL"), branch).Bind(QStringLiteral(":NRLANCTONF"), invoice);
+}
+
 std::optional<TInvoiceState> FindInvoice(QSqlDatabase db, const QString& branch, const QString& invoice)
 {
     TSql query(db, QStringLiteral("SELECT IDCONFRASTR, DTCONFRASTR, DTENTRSAID FROM NOTAFISCAL"
                                   " WHERE CDFILIAL = :CDFILIAL AND NRLANCTONF = :NRLANCTONF"));
-    query.Bind(QStringLiteral(":CDFILIAL"), branch).Bind(QStringLiteral(":NRLANCTONF"), invoice).Exec();
+    BindInvoice(query, branch, invoice).Exec();
     if (!query.Next())
         return std::nullopt;
     return TInvoiceState{query.Value(0).toString() == QLatin1String("S"), SqlToDateTime(query.Value(1)),
@@ -26,10 +31,9 @@ void Audit(QSqlDatabase db, TAuditEvent event, const QString& branch, const QStr
 {
     TSql insert(db, QStringLiteral("INSERT INTO AUDITORIA (DTEVENTO, IDEVENTO, CDFILIAL, NRLANCTONF, CDIUMPROD, DSEVENTO)"
                                    " VALUES (:DTEVENTO, :IDEVENTO, :CDFILIAL, :NRLANCTONF, :CDIUMPROD, :DSEVENTO)"));
-    insert.Bind(QStringLiteral(":DTEVENTO"), QDateTime::currentDateTime())
+    BindInvoice(insert, branch, invoice)
+        .Bind(QStringLiteral(":DTEVENTO"), QDateTime::currentDateTime())
         .Bind(QStringLiteral(":IDEVENTO"), QString(QChar::fromLatin1(char(event))))
-        .Bind(QStringLiteral(":CDFILIAL"), branch)
-        .Bind(QStringLiteral(":NRLANCTONF"), invoice)
         .Bind(QStringLiteral(":CDIUMPROD"), ium.isEmpty() ? QVariant() : QVariant(ium))
         .Bind(QStringLiteral(":DSEVENTO"), description.left(200))
         .Exec();

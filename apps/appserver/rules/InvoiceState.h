@@ -8,6 +8,13 @@
 #include <QString>
 #include <optional>
 
+class TSql;
+
+// Binds an invoice's key, branch and invoice number, to the parameters
+// :CDFILIAL and :NRLANCTONF of `sql`, the names every statement about one
+// invoice uses. Returns `sql`, for the binds that follow.
+TSql& BindInvoice(TSql& sql, const QString& branch, const QString& invoice);
+
 struct TInvoiceState {
     bool Confirmed = false;
     TDateTime ConfirmedAt;

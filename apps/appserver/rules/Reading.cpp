@@ -44,8 +44,7 @@ QVariant StoreReading(QSqlDatabase db, const QString& branch, const QString& inv
                                  "  FROM ITEMNOTA IT JOIN PRODUTO PR ON PR.CDPRODUTO = IT.CDPRODUTO"
                                  " WHERE IT.CDFILIAL = :CDFILIAL AND IT.NRLANCTONF = :NRLANCTONF"
                                  "   AND (PR.CDGTIN = :GTIN14 OR PR.CDGTIN = :GTIN13)"));
-    item.Bind(QStringLiteral(":CDFILIAL"), branch)
-        .Bind(QStringLiteral(":NRLANCTONF"), invoice)
+    BindInvoice(item, branch, invoice)
         .Bind(QStringLiteral(":GTIN14"), code.Gtin)
         .Bind(QStringLiteral(":GTIN13"), gtin13)
         .Exec();
@@ -69,10 +68,7 @@ QVariant StoreReading(QSqlDatabase db, const QString& branch, const QString& inv
 
     TSql count(db, QStringLiteral("SELECT COUNT(*) FROM LEITURAIUM"
                                   " WHERE CDFILIAL = :CDFILIAL AND NRLANCTONF = :NRLANCTONF AND CDPRODUTO = :CDPRODUTO"));
-    count.Bind(QStringLiteral(":CDFILIAL"), branch)
-        .Bind(QStringLiteral(":NRLANCTONF"), invoice)
-        .Bind(QStringLiteral(":CDPRODUTO"), product)
-        .Exec();
+    BindInvoice(count, branch, invoice).Bind(QStringLiteral(":CDPRODUTO"), product).Exec();
     const double readings = count.Next() ? count.Value(0).toDouble() : 0;
     if (readings + 1 > toShip)
         return Rpc::Failure(QStringLiteral("A %1 já tem %2 leitura(s) do produto %3 para %4 a expedir.")
@@ -90,8 +86,7 @@ QVariant StoreReading(QSqlDatabase db, const QString& branch, const QString& inv
         "                        CDLOCALESTOQ, NRLOTEESTQ, NRSUBLOTE, DTVALILOTE, NRREGISTRO, DTLEITURA)"
         " VALUES (:CDFILIAL, :NRLANCTONF, :CDPRODUTO, :CDIUMPROD, :CDGTIN, :NRSERIE, :CDALMOXARIFE,"
         "         :CDLOCALESTOQ, :NRLOTEESTQ, NULL, :DTVALILOTE, :NRREGISTRO, :DTLEITURA)"));
-    insert.Bind(QStringLiteral(":CDFILIAL"), branch)
-        .Bind(QStringLiteral(":NRLANCTONF"), invoice)
+    BindInvoice(insert, branch, invoice)
         .Bind(QStringLiteral(":CDPRODUTO"), product)
         .Bind(QStringLiteral(":CDIUMPROD"), code.Code)
         .Bind(QStringLiteral(":CDGTIN"), code.Gtin)

@@ -1,5 +1,6 @@
 #include "WorkList.h"
 
+#include "InvoiceState.h"
 #include "server/PacketLayouts.h"
 #include "storage/PacketQuery.h"
 #include "storage/SqlValues.h"
@@ -194,6 +195,5 @@ TDataPacket LoadInvoiceItems(QSqlDatabase db, const QString& branch, const QStri
         "          JOIN PRODUTO PR ON PR.CDPRODUTO = IT.CDPRODUTO"
         "         WHERE IT.CDFILIAL = :CDFILIAL AND IT.NRLANCTONF = :NRLANCTONF) X"
         " ORDER BY X.CDPRODUTO"));
-    query.Bind(QStringLiteral(":CDFILIAL"), branch).Bind(QStringLiteral(":NRLANCTONF"), invoice);
-    return QueryPacket(query.Exec(), Layout::ReadingItems());
+    return QueryPacket(BindInvoice(query, branch, invoice).Exec(), Layout::ReadingItems());
 }
