@@ -1,9 +1,39 @@
 #pragma once
-// The write operations of "exp13000.rdmConfRastr". Each runs in one write
-// transaction: all of it is recorded, or (on a refusal or an error) nothing.
-// Each returns a result envelope: Rpc::Success, or Rpc::Failure with a
-// Portuguese message naming the invoice or reading at fault. Database
-// failures raise EDatabaseError. `rows` receives the number of rows changed.
+// The rules of "exp13000.rdmConfRastr": the write operations below, the work
+// list they are read back through (WorkList.h) and the modules that offer
+// them (Modules.h).
+//
+// What the server promises, whatever a client sends:
+//
+//   (1) All or nothing. Every operation that changes data runs in one write
+//       transaction (TScopedTransaction): on a refusal or an error nothing of
+//       it is recorded.
+//   (2) The server re-checks. A client's view may be stale or forged: every
+//       condition of a change is checked again inside its transaction, and a
+//       change that breaks one is refused (an invoice confirmed twice, a
+//       reading deleted twice, a confirmation of an invoice that is not
+//       ready, a scan for a confirmed invoice).
+//   (3) Refusals are answers, not faults: a refused operation returns
+//       Rpc::Failure with a Portuguese message that names the invoice or the
+//       reading at fault ("nota fiscal N da filial F", InvoiceName). Database
+//       failures raise EDatabaseError, which the dispatcher turns into a
+//       fault.
+//   (4) An invoice is ready for traceability when it has at least one item,
+//       none with both the quantity to ship and the quantity read at 0 and
+//       none with the status "N": the rule of the screen's confirm button.
+//   (5) One IUM is read once: the same GTIN and serial are refused on any
+//       invoice, and an item never has more readings than its quantity to
+//       ship.
+//   (6) Every change leaves its audit record (Audit, one per confirmation,
+//       deleted reading and stored reading) in the same transaction; the demo
+//       data, a starting state, leaves none.
+//   (7) The three packets of the work list come from one read transaction,
+//       so they show one state of the data.
+//   (8) Every value reaches SQL as a bound parameter; an invoice's key always
+//       through BindInvoice (InvoiceState.h).
+//
+// Each operation returns a result envelope: Rpc::Success, or Rpc::Failure
+// (3). `rows` receives the number of rows changed.
 #include "data/DataPacket.h"
 
 #include <QSqlDatabase>
@@ -11,9 +41,7 @@
 #include <QVariant>
 
 // setConfRastrOK: records the invoice as ready for traceability, when it
-// exists, is not confirmed yet and is ready by the rule of the confirm
-// button (at least one item; none with both quantities 0; none with status
-// "N"). Audited.
+// exists, is not confirmed yet and is ready (4). Audited.
 QVariant ConfirmInvoice(QSqlDatabase db, const QString& branch, const QString& invoice, qint64& rows);
 
 // deleteIUMProd: every row of the delta (fields CDFILIAL, NRLANCTONF,
