@@ -6,6 +6,8 @@
 #include "storage/SqlValues.h"
 
 #include <QList>
+#include <algorithm>
+#include <iterator>
 #include <utility>
 
 namespace {
@@ -55,8 +57,19 @@ TConditions InvoiceConditions(const TWorkListFilter& filter)
     return where;
 }
 
-// Items with their reading count and status; `%1` is the WHERE condition on
+// The work list's three statements; `%1` is the WHERE condition on
 // NOTAFISCAL NF.
+const QString invoicesSql = QStringLiteral(
+    "SELECT NF.CDFILIAL, NF.NREXPEDICAO, NF.NRLANCTONF, NF.DTENTRSAID, NF.CDCLIENTE, CL.NMRAZSOCCLIE,"
+    "       CL.NMFANTCLIE, FD.NMFILIAL, CL.NRINSJURCLIE, CL.IDTPIJURCLIE, NF.CDFILIEMIT, NF.CDTIPOOPER,"
+    "       NF.IDENTRSAIDOP, NF.IDSITSEPNF, NF.QTVOLNF"
+    "  FROM NOTAFISCAL NF"
+    "  JOIN CLIENTE CL ON CL.CDCLIENTE = NF.CDCLIENTE"
+    "  LEFT JOIN FILIAL FD ON FD.CDFILIAL = NF.CDFILIDEST"
+    " WHERE %1"
+    " ORDER BY NF.NRLANCTONF");
+
+// Items with their reading count and status.
 const QString itemsSql = QStringLiteral(
     "SELECT X.CDFILIAL, X.NREXPEDICAO, X.NRLANCTONF, X.CDPRODUTO, X.CDARVPROD, X.NMPRODUTO, X.SGUNIDADE,"
     "       X.QTITEMPROD, X.QTRESPRODPED,"
@@ -74,40 +87,29 @@ const QString itemsSql = QStringLiteral(
     "         WHERE %1) X"
     " ORDER BY X.NRLANCTONF, X.CDPRODUTO");
 
+const QString readingsSql = QStringLiteral(
+    "SELECT LI.CDFILIAL, NF.NREXPEDICAO, LI.NRLANCTONF, LI.CDALMOXARIFE, LI.CDLOCALESTOQ, LI.NRLOTEESTQ,"
+    "       LI.NRSUBLOTE, LI.CDIUMPROD, LI.DTVALILOTE, AL.DSALMOXARIFE, LE.DSLOCALESTOQ, LI.CDPRODUTO"
+    "  FROM NOTAFISCAL NF"
+    "  JOIN LEITURAIUM LI ON LI.CDFILIAL = NF.CDFILIAL AND LI.NRLANCTONF = NF.NRLANCTONF"
+    "  LEFT JOIN ALMOXARIFE AL ON AL.CDFILIAL = LI.CDFILIAL AND AL.CDALMOXARIFE = LI.CDALMOXARIFE"
+    "  LEFT JOIN LOCALESTOQUE LE ON LE.CDFILIAL = LI.CDFILIAL AND LE.CDLOCALESTOQ = LI.CDLOCALESTOQ"
+    " WHERE %1"
+    " ORDER BY LI.NRLANCTONF, LI.CDPRODUTO, LI.DTLEITURA");
+
 } // namespace
 
 void RunWorkListQueries(QSqlDatabase db, const TWorkListFilter& filter,
                         const std::function<void(TSql&, const QList<TFieldDesc>&)>& consume)
 {
     const TConditions where = InvoiceConditions(filter);
-
-    TSql invoices(db, QStringLiteral(
-        "SELECT NF.CDFILIAL, NF.NREXPEDICAO, NF.NRLANCTONF, NF.DTENTRSAID, NF.CDCLIENTE, CL.NMRAZSOCCLIE,"
-        "       CL.NMFANTCLIE, FD.NMFILIAL, CL.NRINSJURCLIE, CL.IDTPIJURCLIE, NF.CDFILIEMIT, NF.CDTIPOOPER,"
-        "       NF.IDENTRSAIDOP, NF.IDSITSEPNF, NF.QTVOLNF"
-        "  FROM NOTAFISCAL NF"
-        "  JOIN CLIENTE CL ON CL.CDCLIENTE = NF.CDCLIENTE"
-        "  LEFT JOIN FILIAL FD ON FD.CDFILIAL = NF.CDFILIDEST"
-        " WHERE %1"
-        " ORDER BY NF.NRLANCTONF").arg(where.text));
-    where.Bind(invoices);
-    consume(invoices.Exec(), Layout::Invoices());
-
-    TSql items(db, itemsSql.arg(where.text));
-    where.Bind(items);
-    consume(items.Exec(), Layout::Items());
-
-    TSql readings(db, QStringLiteral(
-        "SELECT LI.CDFILIAL, NF.NREXPEDICAO, LI.NRLANCTONF, LI.CDALMOXARIFE, LI.CDLOCALESTOQ, LI.NRLOTEESTQ,"
-        "       LI.NRSUBLOTE, LI.CDIUMPROD, LI.DTVALILOTE, AL.DSALMOXARIFE, LE.DSLOCALESTOQ, LI.CDPRODUTO"
-        "  FROM NOTAFISCAL NF"
-        "  JOIN LEITURAIUM LI ON LI.CDFILIAL = NF.CDFILIAL AND LI.NRLANCTONF = NF.NRLANCTONF"
-        "  LEFT JOIN ALMOXARIFE AL ON AL.CDFILIAL = LI.CDFILIAL AND AL.CDALMOXARIFE = LI.CDALMOXARIFE"
-        "  LEFT JOIN LOCALESTOQUE LE ON LE.CDFILIAL = LI.CDFILIAL AND LE.CDLOCALESTOQ = LI.CDLOCALESTOQ"
-        " WHERE %1"
-        " ORDER BY LI.NRLANCTONF, LI.CDPRODUTO, LI.DTLEITURA").arg(where.text));
-    where.Bind(readings);
-    consume(readings.Exec(), Layout::Readings());
+    const std::pair<const QString&, const QList<TFieldDesc>&> statements[] = {
+        {invoicesSql, Layout::Invoices()}, {itemsSql, Layout::Items()}, {readingsSql, Layout::Readings()}};
+    for (const auto& [sql, fields] : statements) {
+        TSql query(db, sql.arg(where.text));
+        where.Bind(query);
+        consume(query.Exec(), fields);
+    }
 }
 
 TWorkList LoadWorkList(QSqlDatabase db, const TWorkListFilter& filter)
@@ -147,36 +149,45 @@ TEncodedPacket LoadNumberList(QSqlDatabase db, const QString& branch, const QStr
     if (!anyStatus)
         invoice.Add(QStringLiteral("EX.IDSTATUSSEP = :IDSTATUSSEP"), QStringLiteral(":IDSTATUSSEP"), statusCode);
 
-    QString sql;
-    QList<TFieldDesc> fields;
-    if (kind == QLatin1String("EXP")) {
-        if (isNumber(expedition, "EXPEDICAO"))
-            invoice.Add(QStringLiteral("EX.NREXPEDICAO = :NREXPEDICAO"), QStringLiteral(":NREXPEDICAO"), expedition);
-        sql = QStringLiteral(
-            "SELECT EX.CDFILIAL, EX.NREXPEDICAO, EX.DTEXPEDICAO, EX.IDSTATUSSEP"
-            "  FROM EXPEDICAO EX"
-            " WHERE EXISTS (SELECT 1 FROM NOTAFISCAL NF"
-            "                WHERE NF.CDFILIAL = EX.CDFILIAL AND NF.NREXPEDICAO = EX.NREXPEDICAO AND %1)"
-            " ORDER BY EX.NREXPEDICAO").arg(invoice.text);
-        fields = Layout::Expeditions();
-    } else if (kind == QLatin1String("PED")) {
-        if (isNumber(order, "PEDIDO"))
-            invoice.Add(QStringLiteral("PE.NRPEDIDO = :NRPEDIDO"), QStringLiteral(":NRPEDIDO"), order);
-        sql = QStringLiteral(
-            "SELECT PE.NRPEDIDO, PE.CDFILIAL"
-            "  FROM PEDIDO PE"
-            " WHERE EXISTS (SELECT 1 FROM NOTAFISCAL NF"
-            "                 JOIN EXPEDICAO EX ON EX.CDFILIAL = NF.CDFILIAL AND EX.NREXPEDICAO = NF.NREXPEDICAO"
-            "                WHERE NF.CDFILIAL = PE.CDFILIAL AND NF.NRPEDIDO = PE.NRPEDIDO AND %1)"
-            " ORDER BY PE.NRPEDIDO").arg(invoice.text);
-        fields = Layout::Orders();
-    } else {
+    // The two lists, each narrowed to the number the user typed, if any.
+    struct TNumberList {
+        QLatin1String kind;
+        const char* word;  // what a client sends for "no number"
+        const QString& number;
+        QString column;    // the number's column, with its table's alias
+        QString parameter;
+        QString sql;       // %1: the invoice conditions
+        const QList<TFieldDesc>& fields;
+    };
+    const TNumberList lists[] = {
+        {QLatin1String("EXP"), "EXPEDICAO", expedition, QStringLiteral("EX.NREXPEDICAO"),
+         QStringLiteral(":NREXPEDICAO"),
+         QStringLiteral("SELECT EX.CDFILIAL, EX.NREXPEDICAO, EX.DTEXPEDICAO, EX.IDSTATUSSEP"
+                        "  FROM EXPEDICAO EX"
+                        " WHERE EXISTS (SELECT 1 FROM NOTAFISCAL NF"
+                        "                WHERE NF.CDFILIAL = EX.CDFILIAL AND NF.NREXPEDICAO = EX.NREXPEDICAO AND %1)"
+                        " ORDER BY EX.NREXPEDICAO"),
+         Layout::Expeditions()},
+        {QLatin1String("PED"), "PEDIDO", order, QStringLiteral("PE.NRPEDIDO"), QStringLiteral(":NRPEDIDO"),
+         QStringLiteral("SELECT PE.NRPEDIDO, PE.CDFILIAL"
+                        "  FROM PEDIDO PE"
+                        " WHERE EXISTS (SELECT 1 FROM NOTAFISCAL NF"
+                        "                 JOIN EXPEDICAO EX ON EX.CDFILIAL = NF.CDFILIAL"
+                        "                  AND EX.NREXPEDICAO = NF.NREXPEDICAO"
+                        "                WHERE NF.CDFILIAL = PE.CDFILIAL AND NF.NRPEDIDO = PE.NRPEDIDO AND %1)"
+                        " ORDER BY PE.NRPEDIDO"),
+         Layout::Orders()},
+    };
+    const auto list = std::find_if(std::begin(lists), std::end(lists), [&](const TNumberList& l) { return kind == l.kind; });
+    if (list == std::end(lists)) {
         refusal = QStringLiteral("Tipo de lista inválido: %1").arg(kind);
         return TEncodedPacket();
     }
-    TSql query(db, sql);
+    if (isNumber(list->number, list->word))
+        invoice.Add(list->column + QStringLiteral(" = ") + list->parameter, list->parameter, list->number);
+    TSql query(db, list->sql.arg(invoice.text));
     invoice.Bind(query);
-    return QueryEncodedPacket(query.Exec(), fields);
+    return QueryEncodedPacket(query.Exec(), list->fields);
 }
 
 TDataPacket LoadInvoiceItems(QSqlDatabase db, const QString& branch, const QString& invoice)
