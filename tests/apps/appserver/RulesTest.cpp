@@ -81,6 +81,7 @@ public:
     TWorkListReply list;
 };
 
+// Promises (2), (4) and (6) of rules/Operations.h.
 TEST_F(Rules, ConfirmingAReadyInvoiceRecordsItOnceWithItsTimeAndAudit)
 {
     const QString invoice = ReadyInvoice();
@@ -106,6 +107,7 @@ struct TRefusedConfirmation {
 
 class ConfirmRefusal : public Rules, public ::testing::WithParamInterface<TRefusedConfirmation> {};
 
+// Promises (1), (2) and (3).
 TEST_P(ConfirmRefusal, ChangesNothing)
 {
     const QString invoice = GetParam().invoice(*this);
@@ -135,6 +137,7 @@ INSTANTIATE_TEST_SUITE_P(
                              "A nota fiscal %1 da filial 0001 não está pronta: o produto "}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// Promise (4).
 TEST_F(Rules, InvoiceWithoutItemsCannotBeConfirmed)
 {
     // An invoice whose items were all removed: copy a header under a new number.
@@ -155,6 +158,7 @@ TEST_F(Rules, InvoiceWithoutItemsCannotBeConfirmed)
               QStringLiteral("A nota fiscal 0009999999 da filial 0001 não tem itens e não pode ser conferida."));
 }
 
+// Promise (6).
 TEST_F(Rules, DeletingReadingsRemovesExactlyThemWithAudit)
 {
     const QString invoice = IncompleteInvoice();
@@ -173,7 +177,7 @@ TEST_F(Rules, DeletingReadingsRemovesExactlyThemWithAudit)
     EXPECT_TRUE(again.contains(QStringLiteral("não existe")));
 }
 
-// One bad row refuses the whole delta: every reading stays.
+// One bad row refuses the whole delta: every reading stays. Promise (1).
 TEST_F(Rules, RefusedDeletionLeavesEveryReadingInPlace)
 {
     const QString invoice = IncompleteInvoice();
@@ -198,6 +202,7 @@ TEST_F(Rules, RefusedDeletionLeavesEveryReadingInPlace)
     EXPECT_EQ(Audits('E'), 0);
 }
 
+// Promise (2).
 TEST_F(Rules, ReadingsOfAConfirmedInvoiceCannotBeDeleted)
 {
     const QString confirmed = ConfirmedInvoice();
@@ -279,6 +284,7 @@ TEST_F(Readings, StoresAScanAndCountsIt)
     EXPECT_GT(items.RowCount(), 0);
 }
 
+// Promises (1), (2), (3) and (5).
 TEST_F(Readings, RefusesEachBadScanAndStoresNothing)
 {
     const TScanTarget t = Incomplete();
@@ -315,6 +321,7 @@ TEST_F(Readings, RefusesEachBadScanAndStoresNothing)
     EXPECT_EQ(Audits('L'), 0);
 }
 
+// Promise (5).
 TEST_F(Readings, RefusesMoreReadingsThanTheQuantityToShip)
 {
     const TScanTarget t = Incomplete();
