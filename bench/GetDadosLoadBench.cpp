@@ -5,8 +5,10 @@
 // on, over the time the server's own queries need to produce the same rows
 // (the same statements on the same database file, every value of every row
 // read once), both measured in this run. Target: at most 2.
+// Also packet_decode_ratio_server (below).
 #include "AppServerProcess.h"
 #include "Database.h"
+#include "PacketDecode.h"
 #include "ScreenWorkList.h"
 #include "WorkList.h"
 #include "framework/Consiste.h"
@@ -63,11 +65,20 @@ qint64 ServerQueries(QSqlDatabase db)
     return rows;
 }
 
+// One server at scale 100 for every benchmark of this program.
+TAppServerProcess& Server()
+{
+    static TAppServerProcess server([] {
+        TAppServerProcess::TOptions options;
+        options.Scale = 100;
+        return options;
+    }());
+    return server;
+}
+
 void BM_GetDadosLoad(benchmark::State& state)
 {
-    TAppServerProcess::TOptions options;
-    options.Scale = 100;
-    TAppServerProcess server(options);
+    TAppServerProcess& server = Server();
     TNetConnection net;
     net.SetServerName(Remote::ConfRastr);
     net.SetHost(server.Host());
@@ -97,6 +108,25 @@ void BM_GetDadosLoad(benchmark::State& state)
     state.counters["rows"] = double(loaded);
 }
 BENCHMARK(BM_GetDadosLoad)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// packet_decode_ratio_server: packet_decode_ratio (PacketDecode.h) on the
+// readings packet exactly as the server writes it for the same work list.
+void BM_ServerPacketDecode(benchmark::State& state)
+{
+    TOwnedDatabase db(TDbConfig{Server().DatabasePath()});
+    TScopedTransaction snapshot(db.Db(), TScopedTransaction::TKind::Read);
+    const QByteArray bytes =
+        LoadWorkList(db.Db(), TWorkListFilter{branch, QStringLiteral("T"), QStringLiteral("T"), {}}).Readings.Cbor;
+    snapshot.Commit();
+    TDecodeTimes times;
+    for (auto _ : state)
+        times = TimePacketDecode(bytes, Bench::Quick() ? 3 : 7);
+    Bench::Report("packet_decode_ratio_server", times.Ratio(), "ratio");
+    state.counters["decode_ms"] = times.decodeMs;
+    state.counters["walk_ms"] = times.walkMs;
+    state.counters["mbytes"] = bytes.size() / 1e6;
+}
+BENCHMARK(BM_ServerPacketDecode)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 } // namespace
 
