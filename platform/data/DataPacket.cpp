@@ -284,11 +284,6 @@ void TDataPacketBuilder::AddStringEntry(qsizetype entry)
     col.entries.push_back(quint32(entry));
 }
 
-qsizetype TDataPacketBuilder::StringEntries(int column) const
-{
-    return qsizetype(s_->columns.at(column).texts.size());
-}
-
 void TDataPacketBuilder::AddNumber(double value)
 {
     Column& col = s_->columns[cursor_.Take(s_->fields, TRowCursor::TValue::Number)];

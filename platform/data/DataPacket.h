@@ -105,11 +105,9 @@ public:
     // For a decoder that keeps the column's texts in the order a writer first
     // sent them (PacketCodec): NewString adds the value as the column's newest
     // text; AddStringEntry repeats the column's text number `entry` (0 is the
-    // first), raising EDatabaseError when there is none; StringEntries is how
-    // many texts `column` has so far.
+    // first), raising EDatabaseError when there is none.
     void NewString(QString value);
     void AddStringEntry(qsizetype entry);
-    qsizetype StringEntries(int column) const;
     void AddNumber(double value);  // float and date columns
     void AddNull();
     // Ends the row; raises EDatabaseError when the row has the wrong number of values.

@@ -139,19 +139,19 @@ quint64 readUnsigned(TCborReader& r, const char* what)
 }
 
 // A string field's value: a text, which becomes the column's newest, or (in
-// the compact form) a reference to one the column has received.
-void readString(TCborReader& r, TDataPacketBuilder& builder, const TFieldDesc& field, int column, qint64 row,
+// the compact form) a reference to one of the `texts` the column has received.
+void readString(TCborReader& r, TDataPacketBuilder& builder, const TFieldDesc& field, qsizetype& texts, qint64 row,
                 const TPacketLimits& limits)
 {
     if (r.Kind() == TCborKind::Text) {
         QByteArray joined;
         builder.NewString(Cbor::DecodeUtf8(r.TakeText(joined, limits.maxStringBytes)));
+        ++texts;
         return;
     }
     quint64 back = 0;
     if (!r.TakeUnsigned(back))
         bad(QStringLiteral("campo '%1' do registro %2 deveria ser texto").arg(field.Name).arg(row));
-    const qsizetype texts = builder.StringEntries(column);
     if (back >= quint64(texts))
         bad(QStringLiteral("o campo '%1' do registro %2 refere-se ao texto %3 antes do último, mas a coluna recebeu %4")
                 .arg(field.Name)
@@ -210,6 +210,7 @@ TDataPacket readPacket(TCborReader& r, const TPacketLimits& limits, qsizetype in
     // the columns grow as rows arrive.
     if (declaredRows > 0)
         builder.Reserve(int(std::min<qint64>(declaredRows, inputSize / std::max(1, nFields))));
+    std::vector<qsizetype> texts(size_t(nFields), 0);  // per column
     qint64 count = 0;
     while (rows.More()) {
         if (++count > limits.maxRows || count * std::max(1, nFields) > limits.maxCells)
@@ -224,7 +225,7 @@ TDataPacket readPacket(TCborReader& r, const TPacketLimits& limits, qsizetype in
                 builder.AddNull();
                 r.Next();
             } else if (fields[c].Type == TFieldType::ftString) {
-                readString(r, builder, fields[c], c, count, limits);
+                readString(r, builder, fields[c], texts[size_t(c)], count, limits);
             } else {
                 double v = 0;
                 if (!r.TakeNumber(v))
