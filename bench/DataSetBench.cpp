@@ -91,14 +91,7 @@ BENCHMARK(BM_ItemSelect)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 void BM_PacketDecode(benchmark::State& state)
 {
-    const QByteArray bytes = EncodePacket(packets(5000).readings);
-    TDecodeTimes times;
-    for (auto _ : state)
-        times = TimePacketDecode(bytes, Bench::Quick() ? 3 : 7);
-    Bench::Report("packet_decode_ratio", times.Ratio(), "ratio");
-    state.counters["decode_ms"] = times.decodeMs;
-    state.counters["walk_ms"] = times.walkMs;
-    state.counters["mbytes"] = bytes.size() / 1e6;
+    BenchPacketDecode(state, "packet_decode_ratio", EncodePacket(packets(5000).readings));
 }
 BENCHMARK(BM_PacketDecode)->Iterations(1)->Unit(benchmark::kMillisecond);
 

@@ -225,13 +225,7 @@ void BM_ServerPacketDecode(benchmark::State& state)
     const QByteArray bytes =
         LoadWorkList(db.Db(), TWorkListFilter{branch, QStringLiteral("T"), QStringLiteral("T"), {}}).Readings.Cbor;
     snapshot.Commit();
-    TDecodeTimes times;
-    for (auto _ : state)
-        times = TimePacketDecode(bytes, Bench::Quick() ? 3 : 7);
-    Bench::Report("packet_decode_ratio_server", times.Ratio(), "ratio");
-    state.counters["decode_ms"] = times.decodeMs;
-    state.counters["walk_ms"] = times.walkMs;
-    state.counters["mbytes"] = bytes.size() / 1e6;
+    BenchPacketDecode(state, "packet_decode_ratio_server", bytes);
 }
 BENCHMARK(BM_ServerPacketDecode)->Iterations(1)->Unit(benchmark::kMillisecond);
 

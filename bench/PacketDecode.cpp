@@ -40,19 +40,25 @@ void Walk(TCborReader& r)
 
 } // namespace
 
-TDecodeTimes TimePacketDecode(const QByteArray& packet, int rounds)
+void BenchPacketDecode(benchmark::State& state, const char* figure, const QByteArray& packet)
 {
     std::vector<double> decode, walk;
-    for (int i = 0; i < rounds; ++i) {
-        auto t0 = Bench::Clock::now();
-        TCborReader reader(packet);
-        Walk(reader);
-        walk.push_back(Bench::MsSince(t0));
-        t0 = Bench::Clock::now();
-        TClientDataSet ds;
-        ds.SetData(DecodePacket(packet));
-        benchmark::DoNotOptimize(ds.RecordCount());
-        decode.push_back(Bench::MsSince(t0));  // the data set is freed outside the timing
+    for (auto _ : state) {
+        for (int i = 0; i < (Bench::Quick() ? 3 : 7); ++i) {
+            auto t0 = Bench::Clock::now();
+            TCborReader reader(packet);
+            Walk(reader);
+            walk.push_back(Bench::MsSince(t0));
+            t0 = Bench::Clock::now();
+            TClientDataSet ds;
+            ds.SetData(DecodePacket(packet));
+            benchmark::DoNotOptimize(ds.RecordCount());
+            decode.push_back(Bench::MsSince(t0));  // the data set is freed outside the timing
+        }
     }
-    return {Bench::Median(decode), Bench::Median(walk)};
+    const double decodeMs = Bench::Median(decode), walkMs = Bench::Median(walk);
+    Bench::Report(figure, walkMs > 0 ? decodeMs / walkMs : 0.0, "ratio");
+    state.counters["decode_ms"] = decodeMs;
+    state.counters["walk_ms"] = walkMs;
+    state.counters["mbytes"] = double(packet.size()) / 1e6;
 }
