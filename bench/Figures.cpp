@@ -1,14 +1,28 @@
 #include "Figures.h"
 
+#include <QString>
+#include <QtGlobal>
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 
 namespace Bench {
 
 namespace {
 bool quick = false;
+std::atomic<int> warnings{0};
+
+// A warning means the benchmark measured something other than it meant to
+// (a malformed format string, a failed conversion): it is printed and the
+// program fails.
+void CountWarnings(QtMsgType type, const QMessageLogContext&, const QString& message)
+{
+    if (type != QtDebugMsg && type != QtInfoMsg)
+        ++warnings;
+    std::fprintf(stderr, "%s\n", qPrintable(message));
+}
 std::map<std::string, std::pair<double, const char*>>& figures()
 {
     static std::map<std::string, std::pair<double, const char*>> all;
@@ -37,12 +51,17 @@ int Main(int argc, char** argv)
         else
             args.push_back(argv[i]);
     }
+    qInstallMessageHandler(CountWarnings);
     int n = int(args.size());
     benchmark::Initialize(&n, args.data());
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     for (const auto& [name, value] : figures())
         std::printf("figure: %s %.4f %s\n", name.c_str(), value.first, value.second);
+    if (warnings > 0) {
+        std::fprintf(stderr, "%d warning(s): the figures above are not to be trusted\n", warnings.load());
+        return 1;
+    }
     return 0;
 }
 

@@ -21,7 +21,8 @@ bool Quick();
 void Report(const std::string& name, double value, const char* unit);
 
 // Runs the registered benchmarks (arguments as Google Benchmark takes them,
-// plus --quick) and prints the figures; returns the exit code.
+// plus --quick) and prints the figures; returns the exit code, which is 1
+// when the program printed a Qt warning.
 int Main(int argc, char** argv);
 
 } // namespace Bench

@@ -2,6 +2,8 @@
 
 #include <QStringDecoder>
 
+#include <cmath>
+
 namespace {
 
 bool IsAscii(QByteArrayView bytes)
@@ -86,6 +88,37 @@ TCborArray::TCborArray(TCborReader& reader, const char* what)
 void TCborArray::Truncated() const
 {
     throw ECborError(QStringLiteral("lista truncada em %1").arg(QLatin1String(what_)));
+}
+
+void TCborWriter::Number(double value)
+{
+    // Integers up to 2^53 are exact in a double; -0.0 keeps its sign as a float.
+    constexpr double exactIntegers = 9007199254740992.0;
+    if (value == std::floor(value) && std::fabs(value) <= exactIntegers && !(value == 0 && std::signbit(value))) {
+        if (value >= 0)
+            Head(0, quint64(value));
+        else
+            Head(1, quint64(-1 - qint64(value)));
+        return;
+    }
+    const float single = float(value);
+    if (double(single) != value) {  // NaN lands here too and keeps its bits
+        Double(value);
+        return;
+    }
+    const qfloat16 half(single);
+    char bytes[5];
+    if (float(half) == single) {
+        quint16 bits;
+        std::memcpy(&bits, &half, sizeof bits);
+        bytes[0] = char(0xf9);
+        qToBigEndian(bits, bytes + 1);
+        out_.append(bytes, 3);
+    } else {
+        bytes[0] = char(0xfa);
+        qToBigEndian(single, bytes + 1);
+        out_.append(bytes, 5);
+    }
 }
 
 void TCborWriter::Text(QStringView text)

@@ -169,6 +169,9 @@ public:
         qToBigEndian(value, bytes + 1);
         out_.append(bytes, 9);
     }
+    // The shortest item that reads back as `value` bit for bit: an integer,
+    // or a half, single or double float.
+    void Number(double value);
     void Bool(bool value) { out_.append(char(value ? 0xf5 : 0xf4)); }
     void Null() { out_.append(char(0xf6)); }
     // One whole item encoded beforehand (by another TCborWriter).

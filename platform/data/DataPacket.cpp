@@ -8,9 +8,15 @@
 #include <mutex>
 
 namespace {
+// A string column holds each text it was given once, in `texts`, and one
+// entry number per row (NullEntry for null): a work list repeats a branch, an
+// invoice, a warehouse down thousands of rows, and four bytes a row cost less
+// than a string each. Float and date columns hold their numbers and a null flag.
+constexpr quint32 NullEntry = 0xffffffffu;
 struct Column {
-    std::vector<QString> strings;  // string columns
-    std::vector<double> numbers;   // float and date columns
+    std::vector<QString> texts;
+    std::vector<quint32> entries;
+    std::vector<double> numbers;
     std::vector<unsigned char> nulls;
 };
 
@@ -69,18 +75,24 @@ int TDataPacket::IndexOf(const QString& fieldName) const
     return -1;
 }
 
-bool TDataPacket::IsNull(int row, int column) const { return d->columns[column].nulls[row] != 0; }
+bool TDataPacket::IsNull(int row, int column) const
+{
+    const Column& c = d->columns[column];
+    return d->isString(column) ? c.entries[row] == NullEntry : c.nulls[row] != 0;
+}
 
 const QString& TDataPacket::String(int row, int column) const
 {
-    const Column& c = d->columns[column];
-    return c.nulls[row] || !d->isString(column) ? emptyString() : c.strings[row];
+    if (!d->isString(column))
+        return emptyString();
+    const quint32 entry = d->columns[column].entries[row];
+    return entry == NullEntry ? emptyString() : d->columns[column].texts[entry];
 }
 
 double TDataPacket::Number(int row, int column) const
 {
     const Column& c = d->columns[column];
-    return c.nulls[row] || d->isString(column) ? 0.0 : c.numbers[row];
+    return d->isString(column) || c.nulls[row] ? 0.0 : c.numbers[row];
 }
 
 TDataPacket TDataPacket::Select(const std::vector<int>& rows) const
@@ -90,17 +102,25 @@ TDataPacket TDataPacket::Select(const std::vector<int>& rows) const
     for (int c = 0; c < d->fields.size(); ++c) {
         const Column& from = d->columns[c];
         Column& to = s->columns[c];
-        to.nulls.reserve(rows.size());
-        for (int r : rows)
-            to.nulls.push_back(from.nulls[r]);
         if (d->isString(c)) {
-            to.strings.reserve(rows.size());
-            for (int r : rows)
-                to.strings.push_back(from.strings[r]);
+            // Only the texts the selected rows use, each once.
+            std::vector<quint32> renumbered(from.texts.size(), NullEntry);
+            to.entries.reserve(rows.size());
+            for (int r : rows) {
+                const quint32 entry = from.entries[r];
+                if (entry != NullEntry && renumbered[entry] == NullEntry) {
+                    renumbered[entry] = quint32(to.texts.size());
+                    to.texts.push_back(from.texts[entry]);
+                }
+                to.entries.push_back(entry == NullEntry ? NullEntry : renumbered[entry]);
+            }
         } else {
+            to.nulls.reserve(rows.size());
             to.numbers.reserve(rows.size());
-            for (int r : rows)
+            for (int r : rows) {
+                to.nulls.push_back(from.nulls[r]);
                 to.numbers.push_back(from.numbers[r]);
+            }
         }
     }
     TDataPacket p;
@@ -136,27 +156,34 @@ const std::vector<int>& TDataPacket::RowsMatching(const std::vector<int>& column
         // Rows come in runs with one key (a work list is sorted by invoice and
         // product), so a row whose key strings equal the previous row's joins
         // that row's bucket without building and hashing its key again.
+        // Equal entries are equal texts, so most rows are matched to the run
+        // by comparing entry numbers alone.
         KeyIndex index;
         QStringList rowKey;
         rowKey.resize(columns.size());
+        std::vector<quint32> runEntries(columns.size(), NullEntry);
         Bucket* runBucket = nullptr;
         for (int r = 0; r < d->rows; ++r) {
             bool hasNull = false;
             bool sameAsRun = runBucket != nullptr;
             for (size_t k = 0; k < columns.size(); ++k) {
                 const Column& col = d->columns[columns[k]];
-                if (col.nulls[r]) {
+                const quint32 entry = col.entries[r];
+                if (entry == NullEntry) {
                     hasNull = true;
                     break;
                 }
-                const QString& value = col.strings[r];
-                if (sameAsRun && !value.isSharedWith(rowKey[qsizetype(k)]) && value != rowKey[qsizetype(k)])
+                if (entry == runEntries[k])
+                    continue;
+                const QString& value = col.texts[entry];
+                if (sameAsRun && value != rowKey[qsizetype(k)])
                     sameAsRun = false;
-                if (!sameAsRun)
-                    rowKey[qsizetype(k)] = value;
+                runEntries[k] = entry;
+                rowKey[qsizetype(k)] = value;
             }
             if (hasNull) {
                 runBucket = nullptr;
+                std::fill(runEntries.begin(), runEntries.end(), NullEntry);
                 continue;
             }
             if (!sameAsRun)
@@ -214,11 +241,12 @@ void TDataPacketBuilder::Reserve(int rows)
 {
     for (int c = 0; c < s_->fields.size(); ++c) {
         Column& col = s_->columns[c];
-        col.nulls.reserve(rows);
-        if (s_->isString(c))
-            col.strings.reserve(rows);
-        else
+        if (s_->isString(c)) {
+            col.entries.reserve(rows);
+        } else {
+            col.nulls.reserve(rows);
             col.numbers.reserve(rows);
+        }
     }
 }
 
@@ -228,12 +256,32 @@ void TDataPacketBuilder::AddString(QString value)
 {
     Column& col = s_->columns[cursor_.Take(s_->fields, TRowCursor::TValue::Text)];
     // Columns repeat their values from row to row (a branch, an invoice, a
-    // warehouse); sharing the previous row's string keeps one copy of each run.
-    if (!col.strings.empty() && !col.nulls.back() && col.strings.back() == value)
-        col.strings.push_back(col.strings.back());
-    else
-        col.strings.push_back(std::move(value));
-    col.nulls.push_back(0);
+    // warehouse): a value equal to the previous row's takes its entry.
+    if (!col.entries.empty() && col.entries.back() != NullEntry && col.texts[col.entries.back()] == value) {
+        col.entries.push_back(col.entries.back());
+        return;
+    }
+    col.entries.push_back(quint32(col.texts.size()));
+    col.texts.push_back(std::move(value));
+}
+
+void TDataPacketBuilder::NewString(QString value)
+{
+    Column& col = s_->columns[cursor_.Take(s_->fields, TRowCursor::TValue::Text)];
+    // A text sent again in full (by a writer without references) shares the
+    // characters of the column's newest text when equal to it.
+    if (!col.texts.empty() && col.texts.back() == value)
+        value = col.texts.back();
+    col.entries.push_back(quint32(col.texts.size()));
+    col.texts.push_back(std::move(value));
+}
+
+void TDataPacketBuilder::AddStringEntry(qsizetype entry)
+{
+    Column& col = s_->columns[cursor_.Take(s_->fields, TRowCursor::TValue::Text)];
+    if (entry < 0 || entry >= qsizetype(col.texts.size()))
+        throw EDatabaseError(QStringLiteral("Texto %1 inexistente na coluna.").arg(entry));
+    col.entries.push_back(quint32(entry));
 }
 
 void TDataPacketBuilder::AddNumber(double value)
@@ -247,11 +295,12 @@ void TDataPacketBuilder::AddNull()
 {
     const int c = cursor_.Take(s_->fields, TRowCursor::TValue::Null);
     Column& col = s_->columns[c];
-    if (s_->isString(c))
-        col.strings.emplace_back();
-    else
+    if (s_->isString(c)) {
+        col.entries.push_back(NullEntry);
+    } else {
         col.numbers.push_back(0.0);
-    col.nulls.push_back(1);
+        col.nulls.push_back(1);
+    }
 }
 
 void TDataPacketBuilder::EndRow()

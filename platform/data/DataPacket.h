@@ -100,7 +100,14 @@ public:
     explicit TDataPacketBuilder(QList<TFieldDesc> fields);
     ~TDataPacketBuilder();
     void Reserve(int rows);
+    // A value equal to the previous row's in the column shares its text.
     void AddString(QString value);
+    // For a decoder that keeps the column's texts in the order a writer first
+    // sent them (PacketCodec): NewString adds the value as the column's newest
+    // text; AddStringEntry repeats the column's text number `entry` (0 is the
+    // first), raising EDatabaseError when there is none.
+    void NewString(QString value);
+    void AddStringEntry(qsizetype entry);
     void AddNumber(double value);  // float and date columns
     void AddNull();
     // Ends the row; raises EDatabaseError when the row has the wrong number of values.

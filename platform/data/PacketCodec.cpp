@@ -4,9 +4,14 @@
 
 #include <algorithm>
 
-TPacketWriter::TPacketWriter(QList<TFieldDesc> fields)
+namespace {
+constexpr qsizetype RememberedTexts = 1 << 16;
+}
+
+TPacketWriter::TPacketWriter(QList<TFieldDesc> fields, TPacketForm form)
     : fields_(std::move(fields))
-    , last_(fields_.size())
+    , form_(form)
+    , texts_(fields_.size())
 {
 }
 
@@ -19,19 +24,43 @@ int TPacketWriter::Take(TRowCursor::TValue value)
 
 void TPacketWriter::AddString(const QString& value)
 {
-    // Starts as a null text with no bytes, which an empty value matches.
-    TLastString& last = last_[size_t(Take(TRowCursor::TValue::Text))];
-    if (!value.isSharedWith(last.text) && value != last.text) {
-        last.text = value;
-        last.utf8 = value.toUtf8();
+    TColumnTexts& t = texts_[size_t(Take(TRowCursor::TValue::Text))];
+    // Starts as a null text, which an empty value matches: the plain form's
+    // empty UTF-8 is right for it, and the compact form has no entry yet.
+    const bool sameAsLast = value.isSharedWith(t.last) || value == t.last;
+    if (form_ == TPacketForm::Plain) {
+        if (!sameAsLast) {
+            t.last = value;
+            t.lastUtf8 = value.toUtf8();
+        }
+        out_.Utf8(t.lastUtf8);
+        return;
     }
-    out_.Utf8(last.utf8);
+    qint64 entry = sameAsLast ? t.lastEntry : -1;
+    if (entry < 0) {
+        const auto known = t.entries.constFind(value);
+        if (known != t.entries.cend())
+            entry = *known;
+    }
+    if (entry >= 0) {
+        out_.Unsigned(quint64(t.sent - 1 - entry));
+    } else {
+        out_.Text(value);
+        entry = t.sent++;
+        if (t.entries.size() < RememberedTexts)
+            t.entries.insert(value, entry);
+    }
+    t.last = value;
+    t.lastEntry = entry;
 }
 
 void TPacketWriter::AddNumber(double value)
 {
     Take(TRowCursor::TValue::Number);
-    out_.Double(value);
+    if (form_ == TPacketForm::Plain)
+        out_.Double(value);
+    else
+        out_.Number(value);
 }
 
 void TPacketWriter::AddNull()
@@ -53,6 +82,7 @@ TEncodedPacket TPacketWriter::Finish() const
     cursor_.CheckNoOpenRow();
     TEncodedPacket packet;
     packet.Rows = rowCount_;
+    packet.Form = form_;
     packet.Cbor.reserve(rows_.size() + 16 + 32 * fields_.size());
     TCborWriter w(packet.Cbor);
     w.StartArray(2);
@@ -68,9 +98,9 @@ TEncodedPacket TPacketWriter::Finish() const
     return packet;
 }
 
-QByteArray EncodePacket(const TDataPacket& packet)
+QByteArray EncodePacket(const TDataPacket& packet, TPacketForm form)
 {
-    TPacketWriter writer(packet.Fields());
+    TPacketWriter writer(packet.Fields(), form);
     const int fields = packet.FieldCount();
     for (int r = 0; r < packet.RowCount(); ++r) {
         for (int c = 0; c < fields; ++c) {
@@ -84,6 +114,13 @@ QByteArray EncodePacket(const TDataPacket& packet)
         writer.EndRow();
     }
     return writer.Finish().Cbor;
+}
+
+TEncodedPacket Reencode(const TEncodedPacket& packet, TPacketForm form)
+{
+    if (packet.Form == form)
+        return packet;
+    return {EncodePacket(DecodePacket(packet.Cbor), form), packet.Rows, form};
 }
 
 namespace {
@@ -101,31 +138,28 @@ quint64 readUnsigned(TCborReader& r, const char* what)
     return v;
 }
 
-// Reads the string values of one column. A value whose bytes equal the
-// previous value's is handed back as that same (shared) string, so a run of
-// equal codes is decoded and stored once.
-class TStringRun {
-public:
-    QString Read(TCborReader& r, const TPacketLimits& limits)
-    {
+// A string field's value: a text, which becomes the column's newest, or (in
+// the compact form) a reference to one of the `texts` the column has received.
+void readString(TCborReader& r, TDataPacketBuilder& builder, const TFieldDesc& field, qsizetype& texts, qint64 row,
+                const TPacketLimits& limits)
+{
+    if (r.Kind() == TCborKind::Text) {
         QByteArray joined;
-        const QByteArrayView bytes = r.TakeText(joined, limits.maxStringBytes);
-        if (hasLast_ && bytes == lastUtf8_)
-            return last_;
-        last_ = Cbor::DecodeUtf8(bytes);
-        hasLast_ = true;
-        // A chunked value lives in `joined`: keep it alive while it is the last.
-        owned_ = std::move(joined);
-        lastUtf8_ = owned_.isEmpty() ? bytes : QByteArrayView(owned_);
-        return last_;
+        builder.NewString(Cbor::DecodeUtf8(r.TakeText(joined, limits.maxStringBytes)));
+        ++texts;
+        return;
     }
-
-private:
-    QByteArrayView lastUtf8_;  // into the input, or into owned_
-    QByteArray owned_;
-    QString last_;
-    bool hasLast_ = false;
-};
+    quint64 back = 0;
+    if (!r.TakeUnsigned(back))
+        bad(QStringLiteral("campo '%1' do registro %2 deveria ser texto").arg(field.Name).arg(row));
+    if (back >= quint64(texts))
+        bad(QStringLiteral("o campo '%1' do registro %2 refere-se ao texto %3 antes do último, mas a coluna recebeu %4")
+                .arg(field.Name)
+                .arg(row)
+                .arg(back)
+                .arg(texts));
+    builder.AddStringEntry(texts - 1 - qsizetype(back));
+}
 
 QList<TFieldDesc> readFields(TCborReader& r, const TPacketLimits& limits)
 {
@@ -176,7 +210,7 @@ TDataPacket readPacket(TCborReader& r, const TPacketLimits& limits, qsizetype in
     // the columns grow as rows arrive.
     if (declaredRows > 0)
         builder.Reserve(int(std::min<qint64>(declaredRows, inputSize / std::max(1, nFields))));
-    std::vector<TStringRun> runs(static_cast<size_t>(nFields));
+    std::vector<qsizetype> texts(size_t(nFields), 0);  // per column
     qint64 count = 0;
     while (rows.More()) {
         if (++count > limits.maxRows || count * std::max(1, nFields) > limits.maxCells)
@@ -191,9 +225,7 @@ TDataPacket readPacket(TCborReader& r, const TPacketLimits& limits, qsizetype in
                 builder.AddNull();
                 r.Next();
             } else if (fields[c].Type == TFieldType::ftString) {
-                if (r.Kind() != TCborKind::Text)
-                    bad(QStringLiteral("campo '%1' do registro %2 deveria ser texto").arg(fields[c].Name).arg(count));
-                builder.AddString(runs[size_t(c)].Read(r, limits));
+                readString(r, builder, fields[c], texts[size_t(c)], count, limits);
             } else {
                 double v = 0;
                 if (!r.TakeNumber(v))

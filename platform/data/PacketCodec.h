@@ -6,12 +6,18 @@
 //   rows   = [ * row ]
 //   row    = [ * value ]                      ; exactly one value per field, in field order
 //   value  = text (string) / float (float or date) / null
+//          / uint                             ; compact form: a reference, in a string field
 //
 // A date value is its day count since 1899-12-30 with the time as fraction,
-// written as a 64-bit float, so it round-trips bit for bit. Floats are written
-// as 64-bit floats; the reader also takes half and single floats and integers
-// for float and date fields. Strings are UTF-8. The writer uses definite
+// so it round-trips bit for bit. Strings are UTF-8. The writer uses definite
 // lengths; the reader also takes indefinite arrays and chunked text.
+//
+// Two forms (TPacketForm). Plain: every text in full, every number a 64-bit
+// float; any peer reads it. Compact, for a peer that announced it: every text
+// a string field receives in full becomes that column's newest text, and an
+// unsigned integer n in a string field stands for the column's text n places
+// before the newest (0 is the newest); numbers take their shortest exact form
+// (an integer, a half, single or double float). The reader takes both.
 //
 // Reading refuses, with EDatabaseError and a clear message, anything else:
 // truncated input, wrong item types, a row with more or fewer values than
@@ -21,6 +27,7 @@
 #include "data/DataPacket.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QMetaType>
 
 #include <vector>
@@ -32,20 +39,26 @@ struct TPacketLimits {
     qint64 maxCells = 200'000'000;     // rows x fields
 };
 
+enum class TPacketForm { Plain, Compact };
+
 // A packet already in its wire form, with its row count.
 struct TEncodedPacket {
     QByteArray Cbor;
     int Rows = 0;
+    TPacketForm Form = TPacketForm::Compact;
 };
 Q_DECLARE_METATYPE(TEncodedPacket)
 
 // Writes a packet's wire form row by row, with the same contract as
 // TDataPacketBuilder (one value per field, in field order, then EndRow), so a
 // packet can go from a query to the wire without being held as a packet.
-// A run of equal strings down a column is converted to UTF-8 once.
+// In the compact form a text already sent in its column goes as a reference
+// (the first 65,536 distinct texts of a column are remembered, so a column of
+// unique codes costs bounded memory); in the plain form a run of equal
+// strings down a column is converted to UTF-8 once.
 class TPacketWriter {
 public:
-    explicit TPacketWriter(QList<TFieldDesc> fields);
+    explicit TPacketWriter(QList<TFieldDesc> fields, TPacketForm form = TPacketForm::Compact);
     TPacketWriter(const TPacketWriter&) = delete;
     TPacketWriter& operator=(const TPacketWriter&) = delete;
     void AddString(const QString& value);
@@ -60,19 +73,25 @@ private:
     // The column of the next value, opening the row with its first value.
     int Take(TRowCursor::TValue value);
 
-    struct TLastString {  // the column's last text and its UTF-8
-        QString text;
-        QByteArray utf8;
+    struct TColumnTexts {
+        QString last;            // the previous row's text
+        QByteArray lastUtf8;     // plain form: its UTF-8
+        qint64 lastEntry = -1;   // compact form: its number among the texts sent
+        qint64 sent = 0;         // compact form: texts sent in full
+        QHash<QString, qint64> entries;  // compact form: texts sent, by number
     };
     QList<TFieldDesc> fields_;
-    std::vector<TLastString> last_;
+    TPacketForm form_;
+    std::vector<TColumnTexts> texts_;
     QByteArray rows_;
     TCborWriter out_{rows_};
     TRowCursor cursor_;
     int rowCount_ = 0;
 };
 
-QByteArray EncodePacket(const TDataPacket& packet);
+QByteArray EncodePacket(const TDataPacket& packet, TPacketForm form = TPacketForm::Compact);
+// The same packet in `form` (for a peer that reads only the plain form).
+TEncodedPacket Reencode(const TEncodedPacket& packet, TPacketForm form);
 
 // Reads one packet starting at the reader's current item.
 TDataPacket ReadPacket(TCborReader& reader, const TPacketLimits& limits = {});

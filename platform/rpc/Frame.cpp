@@ -1,5 +1,6 @@
 #include "rpc/Frame.h"
 
+#include "rpc/Compression.h"
 #include "rpc/ProtocolError.h"
 
 #include <QtEndian>
@@ -11,8 +12,16 @@ TFrameBuilder::TFrameBuilder()
 {
 }
 
-QByteArray TFrameBuilder::Finish(quint32 maxFrameSize)
+QByteArray TFrameBuilder::Finish(quint32 maxFrameSize, bool compress)
 {
+    if (compress && bytes_.size() - FrameHeaderSize >= MinCompressedPayload) {
+        const QByteArray packed = Compress(QByteArrayView(bytes_).sliced(FrameHeaderSize));
+        if (!packed.isEmpty()) {
+            QByteArray frame(FrameHeaderSize, '\0');
+            frame += packed;
+            bytes_ = std::move(frame);
+        }
+    }
     const qint64 payloadSize = bytes_.size() - FrameHeaderSize;
     if (payloadSize > qint64(maxFrameSize))
         throw EProtocolError(QStringLiteral("A mensagem de %1 bytes excede o limite de %2 bytes por quadro.")
@@ -30,6 +39,7 @@ bool TFrameReader::ReadFrom(QIODevice& device)
         const qint64 got = device.read(header_ + headerHave_, FrameHeaderSize - headerHave_);
         if (got <= 0)
             return false;
+        bytesRead_ += got;
         headerHave_ += int(got);
         if (headerHave_ == FrameHeaderSize) {
             const quint32 length = qFromBigEndian<quint32>(header_);
@@ -47,6 +57,7 @@ bool TFrameReader::ReadFrom(QIODevice& device)
         const qint64 got = device.read(payload_.data() + payloadHave_, payload_.size() - payloadHave_);
         if (got <= 0)
             return false;
+        bytesRead_ += got;
         payloadHave_ += got;
     }
     ready_ = true;

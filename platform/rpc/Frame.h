@@ -12,8 +12,9 @@ namespace Rpc {
 constexpr int FrameHeaderSize = 4;
 
 // Builds one frame: write the payload's CBOR item through Writer(), then
-// Finish() returns the frame with its length in front. Finish raises
-// EProtocolError when the payload exceeds maxFrameSize.
+// Finish() returns the frame with its length in front, the payload
+// compressed when `compress` and that makes it smaller (Compression.h).
+// Finish raises EProtocolError when the payload exceeds maxFrameSize.
 class TFrameBuilder {
 public:
     TFrameBuilder();
@@ -21,7 +22,7 @@ public:
     TFrameBuilder& operator=(const TFrameBuilder&) = delete;
 
     TCborWriter& Writer() { return writer_; }
-    QByteArray Finish(quint32 maxFrameSize);
+    QByteArray Finish(quint32 maxFrameSize, bool compress = false);
 
 private:
     QByteArray bytes_;
@@ -44,6 +45,8 @@ public:
     QByteArray TakeFrame();
     // Part of a frame (header or payload) has arrived and more is awaited.
     bool Pending() const { return headerHave_ > 0; }
+    // Bytes taken from devices so far, headers included.
+    qint64 BytesRead() const { return bytesRead_; }
 
 private:
     quint32 maxFrameSize_;
@@ -52,6 +55,7 @@ private:
     QByteArray payload_;
     qint64 payloadHave_ = 0;
     bool ready_ = false;
+    qint64 bytesRead_ = 0;
 };
 
 } // namespace Rpc

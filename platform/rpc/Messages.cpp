@@ -1,5 +1,6 @@
 #include "rpc/Messages.h"
 
+#include "rpc/Compression.h"
 #include "rpc/Frame.h"
 #include "rpc/ProtocolError.h"
 #include "rpc/ValueCodec.h"
@@ -22,18 +23,29 @@ void WriteOptionalText(TCborWriter& out, const QString& text)
         out.Text(text);
 }
 
+const QString compactName = QStringLiteral("compact");
+const QString zstdName = QStringLiteral("zstd");
+
 struct TWriter {
     TCborWriter& out;
+    TPacketForm form;
 
     // "hello" and "welcome" carry the same items.
     template <class TGreeting>
     void Greeting(const QString& kind, const TGreeting& m)
     {
-        out.StartArray(4);
+        out.StartArray(m.Features ? 5 : 4);
         out.Text(kind);
         out.Unsigned(m.Version);
         out.Text(m.Module);
         WriteOptionalText(out, m.ServerId);
+        if (m.Features) {
+            out.StartArray(quint64(m.Features->Compact) + quint64(m.Features->Zstd));
+            if (m.Features->Compact)
+                out.Text(compactName);
+            if (m.Features->Zstd)
+                out.Text(zstdName);
+        }
     }
     void operator()(const THello& m) { Greeting(QStringLiteral("hello"), m); }
     void operator()(const TWelcome& m) { Greeting(QStringLiteral("welcome"), m); }
@@ -45,7 +57,7 @@ struct TWriter {
         out.Text(m.Method);
         out.StartArray(quint64(m.Args.size()));
         for (const QVariant& arg : m.Args)
-            WriteValue(out, arg);
+            WriteValue(out, arg, form);
         out.StartArray(quint64(m.ByRef.size()));
         for (int index : m.ByRef)
             out.Unsigned(quint64(index));
@@ -55,10 +67,10 @@ struct TWriter {
         out.StartArray(4);
         out.Text(QStringLiteral("result"));
         out.Unsigned(m.Id);
-        WriteValue(out, m.Value);
+        WriteValue(out, m.Value, form);
         out.StartArray(quint64(m.RefValues.size()));
         for (const QVariant& value : m.RefValues)
-            WriteValue(out, value);
+            WriteValue(out, value, form);
     }
     void operator()(const TFault& m)
     {
@@ -99,6 +111,7 @@ public:
         if (length_ != length)
             Malformed(QStringLiteral("\"%1\" deve ter %2 elementos").arg(kind).arg(length));
     }
+    quint64 Length() const { return length_; }
     QString Text()
     {
         if (in_.Kind() != TCborKind::Text)
@@ -149,6 +162,19 @@ public:
         }
         return indexes;
     }
+    // Names it does not know are another version's features: ignored.
+    TFeatures Features()
+    {
+        TFeatures features;
+        if (in_.Kind() != TCborKind::Array)
+            Malformed(QStringLiteral("lista de recursos esperada"));
+        for (TCborArray list(in_, "recursos"); list.More();) {
+            const QString name = Text();
+            features.Compact |= name == compactName;
+            features.Zstd |= name == zstdName;
+        }
+        return features;
+    }
     // The message's items were counted on entry: what follows them is extra.
     void Leave()
     {
@@ -168,14 +194,18 @@ TMessage DecodeItems(const QByteArray& payload, const TRpcLimits& limits)
     const QString kind = in.Enter();
     TMessage result;
     if (kind == QLatin1String("hello") || kind == QLatin1String("welcome")) {
-        in.ExpectLength(4, kind);
+        if (in.Length() != 5)
+            in.ExpectLength(4, kind);
         const quint64 version = in.Unsigned();
         const QString module = in.Text();
         const QString serverId = in.OptionalText();
+        std::optional<TFeatures> features;
+        if (in.Length() == 5)
+            features = in.Features();
         if (kind == QLatin1String("hello"))
-            result = THello{version, module, serverId};
+            result = THello{version, module, serverId, features};
         else
-            result = TWelcome{version, module, serverId};
+            result = TWelcome{version, module, serverId, features};
     } else if (kind == QLatin1String("call")) {
         in.ExpectLength(5, kind);
         TCall call;
@@ -211,15 +241,20 @@ TMessage DecodeItems(const QByteArray& payload, const TRpcLimits& limits)
 
 } // namespace
 
-QByteArray EncodeFrame(const TMessage& message, const TRpcLimits& limits)
+QByteArray EncodeFrame(const TMessage& message, const TRpcLimits& limits, const TFeatures& features)
 {
     TFrameBuilder frame;
-    std::visit(TWriter{frame.Writer()}, message);
-    return frame.Finish(limits.MaxFrameSize);
+    std::visit(TWriter{frame.Writer(), features.Compact ? TPacketForm::Compact : TPacketForm::Plain}, message);
+    return frame.Finish(limits.MaxFrameSize, features.Zstd);
 }
 
-TMessage DecodeMessage(const QByteArray& payload, const TRpcLimits& limits)
+TMessage DecodeMessage(const QByteArray& payload, const TRpcLimits& limits, const TFeatures& features)
 {
+    if (IsCompressed(payload)) {
+        if (!features.Zstd)
+            Malformed(QStringLiteral("quadro comprimido sem que a compressão tenha sido combinada"));
+        return DecodeMessage(Decompress(payload, limits.MaxFrameSize), limits, TFeatures{features.Compact, false});
+    }
     try {
         return DecodeItems(payload, limits);
     } catch (const ECborError& e) {

@@ -3,8 +3,8 @@
 // "Calls and replies", "Faults"). Each travels as one frame whose payload is
 // a CBOR array beginning with the message's kind as text.
 //
-//   client -> server  ["hello", version, module, serverId | null]
-//   server -> client  ["welcome", version, module, serverId]
+//   client -> server  ["hello", version, module, serverId | null (, [feature...])]
+//   server -> client  ["welcome", version, module, serverId (, [feature...])]
 //   client -> server  ["call", id, method, [args...], [byRefIndexes...]]
 //   server -> client  ["result", id, result, [byRefValues...]]
 //   server -> client  ["fault", id | null, code, message]
@@ -21,16 +21,29 @@ namespace Rpc {
 
 constexpr quint64 ProtocolVersion = 1;
 
+// What a peer speaks beyond the base protocol (docs/protocol.md, "Features"):
+// a hello offers features, the welcome names those agreed, and from then on
+// either side may use them. Names a reader does not know are ignored.
+struct TFeatures {
+    bool Compact = false;  // "compact": data packets in the compact form
+    bool Zstd = false;     // "zstd": compressed frames
+    bool operator==(const TFeatures&) const = default;
+};
+
+// A hello or welcome without features is the base protocol's, of four items
+// (a server that predates features refuses a hello of five).
 struct THello {
     quint64 Version = ProtocolVersion;
     QString Module;
     QString ServerId;  // empty: the client does not check the identifier
+    std::optional<TFeatures> Features;
 };
 
 struct TWelcome {
     quint64 Version = ProtocolVersion;
     QString Module;
     QString ServerId;
+    std::optional<TFeatures> Features;  // only in answer to a hello with features
 };
 
 struct TCall {
@@ -66,12 +79,15 @@ struct TFault {
 
 using TMessage = std::variant<THello, TWelcome, TCall, TResult, TFault>;
 
-// The whole frame (length prefix included). Raises EProtocolError when a
-// value lies outside the value model or the payload exceeds the frame bound.
-QByteArray EncodeFrame(const TMessage& message, const TRpcLimits& limits);
+// The whole frame (length prefix included), using the features agreed with
+// the peer: packets in the compact form, the payload compressed when that
+// makes it smaller. Raises EProtocolError when a value lies outside the value
+// model or the payload exceeds the frame bound.
+QByteArray EncodeFrame(const TMessage& message, const TRpcLimits& limits, const TFeatures& features = {});
 
-// Decodes one frame payload. Raises EProtocolError when it is not exactly one
-// well-formed message within the limits.
-TMessage DecodeMessage(const QByteArray& payload, const TRpcLimits& limits);
+// Decodes one frame payload (compressed only when "zstd" was agreed). Raises
+// EProtocolError when it is not exactly one well-formed message within the
+// limits.
+TMessage DecodeMessage(const QByteArray& payload, const TRpcLimits& limits, const TFeatures& features = {});
 
 } // namespace Rpc

@@ -82,7 +82,7 @@ QVariant ReadItem(TCborReader& in, const TRpcLimits& limits, int depth)
 
 } // namespace
 
-void WriteValue(TCborWriter& out, const QVariant& value)
+void WriteValue(TCborWriter& out, const QVariant& value, TPacketForm form)
 {
     const QMetaType type = value.metaType();
     if (!value.isValid() || value.isNull()) {
@@ -100,15 +100,18 @@ void WriteValue(TCborWriter& out, const QVariant& value)
         out.Double(value.toDouble());
     } else if (type == QMetaType::fromType<TDataPacket>()) {
         out.Tag(TagDataPacket);
-        out.Encoded(EncodePacket(value.value<TDataPacket>()));
+        out.Encoded(EncodePacket(value.value<TDataPacket>(), form));
     } else if (type == QMetaType::fromType<TEncodedPacket>()) {
         out.Tag(TagDataPacket);
-        out.Encoded(static_cast<const TEncodedPacket*>(value.constData())->Cbor);
+        const auto* packet = static_cast<const TEncodedPacket*>(value.constData());
+        // Every peer reads the plain form; only some the compact one.
+        const bool plainOnly = form == TPacketForm::Plain && packet->Form == TPacketForm::Compact;
+        out.Encoded(plainOnly ? Reencode(*packet, form).Cbor : packet->Cbor);
     } else if (type == QMetaType::fromType<QVariantList>()) {
         const QVariantList items = value.toList();
         out.StartArray(quint64(items.size()));
         for (const QVariant& item : items)
-            WriteValue(out, item);
+            WriteValue(out, item, form);
     } else {
         throw EProtocolError(QStringLiteral("Valor de tipo %1 não pode ser enviado ao servidor de aplicação.")
                                  .arg(QString::fromLatin1(type.name())));

@@ -28,7 +28,8 @@ namespace Rpc {
 constexpr quint64 TagDateTime = 65000;
 constexpr quint64 TagDataPacket = 65001;
 
-void WriteValue(TCborWriter& out, const QVariant& value);
+// Packets go in `form`, the one the peer reads.
+void WriteValue(TCborWriter& out, const QVariant& value, TPacketForm form = TPacketForm::Plain);
 
 // The reader stands on the value's first item; afterwards it stands on the
 // item that follows the value. `depth` is the nesting level of the value.

@@ -73,6 +73,8 @@ public:
     }
 
     bool Connected() const { return socket_.state() == QAbstractSocket::ConnectedState; }
+    bool Loopback() const { return socket_.peerAddress().isLoopback(); }
+    qint64 BytesReceived() const { return reader_.BytesRead(); }
 
 private:
     // Runs the local loop until a slot armed by `arm`, the end of the
@@ -163,23 +165,45 @@ void TNetConnection::Open()
     if (!QCoreApplication::instance())
         throw EConnectionError(QStringLiteral("A conexão com o servidor de aplicação requer a aplicação iniciada."));
     channel_.reset();
+    features_ = Rpc::TFeatures{};
     BeforeConnect(this);
     TBusyGuard guard(busy_);
     const int timeoutMs = timeout_ * 1000;
-    channel_ = std::make_unique<TChannel>(limits_);
-    if (!channel_->Connect(host_, port_, timeoutMs))
-        Drop(QStringLiteral("Não foi possível conectar ao servidor de aplicação em %1.").arg(Address()));
-
-    channel_->Send(Rpc::EncodeFrame(Rpc::THello{Rpc::ProtocolVersion, serverName_, serverGuid_}, limits_));
-    const Rpc::TMessage reply =
-        Await(timeoutMs, QStringLiteral("O servidor de aplicação em %1 não respondeu em %2 s.").arg(Address()).arg(timeout_),
-              QStringLiteral("Não foi possível conectar ao servidor de aplicação em %1.").arg(Address()));
-    if (const auto* fault = std::get_if<Rpc::TFault>(&reply)) {
+    std::optional<Rpc::TMessage> reply = Greet(timeoutMs, Rpc::TFeatures{true, compression_ != TCompression::Never});
+    if (!reply)
+        reply = Greet(timeoutMs, std::nullopt);
+    if (const auto* fault = std::get_if<Rpc::TFault>(&*reply)) {
         channel_.reset();
         throw EServerError(fault->Message);
     }
-    if (!std::holds_alternative<Rpc::TWelcome>(reply))
+    const auto* welcome = std::get_if<Rpc::TWelcome>(&*reply);
+    if (!welcome)
         Drop(QStringLiteral("Resposta inesperada do servidor de aplicação em %1 ao abrir a conexão.").arg(Address()));
+    features_ = welcome->Features.value_or(Rpc::TFeatures{});
+}
+
+std::optional<Rpc::TMessage> TNetConnection::Greet(int timeoutMs, std::optional<Rpc::TFeatures> offer)
+{
+    channel_ = std::make_unique<TChannel>(limits_);
+    if (!channel_->Connect(host_, port_, timeoutMs))
+        Drop(QStringLiteral("Não foi possível conectar ao servidor de aplicação em %1.").arg(Address()));
+    if (offer && compression_ == TCompression::Auto)
+        offer->Zstd = !channel_->Loopback();
+    channel_->Send(Rpc::EncodeFrame(Rpc::THello{Rpc::ProtocolVersion, serverName_, serverGuid_, offer}, limits_));
+    Rpc::TMessage reply =
+        Await(timeoutMs, QStringLiteral("O servidor de aplicação em %1 não respondeu em %2 s.").arg(Address()).arg(timeout_),
+              QStringLiteral("Não foi possível conectar ao servidor de aplicação em %1.").arg(Address()));
+    const auto* fault = std::get_if<Rpc::TFault>(&reply);
+    if (offer && fault && fault->Code == Rpc::Fault::Frame) {
+        channel_.reset();
+        return std::nullopt;
+    }
+    return reply;
+}
+
+qint64 TNetConnection::BytesReceived() const
+{
+    return channel_ ? channel_->BytesReceived() : 0;
 }
 
 Rpc::TMessage TNetConnection::Await(int timeoutMs, const QString& timedOut, const QString& lost)
@@ -197,7 +221,7 @@ Rpc::TMessage TNetConnection::Await(int timeoutMs, const QString& timedOut, cons
         Drop(error);
     }
     try {
-        return Rpc::DecodeMessage(payload, limits_);
+        return Rpc::DecodeMessage(payload, limits_, features_);
     } catch (const EProtocolError& e) {
         Drop(e.Message());
     }
@@ -228,7 +252,7 @@ QVariant TNetConnection::Invoke(const QString& method, const QList<TRemoteArg>& 
         if (args[i].IsByRef())
             call.ByRef.append(int(i));
     }
-    const QByteArray frame = Rpc::EncodeFrame(call, limits_);
+    const QByteArray frame = Rpc::EncodeFrame(call, limits_, features_);
 
     TBusyGuard guard(busy_);
     channel_->Send(frame);

@@ -6,6 +6,8 @@
 //
 //   Closed --[Open / SetConnected(true) / a call]--> Connecting
 //   Connecting --[handshake accepted]--> Open
+//   Connecting --[hello with features refused as malformed]--> Connecting
+//                (again, with the base protocol's hello: an older server)
 //   Connecting --[unreachable, refused, time-out]--> Closed   (raises)
 //   Open --[Close / SetConnected(false) / destructor]--> Closed
 //   Open --[peer gone, time-out, bad frame: noticed by a call]--> Closed (raises)
@@ -41,6 +43,7 @@
 #include <QVariant>
 #include <initializer_list>
 #include <memory>
+#include <optional>
 
 class TNetConnection;
 
@@ -61,6 +64,9 @@ private:
 class TNetConnection : public TComponent {
 public:
     static constexpr int DefaultTimeout = 300;  // seconds
+    // Compressed frames: Auto asks for them on any link but loopback, where
+    // compressing costs more time than the bytes it saves.
+    enum class TCompression { Auto, Always, Never };
 
     explicit TNetConnection(TComponent* owner = nullptr);
     ~TNetConnection() override;
@@ -84,6 +90,14 @@ public:
     int Timeout() const { return timeout_; }
     void SetTimeout(int seconds) { timeout_ = seconds; }
     Rpc::TRpcLimits& Limits() { return limits_; }
+    TCompression Compression() const { return compression_; }
+    void SetCompression(TCompression compression) { compression_ = compression; }
+    // What the server agreed to in the handshake (none before one, or with a
+    // server that predates features).
+    const Rpc::TFeatures& Features() const { return features_; }
+    // Bytes received from the server on the open connection, frame headers
+    // included.
+    qint64 BytesReceived() const;
 
     bool Connected() const;
     void SetConnected(bool connected);
@@ -103,6 +117,9 @@ private:
     class TChannel;
 
     QVariant Invoke(const QString& method, const QList<TRemoteArg>& args);
+    // Connects and greets; nothing when the server refused the hello as
+    // malformed (one that predates features).
+    std::optional<Rpc::TMessage> Greet(int timeoutMs, std::optional<Rpc::TFeatures> offer);
     QString Address() const;
     [[noreturn]] void Drop(const QString& message);
     // The next message from the server; drops the connection with `timedOut`
@@ -115,7 +132,9 @@ private:
     QString serverGuid_;
     bool throwException_ = false;
     int timeout_ = DefaultTimeout;
+    TCompression compression_ = TCompression::Auto;
     Rpc::TRpcLimits limits_;
+    Rpc::TFeatures features_;
     quint64 nextCallId_ = 1;
     bool busy_ = false;
     std::unique_ptr<TChannel> channel_;

@@ -46,12 +46,17 @@ void TFakeAppServer::Answer(QTcpSocket* socket, const QByteArray& payload)
         ++Hellos;
         Events << QStringLiteral("hello ") + hello->Module;
         moduleOf_[socket] = hello->Module;
-        if (!module_.isEmpty() && hello->Module != module_)
+        if (BaseProtocolOnly && hello->Features) {
+            socket->write(Rpc::EncodeFrame(Rpc::TFault{std::nullopt, Rpc::Fault::Frame,
+                                                       QStringLiteral("\"hello\" deve ter 4 elementos")},
+                                           limits));
+            socket->disconnectFromHost();
+        } else if (!module_.isEmpty() && hello->Module != module_)
             socket->write(Rpc::EncodeFrame(Rpc::TFault{std::nullopt, Rpc::Fault::Module,
                                                        QStringLiteral("Módulo remoto desconhecido: %1.").arg(hello->Module)},
                                            limits));
         else
-            socket->write(Rpc::EncodeFrame(Rpc::TWelcome{1, hello->Module, QString()}, limits));
+            socket->write(Rpc::EncodeFrame(Rpc::TWelcome{1, hello->Module, QString(), std::nullopt}, limits));
         return;
     }
     const auto& call = std::get<Rpc::TCall>(message);

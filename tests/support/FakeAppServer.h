@@ -25,6 +25,7 @@ public:
     THandler OnCall;
     int DelayMs = 0;               // reply this late
     bool CloseOnCall = false;      // drop the connection instead of answering
+    bool BaseProtocolOnly = false; // refuse a hello with features, as a server that predates them
     int Hellos = 0;                // handshakes seen
     QList<Rpc::TCall> Calls;       // calls seen
     // What happened, in order: "hello MODULE", "call MODULE METHOD", "closed MODULE".

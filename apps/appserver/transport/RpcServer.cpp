@@ -55,7 +55,7 @@ public:
                 HandleHello(payload);
             } else {
                 running_ = true;
-                server_.Run(id_, std::move(payload), module_);
+                server_.Run(id_, std::move(payload), module_, features_);
             }
         }
     }
@@ -79,7 +79,7 @@ public:
     void Reject(const QString& message, const QString& code = Rpc::Fault::Frame)
     {
         if (!closed_)
-            socket_->write(Rpc::EncodeFrame(Rpc::TFault{std::nullopt, code, message}, server_.config_.Limits));
+            socket_->write(Rpc::EncodeFrame(Rpc::TFault{std::nullopt, code, message}, server_.config_.Limits, features_));
         Close(message);
     }
 
@@ -109,7 +109,7 @@ private:
     {
         Rpc::TMessage message;
         try {
-            message = Rpc::DecodeMessage(payload, server_.config_.Limits);
+            message = Rpc::DecodeMessage(payload, server_.config_.Limits, features_);
         } catch (const EProtocolError& e) {
             Reject(e.Message());
             return;
@@ -139,8 +139,12 @@ private:
             return;
         }
         module_ = module;
-        socket_->write(Rpc::EncodeFrame(Rpc::TWelcome{Rpc::ProtocolVersion, module->Name(), module->Id()},
+        // Every feature a client offers is one this server speaks; a client
+        // that offers none gets the base protocol's welcome.
+        std::optional<Rpc::TFeatures> agreed = hello->Features;
+        socket_->write(Rpc::EncodeFrame(Rpc::TWelcome{Rpc::ProtocolVersion, module->Name(), module->Id(), agreed},
                                         server_.config_.Limits));
+        features_ = agreed.value_or(Rpc::TFeatures{});
     }
 
     static void LogConnection(const QString& line)
@@ -155,6 +159,7 @@ private:
     Rpc::TFrameReader reader_;
     QTimer frameTimer_;
     const TModule* module_ = nullptr;
+    Rpc::TFeatures features_;  // agreed in the handshake
     bool running_ = false;
     bool closed_ = false;
 };
@@ -196,19 +201,19 @@ void TRpcServer::Accept()
     }
 }
 
-void TRpcServer::Run(quint64 connection, QByteArray payload, const TModule* module)
+void TRpcServer::Run(quint64 connection, QByteArray payload, const TModule* module, Rpc::TFeatures features)
 {
-    pool_.start([this, connection, payload = std::move(payload), module] {
+    pool_.start([this, connection, payload = std::move(payload), module, features] {
         QByteArray frame;
         bool close = false;
         try {
-            Rpc::TMessage message = Rpc::DecodeMessage(payload, config_.Limits);
+            Rpc::TMessage message = Rpc::DecodeMessage(payload, config_.Limits, features);
             if (auto* call = std::get_if<Rpc::TCall>(&message)) {
                 const quint64 id = call->Id;
                 const QString method = call->Method;
                 Rpc::TMessage reply = dispatcher_.Execute(*module, std::move(*call), config_.Db);
                 try {
-                    frame = Rpc::EncodeFrame(reply, config_.Limits);
+                    frame = Rpc::EncodeFrame(reply, config_.Limits, features);
                 } catch (const EProtocolError& e) {
                     // The result does not fit in a frame: the call fails, the connection stays.
                     LogCall(module->Name(), method, 0, QStringLiteral("falha: ") + e.Message());

@@ -10,6 +10,7 @@
 // possible and closes that connection only.
 #include "Dispatcher.h"
 #include "rpc/Limits.h"
+#include "rpc/Messages.h"
 #include "storage/Database.h"
 
 #include <QHash>
@@ -41,7 +42,7 @@ public:
 private:
     friend class TServerConnection;
     void Accept();
-    void Run(quint64 connection, QByteArray payload, const TModule* module);
+    void Run(quint64 connection, QByteArray payload, const TModule* module, Rpc::TFeatures features);
     void Deliver(quint64 connection, const QByteArray& frame, bool close);
     void Forget(quint64 connection);
 

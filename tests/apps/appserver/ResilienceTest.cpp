@@ -31,17 +31,22 @@ public:
     }
     void Hello(const QString& module = Remote::ConfRastr, const QString& id = QString(), quint64 version = 1)
     {
-        Send(Rpc::EncodeFrame(Rpc::THello{version, module, id}, {}));
+        Send(Rpc::EncodeFrame(Rpc::THello{version, module, id, std::nullopt}, {}));
     }
     // The next message; nothing when the server closed the connection first.
     std::optional<Rpc::TMessage> Next()
     {
+        const std::optional<QByteArray> payload = NextPayload();
+        return payload ? std::optional(Rpc::DecodeMessage(*payload, {})) : std::nullopt;
+    }
+    std::optional<QByteArray> NextPayload()
+    {
         Rpc::TFrameReader reader(Rpc::TRpcLimits().MaxFrameSize);
         for (;;) {
             if (reader.ReadFrom(socket_))
-                return Rpc::DecodeMessage(reader.TakeFrame(), {});
+                return reader.TakeFrame();
             if (socket_.state() != QAbstractSocket::ConnectedState || !socket_.waitForReadyRead(10000))
-                return reader.ReadFrom(socket_) ? std::optional(Rpc::DecodeMessage(reader.TakeFrame(), {})) : std::nullopt;
+                return reader.ReadFrom(socket_) ? std::optional(reader.TakeFrame()) : std::nullopt;
         }
     }
     // True when the server closes the connection (within 10 s).
@@ -176,14 +181,14 @@ INSTANTIATE_TEST_SUITE_P(
         TBadInput{"tooDeep", true, DeepCall(200), Rpc::Fault::Frame, true, "aninhamento"},
         TBadInput{"callBeforeHello", false, CallFrame(QStringLiteral("GetDados"), getDadosArgs), Rpc::Fault::Sequence,
                   true, "hello"},
-        TBadInput{"secondHello", true, Rpc::EncodeFrame(Rpc::THello{1, Remote::ConfRastr, QString()}, {}),
+        TBadInput{"secondHello", true, Rpc::EncodeFrame(Rpc::THello{1, Remote::ConfRastr, QString(), std::nullopt}, {}),
                   Rpc::Fault::Sequence, true, "chamada"},
-        TBadInput{"unknownModule", false, Rpc::EncodeFrame(Rpc::THello{1, QStringLiteral("Foo.rdmBar"), QString()}, {}),
+        TBadInput{"unknownModule", false, Rpc::EncodeFrame(Rpc::THello{1, QStringLiteral("Foo.rdmBar"), QString(), std::nullopt}, {}),
                   Rpc::Fault::Module, true, "Foo.rdmBar"},
         TBadInput{"wrongIdentifier", false,
-                  Rpc::EncodeFrame(Rpc::THello{1, Remote::ConfRastr, QStringLiteral("{00000000-0000-0000-0000-000000000000}")}, {}),
+                  Rpc::EncodeFrame(Rpc::THello{1, Remote::ConfRastr, QStringLiteral("{00000000-0000-0000-0000-000000000000}"), std::nullopt}, {}),
                   Rpc::Fault::Identifier, true, "identificador"},
-        TBadInput{"unsupportedVersion", false, Rpc::EncodeFrame(Rpc::THello{9, Remote::ConfRastr, QString()}, {}),
+        TBadInput{"unsupportedVersion", false, Rpc::EncodeFrame(Rpc::THello{9, Remote::ConfRastr, QString(), std::nullopt}, {}),
                   Rpc::Fault::Version, true, "Versão 9"},
         TBadInput{"unknownMethod", true, CallFrame(QStringLiteral("DropEverything"), {}), Rpc::Fault::Method, false,
                   "exp13000.rdmConfRastr.DropEverything"},
@@ -193,6 +198,38 @@ INSTANTIATE_TEST_SUITE_P(
                   CallFrame(QStringLiteral("setConfRastrOK"), {QStringLiteral("0001"), 12.0}), Rpc::Fault::Arguments,
                   false, "Argumento 2 inválido na chamada de exp13000.rdmConfRastr.setConfRastrOK: esperado texto, recebido número"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// A client of the base protocol (a hello of four items) gets the base
+// welcome and plain packets, byte for byte what it has always read; clients
+// that agree on the compact form, and on compression, get the same work list
+// in fewer bytes.
+TEST_F(Resilience, ClientsOldAndNewGetTheSameWorkList)
+{
+    TRawClient raw(server->Port());
+    raw.Hello();
+    const std::optional<QByteArray> welcome = raw.NextPayload();
+    ASSERT_TRUE(welcome.has_value());
+    EXPECT_EQ(quint8(welcome->at(0)), 0x84) << "a welcome of four items";
+    raw.Send(CallFrame(Remote::GetDados, getDadosArgs));
+    const std::optional<QByteArray> reply = raw.NextPayload();
+    ASSERT_TRUE(reply.has_value());
+    const Rpc::TMessage message = Rpc::DecodeMessage(*reply, {});
+    EXPECT_EQ(Rpc::EncodeFrame(message, {}).mid(4), *reply) << "every packet in the plain form";
+    const QVariantList plain = Consiste::CheckResultServ(std::get<Rpc::TResult>(message).Value, true, 0).toList();
+    ASSERT_EQ(plain.size(), 3);
+
+    for (const auto compression : {TNetConnection::TCompression::Auto, TNetConnection::TCompression::Always}) {
+        auto net = Connect(*server);
+        net->SetCompression(compression);
+        const TWorkListReply list = GetDados(*net, QStringLiteral("0001"));
+        const bool compressed = compression == TNetConnection::TCompression::Always;
+        EXPECT_EQ(net->Features(), (Rpc::TFeatures{true, compressed})) << "no compression on loopback unless asked";
+        EXPECT_TRUE(list.Invoices == plain[0].value<TDataPacket>());
+        EXPECT_TRUE(list.Items == plain[1].value<TDataPacket>());
+        EXPECT_TRUE(list.Readings == plain[2].value<TDataPacket>());
+        EXPECT_LT(net->BytesReceived(), reply->size() / (compressed ? 4 : 2) * 1.5);
+    }
+}
 
 TEST_F(Resilience, TruncatedFrameHoldsOnlyItsOwnConnection)
 {

@@ -3,6 +3,7 @@
 #include <QCborStreamWriter>
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <functional>
 #include <limits>
 
@@ -46,6 +47,33 @@ TEST(Cbor, WriterMatchesAStandardEncoder)
         EXPECT_EQ(Ours([d](auto& w) { w.Double(d); }), Qts([d](auto& w) { w.append(d); })) << d;
     EXPECT_EQ(Ours([](auto& w) { w.Bool(true); w.Bool(false); w.Null(); }),
               Qts([](auto& w) { w.append(true); w.append(false); w.append(nullptr); }));
+}
+
+// The shortest form a standard encoder would choose for the same value, and
+// the reader gets the very bits back.
+TEST(Cbor, NumbersTakeTheirShortestExactForm)
+{
+    const std::pair<double, std::function<void(QCborStreamWriter&)>> cases[] = {
+        {0.0, [](auto& w) { w.append(quint64(0)); }},
+        {46700.0, [](auto& w) { w.append(quint64(46700)); }},
+        {9007199254740992.0, [](auto& w) { w.append(quint64(9007199254740992)); }},
+        {-3.0, [](auto& w) { w.append(qint64(-3)); }},
+        {-0.0, [](auto& w) { w.append(qfloat16(-0.0f)); }},
+        {12.25, [](auto& w) { w.append(qfloat16(12.25f)); }},
+        {46700.5, [](auto& w) { w.append(46700.5f); }},
+        {0.1, [](auto& w) { w.append(0.1); }},
+        {1e-310, [](auto& w) { w.append(1e-310); }},
+        {1e300, [](auto& w) { w.append(1e300); }},
+        {std::numeric_limits<double>::infinity(), [](auto& w) { w.append(qfloat16(std::numeric_limits<float>::infinity())); }},
+    };
+    for (const auto& [value, standard] : cases) {
+        const QByteArray bytes = Ours([value](auto& w) { w.Number(value); });
+        EXPECT_EQ(bytes.toHex(), Qts(standard).toHex()) << value;
+        TCborReader r(bytes);
+        double back = 0;
+        ASSERT_TRUE(r.TakeNumber(back));
+        EXPECT_EQ(std::memcmp(&back, &value, sizeof back), 0) << value;
+    }
 }
 
 TEST(Cbor, ReaderReadsEveryHeadWidthAndFloatWidth)

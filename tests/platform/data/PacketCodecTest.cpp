@@ -55,6 +55,30 @@ TEST(PacketCodec, RunsOfEqualValuesShareOneStringAndKeepTheirValues)
     EXPECT_FALSE(back.IsNull(6, 0));
 }
 
+// Each text goes once per column and comes back held once: a value seen
+// earlier in its column, not only just above, travels as a reference.
+TEST(PacketCodec, CompactFormSendsAndHoldsEachTextOnceAColumn)
+{
+    const QList<TFieldDesc> fields = {{"A", TFieldType::ftString, 10}, {"B", TFieldType::ftString, 10},
+                                      {"D", TFieldType::ftDateTime, 0}};
+    const QVariant null;
+    const TDataPacket p = MakePacket(fields, {{"0001", "0002", 46700.0}, {"0002", "0001", 46700.5},
+                                              {"0001", null, 46701.0}, {null, "0002", null}, {"0002", "0002", 0.0},
+                                              {"0001", "", -3.0}, {"", "", 0.1}});
+    const QByteArray compact = EncodePacket(p, TPacketForm::Compact);
+    const QByteArray plain = EncodePacket(p, TPacketForm::Plain);
+    EXPECT_LT(compact.size() + 40, plain.size());
+    for (const QByteArray& bytes : {compact, plain})
+        ASSERT_TRUE(DecodePacket(bytes) == p);
+    const TDataPacket back = DecodePacket(compact);
+    EXPECT_TRUE(back.String(0, 0).isSharedWith(back.String(2, 0)));
+    EXPECT_TRUE(back.String(0, 0).isSharedWith(back.String(5, 0)));
+    EXPECT_TRUE(back.String(1, 0).isSharedWith(back.String(4, 0)));
+    EXPECT_TRUE(back.String(0, 1).isSharedWith(back.String(3, 1)));
+    EXPECT_FALSE(back.IsNull(6, 0));
+    EXPECT_TRUE(back.IsNull(3, 0));
+}
+
 TEST(PacketCodec, ChunkedStringsAreReadToo)
 {
     // [ [ ["A", 1, 4] ], [ [ (_ "ab", "c") ], [ "abc" ] ] ]: the first value
@@ -204,6 +228,23 @@ const BadInput badInputs[] = {
     {"invalid_utf8_in_a_value", [] { return cbor([](auto& w) {
          w.startArray(2); w.startArray(1); field(w, "A", 1); w.endArray();
          w.startArray(1); w.startArray(1); w.appendTextString("\xc3\x28", 2); w.endArray(); w.endArray(); w.endArray(); }); }, {}},
+    // References count back from the column's newest text: 5 when it has 1,
+    // one before the text it would name has come, one only another column's
+    // texts could answer.
+    {"reference_out_of_range", [] { return cbor([](auto& w) {
+         w.startArray(2); w.startArray(1); field(w, "A", 1); w.endArray();
+         w.startArray(2); w.startArray(1); w.append(QLatin1String("x")); w.endArray();
+         w.startArray(1); w.append(quint64(5)); w.endArray(); w.endArray(); w.endArray(); }); }, {}},
+    {"reference_forward", [] { return cbor([](auto& w) {
+         w.startArray(2); w.startArray(1); field(w, "A", 1); w.endArray();
+         w.startArray(2); w.startArray(1); w.append(quint64(0)); w.endArray();
+         w.startArray(1); w.append(QLatin1String("x")); w.endArray(); w.endArray(); w.endArray(); }); }, {}},
+    {"reference_to_another_column", [] { return cbor([](auto& w) {
+         w.startArray(2); w.startArray(2); field(w, "A", 1); field(w, "B", 1); w.endArray();
+         w.startArray(2);
+         w.startArray(2); w.append(QLatin1String("x")); w.append(QLatin1String("y")); w.endArray();
+         w.startArray(2); w.append(QLatin1String("z")); w.append(quint64(1)); w.endArray();
+         w.endArray(); w.endArray(); }); }, {}},
     {"too_many_fields", [] { return good; }, limitsWith(3, 1000, 1000)},
     {"too_many_rows", [] { return good; }, limitsWith(100, 5, 1000)},
     {"string_over_limit", [] { return good; }, limitsWith(100, 1000, 4)},

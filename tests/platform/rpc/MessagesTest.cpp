@@ -1,6 +1,7 @@
 #include "rpc/Frame.h"
 #include "rpc/Messages.h"
 #include "rpc/ProtocolError.h"
+#include "data/PacketCodec.h"
 #include "rtl/DateTime.h"
 
 #include <QBuffer>
@@ -12,6 +13,15 @@
 namespace {
 
 const Rpc::TRpcLimits limits;
+
+QByteArray Cbor(const std::function<void(QCborStreamWriter&)>& write)
+{
+    QByteArray bytes;
+    QCborStreamWriter writer(&bytes);
+    write(writer);
+    return bytes;
+}
+
 
 // Decodes a whole frame: checks the length prefix, then the payload.
 Rpc::TMessage RoundTrip(const Rpc::TMessage& message)
@@ -60,13 +70,109 @@ TEST(Messages, DamagedRepliesAreDecodedOrRefusedNeverAnythingElse)
 TEST(Messages, HandshakeRoundTrips)
 {
     const auto hello = std::get<Rpc::THello>(RoundTrip(Rpc::THello{1, QStringLiteral("exp13000.rdmConfRastr"),
-                                                                    QStringLiteral("{A6EF}")}));
+                                                                    QStringLiteral("{A6EF}"), std::nullopt}));
     EXPECT_EQ(hello.Module, QStringLiteral("exp13000.rdmConfRastr"));
     EXPECT_EQ(hello.ServerId, QStringLiteral("{A6EF}"));
-    const auto anonymous = std::get<Rpc::THello>(RoundTrip(Rpc::THello{1, QStringLiteral("m"), QString()}));
+    const auto anonymous = std::get<Rpc::THello>(RoundTrip(Rpc::THello{1, QStringLiteral("m"), QString(), std::nullopt}));
     EXPECT_TRUE(anonymous.ServerId.isEmpty());
-    const auto welcome = std::get<Rpc::TWelcome>(RoundTrip(Rpc::TWelcome{1, QStringLiteral("m"), QStringLiteral("id")}));
+    const auto welcome = std::get<Rpc::TWelcome>(RoundTrip(Rpc::TWelcome{1, QStringLiteral("m"), QStringLiteral("id"), std::nullopt}));
     EXPECT_EQ(welcome.ServerId, QStringLiteral("id"));
+}
+
+// A hello without features is the base protocol's four items, which a server
+// that predates features accepts; one with features carries a fifth, and a
+// reader keeps the names it knows.
+TEST(Messages, GreetingsSayWhatEachSideSpeaks)
+{
+    const Rpc::THello base{1, QStringLiteral("m"), QString(), std::nullopt};
+    EXPECT_EQ(quint8(Rpc::EncodeFrame(base, limits).at(4)), 0x84);
+    EXPECT_FALSE(std::get<Rpc::THello>(RoundTrip(base)).Features.has_value());
+
+    for (const Rpc::TFeatures offer : {Rpc::TFeatures{true, true}, Rpc::TFeatures{true, false}, Rpc::TFeatures{}}) {
+        const auto hello = std::get<Rpc::THello>(RoundTrip(Rpc::THello{1, QStringLiteral("m"), QString(), offer}));
+        ASSERT_TRUE(hello.Features.has_value());
+        EXPECT_EQ(*hello.Features, offer);
+    }
+    const QByteArray later = Cbor([](QCborStreamWriter& w) {
+        w.startArray(5);
+        w.append(QStringLiteral("welcome"));
+        w.append(quint64(1));
+        w.append(QStringLiteral("m"));
+        w.append(nullptr);
+        w.startArray(2);
+        w.append(QStringLiteral("zstd"));
+        w.append(QStringLiteral("a-later-feature"));
+        w.endArray();
+        w.endArray();
+    });
+    EXPECT_EQ(std::get<Rpc::TWelcome>(Rpc::DecodeMessage(later, limits)).Features, (Rpc::TFeatures{false, true}));
+}
+
+Rpc::TResult ReplyWithReadings(int rows)
+{
+    TPacketWriter packet({{QStringLiteral("CDFILIAL"), TFieldType::ftString, 4},
+                          {QStringLiteral("CDIUMPROD"), TFieldType::ftString, 100},
+                          {QStringLiteral("DTVALILOTE"), TFieldType::ftDateTime, 0}});
+    for (int i = 0; i < rows; ++i) {
+        packet.AddString(QStringLiteral("0001"));
+        packet.AddString(QStringLiteral("0107891000031521%1").arg(i, 10, 10, QChar(u'0')));
+        packet.AddNumber(46700 + i % 30);
+        packet.EndRow();
+    }
+    return Rpc::TResult{3, QVariantList{true, QVariant::fromValue(packet.Finish())}, {}};
+}
+
+TDataPacket ReadingsOf(const Rpc::TMessage& message)
+{
+    return std::get<Rpc::TResult>(message).Value.toList().at(1).value<TDataPacket>();
+}
+
+// The server keeps packets in the compact form; a peer that did not agree to
+// it gets exactly the plain form, byte for byte what a packet of the same
+// values encodes to.
+TEST(Messages, APeerWithoutTheCompactFormGetsPlainPackets)
+{
+    const Rpc::TResult compact = ReplyWithReadings(50);
+    const TDataPacket values = ReadingsOf(RoundTrip(compact));
+    const Rpc::TResult plain{3, QVariantList{true, QVariant::fromValue(values)}, {}};
+    EXPECT_EQ(Rpc::EncodeFrame(compact, limits), Rpc::EncodeFrame(plain, limits));
+    const QByteArray agreed = Rpc::EncodeFrame(compact, limits, Rpc::TFeatures{true, false});
+    EXPECT_LT(agreed.size() + 400, Rpc::EncodeFrame(plain, limits).size()) << "short dates, one branch text";
+    EXPECT_TRUE(ReadingsOf(Rpc::DecodeMessage(agreed.mid(4), limits, Rpc::TFeatures{true, false})) == values);
+}
+
+TEST(Messages, CompressedFramesTravelOnlyWhenAgreed)
+{
+    const Rpc::TFeatures zstd{true, true};
+    const Rpc::TResult reply = ReplyWithReadings(2000);
+    const QByteArray frame = Rpc::EncodeFrame(reply, limits, zstd);
+    const QByteArray payload = frame.mid(4);
+    ASSERT_EQ(qFromBigEndian<quint32>(frame.constData()), quint32(payload.size()));
+    EXPECT_LT(payload.size(), Rpc::EncodeFrame(reply, limits, Rpc::TFeatures{true, false}).size() / 3);
+    EXPECT_TRUE(ReadingsOf(Rpc::DecodeMessage(payload, limits, zstd)) == ReadingsOf(RoundTrip(reply)));
+
+    // Small messages go as they are.
+    const QByteArray small = Rpc::EncodeFrame(Rpc::TFault{1, QStringLiteral("x"), QStringLiteral("y")}, limits, zstd);
+    EXPECT_EQ(small, Rpc::EncodeFrame(Rpc::TFault{1, QStringLiteral("x"), QStringLiteral("y")}, limits));
+
+    // Refused: without the agreement, cut short, followed by more bytes,
+    // inflating beyond the frame limit.
+    Rpc::TRpcLimits tight;
+    tight.MaxFrameSize = quint32(payload.size() * 2);
+    const std::pair<const char*, std::function<void()>> refused[] = {
+        {"not_agreed", [&] { Rpc::DecodeMessage(payload, limits, Rpc::TFeatures{true, false}); }},
+        {"truncated", [&] { Rpc::DecodeMessage(payload.chopped(7), limits, zstd); }},
+        {"trailing_bytes", [&] { Rpc::DecodeMessage(payload + QByteArray(3, '\0'), limits, zstd); }},
+        {"beyond_the_limit", [&] { Rpc::DecodeMessage(payload, tight, zstd); }},
+    };
+    for (const auto& [name, decode] : refused) {
+        try {
+            decode();
+            ADD_FAILURE() << name << " accepted";
+        } catch (const EProtocolError& e) {
+            EXPECT_TRUE(e.Message().contains(QStringLiteral("compr"))) << name << ": " << e.Message().toStdString();
+        }
+    }
 }
 
 TEST(Messages, CallCarriesArgumentsAndByRefIndexes)
@@ -91,14 +197,6 @@ TEST(Messages, ResultAndFaultRoundTrip)
     const auto fault = std::get<Rpc::TFault>(RoundTrip(Rpc::TFault{std::nullopt, Rpc::Fault::Frame, QStringLiteral("x")}));
     EXPECT_FALSE(fault.Id.has_value());
     EXPECT_EQ(fault.Code, Rpc::Fault::Frame);
-}
-
-QByteArray Cbor(const std::function<void(QCborStreamWriter&)>& write)
-{
-    QByteArray bytes;
-    QCborStreamWriter writer(&bytes);
-    write(writer);
-    return bytes;
 }
 
 struct TBadMessage {

@@ -35,6 +35,30 @@ Rpc::TResult Reply(const Rpc::TCall& call, QVariant value, QVariantList refs = {
     return Rpc::TResult{call.Id, std::move(value), std::move(refs)};
 }
 
+// A server that predates features refuses the hello that offers them; the
+// connection greets it again as the base protocol does and works with it.
+TEST(NetConnection, AServerWithoutFeaturesIsGreetedAgainInTheBaseProtocol)
+{
+    TFakeAppServer fake;
+    fake.BaseProtocolOnly = true;
+    fake.OnCall = [](const Rpc::TCall& call) -> std::optional<Rpc::TMessage> {
+        return Reply(call, Rpc::Success(call.Args.at(0)));
+    };
+    TClient client(fake);
+    client.net.SetCompression(TNetConnection::TCompression::Always);
+    TDataPacketBuilder rows({{QStringLiteral("CDIUMPROD"), TFieldType::ftString, 100}});
+    for (const char* code : {"A", "B", "A", "A"}) {
+        rows.AddString(QString::fromLatin1(code));
+        rows.EndRow();
+    }
+    const TDataPacket delta = rows.Build();
+    const QVariant echoed = Consiste::CheckResultServ(client.net.AppServer().Call(QStringLiteral("deleteIUMProd"), {delta}), true, 0);
+    EXPECT_TRUE(echoed.value<TDataPacket>() == delta) << "and came back whole";
+    EXPECT_EQ(fake.Hellos, 2);
+    EXPECT_EQ(client.opens, 1) << "one open, two greetings";
+    EXPECT_EQ(client.net.Features(), Rpc::TFeatures{});
+}
+
 TEST(NetConnection, ByReferenceArgumentsTakeTheServersValues)
 {
     TFakeAppServer fake;
