@@ -1,8 +1,14 @@
 #include "ScreenFixture.h"
 
+#include "PacketRows.h"
+
 #include "rpc/Envelope.h"
+#include "server/PacketLayouts.h"
 #include "server/RemoteNames.h"
 #include "ui/Application.h"
+
+#include <QSqlDatabase>
+#include <QSqlQuery>
 
 void ScreenTest::SetUp()
 {
@@ -22,14 +28,53 @@ void ScreenTest::SetUp()
     Varneth::SetModuFili(false);
     Varneth::SetProductMask(QStringLiteral("99.99.9999;0; "));
 
+    const QString path = dir_.filePath(QStringLiteral("host.db"));
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("screen-test-setup"));
+        db.setDatabaseName(path);
+        ASSERT_TRUE(db.open());
+        QSqlQuery q(db);
+        ASSERT_TRUE(q.exec(QStringLiteral("CREATE TABLE FILIAL (CDFILIAL CHAR(4) PRIMARY KEY, NMFILIAL VARCHAR(30))")));
+        ASSERT_TRUE(q.exec(QStringLiteral("INSERT INTO FILIAL VALUES ('0001', 'Matriz Porto Alegre')")));
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("screen-test-setup"));
+    Varneth::SetDatabasePath(path);
+    database_ = std::make_unique<TdtmDBGeral>();
+    database_->Open();
+
     server.OnCall = [this](const Rpc::TCall& call) -> std::optional<Rpc::TMessage> {
         if (call.Method == Remote::UtilizaAlmoxarifado)
             return Rpc::TResult{call.Id, usesWarehouses, {}};
         if (call.Method == Remote::UtilizaLocalEstoque)
             return Rpc::TResult{call.Id, usesLocations, {}};
+        if (auto answer = AnswerWorkList(call))
+            return answer;
         return Rpc::TResult{call.Id, Rpc::Success(), {}};
     };
     boIdCriado = false;
+}
+
+std::optional<Rpc::TMessage> ScreenTest::AnswerWorkList(const Rpc::TCall& call) const
+{
+    if (call.Method == Remote::GetDados) {
+        const QVariantList refs = writeBack.isEmpty() ? QVariantList{call.Args.value(1), call.Args.value(2)}
+                                                      : QVariantList{writeBack.value(0), writeBack.value(1)};
+        if (getDadosFails)
+            return Rpc::TResult{call.Id, Rpc::Failure(QStringLiteral("Banco de dados indisponível.")), refs};
+        const QVariantList packets = {QVariant::fromValue(PacketOf(Layout::Invoices(), invoices)),
+                                      QVariant::fromValue(PacketOf(Layout::Items(), items)),
+                                      QVariant::fromValue(PacketOf(Layout::Readings(), readings))};
+        return Rpc::TResult{call.Id, Rpc::Success(packets), refs};
+    }
+    if (call.Method == Remote::GetNrLancamento) {
+        const bool expeditions = call.Args.value(8).toString() == QLatin1String("EXP");
+        const QVariantMap row = expeditions ? QVariantMap{{"CDFILIAL", "0001"}, {"NREXPEDICAO", call.Args.value(1)}}
+                                            : QVariantMap{{"CDFILIAL", "0001"}, {"NRPEDIDO", call.Args.value(2)}};
+        const TDataPacket list = PacketOf(expeditions ? Layout::Expeditions() : Layout::Orders(), {row});
+        return Rpc::TResult{call.Id, Rpc::Success(QVariant::fromValue(list)), {}};
+    }
+    return std::nullopt;
 }
 
 void ScreenTest::TearDown()
@@ -38,6 +83,7 @@ void ScreenTest::TearDown()
     Varneth::SetSettings(savedSettings);
     Application->SetMainForm(nullptr);
     delete host;
+    database_.reset();
 }
 
 TfrmConfSepExp* ScreenTest::OpenScreen()
@@ -45,6 +91,16 @@ TfrmConfSepExp* ScreenTest::OpenScreen()
     Cli_exp13000::CriaTela();
     Application->ProcessMessages();
     return frmConfSepExp;
+}
+
+TfrmConfSepExp* ScreenTest::OpenFilled()
+{
+    TfrmConfSepExp* f = OpenScreen();
+    f->depInicial->SetDate(DateTimeFromQDate(orderFrom));
+    f->depFinal->SetDate(DateTimeFromQDate(orderTo));
+    f->depSaidaInicial->SetDate(DateTimeFromQDate(outFrom));
+    f->depSaidaFim->SetDate(DateTimeFromQDate(outTo));
+    return f;
 }
 
 void ScreenTest::CloseScreen()
@@ -63,4 +119,23 @@ QStringList ScreenTest::StockQuestions() const
         if (call.Method == Remote::UtilizaAlmoxarifado || call.Method == Remote::UtilizaLocalEstoque)
             asked << QStringLiteral("%1(%2)").arg(call.Method, call.Args.value(0).toString());
     return asked;
+}
+
+QList<Rpc::TCall> ScreenTest::CallsOf(const QString& method) const
+{
+    QList<Rpc::TCall> calls;
+    for (const Rpc::TCall& call : server.Calls)
+        if (call.Method == method)
+            calls << call;
+    return calls;
+}
+
+QStringList ScreenTest::EnabledToolButtons(TfrmConfSepExp* f)
+{
+    QStringList on;
+    for (TButtonFlat* b : {f->sbtIncluir, f->sbtAlterar, f->sbtExcluir, f->sbtProcurar, f->sbtVerificar,
+                           f->sbtCancelar, f->sbtConfirmar, f->sbtImprimir})
+        if (b->Enabled())
+            on << b->Name();
+    return on;
 }
