@@ -1,10 +1,8 @@
 // How the work list shows coded values: the barcode picture of the invoice
 // grid, warehouse and location as code and description, the customer's
-// document number, the separation status. Read back from the painted grids.
+// document number. Read back from the painted grids.
 #include "WorkListFixture.h"
 
-#include "PacketRows.h"
-#include "server/PacketLayouts.h"
 #include "ui/Application.h"
 
 #include <QPainter>
@@ -142,16 +140,5 @@ INSTANTIATE_TEST_SUITE_P(
                     DocumentCase{"company", "J", "12345678000195", "12.345.678/0001-95"},
                     DocumentCase{"otherType", "E", "998877", "998877"}),
     [](const auto& info) { return std::string(info.param.name); });
-
-TEST_F(Presentation, SeparationStatusIsAWordFromTheCatalogue)
-{
-    TfrmConfSepExp* f = OpenScreen();
-    QList<QVariantMap> rows;
-    for (const QVariant& status : QVariantList{"P", "A", "p", "C", "", QVariant()})
-        rows << QVariantMap{{"NREXPEDICAO", "1"}, {"IDSTATUSSEP", status}};
-    f->cdsNrExpedicao->SetData(PacketOf(Layout::Expeditions(), rows));
-    EXPECT_EQ(Column(f->cdsNrExpedicao, "IDSTATUSSEP", true),
-              (QStringList{"Pendente", "Em Andamento", "Concluída", "Concluída", "Concluída", "Concluída"}));
-}
 
 } // namespace

@@ -21,7 +21,7 @@ QVariantMap WorkListTest::Reading(const QString& branch, const QString& invoice,
 
 void WorkListTest::SetUp()
 {
-    ScreenTest::SetUp();
+    FilterTest::SetUp();
     // The first invoice is ready, the second has an item without its
     // readings, the third has one item.
     invoices = {Invoice("0001", "0000000001"), Invoice("0001", "0000000002"), Invoice("0001", "0000000003")};

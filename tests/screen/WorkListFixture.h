@@ -1,7 +1,7 @@
 #pragma once
 // The screen with a work list to load: three invoices by default (see
 // WorkListFixture.cpp), rows written with the builders below.
-#include "ScreenFixture.h"
+#include "FilterFixture.h"
 
 // The screen's filter members, as the last load left them.
 class TScreenMembers {
@@ -10,7 +10,7 @@ public:
     static const QString& OrderFilter(const TfrmConfSepExp* f) { return f->sNrPedidoFiltro; }
 };
 
-class WorkListTest : public ScreenTest {
+class WorkListTest : public FilterTest {
 public:
     static QVariantMap Invoice(const QString& branch, const QString& invoice);
     static QVariantMap Item(const QString& branch, const QString& invoice, const QString& product,

@@ -9,6 +9,7 @@
 #include "ui/Application.h"
 
 #include <QTableView>
+#include <functional>
 
 namespace {
 
@@ -47,8 +48,10 @@ struct NumberCase {
 
 class NumberFilters : public WorkListTest, public testing::WithParamInterface<NumberCase> {};
 
-TEST_P(NumberFilters, AreSentAsTheEditsHoldThemWithTForNone)
+TEST_P(NumberFilters, AreSentAsTheChecksLeaveTheEditsWithTForNone)
 {
+    expeditionRows = {{{"CDFILIAL", "0001"}, {"NREXPEDICAO", "0000000042"}}};
+    orderRows = {{{"CDFILIAL", "0001"}, {"NRPEDIDO", "0000000007"}}};
     TfrmConfSepExp* f = OpenFilled();
     f->medNrExpedicao->SetText(QString::fromUtf8(GetParam().expedition));
     f->medNrPedido->SetText(QString::fromUtf8(GetParam().order));
@@ -64,8 +67,8 @@ INSTANTIATE_TEST_SUITE_P(
     Table, NumberFilters,
     testing::Values(NumberCase{"bothEmpty", "", "", "T", "T"},
                     NumberCase{"blanks", "   ", "  ", "T", "T"},
-                    NumberCase{"expedition", "0000000042", "", "0000000042", "T"},
-                    NumberCase{"order", "", "0000000007", "T", "0000000007"}),
+                    NumberCase{"expeditionPadded", "42", "", "0000000042", "T"},
+                    NumberCase{"orderPadded", "", "7", "T", "0000000007"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(Loading, ThreeEmptyPacketsOpenEmptyDataSetsWithFiltersFromEmptyValues)
@@ -152,6 +155,7 @@ TEST_F(Loading, AFailedReloadLeavesTheGridsFollowingTheSelection)
     const int calls = CallsOf(Remote::GetDados).size();
 
     getDadosFails = true;
+    orderRows = {{{"CDFILIAL", "0001"}, {"NRPEDIDO", "0000000007"}}};
     f->medNrPedido->SetText("0000000007");
     EXPECT_THROW(f->panFiltroExit(f->panFiltro), EServerError);
     EXPECT_EQ(CallsOf(Remote::GetDados).size(), calls + 1);
@@ -169,6 +173,47 @@ TEST_F(Loading, AFailedReloadLeavesTheGridsFollowingTheSelection)
     QTest::keyClick(f->dbgItemProduto->View(), Qt::Key_Down);
     EXPECT_EQ(Column(f->cdsIUMProd, "CDIUMPROD"), (QStringList{"B-21-1", "B-21-2"}));
 }
+
+struct FailedCheckCase {
+    const char* name;
+    std::function<void(TfrmConfSepExp*)> spoil;
+    const char* message;
+};
+
+class FailedCheck : public WorkListTest, public testing::WithParamInterface<FailedCheckCase> {};
+
+// A check that fails before the load starts leaves the handlers and the
+// filter members as they were; a date check, run after the handlers were
+// taken off, leaves them attached again and the members with the new values.
+TEST_P(FailedCheck, LeavesTheHandlersAttachedAndSendsNothing)
+{
+    TfrmConfSepExp* f = OpenFilled();
+    f->panFiltroExit(f->panFiltro);
+    ASSERT_EQ(TScreenMembers::OrderFilter(f), "T");
+    f->dbgNotaFiscal->SetFocus();  // loads again
+    Application->ProcessMessages();
+    const int loads = CallsOf(Remote::GetDados).size();
+
+    orderRows = {{{"CDFILIAL", "0001"}, {"NRPEDIDO", "0000000007"}}};
+    f->medNrPedido->SetText("0000000007");
+    GetParam().spoil(f);
+    dialogs.ExpectError();
+    EXPECT_ANY_THROW(f->panFiltroExit(f->panFiltro));
+    EXPECT_EQ(dialogs.Texts(TDialogKind::Error), QStringList{QString::fromUtf8(GetParam().message)});
+    EXPECT_EQ(CallsOf(Remote::GetDados).size(), loads);
+    EXPECT_TRUE(f->cdsNotaFiscal->AfterScroll == closure(f, &TfrmConfSepExp::cdsNotaFiscalAfterScroll));
+    EXPECT_TRUE(f->cdsItemProduto->AfterScroll == closure(f, &TfrmConfSepExp::cdsItemProdutoAfterScroll));
+    const bool datesFailed = QByteArray(GetParam().name).startsWith("date");
+    EXPECT_EQ(TScreenMembers::OrderFilter(f), datesFailed ? "0000000007" : "T");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, FailedCheck,
+    testing::Values(FailedCheckCase{"unknownBranch", [](TfrmConfSepExp* f) { f->medCdFilial->SetText("9999"); },
+                                    "Filial não cadastrada."},
+                    FailedCheckCase{"dateMissing", [](TfrmConfSepExp* f) { f->depSaidaFim->SetDate(TDateTime()); },
+                                    "Data final do pedido deve ser informada."}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 class Navigation : public WorkListTest {};
 

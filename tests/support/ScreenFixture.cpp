@@ -8,7 +8,34 @@
 #include "ui/Application.h"
 
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QSqlQuery>
+
+const QList<QPair<QString, QString>> ScreenTest::Branches = {
+    {"0001", "MATRIZ PORTO ALEGRE"}, {"0002", "FILIAL CAXIAS DO SUL"}, {"0012", "FILIAL PELOTAS"}};
+
+namespace {
+
+// Writes table FILIAL with `branches` into a new SQLite file at `path`.
+void WriteBranchDatabase(const QString& path, const QList<QPair<QString, QString>>& branches)
+{
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("screen-test-setup"));
+        db.setDatabaseName(path);
+        ASSERT_TRUE(db.open()) << db.lastError().text().toStdString();
+        QSqlQuery q(db);
+        ASSERT_TRUE(q.exec("CREATE TABLE FILIAL (CDFILIAL VARCHAR(4) NOT NULL PRIMARY KEY, NMFILIAL VARCHAR(30))"));
+        ASSERT_TRUE(q.prepare("INSERT INTO FILIAL VALUES (?, ?)"));
+        for (const auto& [code, name] : branches) {
+            q.bindValue(0, code);
+            q.bindValue(1, name);
+            ASSERT_TRUE(q.exec()) << q.lastError().text().toStdString();
+        }
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("screen-test-setup"));
+}
+
+} // namespace
 
 void ScreenTest::SetUp()
 {
@@ -27,21 +54,12 @@ void ScreenTest::SetUp()
     Varneth::SetNomeFiliProc(QStringLiteral("Matriz Porto Alegre"));
     Varneth::SetModuFili(false);
     Varneth::SetProductMask(QStringLiteral("99.99.9999;0; "));
-
-    const QString path = dir_.filePath(QStringLiteral("host.db"));
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("screen-test-setup"));
-        db.setDatabaseName(path);
-        ASSERT_TRUE(db.open());
-        QSqlQuery q(db);
-        ASSERT_TRUE(q.exec(QStringLiteral("CREATE TABLE FILIAL (CDFILIAL CHAR(4) PRIMARY KEY, NMFILIAL VARCHAR(30))")));
-        ASSERT_TRUE(q.exec(QStringLiteral("INSERT INTO FILIAL VALUES ('0001', 'Matriz Porto Alegre')")));
-        db.close();
-    }
-    QSqlDatabase::removeDatabase(QStringLiteral("screen-test-setup"));
+    ASSERT_TRUE(databaseDir.isValid());
+    const QString path = databaseDir.filePath(QStringLiteral("host.sqlite"));
+    WriteBranchDatabase(path, Branches);
     Varneth::SetDatabasePath(path);
-    database_ = std::make_unique<TdtmDBGeral>();
-    database_->Open();
+    database = std::make_unique<TdtmDBGeral>();
+    database->Open();
 
     server.OnCall = [this](const Rpc::TCall& call) -> std::optional<Rpc::TMessage> {
         if (call.Method == Remote::UtilizaAlmoxarifado)
@@ -67,23 +85,16 @@ std::optional<Rpc::TMessage> ScreenTest::AnswerWorkList(const Rpc::TCall& call) 
                                       QVariant::fromValue(PacketOf(Layout::Readings(), readings))};
         return Rpc::TResult{call.Id, Rpc::Success(packets), refs};
     }
-    if (call.Method == Remote::GetNrLancamento) {
-        const bool expeditions = call.Args.value(8).toString() == QLatin1String("EXP");
-        const QVariantMap row = expeditions ? QVariantMap{{"CDFILIAL", "0001"}, {"NREXPEDICAO", call.Args.value(1)}}
-                                            : QVariantMap{{"CDFILIAL", "0001"}, {"NRPEDIDO", call.Args.value(2)}};
-        const TDataPacket list = PacketOf(expeditions ? Layout::Expeditions() : Layout::Orders(), {row});
-        return Rpc::TResult{call.Id, Rpc::Success(QVariant::fromValue(list)), {}};
-    }
     return std::nullopt;
 }
 
 void ScreenTest::TearDown()
 {
     CloseScreen();
+    database.reset();
     Varneth::SetSettings(savedSettings);
     Application->SetMainForm(nullptr);
     delete host;
-    database_.reset();
 }
 
 TfrmConfSepExp* ScreenTest::OpenScreen()

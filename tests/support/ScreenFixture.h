@@ -2,12 +2,12 @@
 // Fixture of the screen's tests: a host main window with an MDI area, host
 // settings pointing at an in-process stand-in for the application server
 // that serves both remote modules and answers the stock questions, the
-// host's database knowing branch 0001, and the screen opened through the
-// package's entry as the host opens it.
+// host's database (`dtmDBGeral`) on a file that holds the branches of
+// `Branches`, and the screen opened through the package's entry as the host
+// opens it.
 //
 // The stand-in answers GetDados with the work list the test sets (empty by
-// default), leaving in the two by-reference filters what it received, and
-// answers GetNrLancamento with one row for the number asked.
+// default), leaving in the two by-reference filters what it received.
 #include "FakeAppServer.h"
 #include "UiTest.h"
 #include "framework/DtmDBGeral.h"
@@ -38,11 +38,16 @@ protected:
     // Names of the enabled tool buttons, in the tool bar's order.
     static QStringList EnabledToolButtons(TfrmConfSepExp* f);
 
+    // The rows of table FILIAL: code and name. "0001" is the host's branch.
+    static const QList<QPair<QString, QString>> Branches;
+
     TFakeAppServer server{QString()};
     bool usesWarehouses = true;
     bool usesLocations = false;
     TForm* host = nullptr;
     Varneth::THostSettings savedSettings;
+    QTemporaryDir databaseDir;
+    std::unique_ptr<TdtmDBGeral> database;
 
     // The work list GetDados answers with, as rows of its three packets.
     QList<QVariantMap> invoices, items, readings;
@@ -54,6 +59,4 @@ protected:
 
 private:
     std::optional<Rpc::TMessage> AnswerWorkList(const Rpc::TCall& call) const;
-    QTemporaryDir dir_;
-    std::unique_ptr<TdtmDBGeral> database_;
 };
