@@ -34,13 +34,13 @@ void WorkListTest::SetUp()
                 Reading("0001", "0000000003", "30", "C-30-1")};
 }
 
-QStringList WorkListTest::Column(TDataSet* dataSet, const char* field, bool displayText)
+QStringList WorkListTest::Column(TDataSet* dataSet, const char* field)
 {
     QStringList values;
     TField* f = dataSet->FieldByName(QLatin1String(field));
     for (int i = 0; i < dataSet->RecordCount(); ++i) {
         TDisplayRowScope row(dataSet, i);
-        values << (displayText ? f->DisplayText() : f->AsString());
+        values << f->AsString();
     }
     return values;
 }

@@ -20,7 +20,6 @@ public:
 
 protected:
     void SetUp() override;
-    // The values (or display texts) of one field over the visible rows,
-    // leaving the cursor alone.
-    static QStringList Column(TDataSet* dataSet, const char* field, bool displayText = false);
+    // The values of one field over the visible rows, leaving the cursor alone.
+    static QStringList Column(TDataSet* dataSet, const char* field);
 };
