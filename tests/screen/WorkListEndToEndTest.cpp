@@ -39,8 +39,9 @@ protected:
         copy.Stop();
         for (const QString& suffix : {QString(), QStringLiteral("-wal"), QStringLiteral("-shm")}) {
             QFile::remove(copy.DatabasePath() + suffix);
-            if (suffix != QLatin1String("-shm") && QFile::exists(server_.DatabasePath() + suffix))
+            if (suffix != QLatin1String("-shm") && QFile::exists(server_.DatabasePath() + suffix)) {
                 EXPECT_TRUE(QFile::copy(server_.DatabasePath() + suffix, copy.DatabasePath() + suffix));
+            }
         }
         copy.Start();
         TNetConnection net;
