@@ -63,6 +63,9 @@ protected:
     }
     // Tab out of the focused control, as the user does.
     static void Tab(TWinControl* from) { QTest::keyClick(from->Widget(), Qt::Key_Tab); }
+    // Shift+Tab: from the number edits it stays in the filter panel, whose
+    // exit would load the work list.
+    static void BackTab(TWinControl* from) { QTest::keyClick(from->Widget(), Qt::Key_Backtab); }
 
     // The focused control's Name.
     static QString Focused(TfrmConfSepExp* f) { return f->ActiveControl() ? f->ActiveControl()->Name() : QString(); }

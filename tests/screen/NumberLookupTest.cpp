@@ -198,7 +198,7 @@ TEST_F(Numbers, TheOrderLookupIgnoresTheTypedNumberAndCopiesThePick)
     EXPECT_EQ(seen.rows, (QStringList{"0000500001", "7", "0000500003"}));
     EXPECT_EQ(f->medNrPedido->Text(), "7");
     EXPECT_EQ(Focused(f), "medNrPedido");
-    Tab(f->medNrPedido);
+    BackTab(f->medNrPedido);
     EXPECT_EQ(f->medNrPedido->Text(), "0000000007");
 }
 
@@ -207,10 +207,10 @@ TEST_F(Numbers, LeavingANumberPadsItAndLeavesAnEmptyOneEmpty)
     TfrmConfSepExp* f = OpenWithDates();
     for (TMaskEdit* edit : {f->medNrExpedicao, f->medNrPedido}) {
         Enter(edit, "305");
-        Tab(edit);
+        BackTab(edit);
         EXPECT_EQ(edit->Text(), "0000000305") << edit->Name().toStdString();
         Enter(edit, "");
-        Tab(edit);
+        BackTab(edit);
         EXPECT_EQ(edit->Text(), "") << edit->Name().toStdString();
     }
     EXPECT_TRUE(NumberListCalls().isEmpty()) << "leaving a number checks nothing";
