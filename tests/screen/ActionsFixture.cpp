@@ -52,6 +52,8 @@ std::optional<Rpc::TMessage> TWorkListDouble::Answer(const Rpc::TCall& call)
     for (int index : call.ByRef)
         refs << (index == 1 && !ExpeditionFilterReply.isEmpty() ? QVariant(ExpeditionFilterReply) : call.Args[index]);
     auto reply = [&](const QVariant& value) { return Rpc::TResult{call.Id, value, refs}; };
+    if (call.Method == Remote::DeleteIUMProd)
+        Deltas << call.Args.value(0).value<TDataPacket>();
     if (Refusals.contains(call.Method))
         return reply(Rpc::Failure(Refusals.take(call.Method)));
     if (call.Method == Remote::GetDados) {
@@ -93,8 +95,7 @@ std::optional<Rpc::TMessage> TWorkListDouble::Answer(const Rpc::TCall& call)
         return reply(Rpc::Success(QVariant::fromValue(PacketOf(Layout::ReadingItems(), rows))));
     }
     if (call.Method == Remote::DeleteIUMProd) {
-        const TDataPacket delta = call.Args.value(0).value<TDataPacket>();
-        Deltas << delta;
+        const TDataPacket& delta = Deltas.last();
         for (int r = 0; r < delta.RowCount(); ++r) {
             const QString ium = delta.String(r, delta.IndexOf("CDIUMPROD"));
             Readings.removeIf([&](const QVariantMap& row) { return row.value("CDIUMPROD") == ium; });
@@ -196,8 +197,11 @@ void ActionsTest::DoubleClickInvoice(const QString& invoice)
     const int row = int(Column(f->cdsNotaFiscal, "NRLANCTONF").indexOf(invoice));
     ASSERT_GE(row, 0) << invoice.toStdString() << " is not in the invoice grid";
     QTableView* view = f->dbgNotaFiscal->View();
-    view->scrollTo(view->model()->index(row, 1));
-    const QPoint at = view->visualRect(view->model()->index(row, 1)).center();
+    view->scrollTo(view->model()->index(row, 0));
+    const QPoint at(view->viewport()->width() / 2, view->rowViewportPosition(row) + view->rowHeight(row) / 2);
+    // A double-click is a click and then the double-click event; QTest's
+    // double-click sends the second part only.
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, at);
     QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, at);
     Application->ProcessMessages();
 }

@@ -26,7 +26,7 @@ public:
     // When not empty, what GetDados and GetNrLancamento write back into the
     // by-reference expedition filter.
     QString ExpeditionFilterReply;
-    // The deltas deleteIUMProd received, in order.
+    // The deltas deleteIUMProd received, refused ones too, in order.
     QList<TDataPacket> Deltas;
 
     // The reply to `call`; nothing for a method this double does not serve.

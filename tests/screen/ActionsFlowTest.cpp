@@ -72,10 +72,11 @@ protected:
         return best;
     }
 
-    // Queues the reading screen: `script` runs on it, then Escape closes it.
+    // Queues the reading screen: `script` runs on it, then Escape closes it
+    // and the main window is active again, as the window manager makes it.
     void ExpectReadingScreen(std::function<void(TfrmLeituraIUM&)> script)
     {
-        dialogs.ExpectReading([script](const TReadingRequest& request) {
+        dialogs.ExpectReading([this, script](const TReadingRequest& request) {
             auto* form = dynamic_cast<TfrmLeituraIUM*>(request.Context);
             if (!form) {
                 ADD_FAILURE() << "no reading screen";
@@ -84,6 +85,7 @@ protected:
             Activate(form->HostWindow());
             script(*form);
             QTest::keyClick(form->edtCodigoIUM->Widget(), Qt::Key_Escape);
+            Activate(host->Widget());
             return QVariant();
         });
     }
@@ -102,7 +104,8 @@ protected:
             for (int i = 0; i < missing; ++i) {
                 if (t.scans.isEmpty())
                     t.product = items.String(r, items.IndexOf("CDPRODUTO"));
-                t.scans << QStringLiteral("]d201%121E2E%2").arg(gtin14).arg(t.scans.size(), 4, 10, QChar(u'0'));
+                t.scans << QStringLiteral("]d201") + gtin14 + QStringLiteral("21E2E") +
+                               QString::number(t.scans.size()).rightJustified(4, u'0');
             }
         }
         return t;

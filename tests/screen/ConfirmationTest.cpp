@@ -19,8 +19,9 @@ protected:
         EXPECT_FALSE(f->cdsIUMProd->ControlsDisabled());
         EXPECT_EQ(f->cdsNotaFiscal->AfterScroll, closure(f, &TfrmConfSepExp::cdsNotaFiscalAfterScroll));
         EXPECT_FALSE(Showavi::Showing());
-        if (f->cdsNotaFiscal->Locate("NRLANCTONF", "0000000102", {}))
+        if (f->cdsNotaFiscal->Locate("NRLANCTONF", "0000000102", {})) {
             EXPECT_EQ(Column(f->cdsItemProduto, "CDPRODUTO"), (QStringList{"21", "22"}));
+        }
     }
 
     QStringList Questions() const { return dialogs.Texts(TDialogKind::Message); }

@@ -69,6 +69,7 @@ TEST_F(Deletion, RefusedByTheServerPutsTheReadingBackAndDoesNotRefresh)
 {
     SelectReading();
     const int loads = CallsOf(Remote::GetDados);
+    const int lists = CallsOf(Remote::GetNrLancamento);
     const QString refusal = "A leitura de IUM \"IUM-B9\" não pode ser excluída: a nota já foi conferida para rastreio.";
     work.Refusals[Remote::DeleteIUMProd] = refusal;
     dialogs.Clear();

@@ -7,6 +7,8 @@
 #include "server/RemoteNames.h"
 #include "ui/Application.h"
 
+#include <QTableView>
+
 namespace {
 
 using W = TWorkListDouble;
@@ -84,12 +86,12 @@ TEST_F(Reading, RefreshReloadsWithoutChecksAndSelectsTheSameInvoiceAgain)
     const QString first = QString::number(DateTimeFromQDate(QDate(2024, 1, 1)).Val);
     const QString last = QString::number(DateTimeFromQDate(QDate(2024, 12, 31)).Val);
     const QStringList sent = {"0001", "T", "T", first, last, first, last};
-    EXPECT_EQ(Texts(server.Calls[before].Args), sent + QStringList{"T", "EXP"});
+    EXPECT_EQ(Texts(server.Calls[before].Args), sent + QStringList({"T", "EXP"}));
     EXPECT_EQ(Texts(server.Calls[before + 1].Args), sent);
     // One indicator, for the work list only, of the querying kind.
     EXPECT_EQ(Showavi::ShowCount(), shown + 1);
     EXPECT_EQ(Showavi::Kind(), 6);
-    EXPECT_EQ(Column(f->cdsNrExpedicao, "NREXPEDICAO"), QStringList{"0000000007"});
+    EXPECT_EQ(Column(f->cdsNrExpedicao, "NREXPEDICAO"), (QStringList{"0000000007"}));
     ExpectInvoice102Completed();
 }
 
