@@ -259,7 +259,9 @@ private:
 
     // Tool-button states.
     void Botoes();
-    // Checks of the filter.
+    // Checks of the filter. The load runs them in order; the filter's tests
+    // run each one by itself through TFilterChecks.
+    friend class TFilterChecks;
     void Vd_Filial();
     void Vd_NrExpedicao();
     void Vd_NrPedido();

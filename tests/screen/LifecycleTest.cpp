@@ -90,9 +90,9 @@ TEST_F(Lifecycle, FixedBranchLocksTheBranchAndStartsOnTheExpedition)
 TEST_F(Lifecycle, LaterActivationsOnlyRepaint)
 {
     TfrmConfSepExp* f = OpenScreen();
+    f->medNrPedido->SetFocus();  // leaving the branch checks it: set it from here
     f->medCdFilial->SetText("0002");
     f->edtNmFilial->SetText("Filial Dois");
-    f->medNrPedido->SetFocus();
 
     auto* other = TForm::Create<TForm>(Application);
     other->SetFormStyle(TFormStyle::fsMDIChild);

@@ -4,6 +4,35 @@
 #include "server/RemoteNames.h"
 #include "ui/Application.h"
 
+#include <QSqlError>
+#include <QSqlQuery>
+
+const QList<QPair<QString, QString>> ScreenTest::Branches = {
+    {"0001", "MATRIZ PORTO ALEGRE"}, {"0002", "FILIAL CAXIAS DO SUL"}, {"0012", "FILIAL PELOTAS"}};
+
+namespace {
+
+// Writes table FILIAL with `branches` into a new SQLite file at `path`.
+void WriteBranchDatabase(const QString& path, const QList<QPair<QString, QString>>& branches)
+{
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("screen-test-setup"));
+        db.setDatabaseName(path);
+        ASSERT_TRUE(db.open()) << db.lastError().text().toStdString();
+        QSqlQuery q(db);
+        ASSERT_TRUE(q.exec("CREATE TABLE FILIAL (CDFILIAL VARCHAR(4) NOT NULL PRIMARY KEY, NMFILIAL VARCHAR(30))"));
+        ASSERT_TRUE(q.prepare("INSERT INTO FILIAL VALUES (?, ?)"));
+        for (const auto& [code, name] : branches) {
+            q.bindValue(0, code);
+            q.bindValue(1, name);
+            ASSERT_TRUE(q.exec()) << q.lastError().text().toStdString();
+        }
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("screen-test-setup"));
+}
+
+} // namespace
+
 void ScreenTest::SetUp()
 {
     host = TForm::Create<TForm>(Application);
@@ -21,6 +50,12 @@ void ScreenTest::SetUp()
     Varneth::SetNomeFiliProc(QStringLiteral("Matriz Porto Alegre"));
     Varneth::SetModuFili(false);
     Varneth::SetProductMask(QStringLiteral("99.99.9999;0; "));
+    ASSERT_TRUE(databaseDir.isValid());
+    const QString path = databaseDir.filePath(QStringLiteral("host.sqlite"));
+    WriteBranchDatabase(path, Branches);
+    Varneth::SetDatabasePath(path);
+    database = std::make_unique<TdtmDBGeral>();
+    database->Open();
 
     server.OnCall = [this](const Rpc::TCall& call) -> std::optional<Rpc::TMessage> {
         if (call.Method == Remote::UtilizaAlmoxarifado)
@@ -35,6 +70,7 @@ void ScreenTest::SetUp()
 void ScreenTest::TearDown()
 {
     CloseScreen();
+    database.reset();
     Varneth::SetSettings(savedSettings);
     Application->SetMainForm(nullptr);
     delete host;
