@@ -7,8 +7,6 @@
 #include "ui/Application.h"
 #include "ui/Dispatch.h"
 
-#include <QSqlDatabase>
-#include <QSqlQuery>
 #include <QTableView>
 
 namespace {
@@ -121,20 +119,6 @@ std::optional<Rpc::TMessage> TWorkListDouble::Answer(const Rpc::TCall& call)
 void ActionsTest::SetUp()
 {
     ScreenTest::SetUp();
-    ASSERT_TRUE(dir_.isValid());
-    const QString path = dir_.filePath("filiais.db");
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "actions-setup");
-        db.setDatabaseName(path);
-        ASSERT_TRUE(db.open());
-        QSqlQuery q(db);
-        ASSERT_TRUE(q.exec("CREATE TABLE FILIAL (CDFILIAL VARCHAR(4) NOT NULL PRIMARY KEY, "
-                           "NMFILIAL VARCHAR(30) NOT NULL)"));
-        ASSERT_TRUE(q.exec("INSERT INTO FILIAL VALUES ('0001', 'Matriz Porto Alegre')"));
-    }
-    QSqlDatabase::removeDatabase("actions-setup");
-    UseDatabase(path);
-
     const auto stock = server.OnCall;
     server.OnCall = [this, stock](const Rpc::TCall& call) {
         if (auto answer = work.Answer(call))
@@ -146,16 +130,10 @@ void ActionsTest::SetUp()
 
 void ActionsTest::UseDatabase(const QString& path)
 {
-    dtm_.reset();
+    database.reset();
     Varneth::SetDatabasePath(path);
-    dtm_ = std::make_unique<TdtmDBGeral>();
-    dtm_->Open();
-}
-
-void ActionsTest::TearDown()
-{
-    ScreenTest::TearDown();
-    dtm_.reset();
+    database = std::make_unique<TdtmDBGeral>();
+    database->Open();
 }
 
 void ActionsTest::SeedWorkList()
@@ -230,4 +208,13 @@ int ActionsTest::CallsOf(const QString& method) const
 {
     return int(std::count_if(server.Calls.begin(), server.Calls.end(),
                              [&](const Rpc::TCall& call) { return call.Method == method; }));
+}
+
+Rpc::TCall ActionsTest::LastCall(const QString& method) const
+{
+    for (auto call = server.Calls.crbegin(); call != server.Calls.crend(); ++call)
+        if (call->Method == method)
+            return *call;
+    ADD_FAILURE() << "no call of " << method.toStdString();
+    return {};
 }

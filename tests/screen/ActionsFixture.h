@@ -2,14 +2,10 @@
 // Fixture of the check actions' tests: the screen with a work list loaded
 // the way the user loads it (tabbing out of the filter), served by an
 // in-memory stand-in of "exp13000.rdmConfRastr" (TWorkListDouble) on the
-// fake server, and a branch database for the branch check.
+// fake server.
 #include "ScreenFixture.h"
 
 #include "data/DataPacket.h"
-#include "framework/DtmDBGeral.h"
-
-#include <QTemporaryDir>
-#include <memory>
 
 // The work list as the server keeps it, answering GetDados, GetNrLancamento,
 // GetItensIUM, deleteIUMProd and setConfRastrOK as the real server does for
@@ -41,7 +37,6 @@ public:
 class ActionsTest : public ScreenTest {
 protected:
     void SetUp() override;
-    void TearDown() override;
 
     // The branch check reads this database from now on.
     void UseDatabase(const QString& path);
@@ -64,11 +59,9 @@ protected:
     QString CurrentInvoice() const;
     static QStringList Column(TDataSet* data, const char* field);
     int CallsOf(const QString& method) const;
+    // The last call of `method`; fails the test when there was none.
+    Rpc::TCall LastCall(const QString& method) const;
 
     TWorkListDouble work;
     TfrmConfSepExp* f = nullptr;
-
-private:
-    QTemporaryDir dir_;
-    std::unique_ptr<TdtmDBGeral> dtm_;
 };

@@ -32,7 +32,7 @@ protected:
     }
     void TearDown() override
     {
-        ActionsTest::TearDown();
+        ScreenTest::TearDown();
         appServer.reset();
     }
 

@@ -98,7 +98,7 @@ TEST_F(Confirmation, AcceptedClearsTheNumberFiltersAndReloadsWithoutTheInvoice)
     f->medNrExpedicao->SetText("7");
     f->dbgNotaFiscal->SetFocus();
     Application->ProcessMessages();
-    ASSERT_EQ(server.Calls.last().Args.value(1), "0000000007");
+    ASSERT_EQ(LastCall(Remote::GetDados).Args.value(1), "0000000007");
     Select("0000000103");
     dialogs.ExpectMessage(mrYes);
     dialogs.ExpectMessage(mrOk);
@@ -118,8 +118,8 @@ TEST_F(Confirmation, AcceptedClearsTheNumberFiltersAndReloadsWithoutTheInvoice)
     EXPECT_EQ(confirmed.Args, (QVariantList{"0001", "0000000103"}));
     EXPECT_EQ(f->medNrExpedicao->Text(), "");
     EXPECT_EQ(f->medNrPedido->Text(), "");
-    ASSERT_EQ(server.Calls.last().Method, Remote::GetDados);
-    EXPECT_EQ(server.Calls.last().Args.value(1), "T");
+    EXPECT_EQ(CallsOf(Remote::GetDados), 3);
+    EXPECT_EQ(LastCall(Remote::GetDados).Args.value(1), "T");
     EXPECT_EQ(Column(f->cdsNotaFiscal, "NRLANCTONF"), (QStringList{"0000000101", "0000000102"}));
     EXPECT_EQ(CurrentInvoice(), "0000000101");
     ExpectRestored();

@@ -178,8 +178,8 @@ TEST_F(Reading, FilterRewrittenByTheServerIsSentByTheNextRefreshAndResetByTheNex
     f->medCdFilial->SetFocus();
     f->dbgNotaFiscal->SetFocus();
     Application->ProcessMessages();
-    ASSERT_EQ(server.Calls.last().Method, Remote::GetDados);
-    EXPECT_EQ(server.Calls.last().Args.value(1), "T");
+    EXPECT_EQ(CallsOf(Remote::GetDados), 4);
+    EXPECT_EQ(LastCall(Remote::GetDados).Args.value(1), "T");
 }
 
 struct FailedRefreshCase {
