@@ -269,6 +269,9 @@ private:
     // Whether the current invoice may be confirmed.
     void habilitaConfirma();
 
+    // Reads the members below for the screen's tests.
+    friend class TScreenMembers;
+
     bool boPrimeiraAtivacao = false;
     QString sNrExpedicaoFiltro;
     QString sNrPedidoFiltro;

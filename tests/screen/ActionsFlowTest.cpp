@@ -39,7 +39,9 @@ protected:
     // The demo work list of the last weeks, as the user loads it.
     void OpenDemoWorkList()
     {
-        OpenLoaded(QDate::currentDate().addDays(-60), QDate::currentDate().addDays(30));
+        orderFrom = outFrom = QDate::currentDate().addDays(-60);
+        orderTo = outTo = QDate::currentDate().addDays(30);
+        OpenLoaded();
         ASSERT_GT(f->cdsNotaFiscal->RecordCount(), 2);
     }
 

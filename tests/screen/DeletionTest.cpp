@@ -10,16 +10,16 @@ namespace {
 
 class Deletion : public ActionsTest {
 protected:
-    // Invoice 102 (not the first), its first item, its second reading, the
+    // Invoice 2 (not the first), its first item, its second reading, the
     // IUM grid focused.
     void SelectReading()
     {
-        work.Readings.insert(3, TWorkListDouble::Reading("0000000102", "21", "IUM-B9"));
+        readings.insert(4, Reading("0001", "0000000002", "20", "B-20-9"));
         OpenLoaded();
-        Select("0000000102");
+        Select("0000000002");
         f->dbgIUMProd->SetFocus();
         Application->ProcessMessages();
-        ASSERT_EQ(Column(f->cdsIUMProd, "CDIUMPROD"), (QStringList{"IUM-B1", "IUM-B9"}));
+        ASSERT_EQ(Column(f->cdsIUMProd, "CDIUMPROD"), (QStringList{"B-20-1", "B-20-9"}));
         f->cdsIUMProd->Next();
     }
 
@@ -57,7 +57,7 @@ TEST_P(DeletionDeclined, AsksAndThenDeletesAndSendsNothing)
     ExpectQuestion();
     EXPECT_EQ(server.Calls.size(), calls);
     EXPECT_EQ(f->cdsIUMProd->ChangeCount(), 0);
-    EXPECT_EQ(Column(f->cdsIUMProd, "CDIUMPROD"), (QStringList{"IUM-B1", "IUM-B9"}));
+    EXPECT_EQ(Column(f->cdsIUMProd, "CDIUMPROD"), (QStringList{"B-20-1", "B-20-9"}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, DeletionDeclined,
@@ -68,10 +68,10 @@ INSTANTIATE_TEST_SUITE_P(Table, DeletionDeclined,
 TEST_F(Deletion, RefusedByTheServerPutsTheReadingBackAndDoesNotRefresh)
 {
     SelectReading();
-    const int loads = CallsOf(Remote::GetDados);
-    const int lists = CallsOf(Remote::GetNrLancamento);
-    const QString refusal = "A leitura de IUM \"IUM-B9\" não pode ser excluída: a nota já foi conferida para rastreio.";
-    work.Refusals[Remote::DeleteIUMProd] = refusal;
+    const qsizetype loads = CallsOf(Remote::GetDados).size();
+    const qsizetype lists = CallsOf(Remote::GetNrLancamento).size();
+    const QString refusal = "A leitura de IUM \"B-20-9\" não pode ser excluída: a nota já foi conferida para rastreio.";
+    refusals[Remote::DeleteIUMProd] = refusal;
     dialogs.Clear();
     dialogs.ExpectMessage(mrYes);
     dialogs.ExpectError();
@@ -80,18 +80,18 @@ TEST_F(Deletion, RefusedByTheServerPutsTheReadingBackAndDoesNotRefresh)
 
     ExpectQuestion();
     EXPECT_EQ(dialogs.Texts(TDialogKind::Error), QStringList{refusal});
-    EXPECT_EQ(work.Deltas.size(), 1);
-    EXPECT_EQ(Column(f->cdsIUMProd, "CDIUMPROD"), (QStringList{"IUM-B1", "IUM-B9"}));
+    EXPECT_EQ(deltas.size(), 1);
+    EXPECT_EQ(Column(f->cdsIUMProd, "CDIUMPROD"), (QStringList{"B-20-1", "B-20-9"}));
     EXPECT_EQ(f->cdsIUMProd->ChangeCount(), 0);
-    EXPECT_EQ(CallsOf(Remote::GetDados), loads);
-    EXPECT_EQ(CallsOf(Remote::GetNrLancamento), lists);
+    EXPECT_EQ(CallsOf(Remote::GetDados).size(), loads);
+    EXPECT_EQ(CallsOf(Remote::GetNrLancamento).size(), lists);
     EXPECT_FALSE(Showavi::Showing());
 }
 
 TEST_F(Deletion, AcceptedSendsExactlyTheOneReadingAndReloadsOnTheSameInvoice)
 {
     SelectReading();
-    const int loads = CallsOf(Remote::GetDados);
+    const qsizetype loads = CallsOf(Remote::GetDados).size();
     const int shown = Showavi::ShowCount();
     dialogs.Clear();
     dialogs.ExpectMessage(mrYes);
@@ -99,18 +99,18 @@ TEST_F(Deletion, AcceptedSendsExactlyTheOneReadingAndReloadsOnTheSameInvoice)
     ASSERT_TRUE(Act([&] { f->sbtExcluir->Click(); }));
 
     ExpectQuestion();
-    ASSERT_EQ(work.Deltas.size(), 1);
-    const TDataPacket& delta = work.Deltas.first();
+    ASSERT_EQ(deltas.size(), 1);
+    const TDataPacket& delta = deltas.first();
     ASSERT_EQ(delta.RowCount(), 1);
-    EXPECT_EQ(delta.String(0, delta.IndexOf("CDIUMPROD")), "IUM-B9");
-    EXPECT_EQ(delta.String(0, delta.IndexOf("NRLANCTONF")), "0000000102");
-    EXPECT_EQ(delta.String(0, delta.IndexOf("CDPRODUTO")), "21");
+    EXPECT_EQ(delta.String(0, delta.IndexOf("CDIUMPROD")), "B-20-9");
+    EXPECT_EQ(delta.String(0, delta.IndexOf("NRLANCTONF")), "0000000002");
+    EXPECT_EQ(delta.String(0, delta.IndexOf("CDPRODUTO")), "20");
     // The writing indicator for the deletion, the querying one for the refresh.
     EXPECT_EQ(Showavi::ShowCount(), shown + 2);
     EXPECT_FALSE(Showavi::Showing());
     EXPECT_EQ(CallsOf(Remote::GetDados), loads + 1);
-    EXPECT_EQ(CurrentInvoice(), "0000000102");
-    EXPECT_EQ(Column(f->cdsIUMProd, "CDIUMPROD"), QStringList{"IUM-B1"});
+    EXPECT_EQ(CurrentInvoice(), "0000000002");
+    EXPECT_EQ(Column(f->cdsIUMProd, "CDIUMPROD"), QStringList{"B-20-1"});
     EXPECT_EQ(f->cdsIUMProd->ChangeCount(), 0);
 }
 

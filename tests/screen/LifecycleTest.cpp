@@ -120,7 +120,7 @@ struct EnterCounter : QObject {
 
 TEST_F(Lifecycle, CtrlEnterIsSwallowedAndPressesConfirmarWhileEnterReachesTheEdit)
 {
-    TfrmConfSepExp* f = OpenScreen();
+    TfrmConfSepExp* f = OpenFilled();  // leaving the filter loads the work list
     int confirmarClicks = 0;
     f->sbtConfirmar->OnClick = TNotifyEvent::Of([&](TObject*) { ++confirmarClicks; });
     for (TWinControl* c : {static_cast<TWinControl*>(f->medNrPedido), static_cast<TWinControl*>(f->depInicial),

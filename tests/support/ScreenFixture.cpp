@@ -1,6 +1,9 @@
 #include "ScreenFixture.h"
 
+#include "PacketRows.h"
+
 #include "rpc/Envelope.h"
+#include "server/PacketLayouts.h"
 #include "server/RemoteNames.h"
 #include "ui/Application.h"
 
@@ -62,9 +65,33 @@ void ScreenTest::SetUp()
             return Rpc::TResult{call.Id, usesWarehouses, {}};
         if (call.Method == Remote::UtilizaLocalEstoque)
             return Rpc::TResult{call.Id, usesLocations, {}};
+        if (auto answer = AnswerWorkList(call))
+            return answer;
         return Rpc::TResult{call.Id, Rpc::Success(), {}};
     };
     boIdCriado = false;
+}
+
+std::optional<Rpc::TMessage> ScreenTest::AnswerWorkList(const Rpc::TCall& call) const
+{
+    if (call.Method == Remote::GetDados) {
+        const QVariantList refs = writeBack.isEmpty() ? QVariantList{call.Args.value(1), call.Args.value(2)}
+                                                      : QVariantList{writeBack.value(0), writeBack.value(1)};
+        if (getDadosFails)
+            return Rpc::TResult{call.Id, Rpc::Failure(QStringLiteral("Banco de dados indisponível.")), refs};
+        const QVariantList packets = {QVariant::fromValue(PacketOf(Layout::Invoices(), invoices)),
+                                      QVariant::fromValue(PacketOf(Layout::Items(), items)),
+                                      QVariant::fromValue(PacketOf(Layout::Readings(), readings))};
+        return Rpc::TResult{call.Id, Rpc::Success(packets), refs};
+    }
+    if (call.Method == Remote::GetNrLancamento) {
+        const bool expeditions = call.Args.value(8).toString() == QLatin1String("EXP");
+        const QVariantMap row = expeditions ? QVariantMap{{"CDFILIAL", "0001"}, {"NREXPEDICAO", call.Args.value(1)}}
+                                            : QVariantMap{{"CDFILIAL", "0001"}, {"NRPEDIDO", call.Args.value(2)}};
+        const TDataPacket list = PacketOf(expeditions ? Layout::Expeditions() : Layout::Orders(), {row});
+        return Rpc::TResult{call.Id, Rpc::Success(QVariant::fromValue(list)), {}};
+    }
+    return std::nullopt;
 }
 
 void ScreenTest::TearDown()
@@ -83,6 +110,16 @@ TfrmConfSepExp* ScreenTest::OpenScreen()
     return frmConfSepExp;
 }
 
+TfrmConfSepExp* ScreenTest::OpenFilled()
+{
+    TfrmConfSepExp* f = OpenScreen();
+    f->depInicial->SetDate(DateTimeFromQDate(orderFrom));
+    f->depFinal->SetDate(DateTimeFromQDate(orderTo));
+    f->depSaidaInicial->SetDate(DateTimeFromQDate(outFrom));
+    f->depSaidaFim->SetDate(DateTimeFromQDate(outTo));
+    return f;
+}
+
 void ScreenTest::CloseScreen()
 {
     if (!boIdCriado)
@@ -99,4 +136,23 @@ QStringList ScreenTest::StockQuestions() const
         if (call.Method == Remote::UtilizaAlmoxarifado || call.Method == Remote::UtilizaLocalEstoque)
             asked << QStringLiteral("%1(%2)").arg(call.Method, call.Args.value(0).toString());
     return asked;
+}
+
+QList<Rpc::TCall> ScreenTest::CallsOf(const QString& method) const
+{
+    QList<Rpc::TCall> calls;
+    for (const Rpc::TCall& call : server.Calls)
+        if (call.Method == method)
+            calls << call;
+    return calls;
+}
+
+QStringList ScreenTest::EnabledToolButtons(TfrmConfSepExp* f)
+{
+    QStringList on;
+    for (TButtonFlat* b : {f->sbtIncluir, f->sbtAlterar, f->sbtExcluir, f->sbtProcurar, f->sbtVerificar,
+                           f->sbtCancelar, f->sbtConfirmar, f->sbtImprimir})
+        if (b->Enabled())
+            on << b->Name();
+    return on;
 }
