@@ -127,18 +127,10 @@ TEST_F(Branch, APickFromTheListWritesTheCodeThenTheName)
     TfrmConfSepExp* f = OpenChecked();
     f->medNrExpedicao->SetText("0000000042");
     f->medNrPedido->SetText("0000000007");
-    QString title;
-    QStringList listed;
-    dialogs.ExpectLookupList([&](const TLookupListRequest& r) {
-        title = r.Title;
-        listed = ListedRows(r.Source->DataSet());
-        return r.Source->DataSet()->Locate("CDFILIAL", "0002", {});
-    });
+    const TListSeen seen = PickFromList(f->btnFilial, "CDFILIAL", "0002");
 
-    f->btnFilial->Click();
-
-    EXPECT_EQ(title, "Filial");
-    EXPECT_EQ(listed, (QStringList{"0001 | MATRIZ PORTO ALEGRE", "0002 | FILIAL CAXIAS DO SUL", "0012 | FILIAL PELOTAS"}));
+    EXPECT_EQ(seen.title, "Filial");
+    EXPECT_EQ(seen.rows, (QStringList{"0001 | MATRIZ PORTO ALEGRE", "0002 | FILIAL CAXIAS DO SUL", "0012 | FILIAL PELOTAS"}));
     EXPECT_TRUE(f->qryFilial->ParamByName("P_CDFILIAL")->IsNull()) << "a null parameter lists every branch";
     EXPECT_EQ(f->medCdFilial->Text(), "0002");
     EXPECT_EQ(f->edtNmFilial->Text(), "FILIAL CAXIAS DO SUL");

@@ -82,6 +82,24 @@ protected:
         return rows;
     }
 
+    // What a lookup list showed: its title and its rows as ListedRows reads them.
+    struct TListSeen {
+        QString title;
+        QStringList rows;
+    };
+    // Presses `button`, reads its list and picks the row whose `field` holds
+    // `value` (the user cancels when there is none).
+    TListSeen PickFromList(TBtnPesquisa* button, const QString& field, const QString& value)
+    {
+        TListSeen seen;
+        dialogs.ExpectLookupList([&](const TLookupListRequest& r) {
+            seen = {r.Title, ListedRows(r.Source->DataSet())};
+            return r.Source->DataSet()->Locate(field, value, {});
+        });
+        button->Click();
+        return seen;
+    }
+
     QList<QVariantMap> expeditionRows;
     QList<QVariantMap> orderRows;
     QString fault;  // when set, GetNrLancamento is refused with this message

@@ -173,19 +173,11 @@ TEST_F(Numbers, TheExpeditionLookupIgnoresTheTypedNumberAndListsEveryStatus)
     f->medNrExpedicao->SetText("0000000099");
     expeditionRows = {Expedition("0000000070", "P"), Expedition("77", "A"), Expedition("0000000078", "C"),
                       Expedition("0000000079", ""), Expedition("0000000080", "p"), Expedition("0000000081", QVariant())};
-    QString title;
-    QStringList listed;
-    dialogs.ExpectLookupList([&](const TLookupListRequest& r) {
-        title = r.Title;
-        listed = ListedRows(r.Source->DataSet());
-        return r.Source->DataSet()->Locate("NREXPEDICAO", "77", {});
-    });
-
-    f->btnNrExpedicao->Click();
+    const TListSeen seen = PickFromList(f->btnNrExpedicao, "NREXPEDICAO", "77");
 
     EXPECT_EQ(NumberListCalls(), QList<QStringList>{numberCases[0].lookupArgs});
-    EXPECT_EQ(title, "Expedição");
-    EXPECT_EQ(listed, (QStringList{"0000000070 | 03/05/2024 | Pendente", "77 | 03/05/2024 | Em Andamento",
+    EXPECT_EQ(seen.title, "Expedição");
+    EXPECT_EQ(seen.rows, (QStringList{"0000000070 | 03/05/2024 | Pendente", "77 | 03/05/2024 | Em Andamento",
                                    "0000000078 | 03/05/2024 | Concluída", "0000000079 | 03/05/2024 | Concluída",
                                    "0000000080 | 03/05/2024 | Concluída", "0000000081 | 03/05/2024 | Concluída"}));
     EXPECT_EQ(f->medNrExpedicao->Text(), "77") << "copied as listed";
@@ -200,16 +192,10 @@ TEST_F(Numbers, TheOrderLookupIgnoresTheTypedNumberAndCopiesThePick)
     f->medCdFilial->SetText("12");
     f->medNrPedido->SetText("0000000099");
     orderRows = {Order("0000500001"), Order("7"), Order("0000500003")};
-    QStringList listed;
-    dialogs.ExpectLookupList([&](const TLookupListRequest& r) {
-        listed = ListedRows(r.Source->DataSet());
-        return r.Source->DataSet()->Locate("NRPEDIDO", "7", {});
-    });
-
-    f->btnNrPedido->Click();
+    const TListSeen seen = PickFromList(f->btnNrPedido, "NRPEDIDO", "7");
 
     EXPECT_EQ(NumberListCalls(), QList<QStringList>{numberCases[1].lookupArgs});
-    EXPECT_EQ(listed, (QStringList{"0000500001", "7", "0000500003"}));
+    EXPECT_EQ(seen.rows, (QStringList{"0000500001", "7", "0000500003"}));
     EXPECT_EQ(f->medNrPedido->Text(), "7");
     EXPECT_EQ(Focused(f), "medNrPedido");
     Tab(f->medNrPedido);
