@@ -108,7 +108,7 @@ TEST_F(Deletion, AcceptedSendsExactlyTheOneReadingAndReloadsOnTheSameInvoice)
     // The writing indicator for the deletion, the querying one for the refresh.
     EXPECT_EQ(Showavi::ShowCount(), shown + 2);
     EXPECT_FALSE(Showavi::Showing());
-    EXPECT_EQ(CallsOf(Remote::GetDados), loads + 1);
+    EXPECT_EQ(CallsOf(Remote::GetDados).size(), loads + 1);
     EXPECT_EQ(CurrentInvoice(), "0000000002");
     EXPECT_EQ(Column(f->cdsIUMProd, "CDIUMPROD"), QStringList{"B-20-1"});
     EXPECT_EQ(f->cdsIUMProd->ChangeCount(), 0);
