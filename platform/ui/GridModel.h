@@ -1,9 +1,12 @@
 #pragma once
 // The item model behind a data grid: one row per visible row of the data
 // set, one column per column of the grid, display texts from the fields.
-// It follows the data set through a data link and hears nothing while the
-// data set's controls are disabled; the row count it reports changes only
-// when it is told (a reset), so Qt always sees a consistent model.
+// It follows the data set through a data link: it hears nothing while the
+// data set's controls are disabled, and of a change only once the change
+// (with everything its event handlers did) has finished, so one reset shows
+// the final rows and a detail refiltered by its master's handler costs what
+// it shows. The row count it reports changes only when it is told (a
+// reset), so Qt always sees a consistent model.
 #include "data/DataSource.h"
 
 #include <QAbstractTableModel>

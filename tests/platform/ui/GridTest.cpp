@@ -12,6 +12,8 @@
 #include <QSignalSpy>
 #include <QTableView>
 
+#include <utility>
+
 namespace {
 
 TDataPacket Rows(int count)
@@ -91,6 +93,35 @@ protected:
     std::unique_ptr<GridForm> form;
 };
 
+// Collects Qt's warnings (the item model tester reports through them) while it lives or until Stop.
+class QtWarnings {
+public:
+    QtWarnings()
+    {
+        texts().clear();
+        previous_ = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& m) {
+            if (type != QtDebugMsg)
+                texts() << m;
+        });
+    }
+    ~QtWarnings() { Stop(); }
+    void Stop()
+    {
+        if (std::exchange(installed_, false))
+            qInstallMessageHandler(previous_);
+    }
+    QStringList Texts() const { return texts(); }
+
+private:
+    static QStringList& texts()
+    {
+        static QStringList all;
+        return all;
+    }
+    QtMessageHandler previous_ = nullptr;
+    bool installed_ = true;
+};
+
 // Counts the paint events a widget receives.
 class PaintCounter : public QObject {
 public:
@@ -105,12 +136,7 @@ public:
 
 TEST_F(GridTest, ModelPassesTheItemModelTesterThroughLoadsFiltersAndColumnChanges)
 {
-    static QStringList failures;
-    failures.clear();
-    const QtMessageHandler previous = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& m) {
-        if (type != QtDebugMsg)
-            failures << m;
-    });
+    QtWarnings warnings;
     {
         QAbstractItemModelTester tester(form->grid->Model(), QAbstractItemModelTester::FailureReportingMode::Warning);
         form->cds->Next();
@@ -125,8 +151,8 @@ TEST_F(GridTest, ModelPassesTheItemModelTesterThroughLoadsFiltersAndColumnChange
         form->cds->SetData(Rows(0));
         form->cds->SetData(Rows(2));
     }
-    qInstallMessageHandler(previous);
-    EXPECT_TRUE(failures.isEmpty()) << failures.join('\n').toStdString();
+    warnings.Stop();
+    EXPECT_TRUE(warnings.Texts().isEmpty()) << warnings.Texts().join('\n').toStdString();
 }
 
 TEST_F(GridTest, ShowsVisibleFieldsOrDeclaredColumnsWithFieldTexts)
@@ -211,6 +237,42 @@ TEST_F(GridTest, DisabledControlsFreezeTheGridUntilTheLastEnable)
     EXPECT_EQ(View()->model()->rowCount(), 9);
     EXPECT_EQ(View()->currentIndex().row(), 8);
     EXPECT_GT(counter.paints, 0);
+}
+
+TEST_F(GridTest, ADetailRefilteredByAMastersHandlerIsResetOnceToItsFinalRows)
+{
+    // The grid's data set as the detail of another: each move of the master
+    // switches the detail's filter off, sets a new one and switches it on.
+    form->cds->SetData(Rows(300));
+    TClientDataSet master;
+    master.SetData(Rows(300));
+    master.AfterScroll = TEvent<TDataSet*>::Of([this, &master](TDataSet*) {
+        form->cds->SetFiltered(false);
+        form->cds->SetFilter("CODE = '" + master.FieldByName("CODE")->AsString() + "'");
+        form->cds->SetFiltered(true);
+    });
+    master.First();
+    ShowForm();
+
+    QtWarnings warnings;
+    QList<int> rowsAtReset;
+    QObject::connect(View()->model(), &QAbstractItemModel::modelReset, View(),
+                     [&] { rowsAtReset << View()->model()->rowCount(); });
+    QSignalSpy aboutToReset(View()->model(), &QAbstractItemModel::modelAboutToBeReset);
+    {
+        QAbstractItemModelTester tester(form->grid->Model(), QAbstractItemModelTester::FailureReportingMode::Warning);
+        master.SetRecNo(120);
+        EXPECT_EQ(rowsAtReset, QList<int>{1}) << "the grid saw an intermediate state";
+        EXPECT_EQ(aboutToReset.count(), 1);
+        EXPECT_EQ(Cell(0, 0), "1120");
+        EXPECT_EQ(View()->currentIndex().row(), 0);
+        master.Next();
+        master.Next();
+    }
+    warnings.Stop();
+    EXPECT_EQ(rowsAtReset, (QList<int>{1, 1, 1}));
+    EXPECT_EQ(Cell(0, 0), "1122");
+    EXPECT_TRUE(warnings.Texts().isEmpty()) << warnings.Texts().join('\n').toStdString();
 }
 
 TEST_F(GridTest, WithoutAlwaysShowSelectionAnUnfocusedGridShowsNoSelection)
