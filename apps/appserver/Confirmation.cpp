@@ -1,6 +1,7 @@
 #include "Database.h"
 #include "InvoiceState.h"
 #include "Operations.h"
+#include "server/ConfirmationRule.h"
 #include "server/PacketLayouts.h"
 #include "WorkList.h"
 #include "rpc/Envelope.h"
@@ -28,16 +29,21 @@ QVariant ConfirmInvoice(QSqlDatabase db, const QString& branch, const QString& i
     const int read = items.IndexOf(QStringLiteral("QTRESPRODPED"));
     const int status = items.IndexOf(QStringLiteral("IDSTATUSSEPSNCM"));
     for (int row = 0; row < items.RowCount(); ++row) {
-        if (items.Number(row, toShip) == 0 && items.Number(row, read) == 0)
+        switch (ConfirmationRule::ItemBlock(items.Number(row, toShip), items.Number(row, read),
+                                            items.String(row, status))) {
+        case ConfirmationRule::TItemBlock::None:
+            break;
+        case ConfirmationRule::TItemBlock::NothingToShipNorRead:
             return Rpc::Failure(QStringLiteral("A %1 não está pronta: o produto %2 tem quantidade a expedir e "
                                                "quantidade lida iguais a 0.")
                                     .arg(name, items.String(row, code)));
-        if (items.String(row, status) == QLatin1String("N"))
+        case ConfirmationRule::TItemBlock::ReadingsMissing:
             return Rpc::Failure(QStringLiteral("A %1 não está pronta: o produto %2 tem %3 leitura(s) de IUM para "
                                                "%4 a expedir.")
                                     .arg(name, items.String(row, code))
                                     .arg(items.Number(row, read))
                                     .arg(items.Number(row, toShip)));
+        }
     }
 
     TSql update(db, QStringLiteral("UPDATE NOTAFISCAL SET IDCONFRASTR = 'S', DTCONFRASTR = :DTCONFRASTR"
