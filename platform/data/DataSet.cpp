@@ -181,6 +181,10 @@ void TDataSet::deliverPending()
         TDataSet* dataSet = pending.dataSets.front();
         pending.dataSets.erase(pending.dataSets.begin());
         const unsigned notices = std::exchange(dataSet->linkNotices_, 0u);
+        if (dataSet->disableCount_ > 0) {  // controls disabled since: the last enable tells
+            dataSet->pendingNotice_ = true;
+            continue;
+        }
         for (TDataSource* source : QList<TDataSource*>(dataSet->sources_))
             source->tellLinks(notices);
     }

@@ -197,6 +197,19 @@ TEST_F(MasterDetail, AnErrorFromAHandlerStillLeavesTheLinksUpToDate)
     EXPECT_EQ(detailLink.log, QStringList{"changed"}) << "later changes are no longer held back";
 }
 
+TEST_F(MasterDetail, ControlsDisabledBeforeTheChangeEndsHoldItsNewsBack)
+{
+    master.AfterScroll = TDataSetNotifyEvent::Of([this](TDataSet*) {
+        selectMaster();
+        detail.DisableControls();
+    });
+    master.Last();
+    EXPECT_TRUE(detailLink.log.isEmpty());
+    EXPECT_EQ(readingsLink.log, QStringList{"changed"});
+    detail.EnableControls();
+    EXPECT_EQ(detailLink.log, QStringList{"changed"});
+}
+
 TEST(DataSourceLifetime, DestroyingEitherSideDetaches)
 {
     auto* ds = new TClientDataSet;
