@@ -1,4 +1,80 @@
-// Loading the work list when the focus leaves the filter panel.
+// Loading the work list when the focus leaves the filter panel; the reading
+// and the confirmation call it directly to reload with the same filter.
 #include "screen/Cli_exp13000.h"
 
-void TfrmConfSepExp::panFiltroExit(TObject*) {}
+#include "framework/Consiste.h"
+#include "framework/Showavi.h"
+#include "server/Lib00200.h"
+#include "server/RemoteNames.h"
+#include "ui/Application.h"
+
+#include <QScopeGuard>
+
+namespace {
+
+// "T" asks the server for any number.
+QString NumberFilter(const QString& text)
+{
+    return Consiste::EmptyString(text) ? QStringLiteral("T") : text;
+}
+
+// The three packets of the work list, checked before any data set takes one,
+// so that an answer of another shape leaves the screen as it was.
+QList<TDataPacket> WorkListPackets(const QVariant& payload)
+{
+    const QVariantList list = payload.toList();
+    QList<TDataPacket> packets;
+    for (const QVariant& item : list)
+        if (item.metaType() == QMetaType::fromType<TDataPacket>())
+            packets.append(item.value<TDataPacket>());
+    if (payload.metaType() != QMetaType::fromType<QVariantList>() || list.size() != 3 || packets.size() != 3)
+        throw EServerError(QStringLiteral("O servidor não devolveu as notas fiscais, os itens e as leituras de IUM."));
+    return packets;
+}
+
+} // namespace
+
+void TfrmConfSepExp::panFiltroExit(TObject*)
+{
+    Vd_Filial();
+    Vd_NrExpedicao();
+    Vd_NrPedido();
+
+    cdsNotaFiscal->AfterScroll = nullptr;
+    cdsItemProduto->AfterScroll = nullptr;
+    {
+        // Attached again however the load ends: a reload that fails keeps the
+        // previous work list on screen, and its grids must go on following
+        // the selected invoice and item.
+        const auto reattach = qScopeGuard([this] {
+            cdsNotaFiscal->AfterScroll = closure(this, &TfrmConfSepExp::cdsNotaFiscalAfterScroll);
+            cdsItemProduto->AfterScroll = closure(this, &TfrmConfSepExp::cdsItemProdutoAfterScroll);
+        });
+        sNrExpedicaoFiltro = NumberFilter(medNrExpedicao->Text());
+        sNrPedidoFiltro = NumberFilter(medNrPedido->Text());
+        vd_datas();
+
+        Showavi::ActiveShowAvi(Application->MainForm(), 6);
+        const auto busy = qScopeGuard([] { Showavi::DeactiveShowAvi(); });
+        const QList<TDataPacket> packets = WorkListPackets(Consiste::CheckResultServ(
+            netConfRastr->AppServer().Call(Remote::GetDados,
+                                           {medCdFilial->Text(), ByRef(sNrExpedicaoFiltro), ByRef(sNrPedidoFiltro),
+                                            depInicial->GetDate(), depFinal->GetDate(), depSaidaInicial->GetDate(),
+                                            depSaidaFim->GetDate()}),
+            true, 0));
+        cdsNotaFiscal->SetData(packets.at(0));
+        cdsItemProduto->SetData(packets.at(1));
+        cdsIUMProd->SetData(packets.at(2));
+    }
+
+    // Also when filtering was on from the previous load: this puts the
+    // invoices on their first row and runs the selection handlers.
+    cdsNotaFiscal->SetFiltered(true);
+    cdsItemProduto->SetFiltered(true);
+
+    SetColumnVisible(dbgIUMProd, QStringLiteral("CDALMOXARIFE"),
+                     Lib00200::Utiliza_Almoxarifado(netEstoque, medCdFilial->Text()));
+    SetColumnVisible(dbgIUMProd, QStringLiteral("CDLOCALESTOQ"),
+                     Lib00200::Utiliza_LocalEstoque(netEstoque, medCdFilial->Text()));
+    Botoes();
+}

@@ -1,8 +1,57 @@
 // How coded values are shown: the IUM picture, warehouse and location with
 // their descriptions, the customer's document number, the separation status.
+// Nothing here changes data; the drawing handlers read only the row being
+// drawn, which the grid has made current for the fields.
 #include "screen/Cli_exp13000.h"
 
-void TfrmConfSepExp::dbgNotaFiscalDrawColumnCell(TObject*, const TRect&, int, TColumn*, TGridDrawState) {}
-void TfrmConfSepExp::dbgIUMProdDrawColumnCell(TObject*, const TRect&, int, TColumn*, TGridDrawState) {}
-void TfrmConfSepExp::cdsNotaFiscalNRINSJURCLIEGetText(TField*, QString&, bool) {}
-void TfrmConfSepExp::cdsNrExpedicaoIDSTATUSSEPGetText(TField*, QString&, bool) {}
+#include "framework/Consiste.h"
+#include "rtl/MaskUtils.h"
+
+void TfrmConfSepExp::dbgNotaFiscalDrawColumnCell(TObject*, const TRect& Rect, int, TColumn* Column, TGridDrawState)
+{
+    if (cdsNotaFiscal->IsEmpty() || Column->FieldName() != QLatin1String("IDSITSEPNF"))
+        return;
+    TBitmap picture;
+    picture.Assign(imgCodBarra->Picture().Bitmap());
+    TCanvas* canvas = dbgNotaFiscal->Canvas();
+    // Covers the value the default drawing wrote: only the picture shows.
+    canvas->FillRect(Rect);
+    canvas->BrushCopy(Bounds(Rect.Left + 10, Rect.Top, picture.Width(), Rect.Height()), picture,
+                      Bounds(0, 0, picture.Width(), Rect.Height()), clOlive);
+}
+
+void TfrmConfSepExp::dbgIUMProdDrawColumnCell(TObject*, const TRect& Rect, int DataCol, TColumn* Column,
+                                              TGridDrawState)
+{
+    const int warehouse = Consiste::IndiceCol(dbgIUMProd, QStringLiteral("CDALMOXARIFE"));
+    const int location = Consiste::IndiceCol(dbgIUMProd, QStringLiteral("CDLOCALESTOQ"));
+    if (DataCol != warehouse && DataCol != location)
+        return;
+    QString text = Column->Field() ? Consiste::AllTrim(Column->Field()->AsString()) : QString();
+    if (DataCol == warehouse && !cdsIUMProdCDALMOXARIFE->IsNull())
+        text = cdsIUMProdCDALMOXARIFE->AsString() + QStringLiteral(" - ") + cdsIUMProdDSALMOXARIFE->AsString();
+    if (DataCol == location && !cdsIUMProdCDLOCALESTOQ->IsNull())
+        text = cdsIUMProdCDLOCALESTOQ->AsString() + QStringLiteral(" - ") + cdsIUMProdDSLOCALESTOQ->AsString();
+
+    TCanvas* canvas = dbgIUMProd->Canvas();
+    const int left = Column->Alignment() == TAlignment::taRightJustify ? Rect.Right - canvas->TextWidth(text) - 2
+                                                                       : Rect.Left + 2;
+    canvas->FillRect(Rect);
+    canvas->TextRect(Rect, left, Rect.Top + 2, text);
+}
+
+void TfrmConfSepExp::cdsNotaFiscalNRINSJURCLIEGetText(TField* Sender, QString& Text, bool)
+{
+    Text = FormatMaskText(Consiste::PictPess(cdsNotaFiscalIDTPIJURCLIE->AsString()), Sender->AsString());
+}
+
+void TfrmConfSepExp::cdsNrExpedicaoIDSTATUSSEPGetText(TField* Sender, QString& Text, bool)
+{
+    const QString status = Sender->AsString();
+    if (status == QLatin1String("P"))
+        Text = msgPadrao->Msg(QStringLiteral("PE"));
+    else if (status == QLatin1String("A"))
+        Text = msgPadrao->Msg(QStringLiteral("AN"));
+    else
+        Text = msgPadrao->Msg(QStringLiteral("CO"));
+}
