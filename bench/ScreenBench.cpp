@@ -291,6 +291,7 @@ void BM_ScreenLoad(benchmark::State& state)
         state.SkipWithError("the screen and the engine saw different rows");
     Bench::Report("screen_load_ratio", Median(load.wall) / Median(queries.wall), "ratio");
     state.counters["load_ms"] = Median(load.wall);
+    state.counters["load_cpu_ms"] = Median(load.cpu);
     state.counters["engine_ms"] = Median(queries.wall);
     state.counters["engine_cpu_ms"] = Median(queries.cpu);
     state.counters["rows"] = double(loaded);

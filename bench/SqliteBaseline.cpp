@@ -56,7 +56,8 @@ void touch(sqlite3_stmt* stmt, int column)
 TSqliteBaseline::TSqliteBaseline(const QString& databasePath)
 {
     const QByteArray path = databasePath.toUtf8();
-    if (sqlite3_open_v2(path.constData(), &db_, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
+    // One thread uses it: no locking of SQLite's own on every call.
+    if (sqlite3_open_v2(path.constData(), &db_, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK) {
         const std::string message = db_ ? sqlite3_errmsg(db_) : "sem memória";
         sqlite3_close(db_);
         throw std::runtime_error("abrir " + path.toStdString() + ": " + message);
