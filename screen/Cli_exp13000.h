@@ -259,13 +259,18 @@ private:
 
     // Tool-button states.
     void Botoes();
-    // Checks of the filter.
+    // Checks of the filter. The load runs them in order; the filter's tests
+    // run each one by itself through TFilterChecks.
+    friend class TFilterChecks;
     void Vd_Filial();
     void Vd_NrExpedicao();
     void Vd_NrPedido();
     void vd_datas();
     // Whether the current invoice may be confirmed.
     void habilitaConfirma();
+
+    // Reads the members below for the screen's tests.
+    friend class TScreenMembers;
 
     bool boPrimeiraAtivacao = false;
     QString sNrExpedicaoFiltro;

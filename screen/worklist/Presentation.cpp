@@ -45,6 +45,8 @@ void TfrmConfSepExp::cdsNotaFiscalNRINSJURCLIEGetText(TField* Sender, QString& T
     Text = FormatMaskText(Consiste::PictPess(cdsNotaFiscalIDTPIJURCLIE->AsString()), Sender->AsString());
 }
 
+// Exact, case-sensitive values: anything but "P" and "A", empty included,
+// shows as concluded.
 void TfrmConfSepExp::cdsNrExpedicaoIDSTATUSSEPGetText(TField* Sender, QString& Text, bool)
 {
     const QString status = Sender->AsString();

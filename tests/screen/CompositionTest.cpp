@@ -152,7 +152,7 @@ TEST_F(Composition, LookupButtonsAreBoundToTheirEditsListsAndTexts)
 
 TEST_F(Composition, TabOrderRunsThroughTheFilterRowsThenTheGrids)
 {
-    TfrmConfSepExp* f = OpenScreen();
+    TfrmConfSepExp* f = OpenFilled();  // leaving the filter loads the work list
     QStringList order;
     TWinControl* c = f->medCdFilial;
     for (int i = 0; i < 10; ++i) {

@@ -90,9 +90,9 @@ TEST_F(Lifecycle, FixedBranchLocksTheBranchAndStartsOnTheExpedition)
 TEST_F(Lifecycle, LaterActivationsOnlyRepaint)
 {
     TfrmConfSepExp* f = OpenScreen();
+    f->medNrPedido->SetFocus();  // leaving the branch checks it: set it from here
     f->medCdFilial->SetText("0002");
     f->edtNmFilial->SetText("Filial Dois");
-    f->medNrPedido->SetFocus();
 
     auto* other = TForm::Create<TForm>(Application);
     other->SetFormStyle(TFormStyle::fsMDIChild);
@@ -120,7 +120,7 @@ struct EnterCounter : QObject {
 
 TEST_F(Lifecycle, CtrlEnterIsSwallowedAndPressesConfirmarWhileEnterReachesTheEdit)
 {
-    TfrmConfSepExp* f = OpenScreen();
+    TfrmConfSepExp* f = OpenFilled();  // leaving the filter loads the work list
     int confirmarClicks = 0;
     f->sbtConfirmar->OnClick = TNotifyEvent::Of([&](TObject*) { ++confirmarClicks; });
     for (TWinControl* c : {static_cast<TWinControl*>(f->medNrPedido), static_cast<TWinControl*>(f->depInicial),

@@ -14,8 +14,9 @@ struct Loaded {
 
 class Toolbar : public ScreenTest {
 protected:
-    // Loads the work list straight into the data sets.
-    void Load(TfrmConfSepExp* f, Loaded n)
+    // The work list the server answers with when the focus leaves the filter
+    // panel: invoice i has item i, item i has reading i.
+    void Serve(Loaded n)
     {
         auto rows = [](int count, const char* key) {
             QList<QVariantMap> out;
@@ -24,26 +25,16 @@ protected:
                                    {key, QString::number(i)}};
             return out;
         };
-        f->cdsNotaFiscal->SetData(PacketOf(Layout::Invoices(), rows(n.invoices, "NREXPEDICAO")));
-        f->cdsItemProduto->SetData(PacketOf(Layout::Items(), rows(n.items, "CDPRODUTO")));
-        f->cdsIUMProd->SetData(PacketOf(Layout::Readings(), rows(n.readings, "CDPRODUTO")));
-    }
-
-    static QStringList enabledButtons(TfrmConfSepExp* f)
-    {
-        QStringList on;
-        for (TButtonFlat* b : {f->sbtIncluir, f->sbtAlterar, f->sbtExcluir, f->sbtProcurar, f->sbtVerificar,
-                               f->sbtCancelar, f->sbtConfirmar, f->sbtImprimir})
-            if (b->Enabled())
-                on << b->Name();
-        return on;
+        invoices = rows(n.invoices, "NREXPEDICAO");
+        items = rows(n.items, "CDPRODUTO");
+        readings = rows(n.readings, "CDPRODUTO");
     }
 };
 
 TEST_F(Toolbar, AllDisabledWhenTheScreenOpens)
 {
     TfrmConfSepExp* f = OpenScreen();
-    EXPECT_EQ(enabledButtons(f), QStringList{});
+    EXPECT_EQ(EnabledToolButtons(f), QStringList{});
 }
 
 struct StateCase {
@@ -57,14 +48,14 @@ class ButtonStates : public Toolbar, public testing::WithParamInterface<StateCas
 
 TEST_P(ButtonStates, FollowTheFocusedGridAndTheData)
 {
-    TfrmConfSepExp* f = OpenScreen();
-    Load(f, GetParam().loaded);
+    Serve(GetParam().loaded);
+    TfrmConfSepExp* f = OpenFilled();
     auto* grid = dynamic_cast<TDBGrid*>(f->FindComponent(QLatin1String(GetParam().grid)));
     ASSERT_NE(grid, nullptr);
     grid->SetFocus();
     Application->ProcessMessages();
     EXPECT_EQ(f->dbgAtiva, grid);
-    EXPECT_EQ(enabledButtons(f), GetParam().enabled);
+    EXPECT_EQ(EnabledToolButtons(f), GetParam().enabled);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -79,32 +70,32 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(Toolbar, EnteringTheFilterClosesTheWorkListAndDisablesTheActions)
 {
-    TfrmConfSepExp* f = OpenScreen();
-    Load(f, {2, 3, 4});
+    Serve({2, 3, 4});
+    TfrmConfSepExp* f = OpenFilled();
     f->dbgIUMProd->SetFocus();
     Application->ProcessMessages();
-    ASSERT_EQ(enabledButtons(f), (QStringList{"sbtExcluir", "sbtProcurar", "sbtVerificar"}));
+    ASSERT_EQ(EnabledToolButtons(f), (QStringList{"sbtExcluir", "sbtProcurar", "sbtVerificar"}));
     f->depFinal->SetFocus();
     Application->ProcessMessages();
     EXPECT_FALSE(f->cdsNotaFiscal->Active());
     EXPECT_FALSE(f->cdsItemProduto->Active());
     EXPECT_FALSE(f->cdsIUMProd->Active());
-    EXPECT_EQ(enabledButtons(f), QStringList{});
+    EXPECT_EQ(EnabledToolButtons(f), QStringList{});
 }
 
 TEST_F(Toolbar, OpeningInvoicesEnablesRefreshBeforeAnyButtonRecount)
 {
     TfrmConfSepExp* f = OpenScreen();
     f->cdsNotaFiscal->SetData(PacketOf(Layout::Invoices(), {{{"NRLANCTONF", "1"}}}));
-    EXPECT_EQ(enabledButtons(f), QStringList{"sbtVerificar"});
+    EXPECT_EQ(EnabledToolButtons(f), QStringList{"sbtVerificar"});
     f->cdsNotaFiscal->Close();
-    EXPECT_EQ(enabledButtons(f), QStringList{});
+    EXPECT_EQ(EnabledToolButtons(f), QStringList{});
 }
 
 TEST_F(Toolbar, DeletingTheLastReadingLeavesDeleteEnabledUntilTheNextRecount)
 {
-    TfrmConfSepExp* f = OpenScreen();
-    Load(f, {1, 1, 1});
+    Serve({1, 1, 1});
+    TfrmConfSepExp* f = OpenFilled();
     f->dbgIUMProd->SetFocus();
     Application->ProcessMessages();
     f->cdsIUMProd->AfterDelete = nullptr;  // no server round trip here
@@ -114,8 +105,8 @@ TEST_F(Toolbar, DeletingTheLastReadingLeavesDeleteEnabledUntilTheNextRecount)
 
 TEST_F(Toolbar, SearchWorksOnTheFocusedGridsOpenDataOnly)
 {
-    TfrmConfSepExp* f = OpenScreen();
-    Load(f, {2, 3, 4});
+    Serve({2, 3, 4});
+    TfrmConfSepExp* f = OpenFilled();
     f->dbgItemProduto->SetFocus();
     Application->ProcessMessages();
     TDataSet* searched = nullptr;
