@@ -26,6 +26,8 @@
 #include "ui/ScriptedDialogs.h"
 
 #include <QApplication>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTableView>
 
 #include <benchmark/benchmark.h>
@@ -304,6 +306,11 @@ int main(int argc, char** argv)
 {
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Without a session (a benchmark machine) Qt wants a private runtime
+    // folder and warns when there is none.
+    const QTemporaryDir runtime;
+    if (!qEnvironmentVariableIsSet("XDG_RUNTIME_DIR"))
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
     QApplication qt(argc, argv);
     TApplication application;
     // A dialog here means the screen refused the load: stop with its text.
