@@ -29,12 +29,6 @@ TEST_F(Lifecycle, CreationOpensBothConnectionsWithTheHostsAddress)
     EXPECT_EQ(f->cdsItemProdutoCDARVPROD->EditMask(), "99.99.9999;0; ");
 }
 
-struct StockCase {
-    const char* name;
-    bool warehouses;
-    bool locations;
-};
-
 class StockQuestionsAtCreation : public ScreenTest, public testing::WithParamInterface<StockCase> {};
 
 TEST_P(StockQuestionsAtCreation, SetColumnsAndFieldsForAnEmptyBranch)
@@ -52,9 +46,7 @@ TEST_P(StockQuestionsAtCreation, SetColumnsAndFieldsForAnEmptyBranch)
         EXPECT_TRUE(f->dbgIUMProd->Columns().Items(i)->Visible());
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, StockQuestionsAtCreation,
-                         testing::Values(StockCase{"neither", false, false}, StockCase{"warehouses", true, false},
-                                         StockCase{"locations", false, true}, StockCase{"both", true, true}),
+INSTANTIATE_TEST_SUITE_P(Table, StockQuestionsAtCreation, testing::ValuesIn(StockCases()),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(Lifecycle, FirstActivationFillsTheBranchThenTheName)

@@ -117,12 +117,6 @@ TEST_F(Loading, ReloadingPutsTheInvoicesBackOnTheirFirstRow)
     EXPECT_EQ(Column(f->cdsIUMProd, "CDIUMPROD"), (QStringList{"A-10-1", "A-10-2"}));
 }
 
-struct StockCase {
-    const char* name;
-    bool warehouses;
-    bool locations;
-};
-
 class StockColumns : public WorkListTest, public testing::WithParamInterface<StockCase> {};
 
 TEST_P(StockColumns, FollowTheBranchsAnswersWarehouseFirst)
@@ -138,9 +132,7 @@ TEST_P(StockColumns, FollowTheBranchsAnswersWarehouseFirst)
     EXPECT_EQ(f->dbgIUMProd->Columns().Items(1)->Visible(), GetParam().locations);
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, StockColumns,
-                         testing::Values(StockCase{"neither", false, false}, StockCase{"warehouses", true, false},
-                                         StockCase{"locations", false, true}, StockCase{"both", true, true}),
+INSTANTIATE_TEST_SUITE_P(Table, StockColumns, testing::ValuesIn(StockCases()),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // A reload called from the reading or the confirmation keeps the previous

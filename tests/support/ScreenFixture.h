@@ -18,6 +18,18 @@
 #include <QDate>
 #include <QTemporaryDir>
 #include <memory>
+#include <vector>
+
+// The four answers a branch gives to the two stock questions.
+struct StockCase {
+    const char* name;
+    bool warehouses;
+    bool locations;
+};
+inline std::vector<StockCase> StockCases()
+{
+    return {{"neither", false, false}, {"warehouses", true, false}, {"locations", false, true}, {"both", true, true}};
+}
 
 class ScreenTest : public UiTest {
 protected:
