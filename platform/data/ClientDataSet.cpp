@@ -28,6 +28,7 @@ TDataPacket TClientDataSet::Data() const
 
 void TClientDataSet::Delete()
 {
+    TChangeScope change;
     if (!Active())
         throw EDatabaseError(QStringLiteral("%1: o conjunto de dados está fechado.").arg(Name()));
     if (IsEmpty())
@@ -56,6 +57,7 @@ void TClientDataSet::MergeChangeLog()
 
 void TClientDataSet::CancelUpdates()
 {
+    TChangeScope change;
     if (changeLog_.empty())
         return;
     const int current = ActiveRow();

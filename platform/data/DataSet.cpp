@@ -4,11 +4,24 @@
 #include "rtl/Exceptions.h"
 
 #include <algorithm>
+#include <utility>
+
+namespace {
+// The changes in progress on this thread (how deeply they nest) and the data
+// sets whose links have news, in the order the news arose.
+struct TPendingNotices {
+    int depth = 0;
+    std::vector<TDataSet*> dataSets;
+};
+thread_local TPendingNotices pending;
+} // namespace
 
 TDataSet::TDataSet(TComponent* owner) : TComponent(owner) {}
 
 TDataSet::~TDataSet()
 {
+    if (linkNotices_ != 0)
+        std::erase(pending.dataSets, this);
     for (TDataSource* source : QList<TDataSource*>(sources_))
         source->SetDataSet(nullptr);
     for (TField* f : fields_)
@@ -67,6 +80,7 @@ void TDataSet::SetActive(bool active)
 
 void TDataSet::LoadPacket(const TDataPacket& packet)
 {
+    TChangeScope change;
     // Check everything before changing anything, so a refused packet loses nothing.
     const bool dynamic = fields_.isEmpty() || fields_ == dynamicFields_;
     if (!dynamic) {
@@ -103,12 +117,13 @@ void TDataSet::LoadPacket(const TDataPacket& packet)
     bindFields();
     rebuildView();
     setState(TDataSetState::dsBrowse);
-    notify(Notice::DataSet);
+    notify(ContentNotice);
     First();
 }
 
 void TDataSet::Close()
 {
+    TChangeScope change;
     if (!Active())
         return;
     DoClose();
@@ -122,16 +137,24 @@ void TDataSet::Close()
     for (TField* f : fields_)
         f->column_ = -1;
     setState(TDataSetState::dsInactive);
-    notify(Notice::DataSet);
+    notify(ContentNotice);
 }
 
 void TDataSet::setState(TDataSetState state)
 {
     state_ = state;
-    notify(Notice::State);
+    notify(StateNotice);
 }
 
 // --- notifications -------------------------------------------------------------
+
+TDataSet::TChangeScope::TChangeScope() { ++pending.depth; }
+
+TDataSet::TChangeScope::~TChangeScope()
+{
+    if (--pending.depth == 0)
+        deliverPending();
+}
 
 void TDataSet::notify(Notice notice)
 {
@@ -139,16 +162,35 @@ void TDataSet::notify(Notice notice)
         pendingNotice_ = true;
         return;
     }
-    for (TDataSource* source : QList<TDataSource*>(sources_)) {
-        switch (notice) {
-        case Notice::State: source->stateChanged(); break;
-        case Notice::DataSet: source->dataSetChanged(); break;
-        case Notice::Scroll: source->scrolled(); break;
+    if (notice == StateNotice)
+        for (TDataSource* source : QList<TDataSource*>(sources_))
+            source->stateChanged();
+    if (linkNotices_ == 0)
+        pending.dataSets.push_back(this);
+    linkNotices_ |= notice;
+    if (pending.depth == 0)
+        deliverPending();
+}
+
+// A link that reacts by changing a data set starts a change of its own,
+// which delivers what is left when it ends; each data set's news is taken
+// off the list before its links hear it, so nothing is told twice.
+void TDataSet::deliverPending()
+{
+    while (!pending.dataSets.empty()) {
+        TDataSet* dataSet = pending.dataSets.front();
+        pending.dataSets.erase(pending.dataSets.begin());
+        const unsigned notices = std::exchange(dataSet->linkNotices_, 0u);
+        if (dataSet->disableCount_ > 0) {  // controls disabled since: the last enable tells
+            dataSet->pendingNotice_ = true;
+            continue;
         }
+        for (TDataSource* source : QList<TDataSource*>(dataSet->sources_))
+            source->tellLinks(notices);
     }
 }
 
-void TDataSet::NotifyDataSetChanged() { notify(Notice::DataSet); }
+void TDataSet::NotifyDataSetChanged() { notify(ContentNotice); }
 
 void TDataSet::EnableControls()
 {
@@ -157,13 +199,14 @@ void TDataSet::EnableControls()
     if (--disableCount_ > 0 || !pendingNotice_)
         return;
     pendingNotice_ = false;
-    notify(Notice::State);
-    notify(Notice::DataSet);
+    TChangeScope change;
+    notify(StateNotice);
+    notify(ContentNotice);
 }
 
 void TDataSet::DoAfterScroll()
 {
-    notify(Notice::Scroll);
+    notify(ScrollNotice);
     AfterScroll(this);
 }
 
@@ -233,6 +276,7 @@ void TDataSet::moveTo(int position)
 
 void TDataSet::First()
 {
+    TChangeScope change;
     if (!Active())
         return;
     moveTo(0);
@@ -242,6 +286,7 @@ void TDataSet::First()
 
 void TDataSet::Last()
 {
+    TChangeScope change;
     if (!Active())
         return;
     moveTo(RecordCount() - 1);
@@ -251,6 +296,7 @@ void TDataSet::Last()
 
 int TDataSet::MoveBy(int distance)
 {
+    TChangeScope change;
     if (!Active() || distance == 0 || IsEmpty())
         return 0;
     const int target = std::clamp(cursor_ + distance, 0, RecordCount() - 1);
@@ -269,6 +315,7 @@ void TDataSet::Prior() { MoveBy(-1); }
 
 void TDataSet::SetRecNo(int recNo)
 {
+    TChangeScope change;
     if (!Active() || recNo < 1 || recNo > RecordCount() || recNo == RecNo())
         return;
     moveTo(recNo - 1);
@@ -277,6 +324,7 @@ void TDataSet::SetRecNo(int recNo)
 
 bool TDataSet::Locate(const QString& fieldNames, const QVariant& values, TLocateOptions options)
 {
+    TChangeScope change;
     if (!Active())
         return false;
     QList<TField*> keys;
@@ -324,6 +372,7 @@ bool TDataSet::Locate(const QString& fieldNames, const QVariant& values, TLocate
 
 void TDataSet::SetFilter(const QString& text)
 {
+    TChangeScope change;
     if (text == filter_.Text())
         return;
     TFilterExpression parsed = TFilterExpression::Parse(text);
@@ -332,7 +381,7 @@ void TDataSet::SetFilter(const QString& text)
         filter_ = std::move(parsed);
         bound_ = std::move(bound);
         rebuildView();
-        notify(Notice::DataSet);
+        notify(ContentNotice);
         First();
         return;
     }
@@ -341,6 +390,7 @@ void TDataSet::SetFilter(const QString& text)
 
 void TDataSet::SetFiltered(bool on)
 {
+    TChangeScope change;
     if (!Active()) {
         filtered_ = on;
         return;
@@ -349,7 +399,7 @@ void TDataSet::SetFiltered(bool on)
         bound_ = filter_.Bind(packet_.Fields());
         filtered_ = true;
         rebuildView();
-        notify(Notice::DataSet);
+        notify(ContentNotice);
         First();
         return;
     }
@@ -360,10 +410,10 @@ void TDataSet::SetFiltered(bool on)
     bound_ = TFilterExpression::Bound();
     rebuildView();
     const int pos = positionOf(row);
-    notify(Notice::DataSet);
+    notify(ContentNotice);
     if (pos >= 0) {
         moveTo(pos);
-        notify(Notice::Scroll);
+        notify(ScrollNotice);
     } else {
         moveTo(0);
         if (cursor_ >= 0)
@@ -373,6 +423,7 @@ void TDataSet::SetFiltered(bool on)
 
 void TDataSet::ResyncAfterHiding(int preferredRow)
 {
+    TChangeScope change;
     rebuildView();
     const int n = RecordCount();
     int pos = -1;
@@ -385,7 +436,7 @@ void TDataSet::ResyncAfterHiding(int preferredRow)
         }
     }
     moveTo(pos);
-    notify(Notice::DataSet);
+    notify(ContentNotice);
 }
 
 // --- display row scope -------------------------------------------------------------

@@ -20,6 +20,18 @@
 // cursor moved, Locate when found, a load, and switching filtering on.
 // Exceptions from handlers propagate to whoever moved the cursor.
 //
+// Notifications: a data source hears of every change of state at once and
+// runs its OnStateChange then. The links behind it (grids) hear of changes
+// of content, filter and cursor coalesced: every operation that changes the
+// cursor or the content (moves, loads, filtering, deletions) is a change,
+// and the event handlers it runs make changes nested inside it. Links hear
+// once, when the outermost change in progress on any data set has finished,
+// with the final state: a handler that switches a detail's filter off, sets
+// a new one and switches it on again, or walks a copy whose own handler
+// refilters another data set, costs each link one notice, never one per
+// intermediate state. AfterScroll and the other events still run at every
+// step.
+//
 // Controls: while DisableControls is in force (it nests), data sources and
 // their links hear nothing; the last EnableControls tells them the content
 // changed.
@@ -121,13 +133,26 @@ protected:
     void NotifyDataSetChanged();
     virtual void DoClose() {}
 
+    // Makes everything done while it lives one change for the links (see
+    // Notifications above). Every operation of a kind of data set that moves
+    // the cursor or changes the content holds one.
+    class TChangeScope {
+    public:
+        TChangeScope();
+        ~TChangeScope();
+        TChangeScope(const TChangeScope&) = delete;
+        TChangeScope& operator=(const TChangeScope&) = delete;
+    };
+
 private:
     friend class TField;
     friend class TDataSource;
     friend class TDisplayRowScope;
 
-    enum class Notice { State, DataSet, Scroll };
+    // What the links have not heard yet, as bits.
+    enum Notice : unsigned { StateNotice = 1, ContentNotice = 2, ScrollNotice = 4 };
     void notify(Notice notice);
+    static void deliverPending();
     void setState(TDataSetState state);
     void rebuildView();
     void moveTo(int position);  // no event
@@ -157,6 +182,7 @@ private:
 
     int disableCount_ = 0;
     bool pendingNotice_ = false;
+    unsigned linkNotices_ = 0;
 };
 
 // Makes the fields of a data set read the visible row `position` for as long

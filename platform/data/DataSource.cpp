@@ -26,7 +26,7 @@ void TDataSource::SetDataSet(TDataSet* dataSet)
     if (dataSet_)
         dataSet_->sources_.append(this);
     stateChanged();
-    dataSetChanged();
+    tellLinks(TDataSet::ContentNotice);
 }
 
 void TDataSource::SetEnabled(bool enabled)
@@ -35,7 +35,7 @@ void TDataSource::SetEnabled(bool enabled)
         return;
     enabled_ = enabled;
     stateChanged();
-    dataSetChanged();
+    tellLinks(TDataSet::ContentNotice);
 }
 
 void TDataSource::stateChanged()
@@ -43,28 +43,24 @@ void TDataSource::stateChanged()
     const TDataSetState now = currentState();
     if (now == state_)
         return;
-    const bool activeChanged = (now == TDataSetState::dsInactive) != (state_ == TDataSetState::dsInactive);
     state_ = now;
-    if (activeChanged)
-        for (TDataLink* link : QList<TDataLink*>(links_))
-            link->ActiveChanged();
     OnStateChange(this);
 }
 
-void TDataSource::dataSetChanged()
+void TDataSource::tellLinks(unsigned notices)
 {
-    if (!enabled_)
-        return;
-    for (TDataLink* link : QList<TDataLink*>(links_))
-        link->DataSetChanged();
-}
-
-void TDataSource::scrolled()
-{
-    if (!enabled_)
-        return;
-    for (TDataLink* link : QList<TDataLink*>(links_))
-        link->DataSetScrolled();
+    const bool active = state_ != TDataSetState::dsInactive;
+    void (TDataLink::*tell)() = nullptr;
+    if (active != linksActive_)
+        tell = &TDataLink::ActiveChanged;
+    else if (enabled_ && (notices & TDataSet::ContentNotice))
+        tell = &TDataLink::DataSetChanged;
+    else if (enabled_ && (notices & TDataSet::ScrollNotice))
+        tell = &TDataLink::DataSetScrolled;
+    linksActive_ = active;
+    if (tell)
+        for (TDataLink* link : QList<TDataLink*>(links_))
+            (link->*tell)();
 }
 
 TDataLink::~TDataLink() { SetDataSource(nullptr); }

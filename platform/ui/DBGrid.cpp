@@ -135,6 +135,37 @@ void TDBGrid::DataChanged()
     SyncCurrent();
 }
 
+bool TDBGrid::ColumnsStale() const
+{
+    if (model_->columnCount() != ColumnCount())
+        return true;
+    if (columns_.Count() > 0)
+        return false;
+    QStringList shown, visible;
+    for (int i = 0; i < fieldColumns_.Count(); ++i)
+        shown << fieldColumns_.Items(i)->FieldName();
+    if (model_->Active())
+        for (int i = 0; i < DataSet()->FieldCount(); ++i)
+            if (DataSet()->Fields(i)->Visible())
+                visible << DataSet()->Fields(i)->FieldName();
+    return shown != visible;
+}
+
+void TDBGrid::RowsChanged()
+{
+    if (building_ || !View())
+        return;
+    if (ColumnsStale()) {
+        DataChanged();
+        return;
+    }
+    // Rows removed under the view's current index move it; that is no move of the user's.
+    syncing_ = true;
+    model_->RefreshRows();
+    syncing_ = false;
+    SyncCurrent();
+}
+
 void TDBGrid::ApplyColumns()
 {
     building_ = true;

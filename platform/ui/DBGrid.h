@@ -81,6 +81,8 @@ public:
     // For the model and the columns.
     void ColumnsChanged();
     void DataChanged();
+    // The rows changed, the fields did not go (DataChanged when the columns shown would change).
+    void RowsChanged();
     void SyncCurrent();
     void BuildColumns();
     void DrawColumnCell(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index);
@@ -96,6 +98,8 @@ private:
     // grid has the focus: unfocused, it takes the grid's own colours.
     void ApplySelectionColours();
     void CurrentRowChanged(int row);
+    // The field names the columns would show now differ from those they show.
+    bool ColumnsStale() const;
 
     std::unique_ptr<TGridModel> model_;
     TDBGridColumns columns_;

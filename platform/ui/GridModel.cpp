@@ -72,6 +72,22 @@ void TGridModel::Reset()
     endResetModel();
 }
 
+void TGridModel::RefreshRows()
+{
+    const int rows = Active() && DataSet() ? DataSet()->RecordCount() : 0;
+    if (rows > rows_) {
+        beginInsertRows(QModelIndex(), rows_, rows - 1);
+        rows_ = rows;
+        endInsertRows();
+    } else if (rows < rows_) {
+        beginRemoveRows(QModelIndex(), rows, rows_ - 1);
+        rows_ = rows;
+        endRemoveRows();
+    }
+    if (rows_ > 0 && columns_ > 0)
+        emit dataChanged(index(0, 0), index(rows_ - 1, columns_ - 1));
+}
+
 void TGridModel::ActiveChanged()
 {
     grid_->DataChanged();
@@ -79,7 +95,7 @@ void TGridModel::ActiveChanged()
 
 void TGridModel::DataSetChanged()
 {
-    grid_->DataChanged();
+    grid_->RowsChanged();
 }
 
 void TGridModel::DataSetScrolled()

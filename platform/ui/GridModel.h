@@ -1,9 +1,14 @@
 #pragma once
 // The item model behind a data grid: one row per visible row of the data
 // set, one column per column of the grid, display texts from the fields.
-// It follows the data set through a data link and hears nothing while the
-// data set's controls are disabled; the row count it reports changes only
-// when it is told (a reset), so Qt always sees a consistent model.
+// It follows the data set through a data link: it hears nothing while the
+// data set's controls are disabled, and of a change only once the change
+// (with everything its event handlers did) has finished, so one update
+// shows the final rows and a detail refiltered by its master's handler costs
+// what it shows. A change of content keeps the columns (and Qt's header)
+// unless the fields shown changed; opening, closing and a change of columns
+// reset the model. The row count it reports changes only when it is told,
+// so Qt always sees a consistent model.
 #include "data/DataSource.h"
 
 #include <QAbstractTableModel>
@@ -22,6 +27,10 @@ public:
 
     // Reads rows and columns again.
     void Reset();
+    // Reads the rows again under the same columns: rows added or removed at
+    // the end, the rest reported changed, so the view keeps its header and
+    // column widths and repaints only what it shows.
+    void RefreshRows();
     // The row can be read from the data set now (the data set may have
     // changed under disabled controls).
     bool Readable(int row) const;

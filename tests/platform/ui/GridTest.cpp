@@ -12,6 +12,8 @@
 #include <QSignalSpy>
 #include <QTableView>
 
+#include <utility>
+
 namespace {
 
 TDataPacket Rows(int count)
@@ -91,6 +93,53 @@ protected:
     std::unique_ptr<GridForm> form;
 };
 
+// Collects Qt's warnings (the item model tester reports through them) while it lives or until Stop.
+class QtWarnings {
+public:
+    QtWarnings()
+    {
+        texts().clear();
+        previous_ = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& m) {
+            if (type != QtDebugMsg)
+                texts() << m;
+        });
+    }
+    ~QtWarnings() { Stop(); }
+    void Stop()
+    {
+        if (std::exchange(installed_, false))
+            qInstallMessageHandler(previous_);
+    }
+    QStringList Texts() const { return texts(); }
+
+private:
+    static QStringList& texts()
+    {
+        static QStringList all;
+        return all;
+    }
+    QtMessageHandler previous_ = nullptr;
+    bool installed_ = true;
+};
+
+// The row count a model reports after each change it announces (reset, rows
+// added or removed, data changed).
+class ModelChanges {
+public:
+    explicit ModelChanges(QAbstractItemModel* model)
+    {
+        auto seen = [this, model] { rows << model->rowCount(); };
+        QObject::connect(model, &QAbstractItemModel::modelReset, &context_, seen);
+        QObject::connect(model, &QAbstractItemModel::rowsInserted, &context_, seen);
+        QObject::connect(model, &QAbstractItemModel::rowsRemoved, &context_, seen);
+        QObject::connect(model, &QAbstractItemModel::dataChanged, &context_, seen);
+    }
+    QList<int> rows;
+
+private:
+    QObject context_;
+};
+
 // Counts the paint events a widget receives.
 class PaintCounter : public QObject {
 public:
@@ -105,12 +154,7 @@ public:
 
 TEST_F(GridTest, ModelPassesTheItemModelTesterThroughLoadsFiltersAndColumnChanges)
 {
-    static QStringList failures;
-    failures.clear();
-    const QtMessageHandler previous = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& m) {
-        if (type != QtDebugMsg)
-            failures << m;
-    });
+    QtWarnings warnings;
     {
         QAbstractItemModelTester tester(form->grid->Model(), QAbstractItemModelTester::FailureReportingMode::Warning);
         form->cds->Next();
@@ -125,8 +169,8 @@ TEST_F(GridTest, ModelPassesTheItemModelTesterThroughLoadsFiltersAndColumnChange
         form->cds->SetData(Rows(0));
         form->cds->SetData(Rows(2));
     }
-    qInstallMessageHandler(previous);
-    EXPECT_TRUE(failures.isEmpty()) << failures.join('\n').toStdString();
+    warnings.Stop();
+    EXPECT_TRUE(warnings.Texts().isEmpty()) << warnings.Texts().join('\n').toStdString();
 }
 
 TEST_F(GridTest, ShowsVisibleFieldsOrDeclaredColumnsWithFieldTexts)
@@ -189,7 +233,7 @@ TEST_F(GridTest, DisabledControlsFreezeTheGridUntilTheLastEnable)
     ShowForm();
     PaintCounter counter;
     View()->viewport()->installEventFilter(&counter);
-    QSignalSpy resets(View()->model(), &QAbstractItemModel::modelReset);
+    ModelChanges changes(View()->model());
 
     form->cds->DisableControls();
     form->cds->DisableControls();
@@ -197,20 +241,63 @@ TEST_F(GridTest, DisabledControlsFreezeTheGridUntilTheLastEnable)
     form->cds->Last();
     QApplication::processEvents();
     EXPECT_EQ(View()->model()->rowCount(), 4);
-    EXPECT_EQ(resets.count(), 0);
+    EXPECT_TRUE(changes.rows.isEmpty());
     EXPECT_EQ(counter.paints, 0);
 
     form->cds->EnableControls();
     QApplication::processEvents();
-    EXPECT_EQ(resets.count(), 0);
+    EXPECT_TRUE(changes.rows.isEmpty());
     EXPECT_EQ(counter.paints, 0);
 
     form->cds->EnableControls();
     QApplication::processEvents();
-    EXPECT_EQ(resets.count(), 1);
+    EXPECT_EQ(changes.rows, (QList<int>{9, 9})) << "rows added, then all of them changed";
     EXPECT_EQ(View()->model()->rowCount(), 9);
     EXPECT_EQ(View()->currentIndex().row(), 8);
     EXPECT_GT(counter.paints, 0);
+}
+
+TEST_F(GridTest, ADetailRefilteredByAMastersHandlerIsUpdatedOnceToItsFinalRows)
+{
+    // The grid's data set as the detail of another: each move of the master
+    // switches the detail's filter off, sets a new one and switches it on.
+    form->cds->SetData(Rows(300));
+    TClientDataSet master;
+    master.SetData(Rows(300));
+    master.AfterScroll = TEvent<TDataSet*>::Of([this, &master](TDataSet*) {
+        form->cds->SetFiltered(false);
+        form->cds->SetFilter("CODE = '" + master.FieldByName("CODE")->AsString() + "'");
+        form->cds->SetFiltered(true);
+    });
+    master.First();
+    ShowForm();
+
+    QtWarnings warnings;
+    ModelChanges changes(View()->model());
+    QSignalSpy resets(View()->model(), &QAbstractItemModel::modelAboutToBeReset);
+    {
+        QAbstractItemModelTester tester(form->grid->Model(), QAbstractItemModelTester::FailureReportingMode::Warning);
+        master.SetRecNo(120);
+        EXPECT_EQ(changes.rows, QList<int>{1}) << "the grid saw an intermediate state";
+        EXPECT_EQ(Cell(0, 0), "1120");
+        EXPECT_EQ(View()->currentIndex().row(), 0);
+        master.Next();
+        master.Next();
+        form->cds->SetFiltered(false);  // all rows back: added behind the one shown
+        EXPECT_EQ(View()->model()->rowCount(), 300);
+        EXPECT_EQ(Cell(299, 0), "1300");
+        EXPECT_EQ(View()->currentIndex().row(), 121) << "filtering off keeps the current row";
+        form->scrolls = 0;
+        form->cds->SetFilter("CODE >= '1250'");
+        form->cds->SetFiltered(true);  // the view's current row is among those removed
+        EXPECT_EQ(form->scrolls, 1) << "removing rows under the view moved the cursor";
+        EXPECT_EQ(form->cds->RecNo(), 1);
+        EXPECT_EQ(View()->currentIndex().row(), 0);
+    }
+    warnings.Stop();
+    EXPECT_EQ(changes.rows, (QList<int>{1, 1, 1, 300, 300, 51, 51}));
+    EXPECT_EQ(resets.count(), 0) << "the columns stayed: no reset of the header";
+    EXPECT_TRUE(warnings.Texts().isEmpty()) << warnings.Texts().join('\n').toStdString();
 }
 
 TEST_F(GridTest, WithoutAlwaysShowSelectionAnUnfocusedGridShowsNoSelection)
