@@ -1,6 +1,7 @@
 #include "MainForm.h"
 
 #include "framework/Varneth.h"
+#include "ui/Application.h"
 #include "ui/Dispatch.h"
 
 #include <QAction>
@@ -17,6 +18,7 @@ TfrmPrincipal::TfrmPrincipal(TComponent* owner)
     , statusBar_(static_cast<QStatusBar*>(stbPrincipal->Widget()))
     , lblServidor_(new QLabel(statusBar_))
     , lblFilial_(new QLabel(statusBar_))
+    , lblDica_(new QLabel(statusBar_))
 {
     SetName(QStringLiteral("frmPrincipal"));
     SetCaption(QStringLiteral("Gestão Empresarial"));
@@ -47,12 +49,27 @@ TfrmPrincipal::TfrmPrincipal(TComponent* owner)
     }
     lblServidor_->setObjectName(QStringLiteral("lblServidor"));
     lblFilial_->setObjectName(QStringLiteral("lblFilial"));
+    lblDica_->setObjectName(QStringLiteral("lblDica"));
+    lblDica_->setContentsMargins(4, 0, 4, 0);
+    statusBar_->addWidget(lblDica_, 1);
+    Application->OnHint = closure(this, &TfrmPrincipal::ApplicationHint);
     stbPrincipal->SetName(QStringLiteral("stbPrincipal"));
     stbPrincipal->SetHeight(statusBar_->sizeHint().height());
     stbPrincipal->SetAlign(TAlign::alBottom);
     stbPrincipal->SetParent(this);
 
     ShowSettings();
+}
+
+TfrmPrincipal::~TfrmPrincipal()
+{
+    if (Application && Application->OnHint == closure(this, &TfrmPrincipal::ApplicationHint))
+        Application->OnHint = nullptr;
+}
+
+void TfrmPrincipal::ApplicationHint(TObject*)
+{
+    lblDica_->setText(Application->Hint());
 }
 
 QAction* TfrmPrincipal::ScreenAction(const QString& code) const
