@@ -1,6 +1,7 @@
 #include "Host.h"
 
 #include "MainForm.h"
+#include "ScreenPlacement.h"
 #include "WindowState.h"
 
 #include "framework/ADOIBQuery.h"
@@ -13,6 +14,8 @@
 
 #include <QCoreApplication>
 #include <QGuiApplication>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QScreen>
 #include <QtDebug>
 
@@ -90,6 +93,8 @@ void THost::OpenScreen(TObject*, const TScreenEntry& screen)
 {
     try {
         packages_.Open(screen);
+        if (QMdiSubWindow* window = mainForm_->MdiArea()->activeSubWindow())
+            PlaceScreen(*window, screen.Code, places_.WindowStateFile);
     } catch (...) {
         // A screen that failed half-way may have left the busy cursor on.
         Screen->SetCursor(crDefault);

@@ -9,13 +9,21 @@
 // Choosing a menu entry runs OnOpenScreen with the entry's screen, inside
 // the dispatch boundary: whatever it raises goes to the error display.
 //
+// Keys: every menu title and entry has a mnemonic (Alt+letter); F10 opens
+// the first menu; "Arquivo → Sair" (Ctrl+Q) closes the main window as its
+// close button does; "Janela → Fechar tela" (Ctrl+F4) closes the active
+// screen as the screen's own close button does.
+//
 // Owned by its owner (the application); owns its menu, status bar and
 // actions.
 #include "ScreenCatalogue.h"
 
 #include "ui/Form.h"
 
+#include <functional>
+
 class QAction;
+class QMenu;
 class QLabel;
 class QMenuBar;
 class QStatusBar;
@@ -27,6 +35,8 @@ public:
 
     // The action of the menu entry of screen `code`, or nullptr.
     QAction* ScreenAction(const QString& code) const;
+    QAction* ExitAction() const { return actSair_; }
+    QAction* CloseScreenAction() const { return actFecharTela_; }
     QMenuBar* MenuBar() const { return menuBar_; }
 
     // Shows the server address and the branch as the host's settings have
@@ -40,10 +50,14 @@ public:
 
 private:
     void ApplicationHint(TObject* sender);
+    QMenu* AddMenu(const QString& title);
+    QAction* AddAction(QMenu* menu, const QString& caption, const QString& name, std::function<void()> run);
 
     QMenuBar* menuBar_;
     QStatusBar* statusBar_;
     QLabel* lblServidor_;
     QLabel* lblFilial_;
     QLabel* lblDica_;
+    QAction* actSair_ = nullptr;
+    QAction* actFecharTela_ = nullptr;
 };
