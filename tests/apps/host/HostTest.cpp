@@ -3,6 +3,7 @@
 #include "packages/PackageProbe.h"
 
 #include "framework/DtmDBGeral.h"
+#include "framework/Varneth.h"
 #include "ui/Application.h"
 #include "ui/Screen.h"
 
@@ -109,6 +110,27 @@ TEST_F(HostTest, BranchGivenByCodeTakesItsNameFromTheDatabase)
         auto host = StartHost(arguments);
         EXPECT_EQ(Label(*host->MainForm(), QStringLiteral("lblFilial")), status) << arguments.join(' ').toStdString();
     }
+}
+
+TEST_F(HostTest, WithoutABranchTheHostTakesTheDatabasesFirstBranch)
+{
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("filial"));
+        db.setDatabaseName(Path(QStringLiteral("db.sqlite")));
+        ASSERT_TRUE(db.open());
+        QSqlQuery query(db);
+        ASSERT_TRUE(query.exec(QStringLiteral("CREATE TABLE FILIAL (CDFILIAL TEXT, NMFILIAL TEXT)")));
+        ASSERT_TRUE(query.exec(QStringLiteral("INSERT INTO FILIAL VALUES ('0003', 'Loja'), ('0002', 'Depósito')")));
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("filial"));
+    QFile config(Path(QStringLiteral("host.ini")));
+    ASSERT_TRUE(config.open(QIODevice::WriteOnly));
+    config.write("[database]\npath=db.sqlite\n");
+    config.close();
+
+    auto host = StartHost();
+    EXPECT_EQ(Label(*host->MainForm(), QStringLiteral("lblFilial")), "Filial: 0002 - Depósito");
+    EXPECT_EQ(Varneth::FiliProc(), "0002");
 }
 
 TEST_F(HostTest, MissingPackageIsShownOnceAndTheNextUseFindsTheInstalledOne)
