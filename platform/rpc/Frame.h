@@ -44,6 +44,10 @@ public:
     QByteArray TakeFrame();
     // Part of a frame (header or payload) has arrived and more is awaited.
     bool Pending() const { return headerHave_ > 0; }
+    // The payload length the current frame's header announced (0 until the
+    // header is in, and after TakeFrame), and how much of it has arrived.
+    qint64 Announced() const { return headerHave_ == FrameHeaderSize ? payload_.size() : 0; }
+    qint64 Arrived() const { return payloadHave_; }
 
 private:
     quint32 maxFrameSize_;

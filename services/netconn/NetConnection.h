@@ -39,6 +39,7 @@
 
 #include <QString>
 #include <QVariant>
+#include <functional>
 #include <initializer_list>
 #include <memory>
 
@@ -61,6 +62,15 @@ private:
 class TNetConnection : public TComponent {
 public:
     static constexpr int DefaultTimeout = 300;  // seconds
+
+    // Progress of long replies: while a reply of at least LargeReply bytes
+    // arrives, the hook learns how much of the length its frame announced has
+    // arrived, whenever another hundredth is in and once complete (received
+    // == total). One hook per process (the busy indicator sets it); it runs
+    // inside the wait, so it may repaint but must not raise. nullptr: none.
+    using TReceiveProgress = std::function<void(qint64 received, qint64 total)>;
+    static constexpr qint64 LargeReply = 4 * 1024 * 1024;
+    static void SetReceiveProgress(TReceiveProgress hook);
 
     explicit TNetConnection(TComponent* owner = nullptr);
     ~TNetConnection() override;
