@@ -86,23 +86,24 @@ TfrmLeituraIUM::TfrmLeituraIUM(TComponent* owner) : TForm(owner)
     panBotoes->SetHeight(42);
     panBotoes->SetBevelOuter(TBevelCut::bvNone);
     panBotoes->SetBorderWidth(6);
-    sbtFechar = Place(new TSpeedButton(this), "sbtFechar", panBotoes);
-    sbtFechar->SetCaption(QStringLiteral("Fechar"));
-    sbtFechar->SetFlat(false);
-    sbtFechar->SetAlign(TAlign::alRight);
-    sbtFechar->SetWidth(100);
-    sbtFechar->SetHint(QStringLiteral("Fechar a leitura (Esc)"));
-    sbtFechar->SetShowHint(true);
-    sbtFechar->OnClick = closure(this, &TfrmLeituraIUM::sbtFecharClick);
-    sbtDesfazer = Place(new TSpeedButton(this), "sbtDesfazer", panBotoes);
-    sbtDesfazer->SetCaption(QStringLiteral("Desfazer última leitura"));
-    sbtDesfazer->SetFlat(false);
-    sbtDesfazer->SetAlign(TAlign::alLeft);
-    sbtDesfazer->SetWidth(180);
-    sbtDesfazer->SetHint(QStringLiteral("Exclui do servidor a última leitura gravada nesta tela (pede confirmação)"));
-    sbtDesfazer->SetShowHint(true);
+    const auto button = [this](const char* name, const QString& caption, const QString& hint, TAlign align,
+                               int width, void (TfrmLeituraIUM::*click)(TObject*)) {
+        TSpeedButton* b = Place(new TSpeedButton(this), name, panBotoes);
+        b->SetCaption(caption);
+        b->SetFlat(false);
+        b->SetAlign(align);
+        b->SetWidth(width);
+        b->SetHint(hint);
+        b->SetShowHint(true);
+        b->OnClick = closure(this, click);
+        return b;
+    };
+    sbtFechar = button("sbtFechar", QStringLiteral("Fechar"), QStringLiteral("Fechar a leitura (Esc)"), TAlign::alRight,
+                       100, &TfrmLeituraIUM::sbtFecharClick);
+    sbtDesfazer = button("sbtDesfazer", QStringLiteral("Desfazer última leitura"),
+                         QStringLiteral("Exclui do servidor a última leitura gravada nesta tela (pede confirmação)"),
+                         TAlign::alLeft, 180, &TfrmLeituraIUM::sbtDesfazerClick);
     sbtDesfazer->SetEnabled(false);
-    sbtDesfazer->OnClick = closure(this, &TfrmLeituraIUM::sbtDesfazerClick);
 
     panResultado = Place(new TPanel(this), "panResultado", this);
     panResultado->SetAlign(TAlign::alBottom);

@@ -31,6 +31,20 @@ int ScreensShown(const TfrmPrincipal& form)
     return shown;
 }
 
+// The table FILIAL in `database`, with `rows` (SQL values).
+void CreateBranches(const QString& database, const char* rows)
+{
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("filial"));
+        db.setDatabaseName(database);
+        ASSERT_TRUE(db.open());
+        QSqlQuery query(db);
+        ASSERT_TRUE(query.exec(QStringLiteral("CREATE TABLE FILIAL (CDFILIAL TEXT, NMFILIAL TEXT)")));
+        ASSERT_TRUE(query.exec(QStringLiteral("INSERT INTO FILIAL VALUES ") + QString::fromUtf8(rows)));
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("filial"));
+}
+
 const QStringList loadAndOpen = {"init Pkg_hosttest", "init Cli_hosttest", "IniProc Cli_hosttest"};
 const QStringList unloadAfterScreen = {"tela destruída", "fin Cli_hosttest", "fin Pkg_hosttest"};
 
@@ -92,15 +106,7 @@ INSTANTIATE_TEST_SUITE_P(
 // in the settings stays; an unknown branch keeps its code without a name.
 TEST_F(HostTest, BranchGivenByCodeTakesItsNameFromTheDatabase)
 {
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("filial"));
-        db.setDatabaseName(Path(QStringLiteral("db.sqlite")));
-        ASSERT_TRUE(db.open());
-        QSqlQuery query(db);
-        ASSERT_TRUE(query.exec(QStringLiteral("CREATE TABLE FILIAL (CDFILIAL TEXT, NMFILIAL TEXT)")));
-        ASSERT_TRUE(query.exec(QStringLiteral("INSERT INTO FILIAL VALUES ('0002', 'Centro de Distribuição')")));
-    }
-    QSqlDatabase::removeDatabase(QStringLiteral("filial"));
+    CreateBranches(Path(QStringLiteral("db.sqlite")), "('0002', 'Centro de Distribuição')");
     const std::pair<QStringList, QString> cases[] = {
         {{"--branch", "2"}, "Filial: 0002 - Centro de Distribuição"},
         {{}, "Filial: 0001 - Matriz"},
@@ -114,15 +120,7 @@ TEST_F(HostTest, BranchGivenByCodeTakesItsNameFromTheDatabase)
 
 TEST_F(HostTest, WithoutABranchTheHostTakesTheDatabasesFirstBranch)
 {
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("filial"));
-        db.setDatabaseName(Path(QStringLiteral("db.sqlite")));
-        ASSERT_TRUE(db.open());
-        QSqlQuery query(db);
-        ASSERT_TRUE(query.exec(QStringLiteral("CREATE TABLE FILIAL (CDFILIAL TEXT, NMFILIAL TEXT)")));
-        ASSERT_TRUE(query.exec(QStringLiteral("INSERT INTO FILIAL VALUES ('0003', 'Loja'), ('0002', 'Depósito')")));
-    }
-    QSqlDatabase::removeDatabase(QStringLiteral("filial"));
+    CreateBranches(Path(QStringLiteral("db.sqlite")), "('0003', 'Loja'), ('0002', 'Depósito')");
     QFile config(Path(QStringLiteral("host.ini")));
     ASSERT_TRUE(config.open(QIODevice::WriteOnly));
     config.write("[database]\npath=db.sqlite\n");
