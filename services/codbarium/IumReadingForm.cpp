@@ -444,6 +444,8 @@ void TfrmLeituraIUM::dbgItensDrawColumnCell(TObject*, const TRect& rect, int, TC
     bar.textVisible = false;
     bar.state |= QStyle::State_Horizontal;
     dbgItens->View()->style()->drawControl(QStyle::CE_ProgressBar, &bar, canvas->Painter(), dbgItens->View());
+    // TextRect fills its rectangle first: only the text's part of the cell.
     const int width = canvas->Painter()->fontMetrics().horizontalAdvance(percent);
-    canvas->TextRect(rect, rect.Right - width - 4, rect.Top + 2, percent);
+    canvas->TextRect(TRect{rect.Right - textWidth, rect.Top, rect.Right, rect.Bottom}, rect.Right - width - 4, rect.Top + 2,
+                     percent);
 }
