@@ -11,6 +11,7 @@
 #include <QMdiSubWindow>
 #include <QMenuBar>
 #include <QStatusBar>
+#include <QTimer>
 
 TfrmPrincipal::TfrmPrincipal(TComponent* owner)
     : TForm(owner)
@@ -107,7 +108,14 @@ TfrmPrincipal::~TfrmPrincipal()
 
 void TfrmPrincipal::ApplicationHint(TObject*)
 {
-    lblDica_->setText(Application->Hint());
+    const QString hint = Application->Hint();
+    lblDica_->setText(hint);
+    // A hint answers the last thing the user did: it goes after a while
+    // unless another took its place.
+    QTimer::singleShot(HintMs, lblDica_, [this, hint] {
+        if (lblDica_->text() == hint)
+            lblDica_->clear();
+    });
 }
 
 QAction* TfrmPrincipal::ScreenAction(const QString& code) const

@@ -3,8 +3,7 @@
 // packages open as MDI children live in its client area; a menu with one
 // entry per screen of the catalogue, grouped by the catalogue's menus; a
 // status bar with the application server's address, the current branch and
-// Application->Hint (lblDica: why a field refused a key, say), which the
-// main window shows while it is the application's main form.
+// Application->Hint (lblDica: why a field refused a key, say) for HintMs.
 //
 // Choosing a menu entry runs OnOpenScreen with the entry's screen, inside
 // the dispatch boundary: whatever it raises goes to the error display.
@@ -30,6 +29,8 @@ class QStatusBar;
 
 class TfrmPrincipal : public TForm {
 public:
+    static constexpr int HintMs = 6000;
+
     explicit TfrmPrincipal(TComponent* owner);
     ~TfrmPrincipal() override;
 

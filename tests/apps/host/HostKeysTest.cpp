@@ -4,9 +4,11 @@
 #include "packages/PackageProbe.h"
 
 #include "host/WindowState.h"
+#include "ui/Application.h"
 #include "ui/Form.h"
 
 #include <QAction>
+#include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
@@ -132,6 +134,18 @@ TEST_F(HostTest, EveryMenuHasAMnemonicAndF10OpensTheFirstMenu)
     EXPECT_EQ(bar->activeAction(), bar->actions().first());
     if (QMenu* open = bar->actions().first()->menu())
         open->close();
+}
+
+TEST_F(HostTest, TheStatusBarShowsTheApplicationsHintForAWhile)
+{
+    auto host = StartHost();
+    auto* label = host->MainForm()->Widget()->findChild<QLabel*>(QStringLiteral("lblDica"));
+    ASSERT_NE(label, nullptr);
+    Application->SetHint(QStringLiteral("Este campo aceita somente dígitos nesta posição."));
+    EXPECT_EQ(label->text(), "Este campo aceita somente dígitos nesta posição.");
+    EXPECT_TRUE(label->isVisible());
+    EXPECT_TRUE(QTest::qWaitFor([label] { return label->text().isEmpty(); }, TfrmPrincipal::HintMs + 2000))
+        << "the hint stays";
 }
 
 } // namespace
