@@ -30,10 +30,20 @@ std::optional<TServerOptions> ParseServerOptions(const QStringList& arguments, Q
     const QCommandLineOption initDemo(QStringLiteral("init-demo"), QStringLiteral("Cria o esquema e os dados de demonstração."));
     const QCommandLineOption scale(QStringLiteral("scale"), QStringLiteral("Multiplicador dos dados de demonstração."),
                                    QStringLiteral("n"));
-    parser.addOptions({listen, database, threads, maxFrame, initDemo, scale});
+    const QCommandLineOption help(QStringLiteral("help"), QStringLiteral("Mostra esta ajuda."));
+    parser.addOptions({listen, database, threads, maxFrame, initDemo, scale, help});
     if (!parser.parse(arguments)) {
-        error = parser.errorText();
+        // The parser's own texts are English.
+        error = parser.unknownOptionNames().isEmpty()
+                    ? parser.errorText()
+                    : QStringLiteral("Opção desconhecida: '%1'. Use appserver --help para ver as opções.")
+                          .arg(parser.unknownOptionNames().first());
         return std::nullopt;
+    }
+    if (parser.isSet(help)) {
+        TServerOptions options;
+        options.Help = true;
+        return options;
     }
     if (!parser.positionalArguments().isEmpty()) {
         error = QStringLiteral("Argumento inesperado: %1").arg(parser.positionalArguments().first());
@@ -75,4 +85,21 @@ std::optional<TServerOptions> ParseServerOptions(const QStringList& arguments, Q
         return std::nullopt;
     }
     return options;
+}
+
+QString ServerUsage()
+{
+    return QStringLiteral(
+               "Uso: appserver [opções]\n"
+               "\n"
+               "  --listen ENDEREÇO:PORTA  onde atender (padrão: %1:%2; porta 0 escolhe uma livre)\n"
+               "  --database ARQUIVO       banco de dados SQLite (padrão: %3)\n"
+               "  --threads N              threads de trabalho (padrão: 4)\n"
+               "  --max-frame BYTES        maior quadro aceito (padrão: 256 MiB)\n"
+               "  --init-demo              cria o esquema e os dados de demonstração e sai\n"
+               "  --scale N                multiplicador dos dados de demonstração (com --init-demo)\n"
+               "  --help                   mostra esta ajuda\n")
+        .arg(QString::fromLatin1(Defaults::ServerHost))
+        .arg(Defaults::ServerPort)
+        .arg(Defaults::DatabasePath());
 }

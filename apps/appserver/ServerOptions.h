@@ -1,7 +1,7 @@
 #pragma once
 // The command line of the application server:
 //   appserver [--listen ADDR:PORT] [--database FILE] [--threads N]
-//             [--max-frame BYTES] [--init-demo [--scale N]]
+//             [--max-frame BYTES] [--init-demo [--scale N]] [--help]
 // Defaults: 127.0.0.1:21300 and the SQLite file the host also uses
 // (framework/Defaults.h), 4 threads, frames up to 256 MiB. Port 0 picks a
 // free port (the server prints the one it listens on).
@@ -20,7 +20,11 @@ struct TServerOptions {
     quint32 MaxFrame = 256u * 1024u * 1024u;
     bool InitDemo = false;
     int Scale = 1;
+    bool Help = false; // print ServerUsage() and stop
 };
+
+// The text --help prints, in Portuguese.
+QString ServerUsage();
 
 // The options, or nothing with `error` set (in Portuguese) for a bad command line.
 std::optional<TServerOptions> ParseServerOptions(const QStringList& arguments, QString& error);

@@ -108,6 +108,10 @@ int main(int argc, char** argv)
         Print(stderr, QStringLiteral("appserver: %1").arg(error));
         return 2;
     }
+    if (options->Help) {
+        std::fputs(ServerUsage().toUtf8().constData(), stdout);
+        return 0;
+    }
     try {
         return options->InitDemo ? InitDemo(*options) : Serve(app, *options);
     } catch (const Exception& e) {

@@ -1,6 +1,7 @@
 #include "Host.h"
 
 #include "MainForm.h"
+#include "ScreenPlacement.h"
 #include "WindowState.h"
 
 #include "framework/ADOIBQuery.h"
@@ -13,6 +14,8 @@
 
 #include <QCoreApplication>
 #include <QGuiApplication>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QScreen>
 #include <QtDebug>
 
@@ -65,22 +68,33 @@ void THost::PlaceMainForm()
 
 void THost::NameBranch()
 {
-    if (Varneth::FiliProc().isEmpty() || !Varneth::NomeFiliProc().isEmpty() || !dtmDBGeral->Connected())
+    if (!Varneth::NomeFiliProc().isEmpty() || !dtmDBGeral->Connected())
         return;
+    // Without a branch of its own the host works in the database's first one,
+    // as the demo database is meant to be used: a screen then opens on data.
+    const bool first = Varneth::FiliProc().isEmpty();
     try {
         TADOIBQuery query;
         query.SetConnection(dtmDBGeral->adcGeral());
-        query.SQL = {QStringLiteral("SELECT NMFILIAL FROM FILIAL WHERE CDFILIAL = :CDFILIAL")};
-        query.ParamByName(QStringLiteral("CDFILIAL"))->SetAsString(Varneth::FiliProc());
+        if (first) {
+            query.SQL = {QStringLiteral("SELECT CDFILIAL, NMFILIAL FROM FILIAL "
+                                        "WHERE CDFILIAL = (SELECT MIN(CDFILIAL) FROM FILIAL)")};
+        } else {
+            query.SQL = {QStringLiteral("SELECT CDFILIAL, NMFILIAL FROM FILIAL WHERE CDFILIAL = :CDFILIAL")};
+            query.ParamByName(QStringLiteral("CDFILIAL"))->SetAsString(Varneth::FiliProc());
+        }
         query.Open();
         if (query.IsEmpty())
             return;
-        Varneth::SetNomeFiliProc(query.Fields(0)->AsString());
+        if (first)
+            Varneth::SetFiliProc(query.Fields(0)->AsString());
+        Varneth::SetNomeFiliProc(query.Fields(1)->AsString());
         mainForm_->ShowSettings();
     } catch (const Exception& e) {
         // Only the name is missing: the screens still work with the code.
-        qWarning().noquote() << QStringLiteral("host: nome da filial %1 não encontrado: %2")
-                                    .arg(Varneth::FiliProc(), e.Message());
+        if (!first)
+            qWarning().noquote() << QStringLiteral("host: nome da filial %1 não encontrado: %2")
+                                        .arg(Varneth::FiliProc(), e.Message());
     }
 }
 
@@ -90,6 +104,8 @@ void THost::OpenScreen(TObject*, const TScreenEntry& screen)
 {
     try {
         packages_.Open(screen);
+        if (QMdiSubWindow* window = mainForm_->MdiArea()->activeSubWindow())
+            PlaceScreen(*window, screen.Code, places_.WindowStateFile);
     } catch (...) {
         // A screen that failed half-way may have left the busy cursor on.
         Screen->SetCursor(crDefault);

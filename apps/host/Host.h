@@ -10,7 +10,10 @@
 // shows it, then opens the database and the screens asked for with --open.
 // A branch given by its code alone takes its name from the database (FILIAL),
 // as the screens show both; without it (no such branch, no table) the name
-// stays empty and a warning goes to stderr.
+// stays empty and a warning goes to stderr. With no branch given at all the
+// host takes the database's first branch (lowest code), if it has any.
+// Each screen opened (from the menu or --open) is then placed whole inside
+// the main window's area (ScreenPlacement.h).
 // Errors of the database and of the screens go to the error display
 // (Application->HandleException) and the host runs on without them; the
 // same holds for the screens opened from the menu.

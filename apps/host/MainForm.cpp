@@ -1,13 +1,17 @@
 #include "MainForm.h"
 
 #include "framework/Varneth.h"
+#include "ui/Application.h"
 #include "ui/Dispatch.h"
 
 #include <QAction>
 #include <QLabel>
 #include <QMenu>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QMenuBar>
 #include <QStatusBar>
+#include <QTimer>
 
 TfrmPrincipal::TfrmPrincipal(TComponent* owner)
     : TForm(owner)
@@ -17,24 +21,48 @@ TfrmPrincipal::TfrmPrincipal(TComponent* owner)
     , statusBar_(static_cast<QStatusBar*>(stbPrincipal->Widget()))
     , lblServidor_(new QLabel(statusBar_))
     , lblFilial_(new QLabel(statusBar_))
+    , lblDica_(new QLabel(statusBar_))
 {
     SetName(QStringLiteral("frmPrincipal"));
     SetCaption(QStringLiteral("Gestão Empresarial"));
     SetFormStyle(TFormStyle::fsMDIForm);
 
+    QMenu* file = AddMenu(QStringLiteral("Arquivo"));
+    actSair_ = AddAction(file, QStringLiteral("Sair"), QStringLiteral("mniSair"), [this] { Close(); });
+    actSair_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     for (const TScreenEntry& screen : ScreenCatalogue()) {
         QMenu* menu = nullptr;
         for (QAction* action : menuBar_->actions())
-            if (action->menu() && action->text() == screen.Menu)
+            if (action->menu() && QString(action->text()).remove(u'&') == screen.Menu)
                 menu = action->menu();
         if (!menu)
-            menu = menuBar_->addMenu(screen.Menu);
-        QAction* action = menu->addAction(screen.Caption);
-        action->setObjectName(QStringLiteral("mni") + screen.Code);
+            menu = AddMenu(screen.Menu);
         const TScreenEntry* entry = &screen;
-        QObject::connect(action, &QAction::triggered, menuBar_,
-                         [this, entry] { Dispatch(this, [this, entry] { OnOpenScreen(this, *entry); }); });
+        AddAction(menu, screen.Caption, QStringLiteral("mni") + screen.Code,
+                  [this, entry] { OnOpenScreen(this, *entry); });
     }
+    QMenu* windows = AddMenu(QStringLiteral("Janela"));
+    actFecharTela_ = AddAction(windows, QStringLiteral("Fechar tela"), QStringLiteral("mniFecharTela"), [this] {
+        if (QMdiSubWindow* screen = MdiArea()->activeSubWindow())
+            screen->close();
+    });
+    actFecharTela_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F4));
+    // A screen's window menu carries the same key for its own Close while the
+    // window itself has the focus; two owners of one key make Qt run neither.
+    QObject::connect(MdiArea(), &QMdiArea::subWindowActivated, menuBar_, [this](QMdiSubWindow* screen) {
+        if (!screen || !screen->systemMenu())
+            return;
+        for (QAction* action : screen->systemMenu()->actions())
+            if (action->shortcut() == actFecharTela_->shortcut())
+                action->setShortcut(QKeySequence());
+    });
+    // F10 takes the keyboard to the menu, as on other desktops.
+    auto* menuKey = new QAction(Widget());
+    menuKey->setShortcut(QKeySequence(Qt::Key_F10));
+    Widget()->addAction(menuKey);
+    QObject::connect(menuKey, &QAction::triggered, menuBar_,
+                     [this] { menuBar_->setActiveAction(menuBar_->actions().value(0)); });
+
     mnuPrincipal->SetName(QStringLiteral("mnuPrincipal"));
     mnuPrincipal->SetHeight(menuBar_->sizeHint().height());
     mnuPrincipal->SetAlign(TAlign::alTop);
@@ -47,12 +75,47 @@ TfrmPrincipal::TfrmPrincipal(TComponent* owner)
     }
     lblServidor_->setObjectName(QStringLiteral("lblServidor"));
     lblFilial_->setObjectName(QStringLiteral("lblFilial"));
+    lblDica_->setObjectName(QStringLiteral("lblDica"));
+    lblDica_->setContentsMargins(4, 0, 4, 0);
+    statusBar_->addWidget(lblDica_, 1);
+    Application->OnHint = closure(this, &TfrmPrincipal::ApplicationHint);
     stbPrincipal->SetName(QStringLiteral("stbPrincipal"));
     stbPrincipal->SetHeight(statusBar_->sizeHint().height());
     stbPrincipal->SetAlign(TAlign::alBottom);
     stbPrincipal->SetParent(this);
 
     ShowSettings();
+}
+
+QMenu* TfrmPrincipal::AddMenu(const QString& title)
+{
+    return menuBar_->addMenu(u'&' + title);
+}
+
+QAction* TfrmPrincipal::AddAction(QMenu* menu, const QString& caption, const QString& name, std::function<void()> run)
+{
+    QAction* action = menu->addAction(u'&' + caption);
+    action->setObjectName(name);
+    QObject::connect(action, &QAction::triggered, menuBar_, [this, run] { Dispatch(this, run); });
+    return action;
+}
+
+TfrmPrincipal::~TfrmPrincipal()
+{
+    if (Application && Application->OnHint == closure(this, &TfrmPrincipal::ApplicationHint))
+        Application->OnHint = nullptr;
+}
+
+void TfrmPrincipal::ApplicationHint(TObject*)
+{
+    const QString hint = Application->Hint();
+    lblDica_->setText(hint);
+    // A hint answers the last thing the user did: it goes after a while
+    // unless another took its place.
+    QTimer::singleShot(HintMs, lblDica_, [this, hint] {
+        if (lblDica_->text() == hint)
+            lblDica_->clear();
+    });
 }
 
 QAction* TfrmPrincipal::ScreenAction(const QString& code) const

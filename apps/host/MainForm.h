@@ -2,10 +2,16 @@
 // TfrmPrincipal: the host's main window. An MDI form, so the screens the
 // packages open as MDI children live in its client area; a menu with one
 // entry per screen of the catalogue, grouped by the catalogue's menus; a
-// status bar with the application server's address and the current branch.
+// status bar with the application server's address, the current branch and
+// Application->Hint (lblDica: why a field refused a key, say) for HintMs.
 //
 // Choosing a menu entry runs OnOpenScreen with the entry's screen, inside
 // the dispatch boundary: whatever it raises goes to the error display.
+//
+// Keys: every menu title and entry has a mnemonic (Alt+letter); F10 opens
+// the first menu; "Arquivo → Sair" (Ctrl+Q) closes the main window as its
+// close button does; "Janela → Fechar tela" (Ctrl+F4) closes the active
+// screen as the screen's own close button does.
 //
 // Owned by its owner (the application); owns its menu, status bar and
 // actions.
@@ -13,17 +19,25 @@
 
 #include "ui/Form.h"
 
+#include <functional>
+
 class QAction;
+class QMenu;
 class QLabel;
 class QMenuBar;
 class QStatusBar;
 
 class TfrmPrincipal : public TForm {
 public:
+    static constexpr int HintMs = 6000;
+
     explicit TfrmPrincipal(TComponent* owner);
+    ~TfrmPrincipal() override;
 
     // The action of the menu entry of screen `code`, or nullptr.
     QAction* ScreenAction(const QString& code) const;
+    QAction* ExitAction() const { return actSair_; }
+    QAction* CloseScreenAction() const { return actFecharTela_; }
     QMenuBar* MenuBar() const { return menuBar_; }
 
     // Shows the server address and the branch as the host's settings have
@@ -36,8 +50,15 @@ public:
     TControl* stbPrincipal;
 
 private:
+    void ApplicationHint(TObject* sender);
+    QMenu* AddMenu(const QString& title);
+    QAction* AddAction(QMenu* menu, const QString& caption, const QString& name, std::function<void()> run);
+
     QMenuBar* menuBar_;
     QStatusBar* statusBar_;
     QLabel* lblServidor_;
     QLabel* lblFilial_;
+    QLabel* lblDica_;
+    QAction* actSair_ = nullptr;
+    QAction* actFecharTela_ = nullptr;
 };

@@ -5,8 +5,15 @@
 #include <QWidget>
 
 namespace {
+
 constexpr char geometryKey[] = "mainWindow/geometry";
+
+QString ScreenKey(const QString& code)
+{
+    return QStringLiteral("screens/%1/maximized").arg(code.toUpper());
 }
+
+} // namespace
 
 QString DefaultWindowStateFile()
 {
@@ -30,4 +37,23 @@ bool RestoreWindowGeometry(QWidget& window, const QString& file)
     if (geometry.typeId() != QMetaType::QByteArray)
         return false;
     return window.restoreGeometry(geometry.toByteArray());
+}
+
+std::optional<bool> ReadScreenMaximized(const QString& file, const QString& code)
+{
+    const QSettings state(file, QSettings::IniFormat);
+    const QString value = state.value(ScreenKey(code)).toString();
+    if (value == u"true")
+        return true;
+    if (value == u"false")
+        return false;
+    return std::nullopt;
+}
+
+bool SaveScreenMaximized(const QString& file, const QString& code, bool maximized)
+{
+    QSettings state(file, QSettings::IniFormat);
+    state.setValue(ScreenKey(code), maximized);
+    state.sync();
+    return state.status() == QSettings::NoError;
 }

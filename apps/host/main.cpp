@@ -1,6 +1,8 @@
 // The host desktop application: reads its settings from the command line and
 // the configuration file, shows the main window and opens the screens of the
-// packages from its menu. A bad command line stops it with status 2.
+// packages from its menu. A bad command line stops it with status 2; --help
+// prints the usage and stops with 0. Both are done before the window system
+// is touched, so they work without a display.
 #include "CommandLine.h"
 #include "Host.h"
 
@@ -23,9 +25,11 @@ void Print(FILE* stream, const QString& text)
 
 int main(int argc, char** argv)
 {
-    QApplication qt(argc, argv);
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
     THostOptions options;
-    const QString error = ParseCommandLine(QApplication::arguments(), options);
+    const QString error = ParseCommandLine(arguments, options);
     if (!error.isEmpty()) {
         Print(stderr, QStringLiteral("host: %1\nUse host --help para ver as opções.\n").arg(error));
         return 2;
@@ -35,6 +39,7 @@ int main(int argc, char** argv)
         return 0;
     }
 
+    QApplication qt(argc, argv);
     TApplication application;
     int code = 0;
     {

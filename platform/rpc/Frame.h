@@ -47,6 +47,10 @@ public:
     bool Pending() const { return headerHave_ > 0; }
     // Bytes taken from devices so far, headers included.
     qint64 BytesRead() const { return bytesRead_; }
+    // The payload length the current frame's header announced (0 until the
+    // header is in, and after TakeFrame), and how much of it has arrived.
+    qint64 Announced() const { return headerHave_ == FrameHeaderSize ? payload_.size() : 0; }
+    qint64 Arrived() const { return payloadHave_; }
 
 private:
     quint32 maxFrameSize_;

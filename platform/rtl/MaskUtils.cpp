@@ -221,6 +221,14 @@ void TMaskedText::Delete(int pos)
         slots_[pos] = QChar();
 }
 
+int TMaskedText::FreePosition() const
+{
+    int pos = mask_.Length();
+    while (pos > 0 && (mask_.IsLiteral(pos - 1) || slots_.at(pos - 1).isNull()))
+        --pos;
+    return mask_.NextEditable(pos);
+}
+
 QString FormatMaskText(const QString& editMask, const QString& value)
 {
     TMaskedText text(editMask);

@@ -97,6 +97,10 @@ public:
     int Backspace(int pos);
     // Empties the editable position at or after `pos`; the cursor stays.
     void Delete(int pos);
+    // Where typing goes on: the first editable position after the last filled
+    // one (the first editable position when none is filled), or Length()
+    // when the last editable position is filled.
+    int FreePosition() const;
 
 private:
     TEditMask mask_;

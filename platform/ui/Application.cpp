@@ -26,6 +26,12 @@ TApplication::~TApplication()
     Application = nullptr;
 }
 
+void TApplication::SetHint(const QString& hint)
+{
+    hint_ = hint;
+    OnHint(this);
+}
+
 void TApplication::HandleException(TObject*, std::exception_ptr error)
 {
     try {

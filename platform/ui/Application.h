@@ -7,6 +7,7 @@
 // It also installs the event router that takes Qt's focus changes, refused
 // clicks and previewed keys to the forms (see EventRouter.h).
 #include "rtl/Classes.h"
+#include "rtl/Closure.h"
 
 #include <exception>
 #include <memory>
@@ -21,6 +22,13 @@ public:
 
     QString Title() const { return title_; }
     void SetTitle(const QString& title) { title_ = title; }
+
+    // A short message for the status line, and OnHint, which shows it (the
+    // host's main window binds it to its status bar). A control that refuses
+    // what the user did says why here.
+    QString Hint() const { return hint_; }
+    void SetHint(const QString& hint);
+    TNotifyEvent OnHint;
 
     TForm* MainForm() const { return mainForm_; }
     void SetMainForm(TForm* form) { mainForm_ = form; }
@@ -46,6 +54,7 @@ public:
 
 private:
     QString title_;
+    QString hint_;
     TForm* mainForm_ = nullptr;
     std::unique_ptr<QObject> router_;
 };

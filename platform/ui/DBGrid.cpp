@@ -4,6 +4,7 @@
 #include "GridModel.h"
 #include "data/DataSource.h"
 
+#include <QApplication>
 #include <QEvent>
 #include <QHeaderView>
 #include <QPainter>
@@ -24,6 +25,32 @@ protected:
             Dispatch(g, [g] { g->OnDblClick(g); });
         }
         return QTableView::viewportEvent(event);
+    }
+
+    // The focus frame: a line in the highlight colour round the cells
+    // while the grid has the focus, so the user sees which grid the keys and
+    // the tool buttons act on (a borderless grid has no frame of its own).
+    void paintEvent(QPaintEvent* event) override
+    {
+        QTableView::paintEvent(event);
+        if (!hasFocus())
+            return;
+        QPainter painter(viewport());
+        painter.setPen(QPen(QApplication::palette(this).color(QPalette::Active, QPalette::Highlight), 2));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRect(QRectF(viewport()->rect()).adjusted(1, 1, -1, -1));
+    }
+
+    void focusInEvent(QFocusEvent* event) override
+    {
+        QTableView::focusInEvent(event);
+        grid->FocusChanged();
+    }
+
+    void focusOutEvent(QFocusEvent* event) override
+    {
+        QTableView::focusOutEvent(event);
+        grid->FocusChanged();
     }
 };
 
@@ -237,20 +264,43 @@ void TDBGrid::ApplyOptions()
 void TDBGrid::ApplySelectionColours()
 {
     QPalette palette = View()->palette();
-    for (QPalette::ColorRole role : {QPalette::Highlight, QPalette::HighlightedText}) {
-        const QPalette::ColorRole shown = options_.testFlag(TDBGridOption::dgAlwaysShowSelection)
-                                              ? role
-                                              : (role == QPalette::Highlight ? QPalette::Base : QPalette::Text);
-        palette.setColor(QPalette::Inactive, role, palette.color(QPalette::Active, shown));
+    const QPalette standard = QApplication::palette(View());
+    const QColor base = palette.color(QPalette::Active, QPalette::Base);
+    const QColor text = palette.color(QPalette::Active, QPalette::Text);
+    QColor highlight = standard.color(QPalette::Active, QPalette::Highlight);
+    QColor highlightedText = standard.color(QPalette::Active, QPalette::HighlightedText);
+    const bool focused = View()->hasFocus();
+    if (!focused) {
+        if (options_.testFlag(TDBGridOption::dgAlwaysShowSelection)) {
+            // A pale tint of the highlight over the grid's own colour: the
+            // row stays visible without looking like the focused grid's.
+            highlight = QColor::fromRgbF(0.3f * highlight.redF() + 0.7f * base.redF(),
+                                         0.3f * highlight.greenF() + 0.7f * base.greenF(),
+                                         0.3f * highlight.blueF() + 0.7f * base.blueF());
+            highlightedText = text;
+        } else {
+            highlight = base;
+            highlightedText = text;
+        }
+    }
+    for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
+        palette.setColor(group, QPalette::Highlight, highlight);
+        palette.setColor(group, QPalette::HighlightedText, highlightedText);
     }
     colouring_ = true;
     View()->setPalette(palette);
     colouring_ = false;
 }
 
+void TDBGrid::FocusChanged()
+{
+    ApplySelectionColours();
+    View()->viewport()->update();
+}
+
 bool TDBGrid::WidgetEvent(QEvent* event)
 {
-    if (event->type() == QEvent::PaletteChange && !colouring_)
+    if ((event->type() == QEvent::PaletteChange && !colouring_) || event->type() == QEvent::ActivationChange)
         ApplySelectionColours();
     return TWinControl::WidgetEvent(event);
 }

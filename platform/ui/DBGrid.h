@@ -15,6 +15,11 @@
 // after the default drawing, with the fields reading the row being drawn and
 // Canvas() lent for the call: its brush and font are the cell's (selection
 // colours on a selected row). The grid never edits in place.
+//
+// Focus: while the grid has the focus a frame in the highlight colour runs
+// round its cells and the current row shows in the highlight colour. Without
+// the focus there is no frame; the current row shows in a pale tint of the
+// highlight with "always show selection", else not at all.
 #include "Canvas.h"
 #include "Controls.h"
 #include "GridColumns.h"
@@ -85,6 +90,8 @@ public:
     void RowsChanged();
     void SyncCurrent();
     void BuildColumns();
+    // The view gained or lost the focus.
+    void FocusChanged();
     void DrawColumnCell(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index);
 
 protected:
@@ -94,8 +101,7 @@ protected:
 private:
     void ApplyColumns();
     void ApplyOptions();
-    // Without "always show selection" the selection shows only while the
-    // grid has the focus: unfocused, it takes the grid's own colours.
+    // The selection colours for the grid's focus now (see above).
     void ApplySelectionColours();
     void CurrentRowChanged(int row);
     // The field names the columns would show now differ from those they show.

@@ -1,11 +1,13 @@
 #include "MaskEdit.h"
 
+#include "Application.h"
 #include "Dispatch.h"
 
 #include <QApplication>
 #include <QClipboard>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMouseEvent>
 
 namespace {
 
@@ -18,6 +20,12 @@ protected:
     {
         if (!edit->MaskKey(event))
             QLineEdit::keyPressEvent(event);
+    }
+
+    void mousePressEvent(QMouseEvent* event) override
+    {
+        QLineEdit::mousePressEvent(event);
+        edit->MaskClicked();
     }
 };
 
@@ -80,13 +88,50 @@ void TMaskEdit::Render(int cursor, bool typed)
         Change();
 }
 
+int TMaskEdit::TypingPosition(int pos) const
+{
+    return qMin(pos, text_.FreePosition());
+}
+
+void TMaskEdit::MaskClicked()
+{
+    if (!Masked() || LineEdit()->hasSelectedText())
+        return;
+    const int pos = LineEdit()->cursorPosition();
+    if (TypingPosition(pos) != pos)
+        LineEdit()->setCursorPosition(TypingPosition(pos));
+}
+
+void TMaskEdit::Refuse(int pos, QChar c) const
+{
+    QApplication::beep();
+    if (!Application)
+        return;
+    const TEditMask& mask = text_.Mask();
+    pos = mask.NextEditable(pos);
+    QString why;
+    if (pos >= mask.Length())
+        why = QStringLiteral("O campo está completo: apague antes de digitar.");
+    else if (!mask.Accept(pos, u'0').isNull() && mask.Accept(pos, u'A').isNull())
+        why = QStringLiteral("Este campo aceita somente dígitos nesta posição.");
+    else if (mask.Accept(pos, u'0').isNull() && !mask.Accept(pos, u'A').isNull())
+        why = QStringLiteral("Este campo aceita somente letras nesta posição.");
+    else
+        why = QStringLiteral("Este campo não aceita o caractere '%1' nesta posição.").arg(c);
+    Application->SetHint(why);
+}
+
 bool TMaskEdit::MaskKey(QKeyEvent* event)
 {
     if (!Masked() || ReadOnly())
         return false;
     QLineEdit* line = LineEdit();
     const bool selection = line->hasSelectedText();
-    const int from = selection ? line->selectionStart() : line->cursorPosition();
+    if (event->modifiers() == Qt::NoModifier && (event->key() == Qt::Key_Home || event->key() == Qt::Key_End)) {
+        line->setCursorPosition(event->key() == Qt::Key_Home ? text_.Mask().NextEditable(0) : text_.FreePosition());
+        return true;
+    }
+    const int from = selection ? line->selectionStart() : TypingPosition(line->cursorPosition());
     const int to = selection ? from + int(line->selectedText().size()) : from;
 
     auto typeText = [&](const QString& chars) {
@@ -136,7 +181,7 @@ bool TMaskEdit::MaskKey(QKeyEvent* event)
     const int next = text_.Type(from, typed.at(0));
     if (next < 0) {
         text_ = before;
-        QApplication::beep();
+        Refuse(from, typed.at(0));
         return true;
     }
     Render(next, true);

@@ -6,7 +6,8 @@
 // `connection` (a connection to "exp13000.rdmConfRastr", which the caller
 // owns), and returns once the user has closed it. Every reading the screen
 // accepted is stored on the server by then: each scan is stored as it is
-// read. Returns the number of readings accepted; a caller may ignore it.
+// read. Returns the number of readings accepted and not undone on the
+// screen; a caller may ignore it.
 //
 // Raised before anything is shown:
 //   Exception         the invoice number is empty or blank, or no connection;

@@ -26,6 +26,11 @@ TReadingLog::TReadingLog(TComponent* owner) : TControl(owner, new QListWidget)
 {
     List()->setFocusPolicy(Qt::NoFocus);
     List()->setSelectionMode(QAbstractItemView::NoSelection);
+    // Long refusals wrap onto more lines rather than run off the right edge.
+    List()->setWordWrap(true);
+    List()->setTextElideMode(Qt::ElideNone);
+    List()->setResizeMode(QListView::Adjust);
+    List()->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
 }
 
 QListWidget* TReadingLog::List() const

@@ -8,7 +8,8 @@
 // which IumReading::ScanToCode turns back into 29.
 //
 // TReadingLog: the results of the scans, newest first, each line in its own
-// colour. It never takes the focus, so the scan field keeps it.
+// colour, wrapped to the list's width. It never takes the focus, so the scan
+// field keeps it.
 #include "ui/Graphics.h"
 #include "ui/StdCtrls.h"
 

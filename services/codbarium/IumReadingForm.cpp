@@ -6,6 +6,7 @@
 #include "netconn/NetConnection.h"
 #include "rtl/Exceptions.h"
 #include "rtl/FormatFloat.h"
+#include "ui/Dialogs.h"
 #include "server/Gs1.h"
 #include "server/RemoteNames.h"
 
@@ -13,6 +14,7 @@
 #include <QEventLoop>
 #include <QLabel>
 #include <QPainter>
+#include <QRegularExpression>
 #include <QStyle>
 #include <QStyleOptionProgressBar>
 #include <QTableView>
@@ -23,6 +25,7 @@ namespace {
 
 constexpr TColor AcceptedColor = ColorFromRGB(0, 110, 0);
 constexpr TColor RefusedColor = clRed;
+constexpr TColor RefusedRowColor = ColorFromRGB(255, 220, 220);
 
 template <class F>
 F* AddField(TClientDataSet* dataSet, const char* name, int size, const char* label)
@@ -42,6 +45,13 @@ C* Place(C* control, const char* name, TWinControl* parent)
     control->SetName(QString::fromLatin1(name));
     control->SetParent(parent);
     return control;
+}
+
+// `word` standing alone in a text; nothing matches an empty word.
+QRegularExpression WholeWord(const QString& word)
+{
+    return QRegularExpression(word.isEmpty() ? QStringLiteral("(?!)")
+                                             : QStringLiteral("\\b%1\\b").arg(QRegularExpression::escape(word)));
 }
 
 } // namespace
@@ -76,14 +86,24 @@ TfrmLeituraIUM::TfrmLeituraIUM(TComponent* owner) : TForm(owner)
     panBotoes->SetHeight(42);
     panBotoes->SetBevelOuter(TBevelCut::bvNone);
     panBotoes->SetBorderWidth(6);
-    sbtFechar = Place(new TSpeedButton(this), "sbtFechar", panBotoes);
-    sbtFechar->SetCaption(QStringLiteral("Fechar"));
-    sbtFechar->SetFlat(false);
-    sbtFechar->SetAlign(TAlign::alRight);
-    sbtFechar->SetWidth(100);
-    sbtFechar->SetHint(QStringLiteral("Fechar a leitura (Esc)"));
-    sbtFechar->SetShowHint(true);
-    sbtFechar->OnClick = closure(this, &TfrmLeituraIUM::sbtFecharClick);
+    const auto button = [this](const char* name, const QString& caption, const QString& hint, TAlign align,
+                               int width, void (TfrmLeituraIUM::*click)(TObject*)) {
+        TSpeedButton* b = Place(new TSpeedButton(this), name, panBotoes);
+        b->SetCaption(caption);
+        b->SetFlat(false);
+        b->SetAlign(align);
+        b->SetWidth(width);
+        b->SetHint(hint);
+        b->SetShowHint(true);
+        b->OnClick = closure(this, click);
+        return b;
+    };
+    sbtFechar = button("sbtFechar", QStringLiteral("Fechar"), QStringLiteral("Fechar a leitura (Esc)"), TAlign::alRight,
+                       100, &TfrmLeituraIUM::sbtFecharClick);
+    sbtDesfazer = button("sbtDesfazer", QStringLiteral("Desfazer última leitura"),
+                         QStringLiteral("Exclui do servidor a última leitura gravada nesta tela (pede confirmação)"),
+                         TAlign::alLeft, 180, &TfrmLeituraIUM::sbtDesfazerClick);
+    sbtDesfazer->SetEnabled(false);
 
     panResultado = Place(new TPanel(this), "panResultado", this);
     panResultado->SetAlign(TAlign::alBottom);
@@ -116,8 +136,10 @@ void TfrmLeituraIUM::BuildItemGrid()
     cdsItensQTITEMPROD = AddField<TFloatField>(cdsItens, "QTITEMPROD", 0, "Qt. a Expedir");
     cdsItensQTITEMPROD->SetDisplayFormat(QStringLiteral("###,##0.000"));
     cdsItensQTRESPRODPED = AddField<TFloatField>(cdsItens, "QTRESPRODPED", 0, "Qt. Lida");
-    cdsItensQTRESPRODPED->SetDisplayFormat(QStringLiteral("###,##0.000"));
+    // A count of labels: whole numbers.
+    cdsItensQTRESPRODPED->SetDisplayFormat(QStringLiteral("###,##0"));
     cdsItensIDCONTROLAIUM = AddField<TStringField>(cdsItens, "IDCONTROLAIUM", 1, "Controla IUM");
+    cdsItensCDGTIN = AddField<TStringField>(cdsItens, "CDGTIN", 14, "GTIN");
     dtsItens = new TDataSource(this);
     dtsItens->SetName(QStringLiteral("dtsItens"));
     dtsItens->SetDataSet(cdsItens);
@@ -203,7 +225,11 @@ void TfrmLeituraIUM::FormKeyDown(TObject*, TKey& key, TShiftState)
 {
     if (key == Keys::Escape) {
         key = Keys::None;
-        Close();
+        // A scan half typed (a scanner cut short, a wrong key) goes first.
+        if (!edtCodigoIUM->Text().isEmpty())
+            edtCodigoIUM->SetText(QString());
+        else
+            Close();
     } else if (key == Keys::Return && ActiveControl() == edtCodigoIUM) {
         key = Keys::None;
         ReadScan();
@@ -220,6 +246,100 @@ void TfrmLeituraIUM::FormClose(TObject*, TCloseAction& action)
 void TfrmLeituraIUM::sbtFecharClick(TObject*)
 {
     Close();
+}
+
+void TfrmLeituraIUM::sbtDesfazerClick(TObject*)
+{
+    if (stored_.isEmpty())
+        return;
+    const TStored last = stored_.last();
+    const QString shown = IumReading::CodeForDisplay(last.Code);
+    if (MessageDlg(QStringLiteral("Desfazer a última leitura (IUM %1)?").arg(shown), TMsgDlgType::mtConfirmation,
+                   TMsgDlgBtn::mbYes | TMsgDlgBtn::mbNo, 0)
+        != mrYes) {
+        edtCodigoIUM->SetFocus();
+        return;
+    }
+    TDataPacketBuilder delta({{"CDFILIAL", TFieldType::ftString, 4},
+                              {"NRLANCTONF", TFieldType::ftString, 10},
+                              {"CDIUMPROD", TFieldType::ftString, 80},
+                              {"CDPRODUTO", TFieldType::ftString, 10}});
+    for (const QString& value : {branch_, invoice_, last.Code, last.Product})
+        delta.AddString(value);
+    delta.EndRow();
+    edtCodigoIUM->SetFocus();
+    try {
+        Consiste::CheckResultServ(Server().Call(Remote::DeleteIUMProd, {QVariant::fromValue(delta.Build())}), true, 0);
+    } catch (const Exception& e) {
+        const bool refused = dynamic_cast<const EServerError*>(&e) != nullptr;
+        ShowRefusal(refused ? QStringLiteral("Leitura não desfeita: ") : QStringLiteral("Leitura não desfeita (sem servidor): "),
+                    e.Message(), last.Code);
+        return;
+    }
+    stored_.removeLast();
+    sbtDesfazer->SetEnabled(!stored_.isEmpty());
+    refusedProduct_.clear();
+    if (!ReloadAfter(QStringLiteral("Leitura desfeita"), last.Code))
+        return;
+    cdsItens->Locate(QStringLiteral("CDPRODUTO"), last.Product, {});
+    ShowResult(QStringLiteral("Leitura desfeita: IUM %1 (%2 %3)")
+                   .arg(shown, cdsItensCDARVPROD->DisplayText().trimmed(), cdsItensNMPRODUTO->AsString()),
+               clNavy, last.Code);
+}
+
+bool TfrmLeituraIUM::ReloadAfter(const QString& what, const QString& code)
+{
+    try {
+        LoadItems();
+        return true;
+    } catch (const Exception& e) {
+        ShowResult(QStringLiteral("%1, mas a lista de itens não pôde ser atualizada: %2").arg(what, e.Message()),
+                   RefusedColor, code);
+        return false;
+    }
+}
+
+void TfrmLeituraIUM::Sound(TReadingSound sound) const
+{
+    if (Varneth::ScannerSounds())
+        ReadingSounds().Play(sound);
+    else if (sound == TReadingSound::Refused)
+        QApplication::beep();
+}
+
+QString TfrmLeituraIUM::FindRefused(const QString& code, QString& message)
+{
+    // By the scan's GTIN, as the server finds the item (GTIN-14 or -13)...
+    bool located = false;
+    try {
+        const QString gtin = ParseIumCode(code).Gtin;
+        located = cdsItens->Locate(QStringLiteral("CDGTIN"), gtin, {})
+                  || (gtin.startsWith(u'0') && cdsItens->Locate(QStringLiteral("CDGTIN"), gtin.mid(1), {}));
+    } catch (const EConvertError&) {
+        // No GTIN to go by.
+    }
+    // ...else by a product code the message names.
+    if (!located) {
+        const QString before = cdsItensCDPRODUTO->AsString();
+        cdsItens->First();
+        while (!cdsItens->Eof() && !WholeWord(cdsItensCDARVPROD->AsString().trimmed()).match(message).hasMatch())
+            cdsItens->Next();
+        if (cdsItens->Eof() || cdsItens->IsEmpty()) {
+            cdsItens->Locate(QStringLiteral("CDPRODUTO"), before, {});
+            return QString();
+        }
+    }
+    message.replace(WholeWord(cdsItensCDARVPROD->AsString().trimmed()), cdsItensCDARVPROD->DisplayText().trimmed());
+    return cdsItensCDPRODUTO->AsString();
+}
+
+void TfrmLeituraIUM::ShowRefusal(const QString& prefix, const QString& message, const QString& code)
+{
+    Sound(TReadingSound::Refused);
+    QString text = message;
+    refusedProduct_ = FindRefused(code, text);
+    dbgItens->View()->viewport()->update();
+    ShowResult(prefix + text + IumReading::SeparatorHint(code), RefusedColor, code);
 }
 
 void TfrmLeituraIUM::ReadScan()
@@ -239,21 +359,18 @@ void TfrmLeituraIUM::ReadScan()
         // A refusal is the server's verdict; anything else (a lost
         // connection) leaves the scan unstored all the same.
         const bool refused = dynamic_cast<const EServerError*>(&e) != nullptr;
-        QApplication::beep();
-        ShowResult((refused ? QStringLiteral("IUM recusado: %1") : QStringLiteral("IUM não gravado: %1")).arg(e.Message()),
-                   RefusedColor, code);
+        ShowRefusal(refused ? QStringLiteral("IUM recusado: ") : QStringLiteral("IUM não gravado: "), e.Message(), code);
         return;
     }
-    ++accepted_;
-    try {
-        LoadItems();
-        if (const QVariantList values = payload.toList(); !values.isEmpty())
-            cdsItens->Locate(QStringLiteral("CDPRODUTO"), values.first().toString(), {});
-    } catch (const Exception& e) {
-        ShowResult(QStringLiteral("IUM aceito, mas a lista de itens não pôde ser atualizada: %1").arg(e.Message()),
-                   RefusedColor, code);
+    const QString product = payload.toList().value(0).toString();
+    stored_.append({product, IumReading::StoredCode(code)});
+    sbtDesfazer->SetEnabled(true);
+    refusedProduct_.clear();
+    Sound(TReadingSound::Accepted);
+    if (!ReloadAfter(QStringLiteral("IUM aceito"), code))
         return;
-    }
+    if (!product.isEmpty())
+        cdsItens->Locate(QStringLiteral("CDPRODUTO"), product, {});
     ShowResult(AcceptedText(code, payload), AcceptedColor, code);
 }
 
@@ -287,9 +404,24 @@ void TfrmLeituraIUM::ShowResult(const QString& text, TColor color, const QString
 
 void TfrmLeituraIUM::dbgItensDrawColumnCell(TObject*, const TRect& rect, int, TColumn* column, TGridDrawState)
 {
-    if (column != progressColumn_)
-        return;
     TCanvas* canvas = dbgItens->Canvas();
+    const bool refused = !refusedProduct_.isEmpty() && cdsItensCDPRODUTO->AsString() == refusedProduct_;
+    if (refused) {
+        // The item of the last refusal, in the refusal's colours.
+        canvas->Brush().Color = RefusedRowColor;
+        canvas->Font().SetColor(RefusedColor);
+        canvas->Font().SetStyle(TFontStyle::fsBold);
+    }
+    if (column != progressColumn_) {
+        if (refused) {
+            canvas->FillRect(rect);
+            const QString text = column->Field() ? column->Field()->DisplayText() : QString();
+            const int width = canvas->Painter()->fontMetrics().horizontalAdvance(text);
+            const int left = column->Alignment() == TAlignment::taRightJustify ? rect.Right - width - 3 : rect.Left + 2;
+            canvas->TextRect(rect, left, rect.Top + 2, text);
+        }
+        return;
+    }
     canvas->FillRect(rect);
     if (cdsItensIDCONTROLAIUM->AsString() != QLatin1String("S")) {
         canvas->Font().SetColor(clGrayText);
@@ -299,15 +431,21 @@ void TfrmLeituraIUM::dbgItensDrawColumnCell(TObject*, const TRect& rect, int, TC
     const double toShip = cdsItensQTITEMPROD->AsFloat();
     const double read = cdsItensQTRESPRODPED->AsFloat();
     const double share = toShip > 0 ? qBound(0.0, read / toShip, 1.0) : 1.0;
+    // The share beside the bar, in the cell's own text colour: over the bar's
+    // fill edge it would be half on the fill and hard to read.
+    const QString percent = QStringLiteral("%1%").arg(qFloor(share * 100));
+    const int textWidth = canvas->Painter()->fontMetrics().horizontalAdvance(QStringLiteral("100%")) + 8;
     QStyleOptionProgressBar bar;
     bar.initFrom(dbgItens->View());
-    bar.rect = rect.ToQRect().adjusted(3, 3, -3, -3);
+    bar.rect = rect.ToQRect().adjusted(3, 3, -3 - textWidth, -3);
     bar.minimum = 0;
     bar.maximum = 1000;
     bar.progress = qRound(share * 1000);
-    bar.text = QStringLiteral("%1%").arg(qFloor(share * 100));
-    bar.textVisible = true;
-    bar.textAlignment = Qt::AlignCenter;
+    bar.textVisible = false;
     bar.state |= QStyle::State_Horizontal;
     dbgItens->View()->style()->drawControl(QStyle::CE_ProgressBar, &bar, canvas->Painter(), dbgItens->View());
+    // TextRect fills its rectangle first: only the text's part of the cell.
+    const int width = canvas->Painter()->fontMetrics().horizontalAdvance(percent);
+    canvas->TextRect(TRect{rect.Right - textWidth, rect.Top, rect.Right, rect.Bottom}, rect.Right - width - 4, rect.Top + 2,
+                     percent);
 }

@@ -6,20 +6,36 @@
 // (product code, name, unit, quantity to ship, quantity read, progress) and
 // takes scans in edtCodigoIUM as a keyboard-wedge scanner types them:
 // characters, then Enter. Each scan is sent at once to setLeituraIUM on the
-// connection; its result shows in lblStatus and on top of lstLeituras:
+// connection; its result shows in lblStatus and on top of lstLeituras (whose
+// lines wrap), with its sound (ReadingSounds.h) unless the host's setting
+// turns sounds off (then a refusal rings the bell):
 //   accepted: the product and the elements of the code (server/Gs1.h), after
 //             which the item list is read again from the server;
-//   refused:  the server's message, in red, with a beep (likewise, as not
-//             stored, when the server cannot be reached).
+//   refused:  the server's message, in red (likewise, as not stored, when the
+//             server cannot be reached). The item the refusal concerns (the
+//             scan's GTIN, else a product code the message names) becomes the
+//             current row, drawn in red, and the message names its product by
+//             the code as the grid shows it. When the scan carries a
+//             character that is no GS1 data and no separator, and the code
+//             does not parse, the message adds that the scanner may send it
+//             as the group separator, and which setting says so.
 // Either way the scan field is cleared and keeps the focus. A blank scan
-// sends nothing. Esc, sbtFechar and the window's close button close the form
-// (hide it); everything accepted is stored on the server by then.
+// sends nothing. Esc clears a partly typed scan; on an empty field it closes
+// the form (hides it), as sbtFechar and the window's close button do;
+// everything accepted is stored on the server by then.
+//
+// sbtDesfazer ("Desfazer última leitura") removes the last reading this form
+// stored and has not undone yet, after the user says yes, through the
+// server's deleteIUMProd (its rules hold: a confirmed invoice refuses, and
+// the refusal shows as a scan's does); it is enabled while there is one.
+// Label counts ("Qt. Lida") show as whole numbers.
 //
 // Ownership: whoever creates the form owns it; the connection must outlive it.
 // Failures: LoadItems raises (EServerError, EConnectionError,
 // EDatabaseError for a packet without the item fields). A scan never raises:
 // whatever goes wrong with it is shown in the result list.
 #include "IumReadingControls.h"
+#include "ReadingSounds.h"
 #include "data/ClientDataSet.h"
 #include "data/DataSource.h"
 #include "ui/Buttons.h"
@@ -46,8 +62,9 @@ public:
     // Runs the events until the form closes; returns at once when it is not
     // showing.
     void WaitUntilClosed();
-    // Readings stored on the server since the form was created.
-    int Accepted() const { return accepted_; }
+    // Readings stored on the server since the form was created, less those
+    // undone.
+    int Accepted() const { return int(stored_.size()); }
 
     TPanel* panLeitura;
     TLabel* lblNota;
@@ -59,6 +76,7 @@ public:
     TReadingLog* lstLeituras;
     TPanel* panBotoes;
     TSpeedButton* sbtFechar;
+    TSpeedButton* sbtDesfazer;
 
     TClientDataSet* cdsItens;
     TDataSource* dtsItens;
@@ -69,10 +87,12 @@ public:
     TFloatField* cdsItensQTITEMPROD;
     TFloatField* cdsItensQTRESPRODPED;
     TStringField* cdsItensIDCONTROLAIUM;
+    TStringField* cdsItensCDGTIN;
 
     void FormKeyDown(TObject* sender, TKey& key, TShiftState shift);
     void FormClose(TObject* sender, TCloseAction& action);
     void sbtFecharClick(TObject* sender);
+    void sbtDesfazerClick(TObject* sender);
     void dbgItensDrawColumnCell(TObject* sender, const TRect& rect, int dataCol, TColumn* column,
                                 TGridDrawState state);
 
@@ -83,6 +103,15 @@ private:
     // Sends the scan field's text and shows the outcome.
     void ReadScan();
     void ShowResult(const QString& text, TColor color, const QString& code);
+    // Shows a refusal of `code` (or of its undoing) with `message`, and marks
+    // the item it concerns.
+    void ShowRefusal(const QString& prefix, const QString& message, const QString& code);
+    // The item a refusal concerns (CDPRODUTO), "" when none is found; the
+    // cursor stands on it then. `message` gets the product's code as shown.
+    QString FindRefused(const QString& code, QString& message);
+    void Sound(TReadingSound sound) const;
+    // Reads the items again, keeping the result shown when that fails.
+    bool ReloadAfter(const QString& what, const QString& code);
     // The status text of an accepted scan; `payload` is setLeituraIUM's
     // [CDPRODUTO, readings now, quantity to ship].
     QString AcceptedText(const QString& code, const QVariant& payload) const;
@@ -92,5 +121,10 @@ private:
     TNetConnection* connection_ = nullptr;
     TColumn* progressColumn_ = nullptr;
     QEventLoop* loop_ = nullptr;
-    int accepted_ = 0;
+    struct TStored {
+        QString Product;  // CDPRODUTO
+        QString Code;     // CDIUMPROD as the server stored it
+    };
+    QList<TStored> stored_;
+    QString refusedProduct_;
 };

@@ -3,6 +3,7 @@
 #include "framework/Consiste.h"
 #include "framework/Varneth.h"
 #include "rtl/DateTime.h"
+#include "rtl/Exceptions.h"
 
 #include <QStringList>
 
@@ -14,6 +15,28 @@ QString ScanToCode(const QString& typed, QChar replacement)
     code.replace(QChar(GroupSeparatorMark), QChar(Varneth::GroupSeparator));
     code.replace(replacement, QChar(Varneth::GroupSeparator));
     return code;
+}
+
+QString StoredCode(const QString& code)
+{
+    const QString prefix = QStringLiteral("]d2");
+    return code.startsWith(prefix) ? code.mid(prefix.size()) : code;
+}
+
+QString SeparatorHint(const QString& code)
+{
+    try {
+        ParseIumCode(code);
+        return QString();
+    } catch (const EConvertError&) {
+    }
+    for (QChar c : StoredCode(code)) {
+        if (c.isPrint() && c != u' ' && !IsGs1Character(c))
+            return QStringLiteral(" Se o leitor envia '%1' como separador de grupo, informe-o em group_separator, "
+                                  "na seção [scanner] da configuração do host.")
+                .arg(c);
+    }
+    return QString();
 }
 
 QString CodeForDisplay(const QString& code)

@@ -21,6 +21,16 @@ inline constexpr char16_t GroupSeparatorMark = 0x00A6;
 // group separator, character 29.
 QString ScanToCode(const QString& typed, QChar replacement);
 
+// The code the server stores for `code` (a scan as ScanToCode gives it):
+// without the symbology identifier.
+QString StoredCode(const QString& code);
+
+// The hint added to a refusal of `code` (as ScanToCode gives it) that a
+// wrong group-separator setting explains: the code does not parse and holds
+// a printable character that is neither GS1 data nor the separator's
+// stand-in. "" when there is nothing to hint.
+QString SeparatorHint(const QString& code);
+
 // The scan as the user may read it: group separators shown as the mark.
 QString CodeForDisplay(const QString& code);
 

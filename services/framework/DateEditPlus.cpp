@@ -6,6 +6,7 @@
 #include "ui/Dispatch.h"
 
 #include <QAction>
+#include <QKeyEvent>
 #include <QLineEdit>
 
 namespace {
@@ -54,6 +55,20 @@ void TDateEditPlus::DropDown()
     const QDate selected = date_ != 0 ? ToQDate(date_) : QDate::currentDate();
     popup_ = new TCalendarPopup(LineEdit(), selected);
     popup_->OnPicked = [this](const QDate& date) { Dispatch(this, [this, date] { SetDate(DateTimeFromQDate(date)); }); };
+}
+
+bool TDateEditPlus::WidgetEvent(QEvent* event)
+{
+    if (event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<const QKeyEvent*>(event);
+        const Qt::KeyboardModifiers modifiers = key->modifiers() & ~Qt::KeypadModifier;
+        if ((key->key() == Qt::Key_F4 && modifiers == Qt::NoModifier)
+            || (key->key() == Qt::Key_Down && modifiers == Qt::AltModifier)) {
+            DropDown();
+            return true;
+        }
+    }
+    return TMaskEdit::WidgetEvent(event);
 }
 
 void TDateEditPlus::TextChanged()

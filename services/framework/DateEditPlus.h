@@ -3,7 +3,7 @@
 // and a calendar button at its right end that drops down a month calendar
 // (CalendarPopup.h); picking a day there writes it into the edit. A valid
 // date is shown in blue, anything else in the normal text colour. The edit
-// holds a date without a time of day.
+// holds a date without a time of day. Alt+Down and F4 open the calendar too.
 //
 // The date it holds (GetDate), as the text changes:
 //   - nothing typed: 0;
@@ -39,6 +39,9 @@ public:
     void DropDown();
     // The open calendar, nullptr when closed.
     TCalendarPopup* Popup() const { return popup_.data(); }
+
+protected:
+    bool WidgetEvent(QEvent* event) override;
 
 private:
     void TextChanged();

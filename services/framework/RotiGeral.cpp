@@ -2,6 +2,8 @@
 
 #include "Icons.h"
 
+#include <QKeyEvent>
+
 namespace {
 
 constexpr int ButtonHeight = 40;
@@ -33,7 +35,7 @@ TfrmRotiGeral::TfrmRotiGeral(TComponent* owner) : TForm(owner)
     panMenu->SetParent(this);
 
     sbtFechar = Named(new TButtonFlat(this), "sbtFechar");
-    sbtFechar->SetHint(QStringLiteral("Fechar"));
+    sbtFechar->SetHint(QStringLiteral("Fechar a tela (Esc)"));
     sbtFechar->SetIcon(FrameworkIcons::Close(IconSize), QSize(IconSize, IconSize));
     sbtFechar->SetHeight(ButtonHeight);
     sbtFechar->SetAlign(TAlign::alBottom);
@@ -46,7 +48,7 @@ TfrmRotiGeral::TfrmRotiGeral(TComponent* owner) : TForm(owner)
     panBotoes->SetParent(panMenu);
 
     sbtConfirma = Named(new TButtonFlat(this), "sbtConfirma");
-    sbtConfirma->SetHint(QStringLiteral("Confirmar"));
+    sbtConfirma->SetHint(QStringLiteral("Confirmar o registro selecionado"));
     sbtConfirma->SetIcon(FrameworkIcons::Confirm(IconSize), QSize(IconSize, IconSize));
     sbtConfirma->SetHeight(ButtonHeight);
     sbtConfirma->SetAlign(TAlign::alTop);
@@ -88,6 +90,20 @@ void TfrmRotiGeral::FormKeyPress(TObject*, QChar& key)
 void TfrmRotiGeral::sbtFecharClick(TObject*)
 {
     Close();
+}
+
+bool TfrmRotiGeral::WidgetEvent(QEvent* event)
+{
+    // A key reaches the form's own widget only when the focused control left it.
+    if (event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<const QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Escape && key->modifiers() == Qt::NoModifier && sbtFechar->Enabled()
+            && sbtFechar->Visible()) {
+            Close();
+            return true;
+        }
+    }
+    return TForm::WidgetEvent(event);
 }
 
 void TfrmRotiGeral::FocusEntering(TWinControl* control)

@@ -10,8 +10,11 @@
 //   grbDadosRel  the work area: below the strip, left of the side panel.
 //   panMenu      the side panel at the right edge, below the strip, holding
 //                panBotoes (the screen's buttons, sbtConfirma on top) and,
-//                at its bottom, sbtFechar (hint "Fechar": closes the form).
-//   sbtConfirma  the confirm button, hint "Confirmar", disabled at start.
+//                at its bottom, sbtFechar (hint "Fechar a tela (Esc)":
+//                closes the form).
+//   sbtConfirma  the confirm button, disabled at start; its hint "Confirmar
+//                o registro selecionado" tells it apart from a tool bar's
+//                own "Confirmar".
 //   msgPadrao    the screen's message catalogue, empty at start.
 //   dbgAtiva     the data grid of this form that last received the focus,
 //                nullptr before any did. It is set as the focus arrives, so
@@ -34,6 +37,9 @@
 //                is back in the event loop;
 //   FormKeyDown  lets every key pass; it is there to be overridden.
 // KeyPreview is on, so these see the keys of every control first.
+// Esc closes the form, as sbtFechar does, when no control used the key (an
+// open list, say) and sbtFechar is enabled and shown: the base form's rule,
+// kept apart from FormKeyDown so that a screen's own FormKeyDown keeps it.
 // FormKeyPress turns Enter into "next control" (the Tab order, with the exit
 // and enter handlers of a Tab move) and swallows it; a screen whose controls
 // need Enter themselves clears it: `OnKeyPress = nullptr`.
@@ -71,4 +77,5 @@ public:
 
 protected:
     void Aligned(const QRect& remainder) override;
+    bool WidgetEvent(QEvent* event) override;
 };

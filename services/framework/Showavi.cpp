@@ -1,5 +1,7 @@
 #include "Showavi.h"
 
+#include "netconn/NetConnection.h"
+
 #include "ui/Form.h"
 
 #include <QFontMetrics>
@@ -43,17 +45,25 @@ public:
 
     void Start(const QString& text)
     {
-        text_ = text;
-        const QFontMetrics metrics(font());
-        resize(metrics.horizontalAdvance(text_) + 80, 56);
-        const QRect area = parentWidget() ? parentWidget()->rect() : QGuiApplication::primaryScreen()->geometry();
-        move(area.center() - rect().center());
+        SetText(text);
         show();
         raise();
         timer_.start();
         repaint();
     }
 
+    // Painted with the next paint event, which the server call's wait lets through.
+    void SetText(const QString& text)
+    {
+        text_ = text;
+        const QFontMetrics metrics(font());
+        resize(metrics.horizontalAdvance(text_) + 80, 56);
+        const QRect area = parentWidget() ? parentWidget()->rect() : QGuiApplication::primaryScreen()->geometry();
+        move(area.center() - rect().center());
+        update();
+    }
+
+    QString Text() const { return text_; }
     int Frame() const { return frame_; }
 
 protected:
@@ -107,6 +117,24 @@ void Showavi::ActiveShowAvi(TForm* mainForm, int kind)
     state.kind = kind;
     ++state.count;
     state.widget->Start(TextOf(kind));
+    static const bool bound = [] {
+        TNetConnection::SetReceiveProgress(&Showavi::ShowProgress);
+        return true;
+    }();
+    Q_UNUSED(bound);
+}
+
+void Showavi::ShowProgress(qint64 received, qint64 total)
+{
+    if (!state.widget || total <= 0)
+        return;
+    const QString size = QString::number(double(total) / (1024 * 1024), 'f', 1).replace(u'.', u',');
+    state.widget->SetText(QStringLiteral("%1 %2% de %3 MB").arg(TextOf(state.kind)).arg(received * 100 / total).arg(size));
+}
+
+QString Showavi::Text()
+{
+    return state.widget ? state.widget->Text() : QString();
 }
 
 void Showavi::DeactiveShowAvi()

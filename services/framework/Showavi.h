@@ -12,6 +12,11 @@
 // Kinds: 1 writing ("Gravando, aguarde..."), 6 querying ("Consultando,
 // aguarde..."); any other kind "Processando, aguarde...".
 //
+// A long reply: while a reply of several megabytes arrives (see
+// TNetConnection::SetReceiveProgress, which the first activation binds to
+// ShowProgress), the text adds the share received and the reply's size,
+// e.g. "Consultando, aguarde... 37% de 12,5 MB".
+//
 // One indicator at a time: activating while one shows changes its kind and
 // counts again. DeactiveShowAvi takes it away; when none shows it does
 // nothing. The indicator belongs to the main form's window: if that window
@@ -19,6 +24,8 @@
 //
 // For tests and pictures: Showing, Kind, ShowCount (activations since the
 // process started), Frame (the animation step shown) and Indicator.
+#include <QString>
+
 class QWidget;
 class TForm;
 
@@ -27,7 +34,13 @@ namespace Showavi {
 void ActiveShowAvi(TForm* mainForm, int kind);
 void DeactiveShowAvi();
 
+// Adds `received` of `total` bytes to the text of the indicator showing;
+// nothing when none shows.
+void ShowProgress(qint64 received, qint64 total);
+
 bool Showing();
+// The text shown, or last shown.
+QString Text();
 // The kind shown, or last shown; 0 before any.
 int Kind();
 int ShowCount();

@@ -1,5 +1,7 @@
 #include "Varneth.h"
 
+#include "server/Gs1.h"
+
 #include "Consiste.h"
 
 #include <QDir>
@@ -60,22 +62,14 @@ bool checkedFlag(const QString& key, const QString& text)
     fail(QStringLiteral("Valor inválido em %1: '%2' (use true ou false).").arg(key, text));
 }
 
-// GS1 element strings use the 82 characters of their character set; the
-// stand-in for the separator must be none of them, or a reading would be
-// ambiguous.
-bool isGs1Character(QChar c)
-{
-    static const QString punctuation = QStringLiteral("!\"%&'()*+,-./:;<=>?_");
-    return (c >= u'0' && c <= u'9') || (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z')
-           || punctuation.contains(c);
-}
-
+// The stand-in for the separator must be no GS1 data character, or a
+// reading would be ambiguous.
 QChar checkedSeparator(const QString& text)
 {
     if (text.isEmpty())
         return QChar(Varneth::GroupSeparator);
     const QChar c = text.at(0);
-    if (text.size() != 1 || (c.unicode() <= u' ' && c != QChar(Varneth::GroupSeparator)) || isGs1Character(c))
+    if (text.size() != 1 || (c.unicode() <= u' ' && c != QChar(Varneth::GroupSeparator)) || IsGs1Character(c))
         fail(QStringLiteral("Substituto do separador de grupo inválido: '%1' (deve ser um só caractere que "
                             "não ocorra em códigos GS1, como ~ ou ^).")
                  .arg(text));
@@ -104,7 +98,7 @@ void applyServer(Varneth::THostSettings& s, const QString& text)
 const QStringList knownKeys = {
     QStringLiteral("server/host"),     QStringLiteral("server/port"),   QStringLiteral("branch/code"),
     QStringLiteral("branch/name"),     QStringLiteral("branch/fixed"),  QStringLiteral("database/path"),
-    QStringLiteral("masks/product"),   QStringLiteral("scanner/group_separator"),
+    QStringLiteral("masks/product"),   QStringLiteral("scanner/group_separator"), QStringLiteral("scanner/sounds"),
 };
 
 void readFile(Varneth::THostSettings& s, const QString& fileName)
@@ -143,6 +137,8 @@ void readFile(Varneth::THostSettings& s, const QString& fileName)
         s.ProductMask = text("masks/product");
     if (has("scanner/group_separator"))
         s.GroupSeparatorReplacement = checkedSeparator(text("scanner/group_separator"));
+    if (has("scanner/sounds"))
+        s.ScannerSounds = checkedFlag(QStringLiteral("scanner/sounds"), text("scanner/sounds"));
 }
 
 struct TOption {
@@ -240,6 +236,7 @@ int Varneth::WebPort() { return current.ServerPort; }
 QString Varneth::DBPict(int kind) { return kind == 0 ? current.ProductMask : QString(); }
 QString Varneth::DatabasePath() { return current.DatabasePath; }
 QChar Varneth::GroupSeparatorReplacement() { return current.GroupSeparatorReplacement; }
+bool Varneth::ScannerSounds() { return current.ScannerSounds; }
 
 void Varneth::SetFiliProc(const QString& code) { current.BranchCode = code; }
 void Varneth::SetNomeFiliProc(const QString& name) { current.BranchName = name; }
@@ -249,3 +246,4 @@ void Varneth::SetWebPort(int port) { current.ServerPort = port; }
 void Varneth::SetProductMask(const QString& mask) { current.ProductMask = mask; }
 void Varneth::SetDatabasePath(const QString& path) { current.DatabasePath = path; }
 void Varneth::SetGroupSeparatorReplacement(QChar c) { current.GroupSeparatorReplacement = c; }
+void Varneth::SetScannerSounds(bool on) { current.ScannerSounds = on; }

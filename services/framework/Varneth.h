@@ -22,7 +22,7 @@
 //   [branch]   code=1 to 4 digits  name=TEXT  fixed=true|false
 //   [database] path=FILE           (relative: to the file's own folder)
 //   [masks]    product=EDIT MASK   (quote it to keep a trailing blank)
-//   [scanner]  group_separator=ONE CHARACTER
+//   [scanner]  group_separator=ONE CHARACTER  sounds=true|false
 //
 // Unknown keys and arguments are errors, so a misspelt setting is not
 // silently ignored. A --branch other than the file's code drops the file's
@@ -57,6 +57,8 @@ struct THostSettings {
     // The character the scanner types for the group separator. The separator
     // itself by default; otherwise a character that cannot occur in GS1 data.
     QChar GroupSeparatorReplacement = QChar(GroupSeparator);
+    // The reading screen's sounds for an accepted and a refused scan.
+    bool ScannerSounds = true;
 
     bool operator==(const THostSettings&) const = default;
 };
@@ -82,6 +84,7 @@ QString DBPict(int kind);
 // What the framework needs besides.
 QString DatabasePath();
 QChar GroupSeparatorReplacement();
+bool ScannerSounds();
 
 void SetFiliProc(const QString& code);
 void SetNomeFiliProc(const QString& name);
@@ -91,5 +94,6 @@ void SetWebPort(int port);
 void SetProductMask(const QString& mask);  // DBPict(0)
 void SetDatabasePath(const QString& path);
 void SetGroupSeparatorReplacement(QChar c);
+void SetScannerSounds(bool on);
 
 } // namespace Varneth

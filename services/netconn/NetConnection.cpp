@@ -14,6 +14,17 @@
 #include <functional>
 #include <optional>
 
+namespace {
+
+TNetConnection::TReceiveProgress receiveProgress;
+
+} // namespace
+
+void TNetConnection::SetReceiveProgress(TReceiveProgress hook)
+{
+    receiveProgress = std::move(hook);
+}
+
 // The socket of an open (or opening) connection and the waits on it. Every
 // wait runs a local event loop that excludes user input; the slots below only
 // record the outcome and stop the loop, so nothing is raised inside it.
@@ -43,7 +54,9 @@ public:
     {
         auto tryRead = [&](const TStop& stop) {
             try {
-                if (reader_.ReadFrom(socket_)) {
+                const bool whole = reader_.ReadFrom(socket_);
+                ReportProgress();
+                if (whole) {
                     payload = reader_.TakeFrame();
                     stop(TOutcome::Done);
                 }
@@ -77,6 +90,19 @@ public:
     qint64 BytesReceived() const { return reader_.BytesRead(); }
 
 private:
+    void ReportProgress()
+    {
+        const qint64 total = reader_.Announced();
+        if (!receiveProgress || total < TNetConnection::LargeReply)
+            return;
+        const qint64 received = reader_.Arrived();
+        const qint64 hundredths = received * 100 / total;
+        if (received != total && hundredths == reportedHundredths_)
+            return;
+        reportedHundredths_ = received == total ? -1 : hundredths;
+        receiveProgress(received, total);
+    }
+
     // Runs the local loop until a slot armed by `arm`, the end of the
     // connection or the timer stops it. The first outcome wins.
     template <class Arm>
@@ -106,6 +132,7 @@ private:
 
     QTcpSocket socket_;
     Rpc::TFrameReader reader_;
+    qint64 reportedHundredths_ = -1;
 };
 
 namespace {

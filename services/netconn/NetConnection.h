@@ -41,6 +41,7 @@
 
 #include <QString>
 #include <QVariant>
+#include <functional>
 #include <initializer_list>
 #include <memory>
 #include <optional>
@@ -67,6 +68,15 @@ public:
     // Compressed frames: Auto asks for them on any link but loopback, where
     // compressing costs more time than the bytes it saves.
     enum class TCompression { Auto, Always, Never };
+
+    // Progress of long replies: while a reply of at least LargeReply bytes
+    // arrives, the hook learns how much of the length its frame announced has
+    // arrived, whenever another hundredth is in and once complete (received
+    // == total). One hook per process (the busy indicator sets it); it runs
+    // inside the wait, so it may repaint but must not raise. nullptr: none.
+    using TReceiveProgress = std::function<void(qint64 received, qint64 total)>;
+    static constexpr qint64 LargeReply = 4 * 1024 * 1024;
+    static void SetReceiveProgress(TReceiveProgress hook);
 
     explicit TNetConnection(TComponent* owner = nullptr);
     ~TNetConnection() override;

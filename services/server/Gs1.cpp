@@ -20,16 +20,6 @@ bool AllDigits(QStringView text)
     return !text.isEmpty();
 }
 
-// GS1 character set 82: the printable ASCII characters without space, '#',
-// '$', '@', '[', '\', ']', '^', '`', '{', '|', '}', '~'.
-bool InCharacterSet82(QChar c)
-{
-    const char16_t u = c.unicode();
-    if ((u >= u'0' && u <= u'9') || (u >= u'A' && u <= u'Z') || (u >= u'a' && u <= u'z'))
-        return true;
-    return QStringView(u"!\"%&'()*+,-./:;<=>?_").contains(c);
-}
-
 // A (17) date; DD = 00 stands for the last day of the month.
 QDate ExpiryDate(QStringView yymmdd, const QDate& today)
 {
@@ -103,7 +93,7 @@ TIumCode ParseIumCode(const QString& scan, const QDate& today)
         if (value.size() > MaxVariableLength)
             Invalid(QStringLiteral("campo (%1) com mais de %2 caracteres").arg(QLatin1String(ai)).arg(MaxVariableLength));
         for (QChar c : value)
-            if (!InCharacterSet82(c))
+            if (!IsGs1Character(c))
                 Invalid(QStringLiteral("caractere não permitido no campo (%1)").arg(QLatin1String(ai)));
         return value.toString();
     };
@@ -154,4 +144,12 @@ TIumCode ParseIumCode(const QString& scan, const QDate& today)
     if (!seen21)
         Invalid(QStringLiteral("falta o número de série (21)"));
     return code;
+}
+
+bool IsGs1Character(QChar c)
+{
+    const char16_t u = c.unicode();
+    if ((u >= u'0' && u <= u'9') || (u >= u'A' && u <= u'Z') || (u >= u'a' && u <= u'z'))
+        return true;
+    return QStringView(u"!\"%&'()*+,-./:;<=>?_").contains(c);
 }

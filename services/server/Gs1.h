@@ -31,6 +31,11 @@ struct TIumCode {
 // up to 49 years back, 50 ahead).
 TIumCode ParseIumCode(const QString& scan, const QDate& today = QDate::currentDate());
 
+// True for the 82 characters of GS1's character set: the printable ASCII
+// characters without space, '#', '$', '@', '[', '\', ']', '^', '`', '{', '|',
+// '}', '~'.
+bool IsGs1Character(QChar c);
+
 // GTIN check digits (GTIN-8, -12, -13 and -14 alike).
 bool IsValidGtin(const QString& digits);
 // The check digit that completes `body` (the GTIN without its last digit).

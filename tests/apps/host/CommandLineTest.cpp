@@ -43,14 +43,22 @@ struct TBadArgumentCase {
 };
 void PrintTo(const TBadArgumentCase& c, std::ostream* os) { *os << c.Name; }
 
+// Without a display, as on a server or in a terminal over ssh.
+QProcessEnvironment NoDisplay()
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
+        environment.remove(QString::fromLatin1(name));
+    return environment;
+}
+
 class HostProgramRefusal : public testing::TestWithParam<TBadArgumentCase> {};
 
 TEST_P(HostProgramRefusal, ExitsWithStatusTwoAndAPortugueseMessage)
 {
     QTemporaryDir home;
     QProcess host;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("QT_QPA_PLATFORM", "offscreen");
+    QProcessEnvironment environment = NoDisplay();
     environment.insert("XDG_CONFIG_HOME", home.path());
     environment.insert("XDG_RUNTIME_DIR", home.path());
     host.setProcessEnvironment(environment);
@@ -78,18 +86,41 @@ INSTANTIATE_TEST_SUITE_P(
                          "A filial fixa exige o código da filial (--branch ou [branch] code)."}),
     [](const auto& info) { return std::string(info.param.Name); });
 
-TEST(HostProgram, HelpListsTheOptionsAndExitsWithZero)
+TEST(Programs, HelpPrintsThePortugueseUsageWithoutADisplayAndExitsWithZero)
 {
-    QProcess host;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("QT_QPA_PLATFORM", "offscreen");
-    host.setProcessEnvironment(environment);
-    host.start(QStringLiteral(EXP_HOST_PATH), {"--help"});
-    ASSERT_TRUE(host.waitForFinished(60000));
-    EXPECT_EQ(host.exitCode(), 0);
-    const QString usage = QString::fromUtf8(host.readAllStandardOutput());
-    for (const char* option : {"--open", "--server", "--branch", "--fixed-branch", "--database", "--config"})
-        EXPECT_TRUE(usage.contains(QLatin1StringView(option))) << option;
+    struct Case {
+        const char* program;
+        const char* first;
+        QStringList options;
+    };
+    for (const Case& c : {Case{EXP_HOST_PATH, "Uso: host [opções]\n",
+                               {"--open", "--server", "--branch", "--fixed-branch", "--database", "--config"}},
+                          Case{EXP_APPSERVER_PATH, "Uso: appserver [opções]\n",
+                               {"--listen", "--database", "--threads", "--max-frame", "--init-demo", "--scale"}}}) {
+        SCOPED_TRACE(c.program);
+        QProcess program;
+        program.setProcessEnvironment(NoDisplay());
+        program.start(QString::fromLocal8Bit(c.program), {"--help"});
+        ASSERT_TRUE(program.waitForFinished(60000));
+        EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(program.exitCode(), 0);
+        const QString usage = QString::fromUtf8(program.readAllStandardOutput());
+        EXPECT_TRUE(usage.startsWith(QString::fromUtf8(c.first))) << usage.toStdString();
+        for (const QString& option : c.options)
+            EXPECT_TRUE(usage.contains(option)) << option.toStdString();
+        EXPECT_EQ(program.readAllStandardError(), QByteArray());
+    }
+}
+
+TEST(Programs, AnUnknownOptionOfTheServerIsNamedInPortuguese)
+{
+    QProcess server;
+    server.setProcessEnvironment(NoDisplay());
+    server.start(QStringLiteral(EXP_APPSERVER_PATH), {"--bogus"});
+    ASSERT_TRUE(server.waitForFinished(60000));
+    EXPECT_EQ(server.exitCode(), 2);
+    EXPECT_EQ(QString::fromUtf8(server.readAllStandardError()),
+              "appserver: Opção desconhecida: 'bogus'. Use appserver --help para ver as opções.\n");
 }
 
 } // namespace

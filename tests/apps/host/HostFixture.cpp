@@ -59,9 +59,9 @@ void HostTest::InstallPackage(const QString& library)
 QAction* HostTest::MenuEntry(const TfrmPrincipal& form, const QString& menu, const QString& caption)
 {
     for (QAction* title : form.MenuBar()->actions())
-        if (title->menu() && title->text() == menu)
+        if (title->menu() && QString(title->text()).remove(u'&') == menu)
             for (QAction* entry : title->menu()->actions())
-                if (entry->text() == caption)
+                if (QString(entry->text()).remove(u'&') == caption)
                     return entry;
     return nullptr;
 }

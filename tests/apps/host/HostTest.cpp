@@ -3,6 +3,7 @@
 #include "packages/PackageProbe.h"
 
 #include "framework/DtmDBGeral.h"
+#include "framework/Varneth.h"
 #include "ui/Application.h"
 #include "ui/Screen.h"
 
@@ -28,6 +29,20 @@ int ScreensShown(const TfrmPrincipal& form)
     for (QMdiSubWindow* window : form.MdiArea()->subWindowList())
         shown += window->isVisible();
     return shown;
+}
+
+// The table FILIAL in `database`, with `rows` (SQL values).
+void CreateBranches(const QString& database, const char* rows)
+{
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("filial"));
+        db.setDatabaseName(database);
+        ASSERT_TRUE(db.open());
+        QSqlQuery query(db);
+        ASSERT_TRUE(query.exec(QStringLiteral("CREATE TABLE FILIAL (CDFILIAL TEXT, NMFILIAL TEXT)")));
+        ASSERT_TRUE(query.exec(QStringLiteral("INSERT INTO FILIAL VALUES ") + QString::fromUtf8(rows)));
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("filial"));
 }
 
 const QStringList loadAndOpen = {"init Pkg_hosttest", "init Cli_hosttest", "IniProc Cli_hosttest"};
@@ -91,15 +106,7 @@ INSTANTIATE_TEST_SUITE_P(
 // in the settings stays; an unknown branch keeps its code without a name.
 TEST_F(HostTest, BranchGivenByCodeTakesItsNameFromTheDatabase)
 {
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("filial"));
-        db.setDatabaseName(Path(QStringLiteral("db.sqlite")));
-        ASSERT_TRUE(db.open());
-        QSqlQuery query(db);
-        ASSERT_TRUE(query.exec(QStringLiteral("CREATE TABLE FILIAL (CDFILIAL TEXT, NMFILIAL TEXT)")));
-        ASSERT_TRUE(query.exec(QStringLiteral("INSERT INTO FILIAL VALUES ('0002', 'Centro de Distribuição')")));
-    }
-    QSqlDatabase::removeDatabase(QStringLiteral("filial"));
+    CreateBranches(Path(QStringLiteral("db.sqlite")), "('0002', 'Centro de Distribuição')");
     const std::pair<QStringList, QString> cases[] = {
         {{"--branch", "2"}, "Filial: 0002 - Centro de Distribuição"},
         {{}, "Filial: 0001 - Matriz"},
@@ -109,6 +116,19 @@ TEST_F(HostTest, BranchGivenByCodeTakesItsNameFromTheDatabase)
         auto host = StartHost(arguments);
         EXPECT_EQ(Label(*host->MainForm(), QStringLiteral("lblFilial")), status) << arguments.join(' ').toStdString();
     }
+}
+
+TEST_F(HostTest, WithoutABranchTheHostTakesTheDatabasesFirstBranch)
+{
+    CreateBranches(Path(QStringLiteral("db.sqlite")), "('0003', 'Loja'), ('0002', 'Depósito')");
+    QFile config(Path(QStringLiteral("host.ini")));
+    ASSERT_TRUE(config.open(QIODevice::WriteOnly));
+    config.write("[database]\npath=db.sqlite\n");
+    config.close();
+
+    auto host = StartHost();
+    EXPECT_EQ(Label(*host->MainForm(), QStringLiteral("lblFilial")), "Filial: 0002 - Depósito");
+    EXPECT_EQ(Varneth::FiliProc(), "0002");
 }
 
 TEST_F(HostTest, MissingPackageIsShownOnceAndTheNextUseFindsTheInstalledOne)

@@ -1,6 +1,7 @@
 // A screen package for the host tests, built like the screen's own: two
 // units, an IniProc that sets the busy cursor, creates its one MDI child form
 // on the first call (or brings it back), shows it and restores the cursor.
+// The form has the screen's designed size and two buttons at its right edge.
 // Its steps go to the package probe, which can make IniProc or a unit step
 // fail on purpose. The form closes with caFree, as the screen does.
 //
@@ -11,7 +12,9 @@
 #include "packages/PackageProbe.h"
 #include "rtl/PackageUnits.h"
 #include "ui/Application.h"
+#include "ui/Buttons.h"
 #include "ui/Form.h"
+#include "ui/Panels.h"
 #include "ui/Screen.h"
 
 #include <QPointer>
@@ -28,6 +31,21 @@ public:
     {
         SetName(QStringLiteral("frmTelaTeste"));
         SetCaption(QStringLiteral("Tela de teste"));
+        SetClientWidth(1196);
+        SetClientHeight(652);
+        // Two buttons at the right edge, as the screens' side panel has them.
+        auto* side = new TPanel(this);
+        side->SetName(QStringLiteral("panMenu"));
+        side->SetWidth(55);
+        side->SetAlign(TAlign::alRight);
+        side->SetParent(this);
+        for (const char* name : {"sbtConfirma", "sbtFechar"}) {
+            auto* button = new TSpeedButton(this);
+            button->SetName(QString::fromLatin1(name));
+            button->SetHeight(40);
+            button->SetAlign(name[3] == 'C' ? TAlign::alTop : TAlign::alBottom);
+            button->SetParent(side);
+        }
         SetFormStyle(TFormStyle::fsMDIChild);
         OnClose = closure(this, &TfrmTelaTeste::FormClose);
     }

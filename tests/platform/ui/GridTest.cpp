@@ -305,7 +305,7 @@ TEST_F(GridTest, WithoutAlwaysShowSelectionAnUnfocusedGridShowsNoSelection)
     form->grid->SetOptions(TDBGridOption::dgTitles | TDBGridOption::dgRowSelect);
     form->grid->SetColor(clAqua);
     EXPECT_EQ(View()->palette().color(QPalette::Inactive, QPalette::Highlight), QColor(Qt::cyan));
-    EXPECT_NE(View()->palette().color(QPalette::Active, QPalette::Highlight), QColor(Qt::cyan));
+    EXPECT_EQ(View()->palette().color(QPalette::Active, QPalette::Highlight), QColor(Qt::cyan));
     form->grid->SetOptions(form->grid->Options() | TDBGridOption::dgAlwaysShowSelection);
     EXPECT_EQ(View()->palette().color(QPalette::Inactive, QPalette::Highlight),
               View()->palette().color(QPalette::Active, QPalette::Highlight));
@@ -380,6 +380,46 @@ TEST_F(GridTest, BrushCopyShowsTheCellColourWhereTheBitmapIsOlive)
     EXPECT_TRUE(drawnRows.contains(1002) && drawnRows.contains(1003)) << "fields did not read the drawn row";
     EXPECT_EQ(form->cds->RecNo(), 2) << "drawing moved the cursor";
     EXPECT_EQ(form->grid->Canvas(), nullptr);
+}
+
+// The user sees which grid has the focus: a frame in the highlight colour
+// round the cells and the current row in the highlight colour, neither while
+// another control has the focus.
+// The style shades a selected cell slightly: near is within a few steps.
+bool Near(const QColor& a, const QColor& b)
+{
+    return qAbs(a.red() - b.red()) + qAbs(a.green() - b.green()) + qAbs(a.blue() - b.blue()) < 16;
+}
+
+TEST_F(GridTest, OnlyTheFocusedGridShowsTheFocusFrameAndTheActiveRowColour)
+{
+    auto* edit = new TEdit(form.get());
+    edit->SetParent(form.get());
+    edit->SetAlign(TAlign::alTop);
+    ShowForm();
+    const QColor highlight = QApplication::palette(View()).color(QPalette::Active, QPalette::Highlight);
+    const QRect row = View()->visualRect(View()->model()->index(1, 0));
+    auto shot = [&] { return View()->viewport()->grab().toImage(); };
+    form->cds->SetRecNo(2);
+
+    form->grid->SetFocus();
+    ASSERT_TRUE(View()->hasFocus());
+    QImage focused = shot();
+    const int middle = focused.height() / 2 + 20;
+    EXPECT_EQ(focused.pixelColor(0, middle), highlight) << "the frame's left edge";
+    EXPECT_EQ(focused.pixelColor(focused.width() - 1, middle), highlight) << "the frame's right edge";
+    EXPECT_TRUE(Near(focused.pixelColor(row.center().x(), row.center().y() - 3), highlight)) << "the current row";
+
+    edit->SetFocus();
+    ASSERT_FALSE(View()->hasFocus());
+    QImage unfocused = shot();
+    EXPECT_NE(unfocused.pixelColor(0, middle), highlight);
+    EXPECT_NE(unfocused.pixelColor(unfocused.width() - 1, middle), highlight);
+    const QColor pale = unfocused.pixelColor(row.center().x(), row.center().y() - 3);
+    EXPECT_FALSE(Near(pale, highlight)) << "the current row, without the focus";
+    const QRect other = View()->visualRect(View()->model()->index(2, 0));
+    EXPECT_FALSE(Near(pale, unfocused.pixelColor(other.center().x(), other.center().y() - 3)))
+        << "the current row still stands out from the others";
 }
 
 } // namespace

@@ -6,15 +6,20 @@
 #include "UiTest.h"
 #include "codbarium/Codbarium.h"
 #include "codbarium/IumReadingForm.h"
+#include "codbarium/ReadingSounds.h"
 #include "data/DataPacket.h"
 #include "framework/Varneth.h"
 #include "netconn/CheckResultServ.h"
 #include "netconn/NetConnection.h"
 #include "rtl/Exceptions.h"
+#include "rtl/MaskUtils.h"
 #include "server/Gs1.h"
 #include "server/RemoteNames.h"
 #include "ui/Dialogs.h"
 
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTableView>
 #include <QTimer>
 #include <memory>
 
@@ -43,6 +48,13 @@ QString Cell(const TDataPacket& p, int row, const char* field)
 {
     return p.String(row, p.IndexOf(QString::fromLatin1(field)));
 }
+
+// The sound player of the tests: records what the screen asked to play.
+class TSoundLog : public TReadingSounds {
+public:
+    void Play(TReadingSound sound) override { played << sound; }
+    QList<TReadingSound> played;
+};
 
 class Codbarium : public UiTest {
 protected:
@@ -98,9 +110,14 @@ protected:
     void SetUp() override
     {
         saved = Varneth::Settings();
+        previousSounds = InstallReadingSounds(&sounds);
         net = Connect();
     }
-    void TearDown() override { Varneth::SetSettings(saved); }
+    void TearDown() override
+    {
+        InstallReadingSounds(previousSounds);
+        Varneth::SetSettings(saved);
+    }
 
     // The target reserved for test number `index` of this file.
     static TTarget Target(int index)
@@ -166,6 +183,8 @@ protected:
     static inline QList<TTarget> targets;
     std::unique_ptr<TNetConnection> net;
     Varneth::THostSettings saved;
+    TSoundLog sounds;
+    TReadingSounds* previousSounds = nullptr;
 };
 
 TEST_F(Codbarium, AcceptedScanIsShownCountedAndStoredOnTheServer)
@@ -376,6 +395,145 @@ TEST_F(Codbarium, InteractiveServiceRunsTheScreenUntilItIsClosed)
         QTest::keyClick(form->edtCodigoIUM->Widget(), Qt::Key_Escape);
     };
     QTimer::singleShot(0, drive);
+    EXPECT_EQ(::Codbarium::CriaLeituraIUM(Branch, t.invoice, net.get()), QVariant(1));
+    EXPECT_EQ(ReadCount(t), t.read + 1);
+}
+
+TEST_F(Codbarium, EachOutcomeHasItsSoundUnlessTheSettingTurnsThemOff)
+{
+    const TTarget t = Target(0);
+    ExpectScreen([&](TfrmLeituraIUM& form) {
+        Type(form, Scan(t.gtin14, QStringLiteral("CB0S1")));
+        Type(form, Scan(t.gtin14, QStringLiteral("CB0S1")));  // read already
+        EXPECT_EQ(sounds.played, QList<TReadingSound>({TReadingSound::Accepted, TReadingSound::Refused}));
+        Varneth::SetScannerSounds(false);
+        Type(form, Scan(t.gtin14, QStringLiteral("CB0S1")));
+        Type(form, Scan(t.gtin14, QStringLiteral("CB0S2")));
+        EXPECT_EQ(sounds.played.size(), 2) << "no sound with the setting off";
+        EXPECT_TRUE(form.lblStatus->Caption().startsWith("IUM aceito: "));
+        form.Close();
+    });
+    EXPECT_EQ(::Codbarium::CriaLeituraIUM(Branch, t.invoice, net.get()), QVariant(2));
+}
+
+// A refusal that names a product names it as the grid shows it, and its row
+// is the current one, drawn in the refusal's colours.
+TEST_F(Codbarium, ARefusalNamesTheProductByItsMaskedCodeAndMarksItsRow)
+{
+    // An item of a product without IUM control, on some invoice of the branch.
+    QString invoice, product, bare, gtin;
+    for (const TTarget& candidate : targets) {
+        const TDataPacket list = Packet(Payload(net->AppServer().Call(Remote::GetItensIUM, {Branch, candidate.invoice})));
+        for (int r = 0; r < list.RowCount() && invoice.isEmpty(); ++r)
+            if (Cell(list, r, "IDCONTROLAIUM") != QLatin1String("S") && !Cell(list, r, "CDGTIN").isEmpty()) {
+                invoice = candidate.invoice;
+                product = Cell(list, r, "CDPRODUTO");
+                bare = Cell(list, r, "CDARVPROD").trimmed();
+                gtin = Cell(list, r, "CDGTIN").rightJustified(14, u'0');
+            }
+    }
+    if (invoice.isEmpty())
+        GTEST_SKIP() << "the demo data has no item without IUM control on these invoices";
+    const QString masked = FormatMaskText(Varneth::DBPict(0), bare).trimmed();
+    ASSERT_NE(masked, bare);
+    ExpectScreen([&](TfrmLeituraIUM& form) {
+        form.cdsItens->First();
+        Type(form, Scan(gtin, QStringLiteral("CBMASK1")));
+        const QString status = form.lblStatus->Caption();
+        EXPECT_TRUE(status.contains(QStringLiteral("O produto %1 ").arg(masked))) << status.toStdString();
+        EXPECT_FALSE(status.contains(bare)) << status.toStdString();
+        EXPECT_EQ(form.cdsItensCDPRODUTO->AsString(), product);
+        QTableView* view = form.dbgItens->View();
+        const QRect cell = view->visualRect(view->model()->index(form.cdsItens->RecNo() - 1, 1));
+        const QImage shot = view->viewport()->grab().toImage();
+        EXPECT_EQ(shot.pixelColor(cell.right() - 2, cell.top() + 2), QColor(255, 220, 220));
+        form.Close();
+    });
+    ::Codbarium::CriaLeituraIUM(Branch, invoice, net.get());
+}
+
+TEST_F(Codbarium, AScanWithAnUnknownSeparatorSaysWhichSettingToChange)
+{
+    const TTarget t = Target(1);
+    ExpectScreen([&](TfrmLeituraIUM& form) {
+        Type(form, Scan(t.gtin14, QStringLiteral("CB1T1"), QStringLiteral("~"), QDate::currentDate().addYears(2),
+                        QStringLiteral("L1")));
+        const QString status = form.lblStatus->Caption();
+        EXPECT_TRUE(status.startsWith("IUM recusado: ")) << status.toStdString();
+        EXPECT_TRUE(status.endsWith(" Se o leitor envia '~' como separador de grupo, informe-o em group_separator, "
+                                    "na seção [scanner] da configuração do host."))
+            << status.toStdString();
+        // A refusal without a stray character carries no such hint.
+        Type(form, QStringLiteral("]d20107891234567890") + QStringLiteral("21CB1T2"));
+        EXPECT_FALSE(form.lblStatus->Caption().contains("separador")) << form.lblStatus->Caption().toStdString();
+        form.Close();
+    });
+    EXPECT_EQ(::Codbarium::CriaLeituraIUM(Branch, t.invoice, net.get()), QVariant(0));
+}
+
+TEST_F(Codbarium, EscClearsAPartlyTypedScanFirstAndClosesOnTheSecond)
+{
+    const TTarget t = Target(2);
+    ExpectScreen([&](TfrmLeituraIUM& form) {
+        QTest::keyClicks(form.edtCodigoIUM->Widget(), QStringLiteral("]d201") + t.gtin14.left(5));
+        QTest::keyClick(form.edtCodigoIUM->Widget(), Qt::Key_Escape);
+        EXPECT_EQ(form.edtCodigoIUM->Text(), QString());
+        EXPECT_TRUE(form.Showing());
+        EXPECT_EQ(form.lstLeituras->Count(), 0) << "nothing was sent";
+        QTest::keyClick(form.edtCodigoIUM->Widget(), Qt::Key_Escape);
+        EXPECT_FALSE(form.Showing());
+    });
+    EXPECT_EQ(::Codbarium::CriaLeituraIUM(Branch, t.invoice, net.get()), QVariant(0));
+}
+
+// The undo asks first, removes the last reading this screen stored through
+// the server's deletion, and a confirmed invoice refuses it.
+TEST_F(Codbarium, UndoRemovesTheLastStoredReadingAfterAskingAndAConfirmedInvoiceRefuses)
+{
+    const TTarget t = Target(5);
+    const QString first = Scan(t.gtin14, QStringLiteral("CB5U1"));
+    const QString second = Scan(t.gtin14, QStringLiteral("CB5U2"));
+    ExpectScreen([&](TfrmLeituraIUM& form) {
+        EXPECT_FALSE(form.sbtDesfazer->Enabled());
+        Type(form, first);
+        Type(form, second);
+        ASSERT_TRUE(form.sbtDesfazer->Enabled());
+
+        dialogs.ExpectMessage(mrNo);
+        form.sbtDesfazer->Click();
+        EXPECT_EQ(ReadCount(t), t.read + 2) << "answered no";
+        EXPECT_EQ(dialogs.Texts(TDialogKind::Message).value(0),
+                  QStringLiteral("Desfazer a última leitura (IUM %1)?").arg(second.mid(3)));
+
+        dialogs.ExpectMessage(mrYes);
+        form.sbtDesfazer->Click();
+        EXPECT_EQ(ReadCount(t), t.read + 1);
+        EXPECT_TRUE(form.lblStatus->Caption().startsWith("Leitura desfeita: IUM " + second.mid(3)))
+            << form.lblStatus->Caption().toStdString();
+        EXPECT_EQ(form.cdsItensQTRESPRODPED->AsFloat(), t.read + 1) << "the list was read again";
+        EXPECT_TRUE(form.edtCodigoIUM->Focused());
+
+        // The invoice is confirmed meanwhile (elsewhere): the server refuses.
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("confirm"));
+            db.setDatabaseName(server->DatabasePath());
+            ASSERT_TRUE(db.open());
+            QSqlQuery confirm(db);
+            confirm.prepare(QStringLiteral("UPDATE NOTAFISCAL SET IDCONFRASTR = 'S' WHERE CDFILIAL = ? AND NRLANCTONF = ?"));
+            confirm.addBindValue(Branch);
+            confirm.addBindValue(t.invoice);
+            ASSERT_TRUE(confirm.exec());
+            ASSERT_EQ(confirm.numRowsAffected(), 1);
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("confirm"));
+        dialogs.ExpectMessage(mrYes);
+        form.sbtDesfazer->Click();
+        EXPECT_TRUE(form.lblStatus->Caption().startsWith("Leitura não desfeita: ")) << form.lblStatus->Caption().toStdString();
+        EXPECT_TRUE(form.lblStatus->Caption().contains("conferida")) << form.lblStatus->Caption().toStdString();
+        EXPECT_EQ(form.lblStatus->Font().Color(), clRed);
+        EXPECT_TRUE(form.sbtDesfazer->Enabled()) << "the reading is still there to undo";
+        form.Close();
+    });
     EXPECT_EQ(::Codbarium::CriaLeituraIUM(Branch, t.invoice, net.get()), QVariant(1));
     EXPECT_EQ(ReadCount(t), t.read + 1);
 }

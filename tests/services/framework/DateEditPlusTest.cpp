@@ -177,4 +177,23 @@ TEST_F(DateEditPlusTest, DisabledEditOpensNoCalendar)
     EXPECT_EQ(Edit()->Popup(), nullptr);
 }
 
+TEST_F(DateEditPlusTest, AltDownAndF4OpenTheCalendarOnTheBaseForm)
+{
+    std::unique_ptr<DateScreen> screen(TForm::Create<DateScreen>(nullptr));
+    screen->Show();
+    Activate(screen->HostWindow());
+    screen->dep->SetFocus();
+    for (const auto& [key, modifiers] : {std::pair{Qt::Key_Down, Qt::AltModifier}, {Qt::Key_F4, Qt::NoModifier}}) {
+        SCOPED_TRACE(QKeySequence(key | modifiers).toString().toStdString());
+        QTest::keyClick(screen->dep->Widget(), key, modifiers);
+        ASSERT_NE(screen->dep->Popup(), nullptr);
+        QPointer<TCalendarPopup> popup = screen->dep->Popup();
+        QTest::keyClick(popup->Calendar()->findChild<QTableView*>(), Qt::Key_Escape);
+        QApplication::processEvents();
+        EXPECT_TRUE(popup.isNull());
+    }
+    QTest::keyClick(screen->dep->Widget(), Qt::Key_Down);
+    EXPECT_EQ(screen->dep->Popup(), nullptr) << "Down alone is no calendar key";
+}
+
 } // namespace

@@ -27,6 +27,7 @@ public:
         sbtConfirmar = new TButtonFlat(this);
         sbtConfirmar->SetName("sbtConfirmar");
         sbtConfirmar->SetBounds(145, 4, 21, 21);
+        sbtConfirmar->SetHint("Confirmar");
         sbtConfirmar->SetParent(toolBar);
         sbtConfirmar->OnClick = TNotifyEvent::Of([this](TObject*) { log << "sbtConfirmar"; });
 
@@ -135,8 +136,9 @@ TEST_F(RotiGeralTest, CompositionLeavesTheStripToTheToolBarAndTheRightEdgeToTheS
     EXPECT_EQ(screen->own->Parent(), screen->panBotoes);
     EXPECT_EQ(screen->sbtConfirma->Parent(), screen->panBotoes);
     EXPECT_FALSE(screen->sbtConfirma->Enabled());
-    EXPECT_EQ(screen->sbtConfirma->Widget()->toolTip(), "Confirmar");
-    EXPECT_EQ(screen->sbtFechar->Widget()->toolTip(), "Fechar");
+    EXPECT_EQ(screen->sbtConfirma->Widget()->toolTip(), "Confirmar o registro selecionado");
+    EXPECT_NE(screen->sbtConfirma->Widget()->toolTip(), screen->sbtConfirmar->Widget()->toolTip());
+    EXPECT_EQ(screen->sbtFechar->Widget()->toolTip(), "Fechar a tela (Esc)");
     for (const char* name : {"lblCodTela", "grbDadosRel", "panMenu", "panBotoes", "sbtConfirma", "msgPadrao"})
         EXPECT_NE(screen->FindComponent(QString::fromLatin1(name)), nullptr) << name;
 
@@ -210,6 +212,24 @@ TEST_F(RotiGeralTest, KeysReachFormKeyDownFirstAndEnterMovesToTheNextControl)
     QTest::keyClick(screen->second->Widget(), Qt::Key_Return);
     EXPECT_EQ(screen->log, QStringList({"key 13", "return edtSegundo"}));
     EXPECT_EQ(screen->ActiveControl(), screen->second);
+}
+
+// Esc is the close button's key: the screen's own FormKeyDown sees it first
+// and need not pass it on; a disabled close button keeps the screen open.
+TEST_F(RotiGeralTest, EscClosesTheScreenOnlyWhileTheCloseButtonMay)
+{
+    ShowScreen();
+    screen->second->SetFocus();
+    screen->sbtFechar->SetEnabled(false);
+    QTest::keyClick(screen->second->Widget(), Qt::Key_Escape);
+    EXPECT_TRUE(screen->Showing());
+    EXPECT_FALSE(screen->log.contains("FormClose"));
+
+    screen->sbtFechar->SetEnabled(true);
+    screen->log.clear();
+    QTest::keyClick(screen->second->Widget(), Qt::Key_Escape);
+    EXPECT_EQ(screen->log, QStringList({"key 27", "FormClose"}));
+    EXPECT_FALSE(screen->Showing());
 }
 
 } // namespace

@@ -75,4 +75,18 @@ TEST_F(ShowaviTest, GoesWithTheMainFormAndShowsOnItsOwnWithoutOne)
     EXPECT_TRUE(Showavi::Indicator()->isVisible());
 }
 
+TEST_F(ShowaviTest, ALongReplyAddsTheShareReceivedAndItsSize)
+{
+    Showavi::ActiveShowAvi(nullptr, 6);
+    const int width = Showavi::Indicator()->width();
+    Showavi::ShowProgress(3 * 1024 * 1024, 12 * 1024 * 1024 + 100 * 1024);
+    EXPECT_EQ(Showavi::Text(), "Consultando, aguarde... 24% de 12,1 MB");
+    EXPECT_GT(Showavi::Indicator()->width(), width) << "wide enough for the longer text";
+    Showavi::ShowProgress(12 * 1024 * 1024 + 100 * 1024, 12 * 1024 * 1024 + 100 * 1024);
+    EXPECT_EQ(Showavi::Text(), "Consultando, aguarde... 100% de 12,1 MB");
+    Showavi::DeactiveShowAvi();
+    Showavi::ShowProgress(1, 2);
+    EXPECT_FALSE(Showavi::Showing()) << "no indicator, nothing to show the share in";
+}
+
 } // namespace

@@ -52,6 +52,7 @@ TEST_F(VarnethLoad, WithoutFileOrArgumentsEverythingHasItsDefault)
     EXPECT_EQ(Varneth::DBPict(0), "99.99.9999;0; ");
     EXPECT_EQ(Varneth::DBPict(1), "");
     EXPECT_EQ(Varneth::GroupSeparatorReplacement(), QChar(0x1D));
+    EXPECT_TRUE(Varneth::ScannerSounds());
 }
 
 TEST_F(VarnethLoad, ReadsTheDefaultFile)
@@ -61,7 +62,7 @@ TEST_F(VarnethLoad, ReadsTheDefaultFile)
               "[branch]\ncode=12\nname=\"Matriz, São Paulo\"\nfixed=TRUE\n"
               "[database]\npath=dados/exp.sqlite\n"
               "[masks]\nproduct=\"999.999;0; \"\n"
-              "[scanner]\ngroup_separator=~\n");
+              "[scanner]\ngroup_separator=~\nsounds=false\n");
     ASSERT_EQ(Varneth::Load({"host"}), "");
     EXPECT_EQ(Varneth::WebURL(), "app.filial.local");
     EXPECT_EQ(Varneth::WebPort(), 4000);
@@ -71,6 +72,7 @@ TEST_F(VarnethLoad, ReadsTheDefaultFile)
     EXPECT_EQ(Varneth::DatabasePath(), dir_.filePath("config/exp13000/dados/exp.sqlite"));
     EXPECT_EQ(Varneth::DBPict(0), "999.999;0; ");
     EXPECT_EQ(Varneth::GroupSeparatorReplacement(), QChar(u'~'));
+    EXPECT_FALSE(Varneth::ScannerSounds());
 }
 
 TEST_F(VarnethLoad, CommandLineOverridesTheFile)

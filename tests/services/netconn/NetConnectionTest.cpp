@@ -331,4 +331,35 @@ TEST(Lib00200, AsksTheStockModuleAndChecksTheAnswer)
     EXPECT_EQ(fake.Calls[0].Args, QVariantList{QStringLiteral("0001")});
 }
 
+// A reply of several megabytes tells, as it arrives, how much of the length
+// its frame announced is in; a small one tells nothing.
+TEST(NetConnection, ALongReplyReportsHowMuchOfItHasArrived)
+{
+    TFakeAppServer fake;
+    const QString big(6'000'000, u'x');
+    fake.OnCall = [&big](const Rpc::TCall& call) -> std::optional<Rpc::TMessage> {
+        return Reply(call, call.Method == QLatin1String("big") ? QVariant(big) : QVariant(true));
+    };
+    QList<std::pair<qint64, qint64>> reports;
+    TNetConnection::SetReceiveProgress([&reports](qint64 received, qint64 total) { reports.append({received, total}); });
+    struct TUnbind {
+        ~TUnbind() { TNetConnection::SetReceiveProgress(nullptr); }
+    } unbind;
+    TClient client(fake);
+    EXPECT_EQ(client.net.AppServer().Call(QStringLiteral("small")), QVariant(true));
+    EXPECT_TRUE(reports.isEmpty());
+
+    EXPECT_EQ(client.net.AppServer().Call(QStringLiteral("big")).toString().size(), big.size());
+    ASSERT_GE(reports.size(), 2) << "the share is reported as the reply comes in";
+    const qint64 total = reports.first().second;
+    EXPECT_GT(total, qint64(big.size()));
+    EXPECT_LT(total, qint64(big.size()) + 100);
+    for (int i = 1; i < reports.size(); ++i) {
+        EXPECT_EQ(reports[i].second, total);
+        EXPECT_GT(reports[i].first, reports[i - 1].first);
+    }
+    EXPECT_EQ(reports.last().first, total);
+    EXPECT_LE(reports.size(), 101) << "at most once a hundredth, and once complete";
+}
+
 } // namespace

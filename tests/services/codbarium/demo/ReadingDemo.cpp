@@ -1,0 +1,107 @@
+// Pictures of the IUM reading screen for the documentation: against a
+// running application server with the demo data, opens the reading of the
+// first invoice with an IUM item still to read, types one scan the server
+// accepts and saves a picture, then one it refuses (a product without IUM
+// control when the invoice has one, else the same scan again) and saves
+// another.
+//
+//   reading_demo --server HOST:PORT [--branch CODE] ACCEPTED.png REFUSED.png
+#include "codbarium/IumReadingForm.h"
+#include "data/DataPacket.h"
+#include "framework/Varneth.h"
+#include "netconn/CheckResultServ.h"
+#include "netconn/NetConnection.h"
+#include "rtl/Exceptions.h"
+#include "server/RemoteNames.h"
+#include "ui/Application.h"
+
+#include <QApplication>
+#include <QDateTime>
+#include <QtTest/QTest>
+
+#include <cstdio>
+
+namespace {
+
+QString Cell(const TDataPacket& p, int row, const char* field)
+{
+    return p.String(row, p.IndexOf(QString::fromLatin1(field)));
+}
+
+TDataPacket Items(TNetConnection& net, const QString& branch, const QString& invoice)
+{
+    return Consiste::CheckResultServ(net.AppServer().Call(Remote::GetItensIUM, {branch, invoice}), true, 0)
+        .value<TDataPacket>();
+}
+
+void Scan(TfrmLeituraIUM& form, const QString& code, const QString& picture)
+{
+    QTest::keyClicks(form.edtCodigoIUM->Widget(), code);
+    QTest::keyClick(form.edtCodigoIUM->Widget(), Qt::Key_Return);
+    QTest::qWait(200);
+    if (!form.HostWindow()->grab().save(picture))
+        throw Exception(QStringLiteral("Não foi possível gravar %1.").arg(picture));
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QApplication qt(argc, argv);
+    QStringList arguments = QApplication::arguments();
+    TApplication application;
+    try {
+        const QString error = Varneth::Load(arguments.mid(0, arguments.size() - 2));
+        if (!error.isEmpty() || arguments.size() < 3)
+            throw Exception(error.isEmpty() ? QStringLiteral("Uso: reading_demo --server HOST:PORTA ACEITO.png RECUSADO.png")
+                                            : error);
+        const QString branch = Varneth::FiliProc().isEmpty() ? QStringLiteral("0001") : Varneth::FiliProc();
+        TNetConnection net;
+        net.SetServerName(Remote::ConfRastr);
+        net.SetServerGUID(Remote::ConfRastrId);
+        net.SetHost(Varneth::WebURL());
+        net.SetPort(Varneth::WebPort());
+
+        QString expedition = QStringLiteral("T"), order = QStringLiteral("T");
+        const TDataPacket invoices =
+            Consiste::CheckResultServ(net.AppServer().Call(Remote::GetDados, {branch, ByRef(expedition), ByRef(order),
+                                                                              TDateTime(), TDateTime(), TDateTime(),
+                                                                              TDateTime()}),
+                                      true, 0)
+                .toList()
+                .value(0)
+                .value<TDataPacket>();
+        for (int i = 0; i < invoices.RowCount(); ++i) {
+            const QString invoice = Cell(invoices, i, "NRLANCTONF");
+            const TDataPacket items = Items(net, branch, invoice);
+            QString accepted, refused;
+            for (int r = 0; r < items.RowCount(); ++r) {
+                const QString gtin = Cell(items, r, "CDGTIN").rightJustified(14, u'0');
+                const bool controlled = Cell(items, r, "IDCONTROLAIUM") == QLatin1String("S");
+                const double missing = items.Number(r, items.IndexOf(QStringLiteral("QTITEMPROD")))
+                                       - items.Number(r, items.IndexOf(QStringLiteral("QTRESPRODPED")));
+                const QString scan = QStringLiteral("]d201") + gtin + QStringLiteral("21D")
+                                     + QString::number(QDateTime::currentSecsSinceEpoch() % 100000000);
+                if (controlled && missing >= 1 && accepted.isEmpty())
+                    accepted = scan;
+                if (!controlled && refused.isEmpty())
+                    refused = scan + u'X';
+            }
+            if (accepted.isEmpty())
+                continue;
+            TfrmLeituraIUM* form = TForm::Create<TfrmLeituraIUM>(nullptr);
+            form->SetInvoice(branch, invoice, &net);
+            form->LoadItems();
+            form->ShowReading();
+            QTest::qWait(200);
+            Scan(*form, accepted, arguments.at(arguments.size() - 2));
+            Scan(*form, refused.isEmpty() ? accepted : refused, arguments.last());
+            delete form;
+            return 0;
+        }
+        throw Exception(QStringLiteral("Nenhuma nota com leituras de IUM por fazer."));
+    } catch (const Exception& e) {
+        std::fprintf(stderr, "reading_demo: %s\n", e.Message().toUtf8().constData());
+        return 1;
+    }
+}
