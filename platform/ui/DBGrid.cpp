@@ -13,6 +13,9 @@
 
 namespace {
 
+// Width of a borderless grid's focus ring, in pixels.
+constexpr int FocusRing = 2;
+
 class TGridView : public QTableView {
 public:
     TDBGrid* grid = nullptr;
@@ -27,18 +30,22 @@ protected:
         return QTableView::viewportEvent(event);
     }
 
-    // The focus frame: a line in the highlight colour round the cells
-    // while the grid has the focus, so the user sees which grid the keys and
-    // the tool buttons act on (a borderless grid has no frame of its own).
-    void paintEvent(QPaintEvent* event) override
+    // The focus frame: the ring between the grid's edge and its cells takes
+    // the highlight colour while the grid has the focus, so the user sees
+    // which grid the keys and the tool buttons act on. It never covers a
+    // cell: a borderless grid keeps a ring of FocusRing pixels in the
+    // window's colour for it.
+    bool event(QEvent* event) override
     {
-        QTableView::paintEvent(event);
-        if (!hasFocus())
-            return;
-        QPainter painter(viewport());
-        painter.setPen(QPen(QApplication::palette(this).color(QPalette::Active, QPalette::Highlight), 2));
-        painter.setBrush(Qt::NoBrush);
-        painter.drawRect(QRectF(viewport()->rect()).adjusted(1, 1, -1, -1));
+        const bool handled = QTableView::event(event);
+        const int width = frameWidth();
+        if (event->type() == QEvent::Paint && width > 0 && (hasFocus() || frameShape() == QFrame::Box)) {
+            QPainter painter(this);
+            painter.setClipRegion(QRegion(rect()) - QRegion(rect().adjusted(width, width, -width, -width)));
+            painter.fillRect(rect(), hasFocus() ? QApplication::palette(this).color(QPalette::Active, QPalette::Highlight)
+                                                : palette().color(QPalette::Window));
+        }
+        return handled;
     }
 
     void focusInEvent(QFocusEvent* event) override
@@ -295,6 +302,7 @@ void TDBGrid::ApplySelectionColours()
 void TDBGrid::FocusChanged()
 {
     ApplySelectionColours();
+    View()->update();
     View()->viewport()->update();
 }
 
@@ -308,7 +316,13 @@ bool TDBGrid::WidgetEvent(QEvent* event)
 void TDBGrid::SetBorderStyle(TBorderStyle style)
 {
     borderStyle_ = style;
-    View()->setFrameShape(style == TBorderStyle::bsNone ? QFrame::NoFrame : QFrame::StyledPanel);
+    if (style == TBorderStyle::bsNone) {
+        View()->setFrameShape(QFrame::Box);  // painted as the focus ring only
+        View()->setFrameShadow(QFrame::Plain);
+        View()->setLineWidth(FocusRing);
+    } else {
+        View()->setFrameShape(QFrame::StyledPanel);
+    }
 }
 
 void TDBGrid::DrawColumnCell(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index)

@@ -398,8 +398,10 @@ TEST_F(GridTest, OnlyTheFocusedGridShowsTheFocusFrameAndTheActiveRowColour)
     edit->SetAlign(TAlign::alTop);
     ShowForm();
     const QColor highlight = QApplication::palette(View()).color(QPalette::Active, QPalette::Highlight);
-    const QRect row = View()->visualRect(View()->model()->index(1, 0));
-    auto shot = [&] { return View()->viewport()->grab().toImage(); };
+    // Cells in the grid's own coordinates: the frame lies outside the cells.
+    const QPoint cells = View()->viewport()->pos();
+    const QRect row = View()->visualRect(View()->model()->index(1, 0)).translated(cells);
+    auto shot = [&] { return View()->grab().toImage(); };
     form->cds->SetRecNo(2);
 
     form->grid->SetFocus();
@@ -409,6 +411,8 @@ TEST_F(GridTest, OnlyTheFocusedGridShowsTheFocusFrameAndTheActiveRowColour)
     EXPECT_EQ(focused.pixelColor(0, middle), highlight) << "the frame's left edge";
     EXPECT_EQ(focused.pixelColor(focused.width() - 1, middle), highlight) << "the frame's right edge";
     EXPECT_TRUE(Near(focused.pixelColor(row.center().x(), row.center().y() - 3), highlight)) << "the current row";
+    const QRect first = View()->visualRect(View()->model()->index(0, 0)).translated(cells);
+    EXPECT_NE(focused.pixelColor(first.left(), first.center().y()), highlight) << "the frame covers no cell";
 
     edit->SetFocus();
     ASSERT_FALSE(View()->hasFocus());
@@ -417,7 +421,7 @@ TEST_F(GridTest, OnlyTheFocusedGridShowsTheFocusFrameAndTheActiveRowColour)
     EXPECT_NE(unfocused.pixelColor(unfocused.width() - 1, middle), highlight);
     const QColor pale = unfocused.pixelColor(row.center().x(), row.center().y() - 3);
     EXPECT_FALSE(Near(pale, highlight)) << "the current row, without the focus";
-    const QRect other = View()->visualRect(View()->model()->index(2, 0));
+    const QRect other = View()->visualRect(View()->model()->index(2, 0)).translated(cells);
     EXPECT_FALSE(Near(pale, unfocused.pixelColor(other.center().x(), other.center().y() - 3)))
         << "the current row still stands out from the others";
 }
