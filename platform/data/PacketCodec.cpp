@@ -28,6 +28,12 @@ void TPacketWriter::AddString(const QString& value)
     out_.Utf8(last.utf8);
 }
 
+void TPacketWriter::AddUtf8(QByteArrayView value)
+{
+    Take(TRowCursor::TValue::Text);
+    out_.Utf8(value);
+}
+
 void TPacketWriter::AddNumber(double value)
 {
     Take(TRowCursor::TValue::Number);

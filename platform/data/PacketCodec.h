@@ -49,6 +49,8 @@ public:
     TPacketWriter(const TPacketWriter&) = delete;
     TPacketWriter& operator=(const TPacketWriter&) = delete;
     void AddString(const QString& value);
+    // A text already in UTF-8 (a database's own buffer), written as it is.
+    void AddUtf8(QByteArrayView value);
     void AddNumber(double value);  // float and date columns
     void AddNull();
     // Ends the row; raises EDatabaseError when the row has the wrong number of values.

@@ -90,7 +90,7 @@ struct TProduct {
 
 class TDemoBuilder {
 public:
-    TDemoBuilder(QSqlDatabase db, int scale, const QDate& today)
+    TDemoBuilder(TDatabase& db, int scale, const QDate& today)
         : db_(db)
         , scale_(scale)
         , today_(today)
@@ -103,7 +103,7 @@ public:
         TScopedTransaction transaction(db_, TScopedTransaction::TKind::Write);
         TSql existing(db_, QStringLiteral("SELECT COUNT(*) FROM NOTAFISCAL"));
         existing.Exec();
-        if (existing.Next() && existing.Value(0).toLongLong() > 0)
+        if (existing.Next() && existing.Number(0) > 0)
             throw EDatabaseError(QStringLiteral("O banco de dados já tem notas fiscais; use um arquivo novo para os dados de demonstração."));
         Branches();
         Customers();
@@ -333,7 +333,7 @@ private:
         }
     }
 
-    QSqlDatabase db_;
+    TDatabase& db_;
     int scale_;
     QDate today_;
     QRandomGenerator random_;
@@ -347,7 +347,7 @@ private:
 
 } // namespace
 
-TDemoSummary CreateDemoData(QSqlDatabase db, int scale, const QDate& today)
+TDemoSummary CreateDemoData(TDatabase& db, int scale, const QDate& today)
 {
     return TDemoBuilder(db, std::max(1, scale), today).Build();
 }

@@ -12,22 +12,26 @@
 
 namespace {
 
+using TValues = QList<std::pair<QString, QVariant>>;
+
+void BindValues(TSql& query, const TValues& values)
+{
+    for (const auto& [name, value] : values)
+        query.Bind(name, value);
+}
+
 // WHERE fragments with their bound values, so that a condition is present
 // only when its bound is; an absent bound costs the query nothing.
 struct TConditions {
     QString text;
-    QList<std::pair<QString, QVariant>> values;
+    TValues values;
 
     void Add(const QString& fragment, const QString& name, const QVariant& value)
     {
         text += QStringLiteral(" AND ") + fragment;
         values.append({name, value});
     }
-    void Bind(TSql& query) const
-    {
-        for (const auto& [name, value] : values)
-            query.Bind(name, value);
-    }
+    void Bind(TSql& query) const { BindValues(query, values); }
 };
 
 // Date parts only: from D is ">= D", to D is "< D + 1 day", so a time on the
@@ -99,31 +103,28 @@ const QString readingsSql = QStringLiteral(
 
 } // namespace
 
-void RunWorkListQueries(QSqlDatabase db, const TWorkListFilter& filter,
-                        const std::function<void(TSql&, const QList<TFieldDesc>&)>& consume)
+QList<TWorkListStatement> WorkListStatements(const TWorkListFilter& filter)
 {
     const TConditions where = InvoiceConditions(filter);
-    const std::pair<const QString&, const QList<TFieldDesc>&> statements[] = {
-        {invoicesSql, Layout::Invoices()}, {itemsSql, Layout::Items()}, {readingsSql, Layout::Readings()}};
-    for (const auto& [sql, fields] : statements) {
-        TSql query(db, sql.arg(where.text));
-        where.Bind(query);
-        consume(query.Exec(), fields);
-    }
+    return {{invoicesSql.arg(where.text), where.values, Layout::Invoices()},
+            {itemsSql.arg(where.text), where.values, Layout::Items()},
+            {readingsSql.arg(where.text), where.values, Layout::Readings()}};
 }
 
-TWorkList LoadWorkList(QSqlDatabase db, const TWorkListFilter& filter)
+TWorkList LoadWorkList(TDatabase& db, const TWorkListFilter& filter)
 {
+    const QList<TWorkListStatement> statements = WorkListStatements(filter);
     TWorkList list;
     TEncodedPacket* targets[] = {&list.Invoices, &list.Items, &list.Readings};
-    int next = 0;
-    RunWorkListQueries(db, filter, [&](TSql& query, const QList<TFieldDesc>& fields) {
-        *targets[next++] = QueryEncodedPacket(query, fields);
-    });
+    for (int i = 0; i < 3; ++i) {
+        TSql query(db, statements[i].Sql);
+        BindValues(query, statements[i].Values);
+        *targets[i] = QueryEncodedPacket(query.Exec(), statements[i].Fields);
+    }
     return list;
 }
 
-TEncodedPacket LoadNumberList(QSqlDatabase db, const QString& branch, const QString& expedition, const QString& order,
+TEncodedPacket LoadNumberList(TDatabase& db, const QString& branch, const QString& expedition, const QString& order,
                            const TDateRanges& dates, const QString& status, const QString& kind, QString& refusal)
 {
     const QString statusCode = status.trimmed();
@@ -190,7 +191,7 @@ TEncodedPacket LoadNumberList(QSqlDatabase db, const QString& branch, const QStr
     return QueryEncodedPacket(query.Exec(), list->fields);
 }
 
-TDataPacket LoadInvoiceItems(QSqlDatabase db, const QString& branch, const QString& invoice)
+TDataPacket LoadInvoiceItems(TDatabase& db, const QString& branch, const QString& invoice)
 {
     TSql query(db, QStringLiteral(
         "SELECT X.CDFILIAL, X.NRLANCTONF, X.CDPRODUTO, X.CDARVPROD, X.NMPRODUTO, X.SGUNIDADE, X.CDGTIN,"

@@ -4,6 +4,16 @@
 
 namespace {
 
+void AddText(TPacketWriter& writer, QByteArrayView utf8)
+{
+    writer.AddUtf8(utf8);
+}
+
+void AddText(TDataPacketBuilder& builder, QByteArrayView utf8)
+{
+    builder.AddString(QString::fromUtf8(utf8.data() ? utf8 : QByteArrayView("")));
+}
+
 // `sink` is a TDataPacketBuilder or a TPacketWriter: both take one value per
 // field, in field order, then EndRow.
 template <class TSink>
@@ -12,20 +22,19 @@ void ReadRows(TSql& query, const QList<TFieldDesc>& fields, TSink& sink)
     const int columns = int(fields.size());
     while (query.Next()) {
         for (int c = 0; c < columns; ++c) {
-            const QVariant value = query.Value(c);
-            if (value.isNull()) {
+            if (query.IsNull(c)) {
                 sink.AddNull();
                 continue;
             }
             switch (fields[c].Type) {
             case TFieldType::ftString:
-                sink.AddString(value.toString());
+                AddText(sink, query.Utf8(c));
                 break;
             case TFieldType::ftFloat:
-                sink.AddNumber(value.toDouble());
+                sink.AddNumber(query.Number(c));
                 break;
             case TFieldType::ftDateTime:
-                sink.AddNumber(SqlToDateTime(value).Val);
+                sink.AddNumber(SqlToDateTime(query.Utf8(c)).Val);
                 break;
             }
         }
