@@ -1,5 +1,7 @@
 #include "Varneth.h"
 
+#include "DtmDBGeral.h"
+
 #include "Consiste.h"
 
 #include <QDir>
@@ -86,6 +88,8 @@ QString checkedPath(const QString& key, const QString& text, const QDir& base)
 {
     if (text.trimmed().isEmpty())
         fail(QStringLiteral("Caminho vazio em %1.").arg(key));
+    if (IsPostgresUri(text))
+        return text;
     return QDir::cleanPath(base.absoluteFilePath(text));
 }
 
