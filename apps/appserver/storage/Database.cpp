@@ -17,8 +17,8 @@ bool NameChar(char c)
 }
 
 // `sql` with each :NAME outside quotes replaced by the engine's numbered
-// parameter; `names` receives the distinct names in number order.
-QByteArray NumberParameters(const QByteArray& sql, TEngine engine, QList<QByteArray>& names)
+// parameter; `numbers` receives each distinct name's number.
+QByteArray NumberParameters(const QByteArray& sql, TEngine engine, QHash<QByteArray, int>& numbers)
 {
     const char mark = engine == TEngine::Postgres ? '$' : '?';
     QByteArray out;
@@ -38,12 +38,9 @@ QByteArray NumberParameters(const QByteArray& sql, TEngine engine, QList<QByteAr
         while (end < sql.size() && NameChar(sql[end]))
             ++end;
         const QByteArray name = sql.mid(i, end - i);
-        qsizetype number = names.indexOf(name);
-        if (number < 0) {
-            names.append(name);
-            number = names.size() - 1;
-        }
-        out += mark + QByteArray::number(number + 1);
+        if (!numbers.contains(name))
+            numbers.insert(name, int(numbers.size()) + 1);
+        out += mark + QByteArray::number(numbers.value(name));
         i = end - 1;
     }
     return out;
@@ -80,7 +77,8 @@ void TDatabase::Execute(const QString& sql)
 std::unique_ptr<TDatabase::TPrepared> TDatabase::Prepare(const QString& sql)
 {
     auto prepared = std::make_unique<TPrepared>();
-    prepared->Statement = connection_->Prepare(NumberParameters(sql.toUtf8(), Engine(), prepared->Names));
+    prepared->Statement = connection_->Prepare(NumberParameters(sql.toUtf8(), Engine(), prepared->Numbers));
+    prepared->Count = int(prepared->Numbers.size());
     return prepared;
 }
 
@@ -139,7 +137,7 @@ TSql::TSql(TDatabase& db, const QString& text) : prepared_(db.Kept(text))
     }
     prepared_->Busy = true;
     statement_ = prepared_->Statement.get();
-    for (int i = 1; i <= prepared_->Names.size(); ++i)
+    for (int i = 1; i <= prepared_->Count; ++i)
         statement_->BindNull(i);
 }
 
@@ -151,10 +149,9 @@ TSql::~TSql()
 
 TSql& TSql::Bind(const QString& name, const QVariant& value)
 {
-    const qsizetype number = prepared_->Names.indexOf(name.toLatin1());
-    if (number < 0)
+    const int index = prepared_->Numbers.value(name.toLatin1());
+    if (index == 0)
         throw EDatabaseError(QStringLiteral("Erro no banco de dados: parâmetro %1 desconhecido.").arg(name));
-    const int index = int(number + 1);
     switch (value.isNull() ? QMetaType::UnknownType : value.metaType().id()) {
     case QMetaType::UnknownType:
         statement_->BindNull(index);

@@ -46,7 +46,8 @@ private:
     friend class TSql;
     struct TPrepared {
         std::unique_ptr<TStatement> Statement;
-        QList<QByteArray> Names;  // parameter i + 1, with its colon
+        QHash<QByteArray, int> Numbers;  // by name, with its colon
+        int Count = 0;
         bool Busy = false;
     };
     std::unique_ptr<TPrepared> Prepare(const QString& sql);
