@@ -7,6 +7,10 @@
 // every row and reading every column once, measured in this run. Target: at
 // most 1.5. getdados_server_ms is the server's part (the three statements
 // into their wire packets, in process), getdados_engine_ms the engine's.
+//
+// pg_getdados_load_ratio: the same on PostgreSQL (a database of the
+// throwaway cluster of scripts/with-postgres), against the same statements
+// through libpq, every value of every row read. Target: at most 1.5.
 #include "AppServerProcess.h"
 #include "storage/Database.h"
 #include "ScreenWorkList.h"
@@ -18,6 +22,7 @@
 #include <QCoreApplication>
 #include "Figures.h"
 
+#include <libpq-fe.h>
 #include <sqlite3.h>
 
 #include <benchmark/benchmark.h>
@@ -54,8 +59,11 @@ const TWorkListFilter filter{branch, QStringLiteral("T"), QStringLiteral("T"), {
 
 // The three statements through SQLite's C API alone, every column of every
 // row read once (text columns as text, numbers as numbers).
-qint64 EngineQueries(sqlite3* db)
+qint64 SqliteQueries(const QString& database)
 {
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2(database.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK)
+        throw std::runtime_error("cannot open the database file");
     qint64 rows = 0;
     sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
     for (const TWorkListStatement& s : WorkListStatements(filter)) {
@@ -79,6 +87,42 @@ qint64 EngineQueries(sqlite3* db)
         sqlite3_finalize(stmt);
     }
     sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+    return rows;
+}
+
+// The same through libpq: each statement's result whole, every value read.
+qint64 PostgresQueries(const QString& database)
+{
+    PGconn* conn = PQconnectdb(database.toUtf8().constData());
+    if (PQstatus(conn) != CONNECTION_OK) {
+        PQfinish(conn);
+        throw std::runtime_error("cannot connect to PostgreSQL");
+    }
+    qint64 rows = 0;
+    PQclear(PQexec(conn, "BEGIN ISOLATION LEVEL REPEATABLE READ"));
+    for (const TWorkListStatement& s : WorkListStatements(filter)) {
+        QString sql = s.Sql;
+        std::vector<QByteArray> values;
+        for (const auto& [name, value] : s.Values) {
+            values.push_back(value.toString().toUtf8());
+            sql.replace(name, QStringLiteral("$%1").arg(values.size()));
+        }
+        std::vector<const char*> pointers;
+        for (const QByteArray& v : values)
+            pointers.push_back(v.constData());
+        PGresult* result = PQexecParams(conn, sql.toUtf8().constData(), int(pointers.size()), nullptr, pointers.data(),
+                                        nullptr, nullptr, 0);
+        const int count = PQntuples(result);
+        for (int r = 0; r < count; ++r) {
+            for (int c = 0; c < s.Fields.size(); ++c)
+                benchmark::DoNotOptimize(PQgetvalue(result, r, c));
+        }
+        rows += count;
+        PQclear(result);
+    }
+    PQclear(PQexec(conn, "COMMIT"));
+    PQfinish(conn);
     return rows;
 }
 
@@ -91,8 +135,12 @@ qint64 ServerQueries(TDatabase& db)
     return list.Invoices.Rows + list.Items.Rows + list.Readings.Rows;
 }
 
-void BM_GetDadosLoad(benchmark::State& state)
+// The load, the server's part and the engine's part of the same rows, on a
+// server whose database `postgres` chooses; figures named with `prefix`.
+void MeasureLoad(benchmark::State& state, bool postgres, const std::string& prefix,
+                 qint64 (*engineQueries)(const QString&))
 {
+    TAppServerProcess::UsePostgres(postgres);
     TAppServerProcess::TOptions options;
     options.Scale = 100;
     TAppServerProcess server(options);
@@ -101,11 +149,6 @@ void BM_GetDadosLoad(benchmark::State& state)
     net.SetHost(server.Host());
     net.SetPort(server.Port());
     TDatabase db(TDbConfig{server.DatabasePath()});
-    sqlite3* engine = nullptr;
-    if (sqlite3_open_v2(server.DatabasePath().toUtf8().constData(), &engine, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
-        state.SkipWithError("cannot open the database file");
-        return;
-    }
 
     const int rounds = Bench::Quick() ? 3 : 7;
     std::vector<double> load, serverPart, enginePart;
@@ -113,10 +156,10 @@ void BM_GetDadosLoad(benchmark::State& state)
     for (auto _ : state) {
         LoadThroughTheServer(net);  // warm every side's caches
         ServerQueries(db);
-        EngineQueries(engine);
+        engineQueries(server.DatabasePath());
         for (int i = 0; i < rounds; ++i) {
             auto t0 = Clock::now();
-            stepped = EngineQueries(engine);
+            stepped = engineQueries(server.DatabasePath());
             enginePart.push_back(MsSince(t0));
             t0 = Clock::now();
             served = ServerQueries(db);
@@ -126,16 +169,26 @@ void BM_GetDadosLoad(benchmark::State& state)
             load.push_back(MsSince(t0));
         }
     }
-    sqlite3_close(engine);
     if (loaded != stepped || served != stepped)
         state.SkipWithError("the load, the server and the engine saw different rows");
-    Bench::Report("getdados_load_ratio", Median(load) / Median(enginePart), "ratio");
-    Bench::Report("getdados_server_ms", Median(serverPart), "ms");
-    Bench::Report("getdados_engine_ms", Median(enginePart), "ms");
+    Bench::Report(prefix + "getdados_load_ratio", Median(load) / Median(enginePart), "ratio");
+    Bench::Report(prefix + "getdados_server_ms", Median(serverPart), "ms");
+    Bench::Report(prefix + "getdados_engine_ms", Median(enginePart), "ms");
     state.counters["load_ms"] = Median(load);
     state.counters["rows"] = double(loaded);
 }
+
+void BM_GetDadosLoad(benchmark::State& state)
+{
+    MeasureLoad(state, false, "", SqliteQueries);
+}
 BENCHMARK(BM_GetDadosLoad)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+void BM_PgGetDadosLoad(benchmark::State& state)
+{
+    MeasureLoad(state, true, "pg_", PostgresQueries);
+}
+BENCHMARK(BM_PgGetDadosLoad)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 } // namespace
 
