@@ -180,8 +180,5 @@ TSql& TSql::Exec()
 
 QString TSql::Text(int column) const
 {
-    if (statement_->IsNull(column))
-        return QString();
-    const QByteArrayView bytes = statement_->Utf8(column);
-    return QString::fromUtf8(bytes.data() ? bytes : QByteArrayView(""));
+    return QString::fromUtf8(statement_->Utf8(column));
 }

@@ -11,7 +11,7 @@ void AddText(TPacketWriter& writer, QByteArrayView utf8)
 
 void AddText(TDataPacketBuilder& builder, QByteArrayView utf8)
 {
-    builder.AddString(QString::fromUtf8(utf8.data() ? utf8 : QByteArrayView("")));
+    builder.AddString(QString::fromUtf8(utf8));
 }
 
 // `sink` is a TDataPacketBuilder or a TPacketWriter: both take one value per
@@ -22,21 +22,20 @@ void ReadRows(TSql& query, const QList<TFieldDesc>& fields, TSink& sink)
     const int columns = int(fields.size());
     while (query.Next()) {
         for (int c = 0; c < columns; ++c) {
-            if (query.IsNull(c)) {
-                sink.AddNull();
+            if (fields[c].Type == TFieldType::ftFloat) {
+                if (query.IsNull(c))
+                    sink.AddNull();
+                else
+                    sink.AddNumber(query.Number(c));
                 continue;
             }
-            switch (fields[c].Type) {
-            case TFieldType::ftString:
-                AddText(sink, query.Utf8(c));
-                break;
-            case TFieldType::ftFloat:
-                sink.AddNumber(query.Number(c));
-                break;
-            case TFieldType::ftDateTime:
-                sink.AddNumber(SqlToDateTime(query.Utf8(c)).Val);
-                break;
-            }
+            const QByteArrayView text = query.Utf8(c);
+            if (!text.data())
+                sink.AddNull();
+            else if (fields[c].Type == TFieldType::ftString)
+                AddText(sink, text);
+            else
+                sink.AddNumber(SqlToDateTime(text).Val);
         }
         sink.EndRow();
     }

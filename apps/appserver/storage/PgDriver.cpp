@@ -70,6 +70,8 @@ public:
     bool IsNull(int column) const override { return PQgetisnull(result_.result, row_, column); }
     QByteArrayView Utf8(int column) const override
     {
+        if (IsNull(column))
+            return QByteArrayView();
         return QByteArrayView(PQgetvalue(result_.result, row_, column), PQgetlength(result_.result, row_, column));
     }
     // Numbers come as text; from_chars reads them whatever the C locale.

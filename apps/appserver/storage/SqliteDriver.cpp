@@ -49,10 +49,11 @@ public:
         return Advance();
     }
     bool IsNull(int column) const override { return sqlite3_column_type(stmt_, column) == SQLITE_NULL; }
+    // SQLite gives a null pointer for NULL only (an empty text is "").
     QByteArrayView Utf8(int column) const override
     {
         const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, column));
-        return QByteArrayView(text, sqlite3_column_bytes(stmt_, column));
+        return text ? QByteArrayView(text, sqlite3_column_bytes(stmt_, column)) : QByteArrayView();
     }
     double Number(int column) const override { return sqlite3_column_double(stmt_, column); }
     qint64 RowsAffected() const override { return changes_; }

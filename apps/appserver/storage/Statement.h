@@ -28,6 +28,8 @@ public:
     // The next row; false after the last.
     virtual bool Step() = 0;
     virtual bool IsNull(int column) const = 0;
+    // The value as text; a null value gives a view without data (data() is
+    // nullptr), an empty text one with data, so text columns need no IsNull.
     virtual QByteArrayView Utf8(int column) const = 0;
     virtual double Number(int column) const = 0;
     // Rows changed by the last Execute of an INSERT, UPDATE or DELETE.
