@@ -30,7 +30,9 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <functional>
 #include <map>
+#include <memory>
 
 namespace {
 
@@ -57,73 +59,86 @@ qint64 LoadThroughTheServer(TNetConnection& net)
 
 const TWorkListFilter filter{branch, QStringLiteral("T"), QStringLiteral("T"), {}};
 
-// The three statements through SQLite's C API alone, every column of every
-// row read once (text columns as text, numbers as numbers).
-qint64 SqliteQueries(const QString& database)
+using TEngineQueries = std::function<qint64()>;
+
+// The three statements through SQLite's C API alone on one connection kept
+// for every round (as the server keeps its own), every column of every row
+// read once (text columns as text, numbers as numbers).
+TEngineQueries SqliteQueries(const QString& database)
 {
-    sqlite3* db = nullptr;
-    if (sqlite3_open_v2(database.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK)
+    sqlite3* opened = nullptr;
+    if (sqlite3_open_v2(database.toUtf8().constData(), &opened, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK)
         throw std::runtime_error("cannot open the database file");
-    qint64 rows = 0;
-    sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
-    for (const TWorkListStatement& s : WorkListStatements(filter)) {
-        sqlite3_stmt* stmt = nullptr;
-        const QByteArray sql = s.Sql.toUtf8();
-        sqlite3_prepare_v2(db, sql.constData(), int(sql.size()), &stmt, nullptr);
-        for (const auto& [name, value] : s.Values) {
-            const QByteArray text = value.toString().toUtf8();
-            sqlite3_bind_text(stmt, sqlite3_bind_parameter_index(stmt, name.toUtf8().constData()), text.constData(),
-                              int(text.size()), SQLITE_TRANSIENT);
-        }
-        while (sqlite3_step(stmt) == SQLITE_ROW) {
-            for (int c = 0; c < s.Fields.size(); ++c) {
-                if (s.Fields[c].Type == TFieldType::ftFloat)
-                    benchmark::DoNotOptimize(sqlite3_column_double(stmt, c));
-                else
-                    benchmark::DoNotOptimize(sqlite3_column_text(stmt, c));
+    const std::shared_ptr<sqlite3> db(opened, sqlite3_close);
+    return [db] {
+        qint64 rows = 0;
+        sqlite3_exec(db.get(), "BEGIN", nullptr, nullptr, nullptr);
+        for (const TWorkListStatement& s : WorkListStatements(filter)) {
+            sqlite3_stmt* stmt = nullptr;
+            const QByteArray sql = s.Sql.toUtf8();
+            sqlite3_prepare_v2(db.get(), sql.constData(), int(sql.size()), &stmt, nullptr);
+            for (const auto& [name, value] : s.Values) {
+                const QByteArray text = value.toString().toUtf8();
+                sqlite3_bind_text(stmt, sqlite3_bind_parameter_index(stmt, name.toUtf8().constData()),
+                                  text.constData(), int(text.size()), SQLITE_TRANSIENT);
             }
-            ++rows;
+            while (sqlite3_step(stmt) == SQLITE_ROW) {
+                for (int c = 0; c < s.Fields.size(); ++c) {
+                    if (s.Fields[c].Type == TFieldType::ftFloat)
+                        benchmark::DoNotOptimize(sqlite3_column_double(stmt, c));
+                    else
+                        benchmark::DoNotOptimize(sqlite3_column_text(stmt, c));
+                }
+                ++rows;
+            }
+            sqlite3_finalize(stmt);
         }
-        sqlite3_finalize(stmt);
-    }
-    sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
-    sqlite3_close(db);
-    return rows;
+        sqlite3_exec(db.get(), "COMMIT", nullptr, nullptr, nullptr);
+        return rows;
+    };
 }
 
-// The same through libpq: each statement's result whole, every value read.
-qint64 PostgresQueries(const QString& database)
+// The same through libpq on one connection kept for every round, each
+// statement prepared once (as the server does) and its result read whole,
+// every value read.
+TEngineQueries PostgresQueries(const QString& database)
 {
-    PGconn* conn = PQconnectdb(database.toUtf8().constData());
-    if (PQstatus(conn) != CONNECTION_OK) {
-        PQfinish(conn);
+    const std::shared_ptr<PGconn> conn(PQconnectdb(database.toUtf8().constData()), PQfinish);
+    if (PQstatus(conn.get()) != CONNECTION_OK)
         throw std::runtime_error("cannot connect to PostgreSQL");
-    }
-    qint64 rows = 0;
-    PQclear(PQexec(conn, "BEGIN ISOLATION LEVEL REPEATABLE READ"));
-    for (const TWorkListStatement& s : WorkListStatements(filter)) {
-        QString sql = s.Sql;
-        std::vector<QByteArray> values;
-        for (const auto& [name, value] : s.Values) {
-            values.push_back(value.toString().toUtf8());
-            sql.replace(name, QStringLiteral("$%1").arg(values.size()));
+    auto prepared = std::make_shared<int>(0);
+    return [conn, prepared] {
+        qint64 rows = 0;
+        PQclear(PQexec(conn.get(), "BEGIN ISOLATION LEVEL REPEATABLE READ"));
+        int n = 0;
+        for (const TWorkListStatement& s : WorkListStatements(filter)) {
+            const QByteArray name = "q" + QByteArray::number(++n);
+            QString sql = s.Sql;
+            std::vector<QByteArray> values;
+            for (const auto& [parameter, value] : s.Values) {
+                values.push_back(value.toString().toUtf8());
+                sql.replace(parameter, QStringLiteral("$%1").arg(values.size()));
+            }
+            if (*prepared < n) {
+                PQclear(PQprepare(conn.get(), name.constData(), sql.toUtf8().constData(), 0, nullptr));
+                *prepared = n;
+            }
+            std::vector<const char*> pointers;
+            for (const QByteArray& v : values)
+                pointers.push_back(v.constData());
+            PGresult* result = PQexecPrepared(conn.get(), name.constData(), int(pointers.size()), pointers.data(),
+                                              nullptr, nullptr, 0);
+            const int count = PQntuples(result);
+            for (int r = 0; r < count; ++r) {
+                for (int c = 0; c < s.Fields.size(); ++c)
+                    benchmark::DoNotOptimize(PQgetvalue(result, r, c));
+            }
+            rows += count;
+            PQclear(result);
         }
-        std::vector<const char*> pointers;
-        for (const QByteArray& v : values)
-            pointers.push_back(v.constData());
-        PGresult* result = PQexecParams(conn, sql.toUtf8().constData(), int(pointers.size()), nullptr, pointers.data(),
-                                        nullptr, nullptr, 0);
-        const int count = PQntuples(result);
-        for (int r = 0; r < count; ++r) {
-            for (int c = 0; c < s.Fields.size(); ++c)
-                benchmark::DoNotOptimize(PQgetvalue(result, r, c));
-        }
-        rows += count;
-        PQclear(result);
-    }
-    PQclear(PQexec(conn, "COMMIT"));
-    PQfinish(conn);
-    return rows;
+        PQclear(PQexec(conn.get(), "COMMIT"));
+        return rows;
+    };
 }
 
 // The server's own part: the three statements into their wire packets.
@@ -138,7 +153,7 @@ qint64 ServerQueries(TDatabase& db)
 // The load, the server's part and the engine's part of the same rows, on a
 // server whose database `postgres` chooses; figures named with `prefix`.
 void MeasureLoad(benchmark::State& state, bool postgres, const std::string& prefix,
-                 qint64 (*engineQueries)(const QString&))
+                 TEngineQueries (*openEngine)(const QString&))
 {
     TAppServerProcess::UsePostgres(postgres);
     TAppServerProcess::TOptions options;
@@ -149,6 +164,7 @@ void MeasureLoad(benchmark::State& state, bool postgres, const std::string& pref
     net.SetHost(server.Host());
     net.SetPort(server.Port());
     TDatabase db(TDbConfig{server.DatabasePath()});
+    const TEngineQueries engineQueries = openEngine(server.DatabasePath());
 
     const int rounds = Bench::Quick() ? 3 : 7;
     std::vector<double> load, serverPart, enginePart;
@@ -156,10 +172,10 @@ void MeasureLoad(benchmark::State& state, bool postgres, const std::string& pref
     for (auto _ : state) {
         LoadThroughTheServer(net);  // warm every side's caches
         ServerQueries(db);
-        engineQueries(server.DatabasePath());
+        engineQueries();
         for (int i = 0; i < rounds; ++i) {
             auto t0 = Clock::now();
-            stepped = engineQueries(server.DatabasePath());
+            stepped = engineQueries();
             enginePart.push_back(MsSince(t0));
             t0 = Clock::now();
             served = ServerQueries(db);
