@@ -275,7 +275,7 @@ BENCHMARK(BM_ItemSelect)->Iterations(1)->Unit(benchmark::kMillisecond);
 void BM_ScreenLoad(benchmark::State& state)
 {
     TScreenSession& s = Session(100);
-    const std::vector<TSqlStatement> statements = WorkListStatements(s.DatabasePath(), s.Filter());
+    const QList<TWorkListStatement> statements = WorkListStatements(s.Filter());
     TSqliteBaseline engine(s.DatabasePath());
     const int rounds = Bench::Quick() ? 3 : 7;
     TSamples load, queries;

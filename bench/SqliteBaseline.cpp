@@ -1,6 +1,5 @@
 #include "SqliteBaseline.h"
 
-#include "storage/Database.h"
 #include "rules/WorkList.h"
 
 #include <benchmark/benchmark.h>
@@ -66,16 +65,16 @@ TSqliteBaseline::TSqliteBaseline(const QString& databasePath)
 
 TSqliteBaseline::~TSqliteBaseline() { sqlite3_close(db_); }
 
-qint64 TSqliteBaseline::Run(const std::vector<TSqlStatement>& statements)
+qint64 TSqliteBaseline::Run(const QList<TWorkListStatement>& statements)
 {
     check(db_, sqlite3_exec(db_, "BEGIN", nullptr, nullptr, nullptr), "BEGIN");
     qint64 rows = 0;
-    for (const TSqlStatement& statement : statements) {
-        const QByteArray text = statement.Text.toUtf8();
+    for (const TWorkListStatement& statement : statements) {
+        const QByteArray text = statement.Sql.toUtf8();
         sqlite3_stmt* stmt = nullptr;
         check(db_, sqlite3_prepare_v2(db_, text.constData(), int(text.size()), &stmt, nullptr), "prepare");
-        for (int i = 0; i < statement.Values.size(); ++i)
-            bind(db_, stmt, i + 1, statement.Values[i]);
+        for (const auto& [name, value] : statement.Values)
+            bind(db_, stmt, sqlite3_bind_parameter_index(stmt, name.toUtf8().constData()), value);
         const int columns = sqlite3_column_count(stmt);
         int rc;
         while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
@@ -88,14 +87,4 @@ qint64 TSqliteBaseline::Run(const std::vector<TSqlStatement>& statements)
     }
     check(db_, sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr), "COMMIT");
     return rows;
-}
-
-std::vector<TSqlStatement> WorkListStatements(const QString& databasePath, const TWorkListFilter& filter)
-{
-    TOwnedDatabase db(TDbConfig{databasePath});
-    std::vector<TSqlStatement> statements;
-    RunWorkListQueries(db.Db(), filter, [&](TSql& query, const QList<TFieldDesc>&) {
-        statements.push_back({query.Query().lastQuery(), query.Query().boundValues()});
-    });
-    return statements;
 }

@@ -7,20 +7,9 @@
 //
 // Failures (the file cannot be opened, a statement is refused) raise
 // std::runtime_error with SQLite's message.
-#include <QString>
-#include <QVariantList>
-
-#include <vector>
+#include "rules/WorkList.h"
 
 struct sqlite3;
-
-// A statement as the server runs it: its text and the values of its
-// placeholders in the order they appear in the text (null QVariant = NULL;
-// numbers bind as numbers, anything else as the text QVariant gives).
-struct TSqlStatement {
-    QString Text;
-    QVariantList Values;
-};
 
 class TSqliteBaseline {
 public:
@@ -29,16 +18,10 @@ public:
     TSqliteBaseline(const TSqliteBaseline&) = delete;
     TSqliteBaseline& operator=(const TSqliteBaseline&) = delete;
 
-    // Runs the statements in order inside one read transaction; returns the
-    // number of rows they produced.
-    qint64 Run(const std::vector<TSqlStatement>& statements);
+    // Runs the statements in order inside one read transaction, each value
+    // bound to its named parameter; returns the number of rows they produced.
+    qint64 Run(const QList<TWorkListStatement>& statements);
 
 private:
     sqlite3* db_ = nullptr;
 };
-
-struct TWorkListFilter;
-// The three statements of the work list exactly as the application server
-// runs them for `filter` (captured from the server's own query code on the
-// database at `databasePath`).
-std::vector<TSqlStatement> WorkListStatements(const QString& databasePath, const TWorkListFilter& filter);

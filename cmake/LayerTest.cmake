@@ -1,13 +1,14 @@
-# exp_add_test(NAME name LABEL layer SOURCES ... LIBS ... [OWN_MAIN])
+# exp_add_test(NAME name LABEL layer SOURCES ... LIBS ... [OWN_MAIN] [PREFIX p])
 #
 # OWN_MAIN: the sources bring their own main() (a test that needs a
-# QApplication, say); otherwise GoogleTest's main is linked.
+# QApplication, say); otherwise GoogleTest's main is linked. PREFIX goes
+# before each case's CTest name, for a second build of the same cases.
 #
 # One GoogleTest executable per call. Every discovered case carries the layer's
 # CTest label (so `ctest -L data` runs one layer) and runs on Qt's offscreen
 # platform, so no test needs a display.
 function(exp_add_test)
-  cmake_parse_arguments(T "OWN_MAIN" "NAME;LABEL" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(T "OWN_MAIN" "NAME;LABEL;PREFIX" "SOURCES;LIBS" ${ARGN})
   add_executable(${T_NAME} ${T_SOURCES})
   exp_warnings(${T_NAME})
   target_include_directories(${T_NAME} PRIVATE ${PROJECT_SOURCE_DIR}/tests/support)
@@ -17,6 +18,7 @@ function(exp_add_test)
     target_link_libraries(${T_NAME} PRIVATE GTest::gtest_main)
   endif()
   gtest_discover_tests(${T_NAME}
+    TEST_PREFIX "${T_PREFIX}"
     PROPERTIES LABELS ${T_LABEL}
                ENVIRONMENT "QT_QPA_PLATFORM=offscreen"
     DISCOVERY_TIMEOUT 60

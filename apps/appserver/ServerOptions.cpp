@@ -21,8 +21,8 @@ std::optional<TServerOptions> ParseServerOptions(const QStringList& arguments, Q
     QCommandLineParser parser;
     const QCommandLineOption listen(QStringLiteral("listen"), QStringLiteral("Endereço e porta (ADDR:PORT)."),
                                     QStringLiteral("addr:port"));
-    const QCommandLineOption database(QStringLiteral("database"), QStringLiteral("Arquivo SQLite."),
-                                      QStringLiteral("file"));
+    const QCommandLineOption database(QStringLiteral("database"), QStringLiteral("Arquivo SQLite ou URI do PostgreSQL (postgresql://usuario@servidor:porta/banco)."),
+                                      QStringLiteral("file|uri"));
     const QCommandLineOption threads(QStringLiteral("threads"), QStringLiteral("Threads de trabalho."),
                                      QStringLiteral("n"));
     const QCommandLineOption maxFrame(QStringLiteral("max-frame"), QStringLiteral("Maior quadro em bytes."),

@@ -1,7 +1,8 @@
 #pragma once
 // The command line of the application server:
-//   appserver [--listen ADDR:PORT] [--database FILE] [--threads N]
+//   appserver [--listen ADDR:PORT] [--database FILE|URI] [--threads N]
 //             [--max-frame BYTES] [--init-demo [--scale N]] [--help]
+// --database takes a SQLite file or a PostgreSQL URI (Database.h).
 // Defaults: 127.0.0.1:21300 and the SQLite file the host also uses
 // (framework/Defaults.h), 4 threads, frames up to 256 MiB. Port 0 picks a
 // free port (the server prints the one it listens on).

@@ -36,9 +36,9 @@ void Print(FILE* stream, const QString& line)
 
 int InitDemo(const TServerOptions& options)
 {
-    TOwnedDatabase db(TDbConfig{options.Database});
-    CreateSchema(db.Db());
-    const TDemoSummary summary = CreateDemoData(db.Db(), options.Scale);
+    TDatabase db(TDbConfig{options.Database});
+    CreateSchema(db);
+    const TDemoSummary summary = CreateDemoData(db, options.Scale);
     Print(stdout, QStringLiteral("appserver: dados de demonstração criados em %1: %2 notas, %3 itens, %4 leituras de IUM.")
                       .arg(options.Database)
                       .arg(summary.Invoices)
@@ -50,15 +50,15 @@ int InitDemo(const TServerOptions& options)
 int Serve(QCoreApplication& app, const TServerOptions& options)
 {
     {
-        TOwnedDatabase db(TDbConfig{options.Database});
-        CreateSchema(db.Db());
+        TDatabase db(TDbConfig{options.Database});
+        CreateSchema(db);
     }
     TDispatcher dispatcher;
     dispatcher.Add(ConfRastrModule());
     dispatcher.Add(EstoqueModule());
 
     TServerConfig config;
-    config.Db.Path = options.Database;
+    config.Db.Database = options.Database;
     config.Threads = options.Threads;
     config.Limits.MaxFrameSize = options.MaxFrame;
     TRpcServer server(config, dispatcher);

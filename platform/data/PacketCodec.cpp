@@ -54,6 +54,31 @@ void TPacketWriter::AddString(const QString& value)
     t.lastEntry = entry;
 }
 
+void TPacketWriter::AddUtf8(QByteArrayView value)
+{
+    TColumnTexts& t = texts_[size_t(Take(TRowCursor::TValue::Text))];
+    if (form_ == TPacketForm::Plain) {
+        out_.Utf8(value);
+        return;
+    }
+    qint64 entry = t.lastBytesEntry >= 0 && value == QByteArrayView(t.lastBytes) ? t.lastBytesEntry : -1;
+    if (entry < 0) {
+        t.lastBytes = value.toByteArray();
+        const auto known = t.byteEntries.constFind(t.lastBytes);
+        if (known != t.byteEntries.cend())
+            entry = *known;
+    }
+    if (entry >= 0) {
+        out_.Unsigned(quint64(t.sent - 1 - entry));
+    } else {
+        out_.Utf8(value);
+        entry = t.sent++;
+        if (t.byteEntries.size() < RememberedTexts)
+            t.byteEntries.insert(t.lastBytes, entry);
+    }
+    t.lastBytesEntry = entry;
+}
+
 void TPacketWriter::AddNumber(double value)
 {
     Take(TRowCursor::TValue::Number);

@@ -62,6 +62,8 @@ public:
     TPacketWriter(const TPacketWriter&) = delete;
     TPacketWriter& operator=(const TPacketWriter&) = delete;
     void AddString(const QString& value);
+    // A text already in UTF-8 (a database's own buffer), written as it is.
+    void AddUtf8(QByteArrayView value);
     void AddNumber(double value);  // float and date columns
     void AddNull();
     // Ends the row; raises EDatabaseError when the row has the wrong number of values.
@@ -79,6 +81,10 @@ private:
         qint64 lastEntry = -1;   // compact form: its number among the texts sent
         qint64 sent = 0;         // compact form: texts sent in full
         QHash<QString, qint64> entries;  // compact form: texts sent, by number
+        // The same for texts given as UTF-8 (AddUtf8); both count in `sent`.
+        QByteArray lastBytes;
+        qint64 lastBytesEntry = -1;
+        QHash<QByteArray, qint64> byteEntries;
     };
     QList<TFieldDesc> fields_;
     TPacketForm form_;

@@ -7,6 +7,9 @@
 
 #include <QFileInfo>
 #include <QSqlError>
+#include <QUrl>
+#include <QStringList>
+#include <QUrlQuery>
 
 #include <atomic>
 
@@ -18,7 +21,30 @@ std::atomic<int> modules{0};
 // How long a statement waits for the application server's write lock on the
 // shared file before SQLite reports the database as busy.
 constexpr char sqliteOptions[] = "QSQLITE_BUSY_TIMEOUT=5000";
+
+// A PostgreSQL URI as the QPSQL driver takes it: what the URI leaves out
+// comes from the PG environment variables; its query items (?host=/run/x)
+// become connection options.
+void ConfigurePostgres(QSqlDatabase& db, const QString& uri)
+{
+    const QUrl url(uri);
+    db.setHostName(url.host());
+    if (url.port() > 0)
+        db.setPort(url.port());
+    db.setUserName(url.userName());
+    db.setPassword(url.password());
+    db.setDatabaseName(url.path().mid(1));
+    QStringList options;
+    for (const auto& [key, value] : QUrlQuery(url).queryItems(QUrl::FullyDecoded))
+        options << key + u'=' + value;
+    db.setConnectOptions(options.join(u';'));
+}
 } // namespace
+
+bool IsPostgresUri(const QString& path)
+{
+    return path.startsWith(QLatin1String("postgresql://")) || path.startsWith(QLatin1String("postgres://"));
+}
 
 TdtmDBGeral::TdtmDBGeral(TComponent* owner)
     : TComponent(owner)
@@ -54,19 +80,30 @@ void TdtmDBGeral::Open()
     if (Connected())
         return;
     const QString path = Varneth::DatabasePath();
-    if (!QFileInfo(path).isFile())
+    const bool postgres = IsPostgresUri(path);
+    if (!postgres && !QFileInfo(path).isFile())
         throw EDatabaseError(QStringLiteral("Banco de dados '%1' não encontrado.").arg(path));
 
+    const QString driver = postgres ? QStringLiteral("QPSQL") : QStringLiteral("QSQLITE");
+    if (QSqlDatabase::contains(connectionName_) && adcGeral().driverName() != driver)
+        QSqlDatabase::removeDatabase(connectionName_);
     QSqlDatabase db = QSqlDatabase::contains(connectionName_)
                           ? QSqlDatabase::database(connectionName_, false)
-                          : QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connectionName_);
+                          : QSqlDatabase::addDatabase(driver, connectionName_);
     if (!db.isValid())
-        throw EDatabaseError(QStringLiteral("O acesso a bancos SQLite não está instalado (QSQLITE)."));
-    db.setDatabaseName(path);
-    db.setConnectOptions(QString::fromLatin1(sqliteOptions));
+        throw EDatabaseError(postgres ? QStringLiteral("O acesso a bancos PostgreSQL não está instalado (QPSQL).")
+                                      : QStringLiteral("O acesso a bancos SQLite não está instalado (QSQLITE)."));
+    if (postgres) {
+        ConfigurePostgres(db, path);
+    } else {
+        db.setDatabaseName(path);
+        db.setConnectOptions(QString::fromLatin1(sqliteOptions));
+    }
     if (!db.open())
         throw EDatabaseError(QStringLiteral("Não foi possível abrir o banco de dados '%1': %2")
                                  .arg(path, db.lastError().databaseText()));
+    if (postgres)
+        return;  // the database itself provides NVL (the server's schema)
     try {
         RegisterSqliteFunctions(db);
     } catch (...) {

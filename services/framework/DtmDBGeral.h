@@ -9,9 +9,11 @@
 // to the connection by that name only, so none of them keeps it alive.
 //
 // Open reads the database path from the host's settings (Varneth) and opens
-// that SQLite file, the one the application server uses; it registers the
-// functions the generic query texts need (SqliteFunctions.h). A missing file
-// is refused rather than created empty, so a wrong path shows at once.
+// the database the application server uses: a SQLite file, on which it
+// registers the functions the generic query texts need (SqliteFunctions.h),
+// or a PostgreSQL URI (postgresql://user@host:port/dbname, through QPSQL),
+// whose schema provides them. A missing file is refused rather than created
+// empty, so a wrong path shows at once.
 // Failures raise EDatabaseError with the database's message; the module is
 // then closed.
 #include "rtl/Classes.h"
@@ -41,3 +43,6 @@ private:
 };
 
 extern TdtmDBGeral* dtmDBGeral;
+
+// Whether a database path is a PostgreSQL URI rather than a SQLite file.
+bool IsPostgresUri(const QString& path);

@@ -1,5 +1,6 @@
 #include "Varneth.h"
 
+#include "DtmDBGeral.h"
 #include "server/Gs1.h"
 
 #include "Consiste.h"
@@ -80,6 +81,8 @@ QString checkedPath(const QString& key, const QString& text, const QDir& base)
 {
     if (text.trimmed().isEmpty())
         fail(QStringLiteral("Caminho vazio em %1.").arg(key));
+    if (IsPostgresUri(text))
+        return text;
     return QDir::cleanPath(base.absoluteFilePath(text));
 }
 

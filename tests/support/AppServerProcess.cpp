@@ -3,6 +3,10 @@
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QRegularExpression>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QUuid>
 #include <stdexcept>
 
 namespace {
@@ -15,6 +19,26 @@ constexpr int StopTimeoutMs = 15000;
     throw std::runtime_error(message.toStdString());
 }
 
+bool usePostgres = false;
+
+// Runs one statement on the cluster's maintenance database.
+void OnCluster(const QString& statement)
+{
+    const QString name = QStringLiteral("cluster-") + QUuid::createUuid().toString();
+    QString error;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
+        db.setDatabaseName(QStringLiteral("postgres"));
+        if (!db.open())
+            error = db.lastError().text();
+        else if (QSqlQuery query(db); !query.exec(statement))
+            error = query.lastError().text();
+    }
+    QSqlDatabase::removeDatabase(name);
+    if (!error.isEmpty())
+        Fail(QStringLiteral("PostgreSQL: %1: %2").arg(statement, error));
+}
+
 } // namespace
 
 TAppServerProcess::TAppServerProcess() : TAppServerProcess(TOptions{}) {}
@@ -23,6 +47,14 @@ TAppServerProcess::TAppServerProcess(TOptions options) : options_(std::move(opti
 {
     if (!dir_.isValid())
         Fail(QStringLiteral("no temporary folder"));
+    if (usePostgres) {
+        if (qEnvironmentVariable("EXP_TEST_POSTGRES") != QLatin1String("1"))
+            Fail(QStringLiteral("the PostgreSQL tests need a throwaway cluster: run them through scripts/test or "
+                                "scripts/with-postgres (EXP_TEST_POSTGRES is not set)"));
+        const QString name = QStringLiteral("exp_") + QUuid::createUuid().toString(QUuid::Id128);
+        OnCluster(QStringLiteral("CREATE DATABASE ") + name);
+        pgDatabase_ = name;
+    }
     if (options_.Demo) {
         QString output;
         const int code = RunOnce({QStringLiteral("--init-demo"), QStringLiteral("--database"), DatabasePath(),
@@ -38,6 +70,18 @@ TAppServerProcess::~TAppServerProcess()
 {
     if (Running())
         Stop();
+    if (Postgres()) {
+        try {
+            OnCluster(QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(pgDatabase_));
+        } catch (const std::exception&) {
+            // The cluster goes with the run that started it.
+        }
+    }
+}
+
+void TAppServerProcess::UsePostgres(bool on)
+{
+    usePostgres = on;
 }
 
 QString TAppServerProcess::Executable()
@@ -47,7 +91,7 @@ QString TAppServerProcess::Executable()
 
 QString TAppServerProcess::DatabasePath() const
 {
-    return dir_.filePath(QStringLiteral("server.db"));
+    return Postgres() ? QStringLiteral("postgresql:///") + pgDatabase_ : dir_.filePath(QStringLiteral("server.db"));
 }
 
 QString TAppServerProcess::Log() const

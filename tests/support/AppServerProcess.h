@@ -3,7 +3,13 @@
 // tests of every layer. It runs on a free loopback port with its own SQLite
 // file in a temporary folder (demo data at the given scale, unless told
 // otherwise), and is stopped (SIGTERM, then SIGKILL after a grace period)
-// when the object is destroyed. The server's stderr (one line per call) goes
+// when the object is destroyed.
+//
+// After UsePostgres(true) the database is instead a new PostgreSQL database
+// of its own, created on the cluster the PG environment variables name (the
+// throwaway cluster of scripts/with-postgres, which sets
+// EXP_TEST_POSTGRES=1) and dropped with the object; without that cluster
+// the constructor raises saying so. The server's stderr (one line per call) goes
 // to a file that Log() reads back.
 //
 // Failures (the server does not start or does not say where it listens
@@ -38,7 +44,9 @@ public:
 
     quint16 Port() const { return port_; }
     QString Host() const { return QStringLiteral("127.0.0.1"); }
+    // The server's --database: the SQLite file or the PostgreSQL URI.
     QString DatabasePath() const;
+    bool Postgres() const { return !pgDatabase_.isEmpty(); }
     QString Log() const;
 
     // The server executable built with the tests.
@@ -46,10 +54,13 @@ public:
     // Runs the executable with `arguments` to completion; returns its exit
     // code, with stdout and stderr in `output`.
     static int RunOnce(const QStringList& arguments, QString* output = nullptr);
+    // Whether the next servers use PostgreSQL (the pg variants of the tests).
+    static void UsePostgres(bool on);
 
 private:
     TOptions options_;
     QTemporaryDir dir_;
+    QString pgDatabase_;  // empty: SQLite
     QProcess process_;
     quint16 port_ = 0;
 };

@@ -12,11 +12,11 @@
 // The generator is deterministic for a given scale and day. Demo rows are the
 // starting state, not events: they leave no audit records.
 #include <QDate>
-#include <QSqlDatabase>
+#include "storage/Database.h"
 
 struct TDemoSummary {
     qint64 Invoices = 0, Items = 0, Readings = 0;
 };
 
 // Fills an empty schema. Raises EDatabaseError (also when it is not empty).
-TDemoSummary CreateDemoData(QSqlDatabase db, int scale, const QDate& today = QDate::currentDate());
+TDemoSummary CreateDemoData(TDatabase& db, int scale, const QDate& today = QDate::currentDate());

@@ -9,7 +9,7 @@
 #include <QDateTime>
 #include <QLocale>
 
-QVariant ConfirmInvoice(QSqlDatabase db, const QString& branch, const QString& invoice, qint64& rows)
+QVariant ConfirmInvoice(TDatabase& db, const QString& branch, const QString& invoice, qint64& rows)
 {
     TScopedTransaction transaction(db, TScopedTransaction::TKind::Write);
     const auto state = FindInvoice(db, branch, invoice);

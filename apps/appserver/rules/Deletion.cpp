@@ -3,7 +3,7 @@
 #include "rpc/Envelope.h"
 #include "storage/Database.h"
 
-QVariant DeleteReadings(QSqlDatabase db, const TDataPacket& delta, qint64& rows)
+QVariant DeleteReadings(TDatabase& db, const TDataPacket& delta, qint64& rows)
 {
     const int branchColumn = delta.IndexOf(QStringLiteral("CDFILIAL"));
     const int invoiceColumn = delta.IndexOf(QStringLiteral("NRLANCTONF"));

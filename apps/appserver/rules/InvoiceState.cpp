@@ -10,15 +10,15 @@ TSql& BindInvoice(TSql& sql, const QString& branch, const QString& invoice)
     return sql.Bind(QStringLiteral(":CDFILIAL"), branch).Bind(QStringLiteral(":NRLANCTONF"), invoice);
 }
 
-std::optional<TInvoiceState> FindInvoice(QSqlDatabase db, const QString& branch, const QString& invoice)
+std::optional<TInvoiceState> FindInvoice(TDatabase& db, const QString& branch, const QString& invoice)
 {
     TSql query(db, QStringLiteral("SELECT IDCONFRASTR, DTCONFRASTR, DTENTRSAID FROM NOTAFISCAL"
                                   " WHERE CDFILIAL = :CDFILIAL AND NRLANCTONF = :NRLANCTONF"));
     BindInvoice(query, branch, invoice).Exec();
     if (!query.Next())
         return std::nullopt;
-    return TInvoiceState{query.Value(0).toString() == QLatin1String("S"), SqlToDateTime(query.Value(1)),
-                         SqlToDateTime(query.Value(2))};
+    return TInvoiceState{query.Text(0) == QLatin1String("S"), SqlToDateTime(query.Utf8(1)),
+                         SqlToDateTime(query.Utf8(2))};
 }
 
 QString InvoiceName(const QString& branch, const QString& invoice)
@@ -26,7 +26,7 @@ QString InvoiceName(const QString& branch, const QString& invoice)
     return QStringLiteral("nota fiscal %1 da filial %2").arg(invoice, branch);
 }
 
-void Audit(QSqlDatabase db, TAuditEvent event, const QString& branch, const QString& invoice, const QString& ium,
+void Audit(TDatabase& db, TAuditEvent event, const QString& branch, const QString& invoice, const QString& ium,
            const QString& description)
 {
     TSql insert(db, QStringLiteral("INSERT INTO AUDITORIA (DTEVENTO, IDEVENTO, CDFILIAL, NRLANCTONF, CDIUMPROD, DSEVENTO)"

@@ -4,7 +4,7 @@
 // transaction and raise EDatabaseError.
 #include "rtl/DateTime.h"
 
-#include <QSqlDatabase>
+#include "storage/Database.h"
 #include <QString>
 #include <optional>
 
@@ -21,7 +21,7 @@ struct TInvoiceState {
     TDateTime Outgoing;
 };
 
-std::optional<TInvoiceState> FindInvoice(QSqlDatabase db, const QString& branch, const QString& invoice);
+std::optional<TInvoiceState> FindInvoice(TDatabase& db, const QString& branch, const QString& invoice);
 
 // "Nota fiscal N da filial F": how every message names an invoice.
 QString InvoiceName(const QString& branch, const QString& invoice);
@@ -29,5 +29,5 @@ QString InvoiceName(const QString& branch, const QString& invoice);
 // Audit events.
 enum class TAuditEvent : char { Confirmation = 'C', Deletion = 'E', Reading = 'L' };
 
-void Audit(QSqlDatabase db, TAuditEvent event, const QString& branch, const QString& invoice, const QString& ium,
+void Audit(TDatabase& db, TAuditEvent event, const QString& branch, const QString& invoice, const QString& ium,
            const QString& description);

@@ -23,9 +23,9 @@ TDateTime Day(const TCallContext& c, int i)
 QVariant GetDados(TCallContext& c)
 {
     // One read transaction: the three packets show one state of the data.
-    TScopedTransaction snapshot(c.Db, TScopedTransaction::TKind::Read);
+    TScopedTransaction snapshot(*c.Db, TScopedTransaction::TKind::Read);
     const TWorkListFilter filter{Str(c, 0), Str(c, 1), Str(c, 2), {Day(c, 3), Day(c, 4), Day(c, 5), Day(c, 6)}};
-    const TWorkList list = LoadWorkList(c.Db, filter);
+    const TWorkList list = LoadWorkList(*c.Db, filter);
     snapshot.Commit();
     c.Rows = list.Invoices.Rows + list.Items.Rows + list.Readings.Rows;
     return Rpc::Success(QVariantList{QVariant::fromValue(list.Invoices), QVariant::fromValue(list.Items),
@@ -35,7 +35,7 @@ QVariant GetDados(TCallContext& c)
 QVariant GetNrLancamento(TCallContext& c)
 {
     QString refusal;
-    const TEncodedPacket list = LoadNumberList(c.Db, Str(c, 0), Str(c, 1), Str(c, 2),
+    const TEncodedPacket list = LoadNumberList(*c.Db, Str(c, 0), Str(c, 1), Str(c, 2),
                                             {Day(c, 3), Day(c, 4), Day(c, 5), Day(c, 6)}, Str(c, 7), Str(c, 8), refusal);
     if (!refusal.isEmpty())
         return Rpc::Failure(refusal);
@@ -45,7 +45,7 @@ QVariant GetNrLancamento(TCallContext& c)
 
 QVariant GetItensIUM(TCallContext& c)
 {
-    const TDataPacket items = LoadInvoiceItems(c.Db, Str(c, 0), Str(c, 1));
+    const TDataPacket items = LoadInvoiceItems(*c.Db, Str(c, 0), Str(c, 1));
     if (items.RowCount() == 0)
         return Rpc::Failure(QStringLiteral("A nota fiscal %1 da filial %2 não existe ou não tem itens.")
                                 .arg(Str(c, 1), Str(c, 0)));
@@ -56,10 +56,10 @@ QVariant GetItensIUM(TCallContext& c)
 // Whether the branch's indicator column holds 'S'; an unknown branch: false.
 bool BranchUses(TCallContext& c, const QString& column)
 {
-    TSql query(c.Db, QStringLiteral("SELECT %1 FROM FILIAL WHERE CDFILIAL = :CDFILIAL").arg(column));
+    TSql query(*c.Db, QStringLiteral("SELECT %1 FROM FILIAL WHERE CDFILIAL = :CDFILIAL").arg(column));
     query.Bind(QStringLiteral(":CDFILIAL"), Str(c, 0)).Exec();
     c.Rows = query.Next() ? 1 : 0;
-    return c.Rows == 1 && query.Value(0).toString() == QLatin1String("S");
+    return c.Rows == 1 && query.Text(0) == QLatin1String("S");
 }
 
 } // namespace
@@ -70,12 +70,12 @@ TModule ConfRastrModule()
     module.Add({Remote::GetDados, {Text, Text, Text, DateArg, DateArg, DateArg, DateArg}, GetDados});
     module.Add({Remote::GetNrLancamento, {Text, Text, Text, DateArg, DateArg, DateArg, DateArg, Text, Text}, GetNrLancamento});
     module.Add({Remote::SetConfRastrOK, {Text, Text},
-                [](TCallContext& c) { return ConfirmInvoice(c.Db, Str(c, 0), Str(c, 1), c.Rows); }});
+                [](TCallContext& c) { return ConfirmInvoice(*c.Db, Str(c, 0), Str(c, 1), c.Rows); }});
     module.Add({Remote::DeleteIUMProd, {TArgKind::Packet},
-                [](TCallContext& c) { return DeleteReadings(c.Db, c.Args[0].value<TDataPacket>(), c.Rows); }});
+                [](TCallContext& c) { return DeleteReadings(*c.Db, c.Args[0].value<TDataPacket>(), c.Rows); }});
     module.Add({Remote::GetItensIUM, {Text, Text}, GetItensIUM});
     module.Add({Remote::SetLeituraIUM, {Text, Text, Text},
-                [](TCallContext& c) { return StoreReading(c.Db, Str(c, 0), Str(c, 1), Str(c, 2), c.Rows); }});
+                [](TCallContext& c) { return StoreReading(*c.Db, Str(c, 0), Str(c, 1), Str(c, 2), c.Rows); }});
     return module;
 }
 

@@ -36,18 +36,18 @@
 // (3). `rows` receives the number of rows changed.
 #include "data/DataPacket.h"
 
-#include <QSqlDatabase>
+#include "storage/Database.h"
 #include <QString>
 #include <QVariant>
 
 // setConfRastrOK: records the invoice as ready for traceability, when it
 // exists, is not confirmed yet and is ready (4). Audited.
-QVariant ConfirmInvoice(QSqlDatabase db, const QString& branch, const QString& invoice, qint64& rows);
+QVariant ConfirmInvoice(TDatabase& db, const QString& branch, const QString& invoice, qint64& rows);
 
 // deleteIUMProd: every row of the delta (fields CDFILIAL, NRLANCTONF,
 // CDIUMPROD, and CDPRODUTO when present) must be an existing reading of an
 // invoice not confirmed. Each deletion is audited.
-QVariant DeleteReadings(QSqlDatabase db, const TDataPacket& delta, qint64& rows);
+QVariant DeleteReadings(TDatabase& db, const TDataPacket& delta, qint64& rows);
 
 // setLeituraIUM: stores one scanned IUM for the invoice (see Gs1.h for the
 // code), refusing a malformed code, a GTIN of no product of the invoice, a
@@ -55,5 +55,5 @@ QVariant DeleteReadings(QSqlDatabase db, const TDataPacket& delta, qint64& rows)
 // than the quantity to ship, an expiry before the invoice's outgoing date and
 // a confirmed invoice. Payload: [CDPRODUTO, readings of that product now,
 // quantity to ship]. Audited.
-QVariant StoreReading(QSqlDatabase db, const QString& branch, const QString& invoice, const QString& scan,
+QVariant StoreReading(TDatabase& db, const QString& branch, const QString& invoice, const QString& scan,
                       qint64& rows);

@@ -14,7 +14,7 @@ constexpr int MaxCodeLength = 100;  // LEITURAIUM.CDIUMPROD
 
 } // namespace
 
-QVariant StoreReading(QSqlDatabase db, const QString& branch, const QString& invoice, const QString& scan,
+QVariant StoreReading(TDatabase& db, const QString& branch, const QString& invoice, const QString& scan,
                       qint64& rows)
 {
     const QString name = InvoiceName(branch, invoice);
@@ -50,12 +50,12 @@ QVariant StoreReading(QSqlDatabase db, const QString& branch, const QString& inv
         .Exec();
     if (!item.Next())
         return Rpc::Failure(QStringLiteral("O GTIN %1 não é de nenhum produto da %2.").arg(code.Gtin, name));
-    const QString product = item.Value(0).toString();
-    const QString productCode = item.Value(1).toString();
-    const bool controlled = item.Value(2).toString() == QLatin1String("S");
-    const double toShip = item.Value(3).toDouble();
-    const QVariant warehouse = item.Value(4);
-    const QVariant location = item.Value(5);
+    const QString product = item.Text(0);
+    const QString productCode = item.Text(1);
+    const bool controlled = item.Text(2) == QLatin1String("S");
+    const double toShip = item.Number(3);
+    const QVariant warehouse = item.IsNull(4) ? QVariant() : QVariant(item.Text(4));
+    const QVariant location = item.IsNull(5) ? QVariant() : QVariant(item.Text(5));
     if (!controlled)
         return Rpc::Failure(QStringLiteral("O produto %1 da %2 não é controlado por IUM.").arg(productCode, name));
 
@@ -64,12 +64,12 @@ QVariant StoreReading(QSqlDatabase db, const QString& branch, const QString& inv
     if (previous.Next())
         return Rpc::Failure(QStringLiteral("O IUM de GTIN %1 e série %2 já foi lido na %3.")
                                 .arg(code.Gtin, code.Serial,
-                                     InvoiceName(previous.Value(0).toString(), previous.Value(1).toString())));
+                                     InvoiceName(previous.Text(0), previous.Text(1))));
 
     TSql count(db, QStringLiteral("SELECT COUNT(*) FROM LEITURAIUM"
                                   " WHERE CDFILIAL = :CDFILIAL AND NRLANCTONF = :NRLANCTONF AND CDPRODUTO = :CDPRODUTO"));
     BindInvoice(count, branch, invoice).Bind(QStringLiteral(":CDPRODUTO"), product).Exec();
-    const double readings = count.Next() ? count.Value(0).toDouble() : 0;
+    const double readings = count.Next() ? count.Number(0) : 0;
     if (readings + 1 > toShip)
         return Rpc::Failure(QStringLiteral("A %1 já tem %2 leitura(s) do produto %3 para %4 a expedir.")
                                 .arg(name)

@@ -8,7 +8,8 @@
 #include "storage/Database.h"
 
 #include <QString>
-#include <functional>
+#include <QList>
+#include <utility>
 
 // Dates are compared by their date part, bounds included; 0 is an open bound.
 struct TDateRanges {
@@ -30,14 +31,20 @@ struct TWorkList {
     TEncodedPacket Readings;  // by invoice, product and time of reading
 };
 
-// Runs the three statements of the work list in order (invoices, items,
-// readings) and hands each executed query with its packet layout to
-// `consume`. The caller holds the read transaction that makes the three see
-// one state of the database. Raises EDatabaseError.
-void RunWorkListQueries(QSqlDatabase db, const TWorkListFilter& filter,
-                        const std::function<void(TSql&, const QList<TFieldDesc>&)>& consume);
+// One statement of the work list: its text (named parameters), the values
+// to bind and the packet layout of its rows.
+struct TWorkListStatement {
+    QString Sql;
+    QList<std::pair<QString, QVariant>> Values;
+    QList<TFieldDesc> Fields;
+};
 
-TWorkList LoadWorkList(QSqlDatabase db, const TWorkListFilter& filter);
+// The three statements of the work list, in order: invoices, items, readings.
+QList<TWorkListStatement> WorkListStatements(const TWorkListFilter& filter);
+
+// Runs the three statements. The caller holds the read transaction that
+// makes the three see one state of the database. Raises EDatabaseError.
+TWorkList LoadWorkList(TDatabase& db, const TWorkListFilter& filter);
 
 // GetNrLancamento. `kind` "EXP" lists the branch's expeditions that have
 // invoices in the date ranges (only `expedition` when it holds a number,
@@ -46,10 +53,10 @@ TWorkList LoadWorkList(QSqlDatabase db, const TWorkListFilter& filter);
 // "P", "A", "C": expeditions in that status (for "PED": orders with an invoice
 // in an expedition in that status). Returns the packet, or sets `refusal`
 // (and returns an empty packet) for an unknown kind or status.
-TEncodedPacket LoadNumberList(QSqlDatabase db, const QString& branch, const QString& expedition, const QString& order,
+TEncodedPacket LoadNumberList(TDatabase& db, const QString& branch, const QString& expedition, const QString& order,
                            const TDateRanges& dates, const QString& status, const QString& kind, QString& refusal);
 
 // The item rows of one invoice as the checks see them: readings counted per
 // product, status "" (product without IUM control), "S" (readings equal the
 // quantity to ship) or "N". Layout::ReadingItems.
-TDataPacket LoadInvoiceItems(QSqlDatabase db, const QString& branch, const QString& invoice);
+TDataPacket LoadInvoiceItems(TDatabase& db, const QString& branch, const QString& invoice);

@@ -1,118 +1,184 @@
 #include "Database.h"
 
+#include "PgDriver.h"
+#include "SqliteDriver.h"
+
 #include "rtl/Exceptions.h"
 
-#include <QAtomicInteger>
-#include <QDir>
-#include <QFileInfo>
-#include <QSqlError>
+#include <QDate>
+#include <QDateTime>
 #include <QThreadStorage>
 
 namespace {
 
-QAtomicInteger<quint64> connectionCounter;
-
-[[noreturn]] void Fail(const QString& what, const QSqlError& error)
+bool NameChar(char c)
 {
-    throw EDatabaseError(QStringLiteral("Erro no banco de dados (%1): %2").arg(what, error.text()));
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
 }
 
-QString OpenConnection(const TDbConfig& config)
+// `sql` with each :NAME outside quotes replaced by the engine's numbered
+// parameter; `numbers` receives each distinct name's number.
+QByteArray NumberParameters(const QByteArray& sql, TEngine engine, QHash<QByteArray, int>& numbers)
 {
-    const QString name = QStringLiteral("appserver-%1").arg(++connectionCounter);
-    // The default file lives in a folder of its own that may not exist yet.
-    QDir().mkpath(QFileInfo(config.Path).absolutePath());
-    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-    db.setDatabaseName(config.Path);
-    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(config.BusyTimeoutMs));
-    if (!db.open()) {
-        const QSqlError error = db.lastError();
-        db = QSqlDatabase();
-        QSqlDatabase::removeDatabase(name);
-        Fail(QStringLiteral("abertura de %1").arg(config.Path), error);
+    const char mark = engine == TEngine::Postgres ? '$' : '?';
+    QByteArray out;
+    out.reserve(sql.size());
+    bool quoted = false;
+    for (qsizetype i = 0; i < sql.size(); ++i) {
+        const char c = sql[i];
+        if (c == '\'')
+            quoted = !quoted;
+        const bool starts = !quoted && c == ':' && i + 1 < sql.size() && NameChar(sql[i + 1])
+                            && (i == 0 || sql[i - 1] != ':');
+        if (!starts) {
+            out += c;
+            continue;
+        }
+        qsizetype end = i + 1;
+        while (end < sql.size() && NameChar(sql[end]))
+            ++end;
+        const QByteArray name = sql.mid(i, end - i);
+        if (!numbers.contains(name))
+            numbers.insert(name, int(numbers.size()) + 1);
+        out += mark + QByteArray::number(numbers.value(name));
+        i = end - 1;
     }
-    ExecDirect(db, QStringLiteral("PRAGMA journal_mode=WAL"));
-    ExecDirect(db, QStringLiteral("PRAGMA synchronous=NORMAL"));
-    ExecDirect(db, QStringLiteral("PRAGMA foreign_keys=ON"));
-    return name;
+    return out;
 }
 
-void CloseConnection(const QString& name)
+std::unique_ptr<TConnection> Open(const TDbConfig& config)
 {
-    {
-        QSqlDatabase db = QSqlDatabase::database(name, false);
-        db.close();
-    }
-    QSqlDatabase::removeDatabase(name);
+    if (IsPostgresDatabase(config.Database))
+        return OpenPostgres(config.Database);
+    return OpenSqlite(config.Database, config.BusyTimeoutMs);
 }
 
-// Closes the thread's connection when the thread ends.
-struct TThreadConnection {
-    QString name;
-    ~TThreadConnection() { CloseConnection(name); }
-};
-
-QThreadStorage<TThreadConnection*> threadConnection;
+QThreadStorage<TDatabase*> threadDatabase;
 
 } // namespace
 
-QSqlDatabase ThreadDatabase(const TDbConfig& config)
+bool IsPostgresDatabase(const QString& database)
 {
-    if (!threadConnection.hasLocalData())
-        threadConnection.setLocalData(new TThreadConnection{OpenConnection(config)});
-    return QSqlDatabase::database(threadConnection.localData()->name, false);
+    return database.startsWith(QLatin1String("postgresql://")) || database.startsWith(QLatin1String("postgres://"));
 }
 
-TOwnedDatabase::TOwnedDatabase(const TDbConfig& config) : name_(OpenConnection(config)) {}
+TDatabase::TDatabase(const TDbConfig& config) : connection_(Open(config)) {}
 
-TOwnedDatabase::~TOwnedDatabase()
+TDatabase::~TDatabase()
 {
-    CloseConnection(name_);
+    qDeleteAll(kept_);  // the statements go before their connection
 }
 
-TScopedTransaction::TScopedTransaction(QSqlDatabase db, TKind kind) : db_(db)
+void TDatabase::Execute(const QString& sql)
 {
-    ExecDirect(db_, kind == TKind::Write ? QStringLiteral("BEGIN IMMEDIATE") : QStringLiteral("BEGIN"));
+    connection_->Execute(sql.toUtf8());
+}
+
+std::unique_ptr<TDatabase::TPrepared> TDatabase::Prepare(const QString& sql)
+{
+    auto prepared = std::make_unique<TPrepared>();
+    prepared->Statement = connection_->Prepare(NumberParameters(sql.toUtf8(), Engine(), prepared->Numbers));
+    prepared->Count = int(prepared->Numbers.size());
+    return prepared;
+}
+
+TDatabase::TPrepared* TDatabase::Kept(const QString& sql)
+{
+    TPrepared*& kept = kept_[sql];
+    if (!kept)
+        kept = Prepare(sql).release();
+    else if (kept->Busy)
+        return nullptr;
+    return kept;
+}
+
+TDatabase& ThreadDatabase(const TDbConfig& config)
+{
+    if (threadDatabase.hasLocalData() && threadDatabase.localData()->Broken())
+        threadDatabase.setLocalData(nullptr);  // deletes the old one
+    if (!threadDatabase.hasLocalData() || !threadDatabase.localData())
+        threadDatabase.setLocalData(new TDatabase(config));
+    return *threadDatabase.localData();
+}
+
+TScopedTransaction::TScopedTransaction(TDatabase& db, TKind kind) : db_(db)
+{
+    const bool postgres = db.Engine() == TEngine::Postgres;
+    if (kind == TKind::Write)
+        db_.Execute(postgres ? QStringLiteral("BEGIN; SELECT pg_advisory_xact_lock(13000)")
+                             : QStringLiteral("BEGIN IMMEDIATE"));
+    else
+        db_.Execute(postgres ? QStringLiteral("BEGIN ISOLATION LEVEL REPEATABLE READ") : QStringLiteral("BEGIN"));
     open_ = true;
 }
 
 TScopedTransaction::~TScopedTransaction()
 {
-    if (open_) {
-        QSqlQuery rollback(db_);
-        rollback.exec(QStringLiteral("ROLLBACK"));
+    if (!open_)
+        return;
+    try {
+        db_.Execute(QStringLiteral("ROLLBACK"));
+    } catch (const Exception&) {
+        // The connection is gone; so is its transaction.
     }
 }
 
 void TScopedTransaction::Commit()
 {
-    ExecDirect(db_, QStringLiteral("COMMIT"));
+    db_.Execute(QStringLiteral("COMMIT"));
     open_ = false;
 }
 
-TSql::TSql(QSqlDatabase db, const QString& text) : query_(db)
+TSql::TSql(TDatabase& db, const QString& text) : prepared_(db.Kept(text))
 {
-    query_.setForwardOnly(true);
-    if (!query_.prepare(text))
-        Fail(QStringLiteral("preparação"), query_.lastError());
+    if (!prepared_) {
+        own_ = db.Prepare(text);
+        prepared_ = own_.get();
+    }
+    prepared_->Busy = true;
+    statement_ = prepared_->Statement.get();
+    for (int i = 1; i <= prepared_->Count; ++i)
+        statement_->BindNull(i);
+}
+
+TSql::~TSql()
+{
+    statement_->Close();
+    prepared_->Busy = false;
 }
 
 TSql& TSql::Bind(const QString& name, const QVariant& value)
 {
-    query_.bindValue(name, value);
+    const int index = prepared_->Numbers.value(name.toLatin1());
+    if (index == 0)
+        throw EDatabaseError(QStringLiteral("Erro no banco de dados: parâmetro %1 desconhecido.").arg(name));
+    switch (value.isNull() ? QMetaType::UnknownType : value.metaType().id()) {
+    case QMetaType::UnknownType:
+        statement_->BindNull(index);
+        break;
+    case QMetaType::QString:
+        statement_->BindText(index, value.toString().toUtf8());
+        break;
+    case QMetaType::QDate:
+        statement_->BindText(index, value.toDate().toString(Qt::ISODate).toLatin1());
+        break;
+    case QMetaType::QDateTime:
+        statement_->BindText(index, value.toDateTime().toString(Qt::ISODateWithMs).toLatin1());
+        break;
+    default:
+        statement_->BindNumber(index, value.toDouble());
+        break;
+    }
     return *this;
 }
 
 TSql& TSql::Exec()
 {
-    if (!query_.exec())
-        Fail(QStringLiteral("execução"), query_.lastError());
+    statement_->Execute();
     return *this;
 }
 
-void ExecDirect(QSqlDatabase db, const QString& text)
+QString TSql::Text(int column) const
 {
-    QSqlQuery query(db);
-    if (!query.exec(text))
-        Fail(text.left(40), query.lastError());
+    return QString::fromUtf8(statement_->Utf8(column));
 }

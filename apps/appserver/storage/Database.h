@@ -1,74 +1,106 @@
 #pragma once
-// The server's database access: one connection per worker thread, a scoped
-// transaction for every change, and a query wrapper that raises instead of
-// returning flags. Every value reaches SQL as a bound parameter.
+// The server's database access: one connection per worker thread with its
+// prepared statements, a scoped transaction for every change, and a statement
+// wrapper with named parameters that raises instead of returning flags.
+// Every value reaches SQL as a bound parameter.
 //
-// SQLite is the embedded database: each connection runs in WAL mode (readers
-// never wait for the writer) with a busy time-out, and a write transaction
-// starts as IMMEDIATE so two writers queue on the busy handler instead of
-// failing when one upgrades from reading to writing.
-#include <QSqlDatabase>
-#include <QSqlQuery>
+// Two engines behind the statement interface (Statement.h): a SQLite file,
+// the embedded default, or a PostgreSQL server, for a site whose several
+// stateless application servers share one database. A write transaction
+// takes the database's write lock at once (SQLite: BEGIN IMMEDIATE;
+// PostgreSQL: one transaction-scoped advisory lock), so two writers queue
+// instead of failing or interleaving their checks; a read transaction sees
+// one snapshot (SQLite's read transaction; PostgreSQL's REPEATABLE READ).
+#include "Statement.h"
+
+#include <QHash>
+#include <QList>
 #include <QString>
 #include <QVariant>
 
 struct TDbConfig {
-    QString Path;              // SQLite file
-    int BusyTimeoutMs = 10000;
+    // A SQLite file, or a PostgreSQL URI (postgresql://user@host:port/dbname;
+    // "postgresql://" alone takes everything from the PG environment variables).
+    QString Database;
+    int BusyTimeoutMs = 10000;  // SQLite: how long a writer waits for another
 };
 
-// The calling thread's connection to the configured database, opened on first
-// use and closed when the thread ends. Raises EDatabaseError when it cannot
-// be opened.
-QSqlDatabase ThreadDatabase(const TDbConfig& config);
+// Whether `database` names a PostgreSQL server rather than a SQLite file.
+bool IsPostgresDatabase(const QString& database);
 
-// A connection owned by the caller (the demo data builder, tests, benchmarks);
-// closed and removed by the destructor.
-class TOwnedDatabase {
+// One connection and the statements prepared on it, each kept for the
+// connection's life. Raises EDatabaseError when it cannot be opened.
+class TDatabase {
 public:
-    explicit TOwnedDatabase(const TDbConfig& config);
-    ~TOwnedDatabase();
-    TOwnedDatabase(const TOwnedDatabase&) = delete;
-    TOwnedDatabase& operator=(const TOwnedDatabase&) = delete;
-    QSqlDatabase Db() const { return QSqlDatabase::database(name_, false); }
+    explicit TDatabase(const TDbConfig& config);
+    ~TDatabase();
+    TDatabase(const TDatabase&) = delete;
+    TDatabase& operator=(const TDatabase&) = delete;
+
+    TEngine Engine() const { return connection_->Engine(); }
+    bool Broken() const { return connection_->Broken(); }
+    // Runs statements without parameters or rows.
+    void Execute(const QString& sql);
 
 private:
-    QString name_;
+    friend class TSql;
+    struct TPrepared {
+        std::unique_ptr<TStatement> Statement;
+        QHash<QByteArray, int> Numbers;  // by name, with its colon
+        int Count = 0;
+        bool Busy = false;
+    };
+    std::unique_ptr<TPrepared> Prepare(const QString& sql);
+    // The kept statement for `sql`, or nullptr when it is in use already.
+    TPrepared* Kept(const QString& sql);
+
+    std::unique_ptr<TConnection> connection_;
+    QHash<QString, TPrepared*> kept_;  // owned
 };
 
+// The calling thread's connection to the configured database, opened on
+// first use (and again when the link broke), closed when the thread ends.
+TDatabase& ThreadDatabase(const TDbConfig& config);
+
 // One transaction: begun by the constructor, committed by Commit, rolled back
-// by the destructor when not committed. `write` transactions take the write
-// lock at once; read transactions give a consistent snapshot to several
-// queries. Raises EDatabaseError when a statement fails.
+// by the destructor when not committed. Raises EDatabaseError.
 class TScopedTransaction {
 public:
     enum class TKind { Read, Write };
-    TScopedTransaction(QSqlDatabase db, TKind kind);
+    TScopedTransaction(TDatabase& db, TKind kind);
     ~TScopedTransaction();
     TScopedTransaction(const TScopedTransaction&) = delete;
     TScopedTransaction& operator=(const TScopedTransaction&) = delete;
     void Commit();
 
 private:
-    QSqlDatabase db_;
+    TDatabase& db_;
     bool open_ = false;
 };
 
-// A prepared statement with named parameters; raises EDatabaseError with the
-// driver's text on failure. Forward-only: rows are read once, in order.
+// A statement with named parameters (:NAME; a name may appear more than
+// once), prepared once per connection and text. Every parameter starts null;
+// Bind sets one (text, QDate, QDateTime, a number or null) and raises for a
+// name the text does not have. Rows are read once, in order; a column's text
+// is valid until the next row.
 class TSql {
 public:
-    TSql(QSqlDatabase db, const QString& text);
+    TSql(TDatabase& db, const QString& text);
+    ~TSql();
+    TSql(const TSql&) = delete;
+    TSql& operator=(const TSql&) = delete;
+
     TSql& Bind(const QString& name, const QVariant& value);
     TSql& Exec();
-    bool Next() { return query_.next(); }
-    QVariant Value(int column) const { return query_.value(column); }
-    QSqlQuery& Query() { return query_; }
-    int RowsAffected() const { return query_.numRowsAffected(); }
+    bool Next() { return statement_->Step(); }
+    bool IsNull(int column) const { return statement_->IsNull(column); }
+    QByteArrayView Utf8(int column) const { return statement_->Utf8(column); }
+    QString Text(int column) const;  // null stays null
+    double Number(int column) const { return statement_->Number(column); }
+    qint64 RowsAffected() const { return statement_->RowsAffected(); }
 
 private:
-    QSqlQuery query_;
+    std::unique_ptr<TDatabase::TPrepared> own_;  // when the kept one is busy
+    TDatabase::TPrepared* prepared_;
+    TStatement* statement_;
 };
-
-// Runs one statement without parameters (schema, pragmas).
-void ExecDirect(QSqlDatabase db, const QString& text);

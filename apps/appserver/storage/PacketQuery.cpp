@@ -4,6 +4,16 @@
 
 namespace {
 
+void AddText(TPacketWriter& writer, QByteArrayView utf8)
+{
+    writer.AddUtf8(utf8);
+}
+
+void AddText(TDataPacketBuilder& builder, QByteArrayView utf8)
+{
+    builder.AddString(QString::fromUtf8(utf8));
+}
+
 // `sink` is a TDataPacketBuilder or a TPacketWriter: both take one value per
 // field, in field order, then EndRow.
 template <class TSink>
@@ -12,22 +22,20 @@ void ReadRows(TSql& query, const QList<TFieldDesc>& fields, TSink& sink)
     const int columns = int(fields.size());
     while (query.Next()) {
         for (int c = 0; c < columns; ++c) {
-            const QVariant value = query.Value(c);
-            if (value.isNull()) {
-                sink.AddNull();
+            if (fields[c].Type == TFieldType::ftFloat) {
+                if (query.IsNull(c))
+                    sink.AddNull();
+                else
+                    sink.AddNumber(query.Number(c));
                 continue;
             }
-            switch (fields[c].Type) {
-            case TFieldType::ftString:
-                sink.AddString(value.toString());
-                break;
-            case TFieldType::ftFloat:
-                sink.AddNumber(value.toDouble());
-                break;
-            case TFieldType::ftDateTime:
-                sink.AddNumber(SqlToDateTime(value).Val);
-                break;
-            }
+            const QByteArrayView text = query.Utf8(c);
+            if (!text.data())
+                sink.AddNull();
+            else if (fields[c].Type == TFieldType::ftString)
+                AddText(sink, text);
+            else
+                sink.AddNumber(SqlToDateTime(text).Val);
         }
         sink.EndRow();
     }

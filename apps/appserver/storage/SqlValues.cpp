@@ -1,58 +1,45 @@
 #include "SqlValues.h"
 
-#include <QDateTime>
-#include <QTime>
-
 namespace {
 
-// "yyyy-MM-dd" as the database stores it. Read digit by digit: a work list
-// carries one or two dates per row, and QDate's general parser costs more
-// than the rest of the row. Anything else is an invalid date.
-QDate IsoDate(QStringView text)
+// The digits of text[from, from + count) as a number, or -1. Read digit by
+// digit: a work list carries one or two dates per row, and Qt's general
+// parsers cost more than the rest of the row.
+int Digits(QByteArrayView text, qsizetype from, qsizetype count)
 {
-    if (text.size() != 10 || text[4] != u'-' || text[7] != u'-')
-        return QDate();
-    int parts[3] = {0, 0, 0};
-    const int starts[3] = {0, 5, 8};
-    const int lengths[3] = {4, 2, 2};
-    for (int p = 0; p < 3; ++p) {
-        for (int i = starts[p]; i < starts[p] + lengths[p]; ++i) {
-            const char16_t c = text[i].unicode();
-            if (c < u'0' || c > u'9')
-                return QDate();
-            parts[p] = parts[p] * 10 + (c - u'0');
-        }
+    if (from + count > text.size())
+        return -1;
+    int value = 0;
+    for (qsizetype i = from; i < from + count; ++i) {
+        const char c = text[i];
+        if (c < '0' || c > '9')
+            return -1;
+        value = value * 10 + (c - '0');
     }
-    return QDate(parts[0], parts[1], parts[2]);  // invalid when out of range
+    return value;
 }
 
 } // namespace
 
-TDateTime SqlToDateTime(const QVariant& value)
+TDateTime SqlToDateTime(QByteArrayView text)
 {
-    if (value.isNull())
+    if (text.size() < 10 || text[4] != '-' || text[7] != '-')
         return TDateTime();
-    switch (value.metaType().id()) {
-    case QMetaType::QDate:
-        return DateTimeFromQDate(value.toDate());
-    case QMetaType::QDateTime:
-        return DateTimeFromQDateTime(value.toDateTime());
-    default:
-        break;
-    }
-    // "yyyy-MM-dd" or "yyyy-MM-ddTHH:mm:ss[.zzz]"; parsed in two parts, since
-    // QDateTime's parser would also work out a time zone we do not need.
-    const QString text = value.toString();
-    const TDateTime day = DateTimeFromQDate(IsoDate(QStringView(text).left(10)));
-    if (text.size() <= 11 || day == 0)
+    const QDate date(Digits(text, 0, 4), Digits(text, 5, 2), Digits(text, 8, 2));  // invalid when out of range
+    const TDateTime day = DateTimeFromQDate(date);
+    if (text.size() < 19 || day == 0 || (text[10] != 'T' && text[10] != ' '))
         return day;
-    const QTime time = QTime::fromString(QStringView(text).mid(11).toString(), Qt::ISODateWithMs);
-    return TDateTime(day.Val + (time.isValid() ? time.msecsSinceStartOfDay() / 86'400'000.0 : 0.0));
-}
-
-QDate SqlToDate(const QVariant& value)
-{
-    return ToQDate(SqlToDateTime(value));
+    const int hours = Digits(text, 11, 2), minutes = Digits(text, 14, 2), seconds = Digits(text, 17, 2);
+    if (hours < 0 || minutes < 0 || seconds < 0)
+        return day;
+    // Milliseconds: the first three digits after the point, if any.
+    int ms = 0;
+    if (text.size() > 20 && text[19] == '.') {
+        for (qsizetype i = 20, scale = 100; i < text.size() && i < 23 && text[i] >= '0' && text[i] <= '9'; ++i, scale /= 10)
+            ms += int(scale) * (text[i] - '0');
+    }
+    const qint64 msecs = ((hours * 60 + minutes) * 60 + seconds) * 1000LL + ms;
+    return TDateTime(day.Val + msecs / 86'400'000.0);
 }
 
 QDate DateParam(TDateTime value)

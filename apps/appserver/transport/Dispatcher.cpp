@@ -91,10 +91,10 @@ Rpc::TMessage TDispatcher::Execute(const TModule& module, Rpc::TCall call, const
                               .arg(where, KindName(method->Args[i]), Rpc::KindName(call.Args[i])));
     }
 
-    TCallContext context{QSqlDatabase(), std::move(call.Args), 0};
+    TCallContext context{nullptr, std::move(call.Args), 0};
     Rpc::TResult result{call.Id, QVariant(), {}};
     try {
-        context.Db = ThreadDatabase(db);
+        context.Db = &ThreadDatabase(db);
         result.Value = method->Run(context);
     } catch (const Exception& e) {
         return refuse(Rpc::Fault::Internal,

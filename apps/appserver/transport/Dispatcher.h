@@ -18,7 +18,7 @@
 enum class TArgKind { Text, Date, Packet };
 
 struct TCallContext {
-    QSqlDatabase Db;
+    TDatabase* Db = nullptr;  // the worker thread's connection
     QVariantList Args;  // checked against the method's kinds; by-reference values are read back from here
     qint64 Rows = 0;    // rows read or changed, for the log
 };

@@ -272,7 +272,7 @@ TEST_F(Resilience, LogsOneLinePerCall)
 TEST(Concurrency, ReadersAndDeletersLoseNothing)
 {
     TAppServerProcess server;
-    TDbView db(server.DatabasePath());
+    TDbView db(server);
     auto setup = Connect(server);
     const TWorkListReply list = GetDados(*setup, QStringLiteral("0001"));
     const TDataPacket& readings = list.Readings;

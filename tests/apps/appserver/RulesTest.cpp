@@ -14,7 +14,7 @@ public:
     {
         server = std::make_unique<TAppServerProcess>();
         net = Connect(*server);
-        db = std::make_unique<TDbView>(server->DatabasePath());
+        db = std::make_unique<TDbView>(*server);
         list = GetDados(*net, branch);
     }
 
@@ -141,19 +141,10 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(Rules, InvoiceWithoutItemsCannotBeConfirmed)
 {
     // An invoice whose items were all removed: copy a header under a new number.
-    QSqlDatabase writer = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("writer"));
-    {
-        writer.setDatabaseName(server->DatabasePath());
-        ASSERT_TRUE(writer.open());
-        QSqlQuery insert(writer);
-        ASSERT_TRUE(insert.exec(QStringLiteral(
-            "INSERT INTO NOTAFISCAL SELECT CDFILIAL, '0009999999', NREXPEDICAO, NRPEDIDO, DTPEDIDO, DTENTRSAID, CDCLIENTE,"
-            " CDFILIEMIT, CDFILIDEST, CDTIPOOPER, IDENTRSAIDOP, IDSITSEPNF, QTVOLNF, 'N', NULL FROM NOTAFISCAL"
-            " WHERE CDFILIAL = '0001' AND NRLANCTONF = '0000000001'")));
-        writer.close();
-    }
-    writer = QSqlDatabase();
-    QSqlDatabase::removeDatabase(QStringLiteral("writer"));
+    db->Rows(QStringLiteral(
+        "INSERT INTO NOTAFISCAL SELECT CDFILIAL, '0009999999', NREXPEDICAO, NRPEDIDO, DTPEDIDO, DTENTRSAID, CDCLIENTE,"
+        " CDFILIEMIT, CDFILIDEST, CDTIPOOPER, IDENTRSAIDOP, IDSITSEPNF, QTVOLNF, 'N', NULL FROM NOTAFISCAL"
+        " WHERE CDFILIAL = '0001' AND NRLANCTONF = '0000000001'"));
     EXPECT_EQ(Refusal(Confirm(QStringLiteral("0009999999"))),
               QStringLiteral("A nota fiscal 0009999999 da filial 0001 não tem itens e não pode ser conferida."));
 }

@@ -1,7 +1,10 @@
 #pragma once
 // Helpers of the server tests: connections to the real server process, calls
 // unpacked through Consiste::CheckResultServ, and direct reads of the
-// server's SQLite file (WAL: reading beside the server is safe).
+// server's database (SQLite in WAL mode: reading beside the server is safe).
+//
+// The same tests run on both databases: built with EXP_SERVER_TESTS_ON_POSTGRES
+// (the `pg` variants) every server they start uses a PostgreSQL database.
 #include "AppServerProcess.h"
 #include "data/DataPacket.h"
 #include "netconn/CheckResultServ.h"
@@ -11,10 +14,15 @@
 #include "server/RemoteNames.h"
 
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QUuid>
 #include <memory>
+
+#ifdef EXP_SERVER_TESTS_ON_POSTGRES
+inline const bool serverTestsOnPostgres = (TAppServerProcess::UsePostgres(true), true);
+#endif
 
 inline std::unique_ptr<TNetConnection> Connect(const TAppServerProcess& server,
                                                const QString& module = Remote::ConfRastr)
@@ -59,15 +67,22 @@ inline QString Refusal(const QVariant& result)
     }
 }
 
-// A read-only view of the server's database.
+// A view of the server's database, for reading what was recorded and for
+// the changes a test needs beyond what the server offers.
 class TDbView {
 public:
-    explicit TDbView(const QString& path) : name_(QUuid::createUuid().toString())
+    explicit TDbView(const TAppServerProcess& server) : name_(QUuid::createUuid().toString())
     {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name_);
-        db.setDatabaseName(path);
-        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=10000"));
-        db.open();
+        const QString path = server.DatabasePath();
+        QSqlDatabase db = QSqlDatabase::addDatabase(server.Postgres() ? QStringLiteral("QPSQL") : QStringLiteral("QSQLITE"), name_);
+        if (server.Postgres()) {
+            db.setDatabaseName(path.mid(path.lastIndexOf(u'/') + 1));
+        } else {
+            db.setDatabaseName(path);
+            db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=10000"));
+        }
+        if (!db.open())
+            throw std::runtime_error(db.lastError().text().toStdString());
     }
     ~TDbView() { QSqlDatabase::removeDatabase(name_); }
 
@@ -84,7 +99,7 @@ public:
         for (const QVariant& p : params)
             query.addBindValue(p);
         if (!query.exec())
-            throw std::runtime_error(sql.toStdString());
+            throw std::runtime_error((sql + u' ' + query.lastError().text()).toStdString());
         QList<QVariantList> rows;
         while (query.next()) {
             QVariantList row;

@@ -15,7 +15,7 @@ protected:
     void SetUp() override
     {
         net = Connect(*server);
-        db = std::make_unique<TDbView>(server->DatabasePath());
+        db = std::make_unique<TDbView>(*server);
     }
 
     static TAppServerProcess* server;

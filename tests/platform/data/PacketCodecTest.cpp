@@ -79,6 +79,26 @@ TEST(PacketCodec, CompactFormSendsAndHoldsEachTextOnceAColumn)
     EXPECT_TRUE(back.IsNull(3, 0));
 }
 
+// The server writes texts straight from its database's UTF-8 buffers: in
+// either form that must give the bytes of the same texts given as strings.
+TEST(PacketCodec, TextsGivenAsUtf8AreWrittenAsTheSameTextsGivenAsStrings)
+{
+    const QList<TFieldDesc> fields = {{"A", TFieldType::ftString, 10}, {"B", TFieldType::ftString, 10}};
+    const QList<QStringList> rows = {{"0001", "São"}, {"0002", "São"}, {"0001", ""}, {"", "0001"}, {"0002", "ão"}};
+    for (TPacketForm form : {TPacketForm::Compact, TPacketForm::Plain}) {
+        TPacketWriter strings(fields, form), bytes(fields, form);
+        for (const QStringList& row : rows) {
+            for (const QString& text : row) {
+                strings.AddString(text);
+                bytes.AddUtf8(text.toUtf8());
+            }
+            strings.EndRow();
+            bytes.EndRow();
+        }
+        EXPECT_EQ(bytes.Finish().Cbor, strings.Finish().Cbor) << int(form);
+    }
+}
+
 TEST(PacketCodec, ChunkedStringsAreReadToo)
 {
     // [ [ ["A", 1, 4] ], [ [ (_ "ab", "c") ], [ "abc" ] ] ]: the first value

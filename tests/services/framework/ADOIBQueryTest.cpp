@@ -1,3 +1,4 @@
+#include "BranchQueryText.h"
 #include "framework/ADOIBQuery.h"
 #include "framework/DtmDBGeral.h"
 #include "framework/SqliteFunctions.h"
@@ -40,54 +41,6 @@ QString databaseError(F run)
     return QString();
 }
 
-// The branch query as the screen composes it.
-void composeBranchQuery(TADOIBQuery& q)
-{
-    q.SetName("qryFilial");
-    q.SQL = QStringList{"SELECT",
-                        "   FI.CDFILIAL, FI.NMFILIAL",
-                        "FROM",
-                        "   FILIAL FI",
-                        "WHERE",
-                        "   FI.CDFILIAL = NVL(:P_CDFILIAL,FI.CDFILIAL) ",
-                        "ORDER BY",
-                        "   CDFILIAL",
-                        " ",
-                        " "};
-    q.SQL_ORACLE = q.SQL;
-    q.SQL_ORACLE[5] = "   FI.CDFILIAL = NVL(:P_CDFILIAL,FI.CDFILIAL)";
-    q.SQL_MSSQL = q.SQL;
-    q.SQL_MSSQL[5] = "   FI.CDFILIAL = ISNULL(:P_CDFILIAL,FI.CDFILIAL)";
-    q.SQL_IB = QStringList{"SELECT",
-                           "   FI.CDFILIAL, FI.NMFILIAL",
-                           "FROM",
-                           "   FILIAL FI,",
-                           "   PARAM(:P_CDFILIAL)P_CDFILIAL",
-                           "WHERE",
-                           "   FI.CDFILIAL = NVLSTR(P_CDFILIAL.PARAM ,FI.CDFILIAL) ",
-                           "ORDER BY",
-                           "   CDFILIAL",
-                           " ",
-                           " "};
-    q.SetConnection(dtmDBGeral->adcGeral());
-    q.SetDatabase(dtmDBGeral->dtbGeral);
-    q.SetTransaction(dtmDBGeral->ibtGeral);
-    q.SetCursorType(TCursorType::ctKeyset);
-    q.SetLockType(TLockType::ltReadOnly);
-    q.SetEnableBCD(false);
-
-    auto* code = new TADOIBStringField(&q);
-    code->SetName("qryFilialCDFILIAL");
-    code->SetFieldName("CDFILIAL");
-    code->SetSize(4);
-    code->SetDisplayLabel("Código");
-    code->SetRequired(true);
-    auto* name = new TADOIBStringField(&q);
-    name->SetName("qryFilialNMFILIAL");
-    name->SetFieldName("NMFILIAL");
-    name->SetSize(30);
-    name->SetDisplayLabel("Nome");
-}
 
 QStringList column(TDataSet& q, const QString& field)
 {

@@ -1,0 +1,146 @@
+#include "PgDriver.h"
+
+#include "rtl/Exceptions.h"
+
+#include <libpq-fe.h>
+
+#include <charconv>
+#include <vector>
+
+namespace {
+
+[[noreturn]] void Fail(const char* what, const char* message)
+{
+    throw EDatabaseError(
+        QStringLiteral("Erro no banco de dados (%1): %2").arg(QString::fromUtf8(what), QString::fromUtf8(message).trimmed()));
+}
+
+// A result that clears itself.
+struct TResult {
+    PGresult* result = nullptr;
+    explicit TResult(PGresult* r = nullptr) : result(r) {}
+    ~TResult() { PQclear(result); }
+    TResult(const TResult&) = delete;
+    TResult& operator=(TResult&& other) noexcept
+    {
+        std::swap(result, other.result);
+        return *this;
+    }
+    // Raises unless the statement ran.
+    void Check(PGconn* conn, const char* what) const
+    {
+        const ExecStatusType status = result ? PQresultStatus(result) : PGRES_FATAL_ERROR;
+        if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK)
+            Fail(what, result ? PQresultErrorMessage(result) : PQerrorMessage(conn));
+    }
+};
+
+class TPgStatement final : public TStatement {
+public:
+    TPgStatement(PGconn* conn, QByteArray name, const QByteArray& sql) : conn_(conn), name_(std::move(name))
+    {
+        TResult(PQprepare(conn, name_.constData(), sql.constData(), 0, nullptr)).Check(conn, "preparação");
+        TResult described(PQdescribePrepared(conn, name_.constData()));
+        described.Check(conn, "preparação");
+        values_.resize(size_t(PQnparams(described.result)));
+        nulls_.assign(values_.size(), true);
+    }
+    ~TPgStatement() override
+    {
+        if (PQstatus(conn_) == CONNECTION_OK)
+            PQclear(PQexec(conn_, ("DEALLOCATE " + name_).constData()));
+    }
+
+    void BindNull(int index) override { nulls_.at(size_t(index - 1)) = true; }
+    void BindText(int index, QByteArrayView utf8) override { Set(index, utf8.toByteArray()); }
+    void BindNumber(int index, double value) override { Set(index, QByteArray::number(value, 'g', 17)); }
+
+    void Execute() override
+    {
+        std::vector<const char*> pointers(values_.size());
+        for (size_t i = 0; i < values_.size(); ++i)
+            pointers[i] = nulls_[i] ? nullptr : values_[i].constData();
+        result_ = TResult(PQexecPrepared(conn_, name_.constData(), int(pointers.size()), pointers.data(), nullptr,
+                                         nullptr, 0));
+        result_.Check(conn_, "execução");
+        rows_ = PQntuples(result_.result);
+        row_ = -1;
+    }
+    bool Step() override { return ++row_ < rows_; }
+    bool IsNull(int column) const override { return PQgetisnull(result_.result, row_, column); }
+    QByteArrayView Utf8(int column) const override
+    {
+        if (IsNull(column))
+            return QByteArrayView();
+        return QByteArrayView(PQgetvalue(result_.result, row_, column), PQgetlength(result_.result, row_, column));
+    }
+    // Numbers come as text; from_chars reads them whatever the C locale.
+    double Number(int column) const override
+    {
+        const QByteArrayView text = Utf8(column);
+        double value = 0;
+        std::from_chars(text.data(), text.data() + text.size(), value);
+        return value;
+    }
+    qint64 RowsAffected() const override { return QByteArray(PQcmdTuples(result_.result)).toLongLong(); }
+    void Close() override
+    {
+        result_ = TResult();
+        rows_ = 0;
+    }
+
+private:
+    void Set(int index, QByteArray value)
+    {
+        values_.at(size_t(index - 1)) = std::move(value);
+        nulls_[size_t(index - 1)] = false;
+    }
+
+    PGconn* conn_;
+    QByteArray name_;
+    std::vector<QByteArray> values_;
+    std::vector<bool> nulls_;
+    TResult result_;
+    int rows_ = 0;
+    int row_ = -1;
+};
+
+class TPgConnection final : public TConnection {
+public:
+    explicit TPgConnection(const QString& conninfo) : conn_(PQconnectdb(conninfo.toUtf8().constData()))
+    {
+        if (PQstatus(conn_) != CONNECTION_OK) {
+            const QString message = QString::fromUtf8(PQerrorMessage(conn_)).trimmed();
+            PQfinish(conn_);
+            throw EDatabaseError(QStringLiteral("Erro no banco de dados (conexão ao PostgreSQL): %1").arg(message));
+        }
+        try {
+            if (PQsetClientEncoding(conn_, "UTF8") != 0)
+                Fail("codificação", PQerrorMessage(conn_));
+            Execute("SET DateStyle = ISO; SET client_min_messages = WARNING");
+        } catch (...) {
+            PQfinish(conn_);
+            throw;
+        }
+    }
+    ~TPgConnection() override { PQfinish(conn_); }
+
+    TEngine Engine() const override { return TEngine::Postgres; }
+    std::unique_ptr<TStatement> Prepare(const QByteArray& sql) override
+    {
+        return std::make_unique<TPgStatement>(conn_, "s" + QByteArray::number(++statements_), sql);
+    }
+    void Execute(const QByteArray& sql) override { TResult(PQexec(conn_, sql.constData())).Check(conn_, sql.left(40).constData()); }
+    bool Broken() const override { return PQstatus(conn_) != CONNECTION_OK; }
+
+private:
+    PGconn* conn_;
+    quint64 statements_ = 0;
+};
+
+} // namespace
+
+std::unique_ptr<TConnection> OpenPostgres(const QString& conninfo)
+{
+    return std::make_unique<TPgConnection>(conninfo);
+}

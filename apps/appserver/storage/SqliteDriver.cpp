@@ -1,0 +1,137 @@
+#include "SqliteDriver.h"
+
+#include "rtl/Exceptions.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <sqlite3.h>
+
+namespace {
+
+[[noreturn]] void Fail(sqlite3* db, const char* what)
+{
+    throw EDatabaseError(QStringLiteral("Erro no banco de dados (%1): %2")
+                             .arg(QString::fromUtf8(what), QString::fromUtf8(sqlite3_errmsg(db))));
+}
+
+class TSqliteStatement final : public TStatement {
+public:
+    TSqliteStatement(sqlite3* db, const QByteArray& sql) : db_(db)
+    {
+        if (sqlite3_prepare_v3(db, sql.constData(), int(sql.size()), SQLITE_PREPARE_PERSISTENT, &stmt_, nullptr)
+            != SQLITE_OK)
+            Fail(db, "preparação");
+    }
+    ~TSqliteStatement() override { sqlite3_finalize(stmt_); }
+
+    void BindNull(int index) override { Check(sqlite3_bind_null(Idle(), index)); }
+    void BindText(int index, QByteArrayView utf8) override
+    {
+        Check(sqlite3_bind_text(Idle(), index, utf8.data() ? utf8.data() : "", int(utf8.size()), SQLITE_TRANSIENT));
+    }
+    void BindNumber(int index, double value) override { Check(sqlite3_bind_double(Idle(), index, value)); }
+
+    // Runs to the first row, so that a failing change raises here.
+    void Execute() override
+    {
+        Idle();
+        running_ = true;
+        pending_ = Advance();
+        changes_ = pending_ ? 0 : sqlite3_changes64(db_);
+    }
+    bool Step() override
+    {
+        if (pending_) {
+            pending_ = false;
+            return true;
+        }
+        return Advance();
+    }
+    bool IsNull(int column) const override { return sqlite3_column_type(stmt_, column) == SQLITE_NULL; }
+    // SQLite gives a null pointer for NULL only (an empty text is "").
+    QByteArrayView Utf8(int column) const override
+    {
+        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, column));
+        return text ? QByteArrayView(text, sqlite3_column_bytes(stmt_, column)) : QByteArrayView();
+    }
+    double Number(int column) const override { return sqlite3_column_double(stmt_, column); }
+    qint64 RowsAffected() const override { return changes_; }
+    void Close() override { Idle(); }
+
+private:
+    // The statement, reset if it ran: SQLite binds only between runs.
+    sqlite3_stmt* Idle()
+    {
+        if (running_) {
+            sqlite3_reset(stmt_);
+            running_ = false;
+        }
+        return stmt_;
+    }
+    bool Advance()
+    {
+        const int rc = sqlite3_step(stmt_);
+        if (rc == SQLITE_ROW)
+            return true;
+        if (rc != SQLITE_DONE)
+            Fail(db_, "execução");
+        return false;
+    }
+    void Check(int rc) const
+    {
+        if (rc != SQLITE_OK)
+            Fail(db_, "parâmetro");
+    }
+
+    sqlite3* db_;
+    sqlite3_stmt* stmt_ = nullptr;
+    bool running_ = false;
+    bool pending_ = false;
+    qint64 changes_ = 0;
+};
+
+class TSqliteConnection final : public TConnection {
+public:
+    TSqliteConnection(const QString& path, int busyTimeoutMs)
+    {
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        const int rc = sqlite3_open_v2(path.toUtf8().constData(), &db_,
+                                       SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
+        if (rc != SQLITE_OK) {
+            const QString message = db_ ? QString::fromUtf8(sqlite3_errmsg(db_)) : QString::fromUtf8(sqlite3_errstr(rc));
+            sqlite3_close(db_);
+            throw EDatabaseError(QStringLiteral("Erro no banco de dados (abertura de %1): %2").arg(path, message));
+        }
+        sqlite3_busy_timeout(db_, busyTimeoutMs);
+        try {
+            Execute("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; PRAGMA foreign_keys=ON");
+        } catch (...) {
+            sqlite3_close(db_);
+            throw;
+        }
+    }
+    ~TSqliteConnection() override { sqlite3_close(db_); }
+
+    TEngine Engine() const override { return TEngine::Sqlite; }
+    std::unique_ptr<TStatement> Prepare(const QByteArray& sql) override
+    {
+        return std::make_unique<TSqliteStatement>(db_, sql);
+    }
+    void Execute(const QByteArray& sql) override
+    {
+        if (sqlite3_exec(db_, sql.constData(), nullptr, nullptr, nullptr) != SQLITE_OK)
+            Fail(db_, sql.left(40).constData());
+    }
+    bool Broken() const override { return false; }
+
+private:
+    sqlite3* db_ = nullptr;
+};
+
+} // namespace
+
+std::unique_ptr<TConnection> OpenSqlite(const QString& path, int busyTimeoutMs)
+{
+    return std::make_unique<TSqliteConnection>(path, busyTimeoutMs);
+}

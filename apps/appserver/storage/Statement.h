@@ -1,0 +1,54 @@
+#pragma once
+// The server's thin interface to its database, with one driver per engine on
+// the engine's own client library (SqliteDriver.h, PgDriver.h). Values cross
+// it as UTF-8 bytes, numbers or null: a row goes from the driver's buffers
+// into a packet without a QVariant or a UTF-16 copy on the way.
+//
+// A connection belongs to one thread. Every failure raises EDatabaseError
+// with the engine's own message.
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+
+#include <memory>
+
+enum class TEngine { Sqlite, Postgres };
+
+// One prepared statement. Parameters are numbered from 1 in the order the
+// connection's Prepare reports; a bound value stays until bound again.
+// Execute runs the statement; its rows are then read by Step, and a column's
+// value is valid until the next Step or Execute.
+class TStatement {
+public:
+    virtual ~TStatement() = default;
+    virtual void BindNull(int index) = 0;
+    virtual void BindText(int index, QByteArrayView utf8) = 0;
+    virtual void BindNumber(int index, double value) = 0;
+    virtual void Execute() = 0;
+    // The next row; false after the last.
+    virtual bool Step() = 0;
+    virtual bool IsNull(int column) const = 0;
+    // The value as text; a null value gives a view without data (data() is
+    // nullptr), an empty text one with data, so text columns need no IsNull.
+    virtual QByteArrayView Utf8(int column) const = 0;
+    virtual double Number(int column) const = 0;
+    // Rows changed by the last Execute of an INSERT, UPDATE or DELETE.
+    virtual qint64 RowsAffected() const = 0;
+    // Ends the run: frees its rows and lets go of what it holds in the
+    // database (an unfinished SQLite statement keeps its read snapshot).
+    virtual void Close() = 0;
+};
+
+class TConnection {
+public:
+    virtual ~TConnection() = default;
+    virtual TEngine Engine() const = 0;
+    // Prepares `sql`, whose parameters are the engine's numbered ones (?1 in
+    // SQLite, $1 in PostgreSQL; TSql, Database.h, writes them from names).
+    virtual std::unique_ptr<TStatement> Prepare(const QByteArray& sql) = 0;
+    // Runs statements without parameters or rows (schema, transactions).
+    virtual void Execute(const QByteArray& sql) = 0;
+    // Whether the link to the database is gone (a restarted server), so the
+    // connection must be opened again.
+    virtual bool Broken() const = 0;
+};
