@@ -3,7 +3,7 @@
 // holds now.
 #include "screen/Cli_exp13000.h"
 
-#include "framework/Codbarium.h"
+#include "codbarium/Codbarium.h"
 #include "framework/Consiste.h"
 #include "framework/Showavi.h"
 #include "server/RemoteNames.h"

@@ -6,7 +6,7 @@
 #include "ActionsFixture.h"
 
 #include "AppServerProcess.h"
-#include "framework/IumReadingForm.h"
+#include "codbarium/IumReadingForm.h"
 #include "server/RemoteNames.h"
 #include "ui/Application.h"
 
