@@ -1,9 +1,9 @@
 #include "InteractiveDialogs.h"
 
 #include "Application.h"
+#include "DialogPlacement.h"
 #include "rtl/Exceptions.h"
 
-#include <QApplication>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -38,7 +38,7 @@ QMessageBox::Icon IconOf(TMsgDlgType type)
 TModalResult TInteractiveDialogs::MessageDlg(const QString& text, TMsgDlgType type, TMsgDlgButtons buttons,
                                              int /*helpContext: no help system is installed*/)
 {
-    QMessageBox box(IconOf(type), TitleOf(type), text, QMessageBox::NoButton, QApplication::activeWindow());
+    QMessageBox box(IconOf(type), TitleOf(type), text);
     struct Choice {
         TMsgDlgBtn button;
         const char* caption;
@@ -58,6 +58,7 @@ TModalResult TInteractiveDialogs::MessageDlg(const QString& text, TMsgDlgType ty
     if (shown.isEmpty())
         shown.append({box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole), mrOk});
     box.setDefaultButton(qobject_cast<QPushButton*>(shown.first().first));
+    PlaceOverActiveWindow(&box);
     box.exec();
     for (const auto& [button, result] : shown)
         if (box.clickedButton() == button)
@@ -67,7 +68,9 @@ TModalResult TInteractiveDialogs::MessageDlg(const QString& text, TMsgDlgType ty
 
 void TInteractiveDialogs::ShowError(const QString& message)
 {
-    QMessageBox::critical(QApplication::activeWindow(), Application ? Application->Title() : QString(), message);
+    QMessageBox box(QMessageBox::Critical, Application ? Application->Title() : QString(), message, QMessageBox::Ok);
+    PlaceOverActiveWindow(&box);
+    box.exec();
 }
 
 bool TInteractiveDialogs::LookupList(const TLookupListRequest& request)
