@@ -33,6 +33,15 @@ QMessageBox::Icon IconOf(TMsgDlgType type)
     return QMessageBox::NoIcon;
 }
 
+// Runs `box` modally over the active window. The box is sized first: it is
+// placed by its size, which it otherwise takes only as it shows.
+void RunOverActiveWindow(QMessageBox& box)
+{
+    box.adjustSize();
+    PlaceOverActiveWindow(&box);
+    box.exec();
+}
+
 } // namespace
 
 TModalResult TInteractiveDialogs::MessageDlg(const QString& text, TMsgDlgType type, TMsgDlgButtons buttons,
@@ -58,8 +67,7 @@ TModalResult TInteractiveDialogs::MessageDlg(const QString& text, TMsgDlgType ty
     if (shown.isEmpty())
         shown.append({box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole), mrOk});
     box.setDefaultButton(qobject_cast<QPushButton*>(shown.first().first));
-    PlaceOverActiveWindow(&box);
-    box.exec();
+    RunOverActiveWindow(box);
     for (const auto& [button, result] : shown)
         if (box.clickedButton() == button)
             return result;
@@ -69,8 +77,7 @@ TModalResult TInteractiveDialogs::MessageDlg(const QString& text, TMsgDlgType ty
 void TInteractiveDialogs::ShowError(const QString& message)
 {
     QMessageBox box(QMessageBox::Critical, Application ? Application->Title() : QString(), message, QMessageBox::Ok);
-    PlaceOverActiveWindow(&box);
-    box.exec();
+    RunOverActiveWindow(box);
 }
 
 bool TInteractiveDialogs::LookupList(const TLookupListRequest& request)
