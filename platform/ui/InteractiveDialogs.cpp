@@ -1,9 +1,9 @@
 #include "InteractiveDialogs.h"
 
 #include "Application.h"
+#include "DialogPlacement.h"
 #include "rtl/Exceptions.h"
 
-#include <QApplication>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -33,12 +33,21 @@ QMessageBox::Icon IconOf(TMsgDlgType type)
     return QMessageBox::NoIcon;
 }
 
+// Runs `box` modally over the active window. The box is sized first: it is
+// placed by its size, which it otherwise takes only as it shows.
+void RunOverActiveWindow(QMessageBox& box)
+{
+    box.adjustSize();
+    PlaceOverActiveWindow(&box);
+    box.exec();
+}
+
 } // namespace
 
 TModalResult TInteractiveDialogs::MessageDlg(const QString& text, TMsgDlgType type, TMsgDlgButtons buttons,
                                              int /*helpContext: no help system is installed*/)
 {
-    QMessageBox box(IconOf(type), TitleOf(type), text, QMessageBox::NoButton, QApplication::activeWindow());
+    QMessageBox box(IconOf(type), TitleOf(type), text);
     struct Choice {
         TMsgDlgBtn button;
         const char* caption;
@@ -58,7 +67,7 @@ TModalResult TInteractiveDialogs::MessageDlg(const QString& text, TMsgDlgType ty
     if (shown.isEmpty())
         shown.append({box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole), mrOk});
     box.setDefaultButton(qobject_cast<QPushButton*>(shown.first().first));
-    box.exec();
+    RunOverActiveWindow(box);
     for (const auto& [button, result] : shown)
         if (box.clickedButton() == button)
             return result;
@@ -67,7 +76,8 @@ TModalResult TInteractiveDialogs::MessageDlg(const QString& text, TMsgDlgType ty
 
 void TInteractiveDialogs::ShowError(const QString& message)
 {
-    QMessageBox::critical(QApplication::activeWindow(), Application ? Application->Title() : QString(), message);
+    QMessageBox box(QMessageBox::Critical, Application ? Application->Title() : QString(), message, QMessageBox::Ok);
+    RunOverActiveWindow(box);
 }
 
 bool TInteractiveDialogs::LookupList(const TLookupListRequest& request)

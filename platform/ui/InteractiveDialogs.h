@@ -1,8 +1,9 @@
 #pragma once
 // The dialog service for people: message dialogs and the error display on
-// QMessageBox; the lookup list, the search dialog and the reading screen are
-// supplied by the framework, which registers them here. Asking for a picker
-// nobody registered raises Exception.
+// QMessageBox, placed over the active window without belonging to it
+// (DialogPlacement.h); the lookup list, the search dialog and the reading
+// screen are supplied by the framework, which registers them here. Asking for
+// a picker nobody registered raises Exception.
 #include "Dialogs.h"
 
 #include <functional>

@@ -1,6 +1,6 @@
 #include "LookupListDialog.h"
 
-#include "DialogPlacement.h"
+#include "ui/DialogPlacement.h"
 #include "data/DataSource.h"
 #include "ui/DBGrid.h"
 #include "ui/Dispatch.h"

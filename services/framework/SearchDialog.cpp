@@ -1,6 +1,6 @@
 #include "SearchDialog.h"
 
-#include "DialogPlacement.h"
+#include "ui/DialogPlacement.h"
 #include "data/DataSet.h"
 #include "ui/Dispatch.h"
 

@@ -99,6 +99,50 @@ TEST_F(DialogsTest, InteractiveMessageDialogOffersTheButtonsAndReturnsThePressed
     EXPECT_EQ(captions, QStringList({"&Não", "&Sim"}));
 }
 
+// The window a question is asked over may go while the question waits (a
+// reading screen closed and deleted under it): the question stays on screen
+// and still answers, for the message dialog and the error display alike.
+TEST_F(DialogsTest, InteractiveDialogsOutliveTheWindowTheyWereAskedOver)
+{
+    struct TCase {
+        const char* what;
+        std::function<TModalResult()> ask;
+        TModalResult answer;
+    };
+    const QList<TCase> cases = {
+        {"message dialog",
+         [] {
+             return InteractiveDialogs().MessageDlg("Confirma exclusão?", TMsgDlgType::mtConfirmation,
+                                                    TMsgDlgBtn::mbYes | TMsgDlgBtn::mbNo, 0);
+         },
+         mrYes},
+        {"error display",
+         [] {
+             InteractiveDialogs().ShowError("Filial deve ser informada.");
+             return mrOk;
+         },
+         mrOk},
+    };
+    for (const TCase& c : cases) {
+        TForm* below = TForm::Create<TForm>(nullptr);
+        below->Show();
+        Activate(below->HostWindow());
+        bool stayed = false;
+        QTimer::singleShot(0, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box) {
+                ADD_FAILURE() << c.what << ": no message box";
+                return;
+            }
+            delete below;
+            stayed = QApplication::activeModalWidget() == box && box->isVisible();
+            box->buttons().first()->click();
+        });
+        EXPECT_EQ(c.ask(), c.answer) << c.what;
+        EXPECT_TRUE(stayed) << c.what;
+    }
+}
+
 TEST_F(DialogsTest, InteractivePickersComeFromTheirRegistrants)
 {
     TInteractiveDialogs service;

@@ -7,7 +7,7 @@
 void PlaceOverActiveWindow(QWidget* window)
 {
     QWidget* below = QApplication::activeWindow();
-    if (!below || below == window)
+    if (!below || below == window || !below->isVisible())
         return;
     window->winId(); // creates the native window, so it has a handle
     if (window->windowHandle() && below->windowHandle())
