@@ -6,6 +6,18 @@
 
 namespace {
 
+// A branch's list of codes with their descriptions: its warehouses, its
+// stock locations.
+QString BranchCodeList(const QString& table, const QString& code, const QString& description)
+{
+    return QStringLiteral(R"(CREATE TABLE IF NOT EXISTS %1 (
+        CDFILIAL      VARCHAR(4)  NOT NULL REFERENCES FILIAL,
+        %2  VARCHAR(6)  NOT NULL,
+        %3  VARCHAR(30) NOT NULL,
+        PRIMARY KEY (CDFILIAL, %2)))")
+        .arg(table, code, description);
+}
+
 // Indicator columns hold 'S' or 'N'; person type 'F' (individual) or 'J'
 // (company); expedition status 'P' pending, 'A' in progress, 'C' concluded.
 const QStringList statements = {
@@ -14,16 +26,8 @@ const QStringList statements = {
         NMFILIAL      VARCHAR(30) NOT NULL,
         IDUTILALMOX   CHAR(1)     NOT NULL,
         IDUTILLOCAL   CHAR(1)     NOT NULL))"),
-    QStringLiteral(R"(CREATE TABLE IF NOT EXISTS ALMOXARIFE (
-        CDFILIAL      VARCHAR(4)  NOT NULL REFERENCES FILIAL,
-        CDALMOXARIFE  VARCHAR(6)  NOT NULL,
-        DSALMOXARIFE  VARCHAR(30) NOT NULL,
-        PRIMARY KEY (CDFILIAL, CDALMOXARIFE)))"),
-    QStringLiteral(R"(CREATE TABLE IF NOT EXISTS LOCALESTOQUE (
-        CDFILIAL      VARCHAR(4)  NOT NULL REFERENCES FILIAL,
-        CDLOCALESTOQ  VARCHAR(6)  NOT NULL,
-        DSLOCALESTOQ  VARCHAR(30) NOT NULL,
-        PRIMARY KEY (CDFILIAL, CDLOCALESTOQ)))"),
+    BranchCodeList(QStringLiteral("ALMOXARIFE"), QStringLiteral("CDALMOXARIFE"), QStringLiteral("DSALMOXARIFE")),
+    BranchCodeList(QStringLiteral("LOCALESTOQUE"), QStringLiteral("CDLOCALESTOQ"), QStringLiteral("DSLOCALESTOQ")),
     QStringLiteral(R"(CREATE TABLE IF NOT EXISTS CLIENTE (
         CDCLIENTE     VARCHAR(21)  NOT NULL PRIMARY KEY,
         NMRAZSOCCLIE  VARCHAR(150) NOT NULL,
