@@ -17,6 +17,15 @@ TField::~TField()
         dataSet_->detachField(this);
 }
 
+int TField::DisplayWidth() const
+{
+    if (displayWidth_ > 0)
+        return displayWidth_;
+    if (size_ > 0)
+        return size_;
+    return type_ == TFieldType::ftDateTime ? 18 : 10;
+}
+
 int TField::Index() const { return dataSet_ ? int(dataSet_->fields_.indexOf(const_cast<TField*>(this))) : -1; }
 
 int TField::row() const { return dataSet_ && column_ >= 0 ? dataSet_->ActiveRow() : -1; }

@@ -35,8 +35,9 @@ public:
     void SetDisplayLabel(const QString& label) { displayLabel_ = label; }
     bool Visible() const { return visible_; }
     void SetVisible(bool visible) { visible_ = visible; }
-    // Width in characters; by default the size of a string field, 10 otherwise.
-    int DisplayWidth() const { return displayWidth_ > 0 ? displayWidth_ : (size_ > 0 ? size_ : 10); }
+    // Width in characters; by default the size of a string field, 18 for a
+    // date-time (a date and its time of day), 10 otherwise.
+    int DisplayWidth() const;
     void SetDisplayWidth(int width) { displayWidth_ = width; }
     const QString& EditMask() const { return editMask_; }
     void SetEditMask(const QString& mask) { editMask_ = mask; }

@@ -336,3 +336,19 @@ TEST(ClientDataSetDynamic, FieldsComeFromThePacketWhenNoneAreDeclared)
 }
 
 } // namespace
+
+// A grid sizes a column by its field's display width: by default a date-time
+// leaves room for its time of day, a string its size.
+TEST(FieldDisplayWidth, DefaultsByKindAndAnExplicitWidthWins)
+{
+    TClientDataSet ds;
+    auto* text = new TStringField(&ds);
+    text->SetSize(30);
+    auto* when = new TDateTimeField(&ds);
+    auto* amount = new TFloatField(&ds);
+    EXPECT_EQ(text->DisplayWidth(), 30);
+    EXPECT_EQ(when->DisplayWidth(), 18);
+    EXPECT_EQ(amount->DisplayWidth(), 10);
+    when->SetDisplayWidth(12);
+    EXPECT_EQ(when->DisplayWidth(), 12);
+}
