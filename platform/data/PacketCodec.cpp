@@ -24,34 +24,18 @@ int TPacketWriter::Take(TRowCursor::TValue value)
 
 void TPacketWriter::AddString(const QString& value)
 {
-    TColumnTexts& t = texts_[size_t(Take(TRowCursor::TValue::Text))];
-    // Starts as a null text, which an empty value matches: the plain form's
-    // empty UTF-8 is right for it, and the compact form has no entry yet.
-    const bool sameAsLast = value.isSharedWith(t.last) || value == t.last;
-    if (form_ == TPacketForm::Plain) {
-        if (!sameAsLast) {
-            t.last = value;
-            t.lastUtf8 = value.toUtf8();
-        }
-        out_.Utf8(t.lastUtf8);
+    if (form_ == TPacketForm::Compact) {
+        AddUtf8(value.toUtf8());
         return;
     }
-    qint64 entry = sameAsLast ? t.lastEntry : -1;
-    if (entry < 0) {
-        const auto known = t.entries.constFind(value);
-        if (known != t.entries.cend())
-            entry = *known;
+    TColumnTexts& t = texts_[size_t(Take(TRowCursor::TValue::Text))];
+    // Starts as a null text, which an empty value matches: the empty UTF-8
+    // is right for it.
+    if (!value.isSharedWith(t.last) && value != t.last) {
+        t.last = value;
+        t.lastUtf8 = value.toUtf8();
     }
-    if (entry >= 0) {
-        out_.Unsigned(quint64(t.sent - 1 - entry));
-    } else {
-        out_.Text(value);
-        entry = t.sent++;
-        if (t.entries.size() < RememberedTexts)
-            t.entries.insert(value, entry);
-    }
-    t.last = value;
-    t.lastEntry = entry;
+    out_.Utf8(t.lastUtf8);
 }
 
 void TPacketWriter::AddUtf8(QByteArrayView value)
@@ -61,11 +45,11 @@ void TPacketWriter::AddUtf8(QByteArrayView value)
         out_.Utf8(value);
         return;
     }
-    qint64 entry = t.lastBytesEntry >= 0 && value == QByteArrayView(t.lastBytes) ? t.lastBytesEntry : -1;
+    qint64 entry = t.lastEntry >= 0 && value == QByteArrayView(t.lastUtf8) ? t.lastEntry : -1;
     if (entry < 0) {
-        t.lastBytes = value.toByteArray();
-        const auto known = t.byteEntries.constFind(t.lastBytes);
-        if (known != t.byteEntries.cend())
+        t.lastUtf8 = value.toByteArray();
+        const auto known = t.entries.constFind(t.lastUtf8);
+        if (known != t.entries.cend())
             entry = *known;
     }
     if (entry >= 0) {
@@ -73,10 +57,10 @@ void TPacketWriter::AddUtf8(QByteArrayView value)
     } else {
         out_.Utf8(value);
         entry = t.sent++;
-        if (t.byteEntries.size() < RememberedTexts)
-            t.byteEntries.insert(t.lastBytes, entry);
+        if (t.entries.size() < RememberedTexts)
+            t.entries.insert(t.lastUtf8, entry);
     }
-    t.lastBytesEntry = entry;
+    t.lastEntry = entry;
 }
 
 void TPacketWriter::AddNumber(double value)

@@ -76,15 +76,11 @@ private:
     int Take(TRowCursor::TValue value);
 
     struct TColumnTexts {
-        QString last;            // the previous row's text
-        QByteArray lastUtf8;     // plain form: its UTF-8
+        QString last;            // plain form: the previous row's text
+        QByteArray lastUtf8;     // the previous row's text in UTF-8
         qint64 lastEntry = -1;   // compact form: its number among the texts sent
         qint64 sent = 0;         // compact form: texts sent in full
-        QHash<QString, qint64> entries;  // compact form: texts sent, by number
-        // The same for texts given as UTF-8 (AddUtf8); both count in `sent`.
-        QByteArray lastBytes;
-        qint64 lastBytesEntry = -1;
-        QHash<QByteArray, qint64> byteEntries;
+        QHash<QByteArray, qint64> entries;  // compact form: texts sent, by number
     };
     QList<TFieldDesc> fields_;
     TPacketForm form_;
