@@ -154,6 +154,35 @@ TEST_F(FocusTest, ThrowingExitHandlerKeepsTheFocusShowsTheErrorOnceAndRefusesThe
     EXPECT_TRUE(form->edA2->Focused());
 }
 
+// The window is not active (no window manager activated it again after a
+// modal dialog): the click that activates it runs the chains before it is
+// delivered, and is refused as in an active window.
+TEST_F(FocusTest, ClickIntoAnInactiveWindowRunsTheChainsBeforeItIsDelivered)
+{
+    form->panA->OnExit = TNotifyEvent::Of([this](TObject*) {
+        form->log << "exit:panA";
+        throw Exception("Filial deve ser informada.");
+    });
+    form->edB1->SetText("abcdef");
+    auto* line = static_cast<QLineEdit*>(form->edB1->Widget());
+    line->setCursorPosition(0);
+    QApplication::setActiveWindow(nullptr);
+    ASSERT_FALSE(form->HostWindow()->isActiveWindow());
+    dialogs.ExpectError();
+    QTest::mouseClick(line, Qt::LeftButton, {}, QPoint(line->width() - 4, line->height() / 2));
+    EXPECT_EQ(form->log, QStringList({"exit:edA1", "exit:panA"}));
+    EXPECT_EQ(form->ActiveControl(), form->edA1);
+    EXPECT_EQ(line->cursorPosition(), 0) << "the refused click reached the edit";
+
+    form->panA->OnExit = {};
+    form->log.clear();
+    Activate(form->HostWindow());
+    EXPECT_TRUE(form->edA1->Focused());
+    QTest::mouseClick(line, Qt::LeftButton, {}, QPoint(line->width() - 4, line->height() / 2));
+    EXPECT_EQ(form->log, QStringList({"exit:edA1", "enter:panB", "enter:grpB", "hook:edB1", "enter:edB1"}));
+    EXPECT_EQ(line->cursorPosition(), 6);
+}
+
 TEST_F(FocusTest, ExitHandlerThatMovesTheFocusAndThrowsLeavesItWhereItMovedIt)
 {
     form->panA->OnExit = TNotifyEvent::Of([this](TObject*) {
