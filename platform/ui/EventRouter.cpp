@@ -41,6 +41,13 @@ void FocusArrived(QWidget* widget)
 
 // Qt gives the focus on a click before the click is delivered; if the
 // control it was meant for did not keep it, the click is refused.
+//
+// In a window that is not active Qt only remembers the focus for when the
+// window becomes active, and the window system may activate it after the
+// click is delivered (with no window manager, the first click after a modal
+// dialog closed). The move runs here then, so that the click is judged, and
+// acts, as in an active window; the activation that follows finds the focus
+// where the model already has it.
 bool ClickRefused(QWidget* widget)
 {
     QWidget* wanted = widget;
@@ -49,9 +56,13 @@ bool ClickRefused(QWidget* widget)
     if (!wanted || !(wanted->focusPolicy() & Qt::ClickFocus))
         return false;
     TWinControl* control = WinControlOf(wanted);
-    if (!control || !control->Form() || control == control->Form())
+    TForm* form = control ? control->Form() : nullptr;
+    if (!form || control == form)
         return false;
-    return WinControlOf(QApplication::focusWidget()) != control;
+    const QWidget* window = wanted->window();
+    if (!window->isActiveWindow() && WinControlOf(window->focusWidget()) == control)
+        Dispatch(form, [form, control] { form->Focus().Arrived(control); });
+    return WinControlOf(window->focusWidget()) != control;
 }
 
 } // namespace

@@ -76,6 +76,24 @@ protected:
 
     void Tab() { QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab); }
     void Click(TControl* c) { QTest::mouseClick(c->Widget(), Qt::LeftButton); }
+    void ClickAtEnd(QLineEdit* line)
+    {
+        QTest::mouseClick(line, Qt::LeftButton, {}, QPoint(line->width() - 4, line->height() / 2));
+    }
+
+    // panA refuses to be left; edB1 holds a text with its cursor at the
+    // start, so a click that reaches it moves the cursor.
+    QLineEdit* RefuseLeavingPanA()
+    {
+        form->panA->OnExit = TNotifyEvent::Of([this](TObject*) {
+            form->log << "exit:panA";
+            throw Exception("Filial deve ser informada.");
+        });
+        form->edB1->SetText("abcdef");
+        auto* line = static_cast<QLineEdit*>(form->edB1->Widget());
+        line->setCursorPosition(0);
+        return line;
+    }
 
     std::unique_ptr<FocusForm> form;
 };
@@ -126,15 +144,9 @@ TEST_F(FocusTest, ClickRunsTheSameChains)
 
 TEST_F(FocusTest, ThrowingExitHandlerKeepsTheFocusShowsTheErrorOnceAndRefusesTheClick)
 {
-    form->panA->OnExit = TNotifyEvent::Of([this](TObject*) {
-        form->log << "exit:panA";
-        throw Exception("Filial deve ser informada.");
-    });
-    form->edB1->SetText("abcdef");
-    auto* line = static_cast<QLineEdit*>(form->edB1->Widget());
-    line->setCursorPosition(0);
+    QLineEdit* line = RefuseLeavingPanA();
     dialogs.ExpectError();
-    QTest::mouseClick(line, Qt::LeftButton, {}, QPoint(line->width() - 4, line->height() / 2));
+    ClickAtEnd(line);
     EXPECT_EQ(form->log, QStringList({"exit:edA1", "exit:panA"}));
     EXPECT_TRUE(form->edA1->Focused());
     EXPECT_EQ(form->ActiveControl(), form->edA1);
@@ -152,6 +164,29 @@ TEST_F(FocusTest, ThrowingExitHandlerKeepsTheFocusShowsTheErrorOnceAndRefusesThe
     Tab();
     EXPECT_EQ(form->log, QStringList({"exit:edA1", "hook:edA2", "enter:edA2", "exit:edA2", "exit:panA"}));
     EXPECT_TRUE(form->edA2->Focused());
+}
+
+// The window is not active (no window manager activated it again after a
+// modal dialog): the click that activates it runs the chains before it is
+// delivered, and is refused as in an active window.
+TEST_F(FocusTest, ClickIntoAnInactiveWindowRunsTheChainsBeforeItIsDelivered)
+{
+    QLineEdit* line = RefuseLeavingPanA();
+    QApplication::setActiveWindow(nullptr);
+    ASSERT_FALSE(form->HostWindow()->isActiveWindow());
+    dialogs.ExpectError();
+    ClickAtEnd(line);
+    EXPECT_EQ(form->log, QStringList({"exit:edA1", "exit:panA"}));
+    EXPECT_EQ(form->ActiveControl(), form->edA1);
+    EXPECT_EQ(line->cursorPosition(), 0) << "the refused click reached the edit";
+
+    form->panA->OnExit = {};
+    form->log.clear();
+    Activate(form->HostWindow());
+    EXPECT_TRUE(form->edA1->Focused());
+    ClickAtEnd(line);
+    EXPECT_EQ(form->log, QStringList({"exit:edA1", "enter:panB", "enter:grpB", "hook:edB1", "enter:edB1"}));
+    EXPECT_EQ(line->cursorPosition(), 6);
 }
 
 TEST_F(FocusTest, ExitHandlerThatMovesTheFocusAndThrowsLeavesItWhereItMovedIt)

@@ -427,3 +427,34 @@ TEST_F(GridTest, OnlyTheFocusedGridShowsTheFocusFrameAndTheActiveRowColour)
 }
 
 } // namespace
+
+// With no window manager nobody activates the window again after a modal
+// dialog closes; the user's next click activates it, and Qt delivers that
+// click before the window has become active.
+TEST_F(GridTest, FirstClickIntoAnInactiveWindowMovesTheFocusAndTheCursor)
+{
+    auto* edit = new TEdit(form.get());
+    edit->SetParent(form.get());
+    edit->SetAlign(TAlign::alTop);
+    QStringList log;
+    edit->OnExit = TNotifyEvent::Of([&](TObject*) { log << "exit"; });
+    form->grid->OnEnter = TNotifyEvent::Of([&](TObject*) { log << "enter"; });
+    ShowForm();
+    edit->SetFocus();
+    log.clear();
+    QApplication::setActiveWindow(nullptr);
+    ASSERT_FALSE(form->HostWindow()->isActiveWindow());
+
+    const QRect cell = View()->visualRect(View()->model()->index(2, 1));
+    QTest::mouseClick(View()->viewport(), Qt::LeftButton, {}, cell.center());
+    EXPECT_EQ(form->cds->RecNo(), 3);
+    EXPECT_EQ(form->scrolls, 1);
+    EXPECT_EQ(log, QStringList({"exit", "enter"}));
+    EXPECT_EQ(form->ActiveControl(), form->grid);
+
+    // The window coming back runs no move of its own.
+    Activate(form->HostWindow());
+    EXPECT_EQ(log, QStringList({"exit", "enter"}));
+    EXPECT_TRUE(form->grid->Focused());
+    EXPECT_EQ(form->cds->RecNo(), 3);
+}
