@@ -181,11 +181,17 @@ qint64 ServerQueries(TDatabase& db)
 }
 
 // One server at scale 100 on each database, for every benchmark of this
-// program.
-TAppServerProcess& Server(bool postgres)
+// program; stopped before the application ends (stopping one on PostgreSQL
+// drops its database through the Qt SQL driver).
+std::map<bool, std::unique_ptr<TAppServerProcess>>& Servers()
 {
     static std::map<bool, std::unique_ptr<TAppServerProcess>> servers;
-    std::unique_ptr<TAppServerProcess>& server = servers[postgres];
+    return servers;
+}
+
+TAppServerProcess& Server(bool postgres)
+{
+    std::unique_ptr<TAppServerProcess>& server = Servers()[postgres];
     if (!server) {
         TAppServerProcess::UsePostgres(postgres);
         TAppServerProcess::TOptions options;
@@ -317,5 +323,7 @@ BENCHMARK(BM_ServerPacketDecode)->Iterations(1)->Unit(benchmark::kMillisecond);
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    return Bench::Main(argc, argv);
+    const int status = Bench::Main(argc, argv);
+    Servers().clear();
+    return status;
 }
