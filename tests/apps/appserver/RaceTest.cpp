@@ -7,7 +7,6 @@
 #include <QMutex>
 #include <QSet>
 #include <QThread>
-#include <algorithm>
 #include <atomic>
 #include <barrier>
 #include <map>

@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QThread>
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
