@@ -13,7 +13,9 @@ TScreenPackages::TScreenPackages(QStringList searchDirs) : searchDirs_(std::move
 QStringList TScreenPackages::DefaultSearchDirs()
 {
     const QDir own(QCoreApplication::applicationDirPath());
-    return {own.absolutePath(), QDir::cleanPath(own.absoluteFilePath(QStringLiteral("../lib")))};
+    // Beside the host, the build's lib folder, and where it is installed.
+    return {own.absolutePath(), QDir::cleanPath(own.absoluteFilePath(QStringLiteral("../lib"))),
+            QDir::cleanPath(own.absoluteFilePath(QStringLiteral(EXP_INSTALLED_PACKAGE_DIR)))};
 }
 
 QString TScreenPackages::Locate(const QString& fileName) const

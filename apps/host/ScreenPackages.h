@@ -33,7 +33,8 @@ public:
     TScreenPackages(const TScreenPackages&) = delete;
     TScreenPackages& operator=(const TScreenPackages&) = delete;
 
-    // The host's own folder, then ../lib relative to it.
+    // The host's own folder, then ../lib relative to it (the build), then
+    // where the package is installed (LIBDIR/exp13000, found from BINDIR).
     static QStringList DefaultSearchDirs();
 
     void Open(const TScreenEntry& screen);

@@ -21,6 +21,11 @@ constexpr int StopTimeoutMs = 15000;
 
 bool usePostgres = false;
 
+bool IsPostgresUri(const QString& database)
+{
+    return database.startsWith(QLatin1String("postgresql://"));
+}
+
 // Runs one statement on the cluster's maintenance database.
 void OnCluster(const QString& statement)
 {
@@ -47,7 +52,11 @@ TAppServerProcess::TAppServerProcess(TOptions options) : options_(std::move(opti
 {
     if (!dir_.isValid())
         Fail(QStringLiteral("no temporary folder"));
-    if (usePostgres) {
+    if (!options_.Database.isEmpty()) {
+        ownsDatabase_ = false;
+        if (IsPostgresUri(options_.Database))
+            pgDatabase_ = options_.Database.mid(options_.Database.lastIndexOf(u'/') + 1);
+    } else if (usePostgres) {
         if (qEnvironmentVariable("EXP_TEST_POSTGRES") != QLatin1String("1"))
             Fail(QStringLiteral("the PostgreSQL tests need a throwaway cluster: run them through scripts/test or "
                                 "scripts/with-postgres (EXP_TEST_POSTGRES is not set)"));
@@ -55,7 +64,7 @@ TAppServerProcess::TAppServerProcess(TOptions options) : options_(std::move(opti
         OnCluster(QStringLiteral("CREATE DATABASE ") + name);
         pgDatabase_ = name;
     }
-    if (options_.Demo) {
+    if (options_.Demo && ownsDatabase_) {
         QString output;
         const int code = RunOnce({QStringLiteral("--init-demo"), QStringLiteral("--database"), DatabasePath(),
                                   QStringLiteral("--scale"), QString::number(options_.Scale)},
@@ -70,7 +79,7 @@ TAppServerProcess::~TAppServerProcess()
 {
     if (Running())
         Stop();
-    if (Postgres()) {
+    if (Postgres() && ownsDatabase_) {
         try {
             OnCluster(QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(pgDatabase_));
         } catch (const std::exception&) {
@@ -91,6 +100,8 @@ QString TAppServerProcess::Executable()
 
 QString TAppServerProcess::DatabasePath() const
 {
+    if (!options_.Database.isEmpty())
+        return options_.Database;
     return Postgres() ? QStringLiteral("postgresql:///") + pgDatabase_ : dir_.filePath(QStringLiteral("server.db"));
 }
 

@@ -26,6 +26,10 @@ public:
         bool Demo = true;        // run --init-demo before starting
         int Threads = 4;
         QStringList ExtraArgs;   // appended to the command line when serving
+        // Serve this database (another server's DatabasePath()) instead of a
+        // new one: a second server beside the first. It is neither filled
+        // (Demo is ignored) nor dropped here.
+        QString Database;
     };
 
     TAppServerProcess();
@@ -61,6 +65,7 @@ private:
     TOptions options_;
     QTemporaryDir dir_;
     QString pgDatabase_;  // empty: SQLite
+    bool ownsDatabase_ = true;
     QProcess process_;
     quint16 port_ = 0;
 };

@@ -9,6 +9,8 @@
 #include <QDateTime>
 #include <QThreadStorage>
 
+#include <algorithm>
+
 namespace {
 
 bool NameChar(char c)
@@ -62,7 +64,7 @@ bool IsPostgresDatabase(const QString& database)
     return database.startsWith(QLatin1String("postgresql://")) || database.startsWith(QLatin1String("postgres://"));
 }
 
-TDatabase::TDatabase(const TDbConfig& config) : connection_(Open(config)) {}
+TDatabase::TDatabase(const TDbConfig& config) : config_(config), connection_(Open(config)) {}
 
 TDatabase::~TDatabase()
 {
@@ -72,6 +74,23 @@ TDatabase::~TDatabase()
 void TDatabase::Execute(const QString& sql)
 {
     connection_->Execute(sql.toUtf8());
+}
+
+void TDatabase::Begin(const QString& sql)
+{
+    try {
+        Execute(sql);
+        return;
+    } catch (const EDatabaseError&) {
+        if (!Broken())
+            throw;
+    }
+    auto fresh = Open(config_);  // raises, keeping the broken one, while the database is down
+    Q_ASSERT(std::none_of(kept_.cbegin(), kept_.cend(), [](const TPrepared* p) { return p->Busy; }));
+    qDeleteAll(kept_);  // prepared on the lost connection
+    kept_.clear();
+    connection_ = std::move(fresh);
+    Execute(sql);
 }
 
 std::unique_ptr<TDatabase::TPrepared> TDatabase::Prepare(const QString& sql)
@@ -105,10 +124,10 @@ TScopedTransaction::TScopedTransaction(TDatabase& db, TKind kind) : db_(db)
 {
     const bool postgres = db.Engine() == TEngine::Postgres;
     if (kind == TKind::Write)
-        db_.Execute(postgres ? QStringLiteral("BEGIN; SELECT pg_advisory_xact_lock(13000)")
+        db_.Begin(postgres ? QStringLiteral("BEGIN; SELECT pg_advisory_xact_lock(13000)")
                              : QStringLiteral("BEGIN IMMEDIATE"));
     else
-        db_.Execute(postgres ? QStringLiteral("BEGIN ISOLATION LEVEL REPEATABLE READ") : QStringLiteral("BEGIN"));
+        db_.Begin(postgres ? QStringLiteral("BEGIN ISOLATION LEVEL REPEATABLE READ") : QStringLiteral("BEGIN"));
     open_ = true;
 }
 

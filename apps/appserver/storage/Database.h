@@ -41,6 +41,11 @@ public:
     bool Broken() const { return connection_->Broken(); }
     // Runs statements without parameters or rows.
     void Execute(const QString& sql);
+    // Runs a transaction's first statements. When they fail because the link
+    // to the database is gone (a restarted server), the connection is opened
+    // again, its statements dropped, and they run once more: nothing of the
+    // transaction has reached the database yet. Raises when that fails too.
+    void Begin(const QString& sql);
 
 private:
     friend class TSql;
@@ -54,6 +59,7 @@ private:
     // The kept statement for `sql`, or nullptr when it is in use already.
     TPrepared* Kept(const QString& sql);
 
+    TDbConfig config_;
     std::unique_ptr<TConnection> connection_;
     QHash<QString, TPrepared*> kept_;  // owned
 };

@@ -30,8 +30,14 @@ struct TResult {
     void Check(PGconn* conn, const char* what) const
     {
         const ExecStatusType status = result ? PQresultStatus(result) : PGRES_FATAL_ERROR;
-        if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK)
-            Fail(what, result ? PQresultErrorMessage(result) : PQerrorMessage(conn));
+        if (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK)
+            return;
+        const char* message = result ? PQresultErrorMessage(result) : PQerrorMessage(conn);
+        if (PQstatus(conn) != CONNECTION_OK)
+            throw EDatabaseError(QStringLiteral("Erro no banco de dados: a conexão com o PostgreSQL foi perdida (%1). "
+                                                "A próxima operação abre uma nova conexão.")
+                                     .arg(QString::fromUtf8(message).trimmed()));
+        Fail(what, message);
     }
 };
 
