@@ -1,12 +1,13 @@
 #include "RpcServer.h"
 
+#include "ServerLog.h"
+#include "rpc/Envelope.h"
 #include "rpc/Frame.h"
 #include "rpc/Messages.h"
 #include "rpc/ProtocolError.h"
 
 #include <QTcpSocket>
 #include <QTimer>
-#include <cstdio>
 
 // One client socket. States:
 //
@@ -92,7 +93,7 @@ public:
             closed_ = true;
             frameTimer_.stop();
             if (!reason.isEmpty())
-                LogConnection(QStringLiteral("conexão %1 encerrada: %2").arg(id_).arg(reason));
+                LogLine(QStringLiteral("conexão %1 encerrada: ").arg(id_) + reason);
             socket_->disconnectFromHost();
             if (socket_->state() != QAbstractSocket::UnconnectedState)
                 QTimer::singleShot(LingerMs, this, [this] {
@@ -128,13 +129,13 @@ private:
         }
         const TModule* module = server_.dispatcher_.Find(hello->Module);
         if (!module) {
-            Reject(QStringLiteral("Módulo remoto desconhecido no servidor de aplicação: %1.").arg(hello->Module.left(100)),
+            Reject(QStringLiteral("Módulo remoto desconhecido no servidor de aplicação: %1.").arg(Rpc::Quoted(hello->Module)),
                    Rpc::Fault::Module);
             return;
         }
         if (!hello->ServerId.isEmpty() && hello->ServerId.compare(module->Id(), Qt::CaseInsensitive) != 0) {
             Reject(QStringLiteral("O módulo remoto %1 não tem o identificador %2.")
-                       .arg(module->Name(), hello->ServerId.left(100)),
+                       .arg(module->Name(), Rpc::Quoted(hello->ServerId)),
                    Rpc::Fault::Identifier);
             return;
         }
@@ -145,12 +146,6 @@ private:
         socket_->write(Rpc::EncodeFrame(Rpc::TWelcome{Rpc::ProtocolVersion, module->Name(), module->Id(), agreed},
                                         server_.config_.Limits));
         features_ = agreed.value_or(Rpc::TFeatures{});
-    }
-
-    static void LogConnection(const QString& line)
-    {
-        const QByteArray bytes = (line + u'\n').toUtf8();
-        std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);
     }
 
     TRpcServer& server_;
@@ -210,7 +205,7 @@ void TRpcServer::Run(quint64 connection, QByteArray payload, const TModule* modu
             Rpc::TMessage message = Rpc::DecodeMessage(payload, config_.Limits, features);
             if (auto* call = std::get_if<Rpc::TCall>(&message)) {
                 const quint64 id = call->Id;
-                const QString method = call->Method;
+                const QString method = Rpc::Quoted(call->Method);
                 Rpc::TMessage reply = dispatcher_.Execute(*module, std::move(*call), config_.Db);
                 try {
                     frame = Rpc::EncodeFrame(reply, config_.Limits, features);

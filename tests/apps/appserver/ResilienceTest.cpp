@@ -1,6 +1,7 @@
 // The server under bad input, concurrent clients, a client that vanishes
 // mid-call and a restart under a connected client.
 #include "ServerSession.h"
+#include "rpc/Envelope.h"
 #include "rpc/Frame.h"
 #include "rpc/Messages.h"
 
@@ -264,6 +265,61 @@ TEST_F(Resilience, LogsOneLinePerCall)
     EXPECT_TRUE(QRegularExpression(QStringLiteral("exp13000\\.rdmConfRastr\\.GetDados \\d+ ms \\d+ linha\\(s\\)")).match(log).hasMatch());
     EXPECT_TRUE(log.contains(QStringLiteral("exp13000.rdmConfRastr.setConfRastrOK")));
     EXPECT_TRUE(log.contains(QStringLiteral("recusado: A nota fiscal 9999999999 da filial 0002 não existe.")));
+}
+
+// A client's value is quoted cut in the refusal and in the log, and what it
+// holds cannot start a log line of its own.
+TEST_F(Resilience, ClientValuesAreQuotedCutAndCannotForgeLogLines)
+{
+    auto net = Connect(*server);
+    const QString longInvoice = QString(100000, u'9');
+    const QString refusal = Refusal(net->AppServer().Call(Remote::SetConfRastrOK, {QStringLiteral("0002"), longInvoice}));
+    EXPECT_LT(refusal.size(), 300) << refusal.toStdString();
+    EXPECT_TRUE(refusal.contains(QStringLiteral("nota fiscal ") + QString(Rpc::QuotedLength, u'9')
+                                 + QStringLiteral("… (cortado: mais 99900 caracteres) da filial 0002")))
+        << refusal.toStdString();
+
+    const QString forged = QStringLiteral("1\nFORJADA 0 ms");
+    Refusal(net->AppServer().Call(Remote::SetConfRastrOK, {QStringLiteral("0002"), forged}));
+    TRawClient raw(server->Port());
+    raw.Hello();
+    ASSERT_TRUE(raw.Next().has_value());
+    raw.Send(CallFrame(QStringLiteral("x\r\ny") + QString(5000, u'z'), {}));
+    const auto fault = raw.Next();
+    ASSERT_TRUE(fault.has_value());
+    ASSERT_TRUE(std::holds_alternative<Rpc::TFault>(*fault));
+    EXPECT_LT(std::get<Rpc::TFault>(*fault).Message.size(), 300);
+
+    const QStringList lines = server->Log().split(u'\n');
+    EXPECT_TRUE(server->Log().contains(QStringLiteral("nota fiscal 1\\nFORJADA 0 ms da filial")));
+    EXPECT_TRUE(server->Log().contains(QStringLiteral("x\\r\\nyzzz")));
+    for (const QString& line : lines) {
+        EXPECT_FALSE(line.startsWith(QStringLiteral("FORJADA")));
+        EXPECT_LT(line.size(), 1200) << line.left(100).toStdString();
+    }
+}
+
+// A failure inside a method reaches the client as a Portuguese message; the
+// database's own text goes to the log only.
+TEST(InternalFault, TellsTheClientInPortugueseAndLogsTheDetails)
+{
+    TAppServerProcess server;
+    TDbView(server).Exec(QStringLiteral("DROP TABLE LEITURAIUM"));
+    auto net = Connect(server);
+    try {
+        GetDados(*net, QStringLiteral("0001"));
+        ADD_FAILURE() << "GetDados worked without its table";
+    } catch (const Exception& e) {
+        const QString message = e.Message();
+        EXPECT_TRUE(message.contains(QStringLiteral("Erro interno do servidor de aplicação em exp13000.rdmConfRastr.GetDados. "
+                                                    "A operação não foi concluída; os detalhes estão no registro do servidor.")))
+            << message.toStdString();
+        EXPECT_FALSE(message.contains(QStringLiteral("LEITURAIUM"), Qt::CaseInsensitive)) << message.toStdString();
+    }
+    const QString log = server.Log();
+    const qsizetype at = log.indexOf(QStringLiteral("os detalhes estão no registro do servidor. "));
+    ASSERT_GE(at, 0) << log.toStdString();
+    EXPECT_TRUE(log.mid(at, 300).contains(QStringLiteral("leituraium"), Qt::CaseInsensitive)) << log.toStdString();
 }
 
 // Four clients read the work list while four delete readings, each from its
