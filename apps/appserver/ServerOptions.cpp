@@ -27,11 +27,12 @@ std::optional<TServerOptions> ParseServerOptions(const QStringList& arguments, Q
                                      QStringLiteral("n"));
     const QCommandLineOption maxFrame(QStringLiteral("max-frame"), QStringLiteral("Maior quadro em bytes."),
                                       QStringLiteral("bytes"));
+    const QCommandLineOption create(QStringLiteral("create"), QStringLiteral("Cria um banco de dados vazio se o arquivo não existir."));
     const QCommandLineOption initDemo(QStringLiteral("init-demo"), QStringLiteral("Cria o esquema e os dados de demonstração."));
     const QCommandLineOption scale(QStringLiteral("scale"), QStringLiteral("Multiplicador dos dados de demonstração."),
                                    QStringLiteral("n"));
     const QCommandLineOption help(QStringLiteral("help"), QStringLiteral("Mostra esta ajuda."));
-    parser.addOptions({listen, database, threads, maxFrame, initDemo, scale, help});
+    parser.addOptions({listen, database, create, threads, maxFrame, initDemo, scale, help});
     if (!parser.parse(arguments)) {
         // The parser's own texts are English.
         error = parser.unknownOptionNames().isEmpty()
@@ -79,6 +80,7 @@ std::optional<TServerOptions> ParseServerOptions(const QStringList& arguments, Q
         }
         options.MaxFrame = quint32(bytes);
     }
+    options.Create = parser.isSet(create);
     options.InitDemo = parser.isSet(initDemo);
     if (parser.isSet(scale) && !PositiveInt(parser.value(scale), 10000, options.Scale)) {
         error = QStringLiteral("Escala inválida: %1").arg(parser.value(scale));
@@ -94,6 +96,7 @@ QString ServerUsage()
                "\n"
                "  --listen ENDEREÇO:PORTA  onde atender (padrão: %1:%2; porta 0 escolhe uma livre)\n"
                "  --database ARQUIVO       banco de dados SQLite (padrão: %3)\n"
+               "  --create                 cria um banco vazio (só o esquema) se o arquivo não existir\n"
                "  --threads N              threads de trabalho (padrão: 4)\n"
                "  --max-frame BYTES        maior quadro aceito (padrão: 256 MiB)\n"
                "  --init-demo              cria o esquema e os dados de demonstração e sai\n"

@@ -1,8 +1,10 @@
 #pragma once
 // The command line of the application server:
-//   appserver [--listen ADDR:PORT] [--database FILE|URI] [--threads N]
+//   appserver [--listen ADDR:PORT] [--database FILE|URI] [--create] [--threads N]
 //             [--max-frame BYTES] [--init-demo [--scale N]] [--help]
-// --database takes a SQLite file or a PostgreSQL URI (Database.h).
+// --database takes a SQLite file or a PostgreSQL URI (Database.h). Serving a
+// SQLite file that does not exist is refused unless --create asks for a new,
+// empty one (a mistyped path must not serve an empty work list).
 // Defaults: 127.0.0.1:21300 and the SQLite file the host also uses
 // (framework/Defaults.h), 4 threads, frames up to 256 MiB. Port 0 picks a
 // free port (the server prints the one it listens on).
@@ -19,6 +21,7 @@ struct TServerOptions {
     QString Database = Defaults::DatabasePath();
     int Threads = 4;
     quint32 MaxFrame = 256u * 1024u * 1024u;
+    bool Create = false;
     bool InitDemo = false;
     int Scale = 1;
     bool Help = false; // print ServerUsage() and stop

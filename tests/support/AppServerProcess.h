@@ -23,7 +23,7 @@ class TAppServerProcess {
 public:
     struct TOptions {
         int Scale = 1;
-        bool Demo = true;        // run --init-demo before starting
+        bool Demo = true;        // run --init-demo before starting; else serve a new, empty database (--create)
         int Threads = 4;
         QStringList ExtraArgs;   // appended to the command line when serving
     };

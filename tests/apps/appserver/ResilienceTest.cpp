@@ -6,6 +6,8 @@
 #include "rpc/Messages.h"
 
 #include <QCborStreamWriter>
+#include <QFileInfo>
+#include <QTemporaryDir>
 #include <QRegularExpression>
 #include <QTcpSocket>
 #include <QThread>
@@ -439,6 +441,20 @@ INSTANTIATE_TEST_SUITE_P(
                       TBadCommandLine{"badScale", {QStringLiteral("--init-demo"), QStringLiteral("--scale"), QStringLiteral("x")}, "Escala"},
                       TBadCommandLine{"unknownOption", {QStringLiteral("--bogus")}, "bogus"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// A mistyped path is refused, and creates nothing, unless a new database is
+// asked for.
+TEST(MissingDatabase, IsRefusedUnlessAskedToCreate)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("nao-existe.sqlite"));
+    QString output;
+    EXPECT_EQ(TAppServerProcess::RunOnce({QStringLiteral("--listen"), QStringLiteral("127.0.0.1:0"),
+                                          QStringLiteral("--database"), path}, &output), 1);
+    EXPECT_TRUE(output.contains(QStringLiteral("appserver: o banco de dados %1 não existe.").arg(path))) << output.toStdString();
+    EXPECT_TRUE(output.contains(QStringLiteral("--create"))) << output.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(path));
+}
 
 TEST(InitDemo, RefusesADatabaseThatHasData)
 {
