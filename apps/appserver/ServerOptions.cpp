@@ -25,14 +25,17 @@ std::optional<TServerOptions> ParseServerOptions(const QStringList& arguments, Q
                                       QStringLiteral("file|uri"));
     const QCommandLineOption threads(QStringLiteral("threads"), QStringLiteral("Threads de trabalho."),
                                      QStringLiteral("n"));
-    const QCommandLineOption maxFrame(QStringLiteral("max-frame"), QStringLiteral("Maior quadro em bytes."),
+    const QCommandLineOption maxFrame(QStringLiteral("max-frame"), QStringLiteral("Maior quadro de requisição em bytes."),
                                       QStringLiteral("bytes"));
+    const QCommandLineOption budget(QStringLiteral("request-budget"),
+                                    QStringLiteral("Bytes de requisições retidos ao mesmo tempo pelo servidor."),
+                                    QStringLiteral("bytes"));
     const QCommandLineOption create(QStringLiteral("create"), QStringLiteral("Cria um banco de dados vazio se o arquivo não existir."));
     const QCommandLineOption initDemo(QStringLiteral("init-demo"), QStringLiteral("Cria o esquema e os dados de demonstração."));
     const QCommandLineOption scale(QStringLiteral("scale"), QStringLiteral("Multiplicador dos dados de demonstração."),
                                    QStringLiteral("n"));
     const QCommandLineOption help(QStringLiteral("help"), QStringLiteral("Mostra esta ajuda."));
-    parser.addOptions({listen, database, create, threads, maxFrame, initDemo, scale, help});
+    parser.addOptions({listen, database, create, threads, maxFrame, budget, initDemo, scale, help});
     if (!parser.parse(arguments)) {
         // The parser's own texts are English.
         error = parser.unknownOptionNames().isEmpty()
@@ -80,6 +83,20 @@ std::optional<TServerOptions> ParseServerOptions(const QStringList& arguments, Q
         }
         options.MaxFrame = quint32(bytes);
     }
+    if (parser.isSet(budget)) {
+        bool ok = false;
+        options.RequestBudget = parser.value(budget).toLongLong(&ok);
+        if (!ok || options.RequestBudget < 1024) {
+            error = QStringLiteral("Orçamento de requisições inválido: %1").arg(parser.value(budget));
+            return std::nullopt;
+        }
+    }
+    if (options.RequestBudget < options.MaxFrame) {
+        error = QStringLiteral("O orçamento de requisições (--request-budget %1) é menor que o maior quadro (--max-frame %2).")
+                    .arg(options.RequestBudget)
+                    .arg(options.MaxFrame);
+        return std::nullopt;
+    }
     options.Create = parser.isSet(create);
     options.InitDemo = parser.isSet(initDemo);
     if (parser.isSet(scale) && !PositiveInt(parser.value(scale), 10000, options.Scale)) {
@@ -98,7 +115,8 @@ QString ServerUsage()
                "  --database ARQUIVO       banco de dados SQLite (padrão: %3)\n"
                "  --create                 cria um banco vazio (só o esquema) se o arquivo não existir\n"
                "  --threads N              threads de trabalho (padrão: 4)\n"
-               "  --max-frame BYTES        maior quadro aceito (padrão: 256 MiB)\n"
+               "  --max-frame BYTES        maior quadro de requisição aceito (padrão: 1 MiB)\n"
+               "  --request-budget BYTES   bytes de requisições retidos ao mesmo tempo (padrão: 32 MiB)\n"
                "  --init-demo              cria o esquema e os dados de demonstração e sai\n"
                "  --scale N                multiplicador dos dados de demonstração (com --init-demo)\n"
                "  --help                   mostra esta ajuda\n")

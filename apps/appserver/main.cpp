@@ -70,7 +70,8 @@ int Serve(QCoreApplication& app, const TServerOptions& options)
     TServerConfig config;
     config.Db.Database = options.Database;
     config.Threads = options.Threads;
-    config.Limits.MaxFrameSize = options.MaxFrame;
+    config.MaxRequestSize = options.MaxFrame;
+    config.RequestBudget = options.RequestBudget;
     TRpcServer server(config, dispatcher);
     QString error;
     if (!server.Listen(options.Address, options.Port, error)) {

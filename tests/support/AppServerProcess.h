@@ -41,6 +41,7 @@ public:
     // SIGKILL and wait.
     void Kill();
     bool Running() const;
+    qint64 Pid() const { return process_.processId(); }
 
     quint16 Port() const { return port_; }
     QString Host() const { return QStringLiteral("127.0.0.1"); }

@@ -22,7 +22,7 @@ public:
         : server_(server)
         , id_(id)
         , socket_(socket)
-        , reader_(server.config_.Limits.MaxFrameSize)
+        , reader_(server.config_.MaxRequestSize, [this](quint32 length) { Admit(length); })
     {
         socket_->setParent(this);
         // Bounded input buffering: while a call runs nothing is read, and the
@@ -44,6 +44,11 @@ public:
             } catch (const EProtocolError& e) {
                 Reject(e.Message());
                 return;
+            } catch (const TOverBudget&) {
+                Reject(QStringLiteral("O servidor de aplicação está sem memória livre para novas requisições no momento; "
+                                      "tente de novo em instantes."),
+                       Rpc::Fault::Busy);
+                return;
             }
             if (!ready) {
                 if (reader_.Pending() && !frameTimer_.isActive())
@@ -52,11 +57,13 @@ public:
             }
             frameTimer_.stop();
             QByteArray payload = reader_.TakeFrame();
+            const qint64 held = std::exchange(held_, 0);
             if (!module_) {
                 HandleHello(payload);
+                server_.GiveBudget(held);
             } else {
                 running_ = true;
-                server_.Run(id_, std::move(payload), module_, features_);
+                server_.Run(id_, std::move(payload), held, module_, features_);
             }
         }
     }
@@ -105,12 +112,25 @@ public:
             server_.Forget(id_);
     }
 
+    // A frame cut short by a close gives back what it held.
+    ~TServerConnection() override { server_.GiveBudget(held_); }
+
 private:
+    struct TOverBudget {};
+
+    // Before a frame's buffer is allocated.
+    void Admit(quint32 length)
+    {
+        if (!server_.TakeBudget(length))
+            throw TOverBudget{};
+        held_ = length;
+    }
+
     void HandleHello(const QByteArray& payload)
     {
         Rpc::TMessage message;
         try {
-            message = Rpc::DecodeMessage(payload, server_.config_.Limits, features_);
+            message = Rpc::DecodeMessage(payload, server_.config_.RequestLimits(), features_);
         } catch (const EProtocolError& e) {
             Reject(e.Message());
             return;
@@ -155,9 +175,18 @@ private:
     QTimer frameTimer_;
     const TModule* module_ = nullptr;
     Rpc::TFeatures features_;  // agreed in the handshake
+    qint64 held_ = 0;  // request budget held by the frame being read
     bool running_ = false;
     bool closed_ = false;
 };
+
+Rpc::TRpcLimits TServerConfig::RequestLimits() const
+{
+    Rpc::TRpcLimits limits = Limits;
+    limits.MaxFrameSize = MaxRequestSize;
+    limits.MaxTextBytes = MaxTextBytes;
+    return limits;
+}
 
 TRpcServer::TRpcServer(TServerConfig config, const TDispatcher& dispatcher, QObject* parent)
     : QObject(parent)
@@ -196,13 +225,28 @@ void TRpcServer::Accept()
     }
 }
 
-void TRpcServer::Run(quint64 connection, QByteArray payload, const TModule* module, Rpc::TFeatures features)
+bool TRpcServer::TakeBudget(qint64 bytes)
 {
-    pool_.start([this, connection, payload = std::move(payload), module, features] {
+    qint64 used = budgetUsed_.load();
+    do {
+        if (used + bytes > config_.RequestBudget)
+            return false;
+    } while (!budgetUsed_.compare_exchange_weak(used, used + bytes));
+    return true;
+}
+
+void TRpcServer::GiveBudget(qint64 bytes)
+{
+    budgetUsed_ -= bytes;
+}
+
+void TRpcServer::Run(quint64 connection, QByteArray payload, qint64 held, const TModule* module, Rpc::TFeatures features)
+{
+    pool_.start([this, connection, payload = std::move(payload), held, module, features]() mutable {
         QByteArray frame;
         bool close = false;
         try {
-            Rpc::TMessage message = Rpc::DecodeMessage(payload, config_.Limits, features);
+            Rpc::TMessage message = Rpc::DecodeMessage(std::exchange(payload, QByteArray()), config_.RequestLimits(), features);
             if (auto* call = std::get_if<Rpc::TCall>(&message)) {
                 const quint64 id = call->Id;
                 const QString method = Rpc::Quoted(call->Method);
@@ -227,6 +271,7 @@ void TRpcServer::Run(quint64 connection, QByteArray payload, const TModule* modu
             close = true;
             frame = Rpc::EncodeFrame(Rpc::TFault{std::nullopt, Rpc::Fault::Frame, e.Message()}, config_.Limits);
         }
+        GiveBudget(held);
         QMetaObject::invokeMethod(
             this, [this, connection, frame, close] { Deliver(connection, frame, close); }, Qt::QueuedConnection);
     });

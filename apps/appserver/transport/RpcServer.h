@@ -8,6 +8,12 @@
 // A bad frame (malformed, oversized, truncated and left unfinished for
 // FrameTimeoutMs, or a message out of place) is answered with a fault when
 // possible and closes that connection only.
+//
+// Memory: a request frame is at most MaxRequestSize bytes and each text in
+// it at most MaxTextBytes; and the bytes of all requests held at once (being
+// read, queued or running) stay within RequestBudget. A frame that would
+// pass the budget is refused ("busy") before its buffer is allocated, and
+// only its connection is closed. Replies are bounded by Limits.
 #include "Dispatcher.h"
 #include "rpc/Limits.h"
 #include "rpc/Messages.h"
@@ -18,14 +24,21 @@
 #include <QObject>
 #include <QTcpServer>
 #include <QThreadPool>
+#include <atomic>
 
 class TServerConnection;
 
 struct TServerConfig {
     TDbConfig Db;
-    Rpc::TRpcLimits Limits;
+    Rpc::TRpcLimits Limits;  // the replies written
+    quint32 MaxRequestSize = 1u << 20;
+    quint32 MaxTextBytes = 4096;
+    qint64 RequestBudget = qint64(32) << 20;
     int Threads = 4;
     int FrameTimeoutMs = 30000;
+
+    // Limits as requests are read and decoded.
+    Rpc::TRpcLimits RequestLimits() const;
 };
 
 class TRpcServer : public QObject {
@@ -42,7 +55,10 @@ public:
 private:
     friend class TServerConnection;
     void Accept();
-    void Run(quint64 connection, QByteArray payload, const TModule* module, Rpc::TFeatures features);
+    void Run(quint64 connection, QByteArray payload, qint64 held, const TModule* module, Rpc::TFeatures features);
+    // Reserves `bytes` of the request budget; false when they do not fit.
+    bool TakeBudget(qint64 bytes);
+    void GiveBudget(qint64 bytes);
     void Deliver(quint64 connection, const QByteArray& frame, bool close);
     void Forget(quint64 connection);
 
@@ -53,4 +69,5 @@ private:
     QHash<quint64, TServerConnection*> connections_;
     quint64 nextConnection_ = 1;
     bool stopping_ = false;
+    std::atomic<qint64> budgetUsed_{0};
 };

@@ -13,6 +13,9 @@
 #include <QThread>
 #include <QtEndian>
 #include <atomic>
+#include <cstdio>
+#include <memory>
+#include <vector>
 #include <gtest/gtest.h>
 
 namespace {
@@ -179,6 +182,9 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         TBadInput{"garbage", false, "GET / HTTP/1.1\r\nHost: x\r\n\r\n", Rpc::Fault::Frame, true, "excede o limite"},
         TBadInput{"hugeLength", true, Length(0xFFFFFFFFu) + "abc", Rpc::Fault::Frame, true, "excede o limite"},
+        TBadInput{"overRequestLimit", true, Length((1u << 20) + 1), Rpc::Fault::Frame, true, "excede o limite de 1048576 bytes"},
+        TBadInput{"longText", true, CallFrame(QStringLiteral("GetDados"), {QString(4097, u'x')}), Rpc::Fault::Frame, true,
+                  "texto maior que o limite de 4096 bytes"},
         TBadInput{"zeroLength", true, Length(0), Rpc::Fault::Frame, true, "vazio"},
         TBadInput{"malformedCbor", true, Frame(QByteArray::fromHex("ffffff")), Rpc::Fault::Frame, true, "malformada"},
         TBadInput{"tooDeep", true, DeepCall(200), Rpc::Fault::Frame, true, "aninhamento"},
@@ -269,16 +275,135 @@ TEST_F(Resilience, LogsOneLinePerCall)
     EXPECT_TRUE(log.contains(QStringLiteral("recusado: A nota fiscal 9999999999 da filial 0002 não existe.")));
 }
 
+// The server's peak resident memory, in bytes (VmHWM).
+qint64 PeakMemory(const TAppServerProcess& server)
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(server.Pid()));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').first().toLongLong() * 1024;
+    }
+    return -1;
+}
+
+// A call of `bytes` (within a few) whose one argument is an array of nulls,
+// the value that costs most to decode per byte of frame.
+QByteArray MaximalCall(qint64 bytes)
+{
+    const qint64 items = bytes - 32;
+    QByteArray payload;
+    {
+        QCborStreamWriter w(&payload);
+        w.startArray(5);
+        w.append(QStringLiteral("call"));
+        w.append(quint64(1));
+        w.append(QStringLiteral("GetDados"));
+        w.startArray(1);
+        w.startArray(quint64(items));
+        for (qint64 i = 0; i < items; ++i)
+            w.append(nullptr);
+        w.endArray();
+        w.endArray();
+        w.startArray(0);
+        w.endArray();
+        w.endArray();
+    }
+    return Frame(payload);
+}
+
+// A request of the largest size, alone and then eight at once: the server
+// answers each (a wrong argument count) and its peak memory grows by at most
+// MemoryMultiple times the bytes it was sent at once.
+TEST(Memory, MaximalRequestsCostABoundedMultipleOfTheirSize)
+{
+    constexpr qint64 MemoryMultiple = 64;
+    TAppServerProcess server;
+    const QByteArray call = MaximalCall((1 << 20) - 64);
+    ASSERT_LE(call.size(), (1 << 20) + 4);
+
+    auto send = [&](int clients) {
+        std::vector<std::unique_ptr<TRawClient>> raws;
+        for (int i = 0; i < clients; ++i) {
+            raws.push_back(std::make_unique<TRawClient>(server.Port()));
+            raws.back()->Hello();
+            ASSERT_TRUE(raws.back()->Next().has_value());
+        }
+        for (auto& raw : raws)
+            raw->Send(call);
+        for (auto& raw : raws) {
+            const auto reply = raw->Next();
+            ASSERT_TRUE(reply.has_value());
+            ASSERT_TRUE(std::holds_alternative<Rpc::TFault>(*reply));
+            EXPECT_EQ(std::get<Rpc::TFault>(*reply).Code, Rpc::Fault::Arguments);
+        }
+    };
+    const qint64 before = PeakMemory(server);
+    ASSERT_GT(before, 0);
+    send(1);
+    const qint64 one = PeakMemory(server) - before;
+    send(8);
+    const qint64 eight = PeakMemory(server) - before;
+    std::printf("peak growth: one request of %lld bytes: %lld bytes; eight at once: %lld bytes\n",
+                qlonglong(call.size()), qlonglong(one), qlonglong(eight));
+    EXPECT_LE(one, MemoryMultiple * call.size());
+    EXPECT_LE(eight, MemoryMultiple * 8 * call.size());
+}
+
+// Requests beyond the process's budget are refused as "busy" before they
+// are read, while the requests already admitted and other clients are served.
+TEST(Memory, RequestsBeyondTheBudgetAreRefusedWhileOthersAreServed)
+{
+    TAppServerProcess server(TAppServerProcess::TOptions{1, true, 4, {QStringLiteral("--request-budget"), QStringLiteral("2000000")}});
+    const QByteArray call = MaximalCall(900000);
+    std::vector<std::unique_ptr<TRawClient>> holders;
+    for (int i = 0; i < 2; ++i) {
+        holders.push_back(std::make_unique<TRawClient>(server.Port()));
+        holders.back()->Hello();
+        ASSERT_TRUE(holders.back()->Next().has_value());
+        holders.back()->Send(call.left(1000));  // announced whole, held half-read
+    }
+    TRawClient late(server.Port());
+    late.Hello();
+    ASSERT_TRUE(late.Next().has_value());
+    late.Send(call.left(1000));
+    const auto refused = late.Next();
+    ASSERT_TRUE(refused.has_value());
+    ASSERT_TRUE(std::holds_alternative<Rpc::TFault>(*refused));
+    EXPECT_EQ(std::get<Rpc::TFault>(*refused).Code, Rpc::Fault::Busy);
+    EXPECT_TRUE(std::get<Rpc::TFault>(*refused).Message.contains(QStringLiteral("sem memória livre")));
+    EXPECT_TRUE(late.ClosedByServer());
+
+    auto net = Connect(server);
+    EXPECT_GT(GetDados(*net, QStringLiteral("0001")).Invoices.RowCount(), 0) << "small calls still fit";
+    for (auto& holder : holders) {
+        holder->Send(call.mid(1000));
+        const auto reply = holder->Next();
+        ASSERT_TRUE(reply.has_value());
+        ASSERT_TRUE(std::holds_alternative<Rpc::TFault>(*reply));
+        EXPECT_EQ(std::get<Rpc::TFault>(*reply).Code, Rpc::Fault::Arguments);
+    }
+    // Answered, they gave their share back.
+    TRawClient again(server.Port());
+    again.Hello();
+    ASSERT_TRUE(again.Next().has_value());
+    again.Send(call);
+    const auto reply = again.Next();
+    ASSERT_TRUE(reply.has_value());
+    EXPECT_EQ(std::get<Rpc::TFault>(*reply).Code, Rpc::Fault::Arguments);
+}
+
 // A client's value is quoted cut in the refusal and in the log, and what it
 // holds cannot start a log line of its own.
 TEST_F(Resilience, ClientValuesAreQuotedCutAndCannotForgeLogLines)
 {
     auto net = Connect(*server);
-    const QString longInvoice = QString(100000, u'9');
+    const QString longInvoice = QString(4000, u'9');
     const QString refusal = Refusal(net->AppServer().Call(Remote::SetConfRastrOK, {QStringLiteral("0002"), longInvoice}));
     EXPECT_LT(refusal.size(), 300) << refusal.toStdString();
     EXPECT_TRUE(refusal.contains(QStringLiteral("nota fiscal ") + QString(Rpc::QuotedLength, u'9')
-                                 + QStringLiteral("… (cortado: mais 99900 caracteres) da filial 0002")))
+                                 + QStringLiteral("… (cortado: mais 3900 caracteres) da filial 0002")))
         << refusal.toStdString();
 
     const QString forged = QStringLiteral("1\nFORJADA 0 ms");
@@ -286,7 +411,7 @@ TEST_F(Resilience, ClientValuesAreQuotedCutAndCannotForgeLogLines)
     TRawClient raw(server->Port());
     raw.Hello();
     ASSERT_TRUE(raw.Next().has_value());
-    raw.Send(CallFrame(QStringLiteral("x\r\ny") + QString(5000, u'z'), {}));
+    raw.Send(CallFrame(QStringLiteral("x\r\ny") + QString(3000, u'z'), {}));
     const auto fault = raw.Next();
     ASSERT_TRUE(fault.has_value());
     ASSERT_TRUE(std::holds_alternative<Rpc::TFault>(*fault));
