@@ -72,6 +72,9 @@ int Serve(QCoreApplication& app, const TServerOptions& options)
     config.Threads = options.Threads;
     config.MaxRequestSize = options.MaxFrame;
     config.RequestBudget = options.RequestBudget;
+    config.MaxConnections = options.MaxConnections;
+    config.HelloTimeoutMs = options.HelloTimeout * 1000;
+    config.IdleTimeoutMs = options.IdleTimeout * 1000;
     TRpcServer server(config, dispatcher);
     QString error;
     if (!server.Listen(options.Address, options.Port, error)) {

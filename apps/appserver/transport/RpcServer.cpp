@@ -8,6 +8,9 @@
 
 #include <QTcpSocket>
 #include <QTimer>
+#include <cerrno>
+#include <cstring>
+#include <sys/socket.h>
 
 // One client socket. States:
 //
@@ -31,6 +34,12 @@ public:
         frameTimer_.setSingleShot(true);
         connect(&frameTimer_, &QTimer::timeout, this,
                 [this] { Close(QStringLiteral("quadro incompleto por mais de %1 ms").arg(server_.config_.FrameTimeoutMs)); });
+        idleTimer_.setSingleShot(true);
+        connect(&idleTimer_, &QTimer::timeout, this, [this] {
+            Close(module_ ? QStringLiteral("ociosa por mais de %1 ms").arg(server_.config_.IdleTimeoutMs)
+                          : QStringLiteral("sem apresentação em %1 ms").arg(server_.config_.HelloTimeoutMs));
+        });
+        idleTimer_.start(server_.config_.HelloTimeoutMs);
         connect(socket_, &QTcpSocket::readyRead, this, &TServerConnection::Process);
         connect(socket_, &QTcpSocket::disconnected, this, [this] { Close(QString()); });
     }
@@ -53,6 +62,11 @@ public:
             if (!ready) {
                 if (reader_.Pending() && !frameTimer_.isActive())
                     frameTimer_.start(server_.config_.FrameTimeoutMs);
+                // Between calls the idle time runs; before the hello, its deadline.
+                if (module_ && !reader_.Pending())
+                    idleTimer_.start(server_.config_.IdleTimeoutMs);
+                else if (module_)
+                    idleTimer_.stop();
                 return;
             }
             frameTimer_.stop();
@@ -63,6 +77,7 @@ public:
                 server_.GiveBudget(held);
             } else {
                 running_ = true;
+                idleTimer_.stop();
                 server_.Run(id_, std::move(payload), held, module_, features_);
             }
         }
@@ -99,6 +114,7 @@ public:
         if (!closed_) {
             closed_ = true;
             frameTimer_.stop();
+            idleTimer_.stop();
             if (!reason.isEmpty())
                 LogLine(QStringLiteral("conexão %1 encerrada: ").arg(id_) + reason);
             socket_->disconnectFromHost();
@@ -173,6 +189,7 @@ private:
     QTcpSocket* socket_;
     Rpc::TFrameReader reader_;
     QTimer frameTimer_;
+    QTimer idleTimer_;  // the hello's deadline, then the idle time between calls
     const TModule* module_ = nullptr;
     Rpc::TFeatures features_;  // agreed in the handshake
     qint64 held_ = 0;  // request budget held by the frame being read
@@ -196,7 +213,6 @@ TRpcServer::TRpcServer(TServerConfig config, const TDispatcher& dispatcher, QObj
     pool_.setMaxThreadCount(std::max(1, config_.Threads));
     // Workers stay, and with them their database connections.
     pool_.setExpiryTimeout(-1);
-    connect(&listener_, &QTcpServer::newConnection, this, &TRpcServer::Accept);
 }
 
 TRpcServer::~TRpcServer()
@@ -206,23 +222,61 @@ TRpcServer::~TRpcServer()
 
 bool TRpcServer::Listen(const QHostAddress& address, quint16 port, QString& error)
 {
-    if (listener_.listen(address, port))
+    if (listener_.listen(address, port)) {
+        listener_.pauseAccepting();
+        acceptor_ = std::make_unique<QSocketNotifier>(listener_.socketDescriptor(), QSocketNotifier::Read);
+        connect(acceptor_.get(), &QSocketNotifier::activated, this, &TRpcServer::Accept);
         return true;
+    }
     error = listener_.errorString();
     return false;
 }
 
 void TRpcServer::Accept()
 {
-    while (QTcpSocket* socket = listener_.nextPendingConnection()) {
-        if (stopping_) {
-            socket->abort();
-            socket->deleteLater();
+    for (;;) {
+        const int descriptor = ::accept4(int(listener_.socketDescriptor()), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+        if (descriptor >= 0) {
+            auto* socket = new QTcpSocket;
+            if (socket->setSocketDescriptor(descriptor))
+                Admit(socket);
+            else
+                delete socket;  // closes the descriptor
             continue;
         }
-        const quint64 id = nextConnection_++;
-        connections_.insert(id, new TServerConnection(*this, id, socket));
+        const int error = errno;
+        if (error == EINTR || error == ECONNABORTED)
+            continue;
+        if (error == EAGAIN || error == EWOULDBLOCK)
+            return;
+        // Out of descriptors or memory: the waiting connections would make
+        // accept() fail again at once, so let sockets close for a moment.
+        LogLine(QStringLiteral("falha ao aceitar conexão: %1; nova tentativa em %2 ms")
+                    .arg(QString::fromLocal8Bit(std::strerror(error)))
+                    .arg(config_.AcceptPauseMs));
+        acceptor_->setEnabled(false);
+        QTimer::singleShot(config_.AcceptPauseMs, this, [this] {
+            if (!stopping_)
+                acceptor_->setEnabled(true);
+        });
+        return;
     }
+}
+
+void TRpcServer::Admit(QTcpSocket* socket)
+{
+    if (stopping_) {
+        socket->abort();
+        socket->deleteLater();
+        return;
+    }
+    const quint64 id = nextConnection_++;
+    auto* connection = new TServerConnection(*this, id, socket);
+    connections_.insert(id, connection);
+    if (connections_.size() > config_.MaxConnections)
+        connection->Reject(QStringLiteral("O servidor de aplicação atingiu o limite de %1 conexões; tente de novo em instantes.")
+                               .arg(config_.MaxConnections),
+                           Rpc::Fault::Busy);
 }
 
 bool TRpcServer::TakeBudget(qint64 bytes)
@@ -296,6 +350,8 @@ void TRpcServer::Shutdown()
     if (stopping_)
         return;
     stopping_ = true;
+    if (acceptor_)
+        acceptor_->setEnabled(false);
     listener_.close();
     for (TServerConnection* connection : std::as_const(connections_))
         connection->Close(QString());

@@ -6,6 +6,7 @@
 #include "rpc/Messages.h"
 
 #include <QCborStreamWriter>
+#include <QDir>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QRegularExpression>
@@ -16,6 +17,8 @@
 #include <cstdio>
 #include <memory>
 #include <vector>
+#include <sys/resource.h>
+#include <unistd.h>
 #include <gtest/gtest.h>
 
 namespace {
@@ -392,6 +395,81 @@ TEST(Memory, RequestsBeyondTheBudgetAreRefusedWhileOthersAreServed)
     const auto reply = again.Next();
     ASSERT_TRUE(reply.has_value());
     EXPECT_EQ(std::get<Rpc::TFault>(*reply).Code, Rpc::Fault::Arguments);
+}
+
+// One connection over the cap is refused as busy; one that never says hello,
+// and one idle between calls, are closed; the client's next call reconnects.
+TEST(Connections, CapHelloDeadlineAndIdleTimeOut)
+{
+    TAppServerProcess server(TAppServerProcess::TOptions{
+        1, true, 4,
+        {QStringLiteral("--max-connections"), QStringLiteral("3"), QStringLiteral("--hello-timeout"), QStringLiteral("1"),
+         QStringLiteral("--idle-timeout"), QStringLiteral("2")}});
+    std::vector<std::unique_ptr<TRawClient>> silent;
+    for (int i = 0; i < 3; ++i)
+        silent.push_back(std::make_unique<TRawClient>(server.Port()));
+    QThread::msleep(200);
+    TRawClient over(server.Port());
+    const auto refused = over.Next();
+    ASSERT_TRUE(refused.has_value());
+    ASSERT_TRUE(std::holds_alternative<Rpc::TFault>(*refused));
+    EXPECT_EQ(std::get<Rpc::TFault>(*refused).Code, Rpc::Fault::Busy);
+    EXPECT_TRUE(std::get<Rpc::TFault>(*refused).Message.contains(QStringLiteral("limite de 3 conexões")));
+    EXPECT_TRUE(over.ClosedByServer());
+    for (auto& raw : silent)
+        EXPECT_TRUE(raw->ClosedByServer()) << "no hello within the deadline";
+
+    auto net = Connect(server);
+    const int invoices = GetDados(*net, QStringLiteral("0001")).Invoices.RowCount();
+    QThread::msleep(3000);
+    EXPECT_EQ(GetDados(*net, QStringLiteral("0001")).Invoices.RowCount(), invoices) << "reconnected after the idle close";
+    const QString log = server.Log();
+    EXPECT_TRUE(log.contains(QStringLiteral("sem apresentação em 1000 ms"))) << log.toStdString();
+    EXPECT_TRUE(log.contains(QStringLiteral("ociosa por mais de 2000 ms"))) << log.toStdString();
+}
+
+// CPU time the process has used, in clock ticks.
+qint64 CpuTicks(const TAppServerProcess& server)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(server.Pid()));
+    if (!stat.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray text = stat.readAll();
+    const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
+    return fields.value(11).toLongLong() + fields.value(12).toLongLong();  // utime, stime
+}
+
+// Out of file descriptors the server does not spin on accept(); once
+// sockets close it serves again.
+TEST(Connections, OutOfDescriptorsNoBusyLoopAndServiceComesBack)
+{
+    TAppServerProcess server(TAppServerProcess::TOptions{1, true, 1, {}});
+    {
+        auto warm = Connect(server);  // the worker opens its database first
+        GetDados(*warm, QStringLiteral("0001"));
+    }
+    QThread::msleep(200);
+    const qint64 open = QDir(QStringLiteral("/proc/%1/fd").arg(server.Pid())).entryList(QDir::NoDotAndDotDot | QDir::AllEntries).size();
+    ASSERT_GT(open, 0);
+    const rlimit low{rlim_t(open + 2), rlim_t(open + 2)};
+    rlimit previous{};
+    ASSERT_EQ(::prlimit(pid_t(server.Pid()), RLIMIT_NOFILE, &low, &previous), 0);
+
+    std::vector<std::unique_ptr<TRawClient>> raws;
+    for (int i = 0; i < 8; ++i)
+        raws.push_back(std::make_unique<TRawClient>(server.Port()));
+    QThread::msleep(300);
+    const qint64 before = CpuTicks(server);
+    QThread::msleep(2000);
+    const qint64 used = CpuTicks(server) - before;
+    EXPECT_LT(used, sysconf(_SC_CLK_TCK) / 4) << "CPU ticks in 2 s: " << used;
+    EXPECT_TRUE(server.Log().contains(QStringLiteral("falha ao aceitar conexão"))) << server.Log().toStdString();
+
+    raws.clear();
+    QThread::msleep(1500);
+    auto net = Connect(server);
+    EXPECT_GT(GetDados(*net, QStringLiteral("0001")).Invoices.RowCount(), 0);
+    ::prlimit(pid_t(server.Pid()), RLIMIT_NOFILE, &previous, nullptr);
 }
 
 // A client's value is quoted cut in the refusal and in the log, and what it
