@@ -14,6 +14,7 @@
 #include <QThread>
 #include <QtEndian>
 #include <atomic>
+#include <functional>
 #include <cstdio>
 #include <memory>
 #include <vector>
@@ -93,8 +94,8 @@ QByteArray CallFrame(const QString& method, const QVariantList& args)
     return Rpc::EncodeFrame(Rpc::TCall{1, method, args, {}}, {});
 }
 
-// A call whose single argument is nested `depth` arrays deep, written by hand.
-QByteArray DeepCall(int depth)
+// A call of GetDados with the one argument `argument` writes, by hand.
+QByteArray HandWrittenCall(const std::function<void(QCborStreamWriter&)>& argument)
 {
     QByteArray payload;
     {
@@ -104,17 +105,25 @@ QByteArray DeepCall(int depth)
         w.append(quint64(1));
         w.append(QStringLiteral("GetDados"));
         w.startArray(1);
-        for (int i = 0; i < depth; ++i)
-            w.startArray(1);
-        w.append(nullptr);
-        for (int i = 0; i < depth; ++i)
-            w.endArray();
+        argument(w);
         w.endArray();
         w.startArray(0);
         w.endArray();
         w.endArray();
     }
     return Frame(payload);
+}
+
+// A call whose single argument is nested `depth` arrays deep.
+QByteArray DeepCall(int depth)
+{
+    return HandWrittenCall([depth](QCborStreamWriter& w) {
+        for (int i = 0; i < depth; ++i)
+            w.startArray(1);
+        w.append(nullptr);
+        for (int i = 0; i < depth; ++i)
+            w.endArray();
+    });
 }
 
 const QVariantList getDadosArgs = {QStringLiteral("0001"), QStringLiteral("T"), QStringLiteral("T"),
@@ -278,6 +287,17 @@ TEST_F(Resilience, LogsOneLinePerCall)
     EXPECT_TRUE(log.contains(QStringLiteral("recusado: A nota fiscal 9999999999 da filial 0002 não existe.")));
 }
 
+// The next message is a fault of `code` whose message mentions `mentions`.
+void ExpectFault(TRawClient& raw, const QString& code, const QString& mentions = QString())
+{
+    const auto reply = raw.Next();
+    ASSERT_TRUE(reply.has_value());
+    const auto* fault = std::get_if<Rpc::TFault>(&*reply);
+    ASSERT_NE(fault, nullptr);
+    EXPECT_EQ(fault->Code, code);
+    EXPECT_TRUE(fault->Message.contains(mentions)) << fault->Message.toStdString();
+}
+
 // The server's peak resident memory, in bytes (VmHWM).
 qint64 PeakMemory(const TAppServerProcess& server)
 {
@@ -295,25 +315,12 @@ qint64 PeakMemory(const TAppServerProcess& server)
 // the value that costs most to decode per byte of frame.
 QByteArray MaximalCall(qint64 bytes)
 {
-    const qint64 items = bytes - 32;
-    QByteArray payload;
-    {
-        QCborStreamWriter w(&payload);
-        w.startArray(5);
-        w.append(QStringLiteral("call"));
-        w.append(quint64(1));
-        w.append(QStringLiteral("GetDados"));
-        w.startArray(1);
+    return HandWrittenCall([items = bytes - 32](QCborStreamWriter& w) {
         w.startArray(quint64(items));
         for (qint64 i = 0; i < items; ++i)
             w.append(nullptr);
         w.endArray();
-        w.endArray();
-        w.startArray(0);
-        w.endArray();
-        w.endArray();
-    }
-    return Frame(payload);
+    });
 }
 
 // A request of the largest size, alone and then eight at once: the server
@@ -335,12 +342,8 @@ TEST(Memory, MaximalRequestsCostABoundedMultipleOfTheirSize)
         }
         for (auto& raw : raws)
             raw->Send(call);
-        for (auto& raw : raws) {
-            const auto reply = raw->Next();
-            ASSERT_TRUE(reply.has_value());
-            ASSERT_TRUE(std::holds_alternative<Rpc::TFault>(*reply));
-            EXPECT_EQ(std::get<Rpc::TFault>(*reply).Code, Rpc::Fault::Arguments);
-        }
+        for (auto& raw : raws)
+            ExpectFault(*raw, Rpc::Fault::Arguments);
     };
     const qint64 before = PeakMemory(server);
     ASSERT_GT(before, 0);
@@ -371,30 +374,21 @@ TEST(Memory, RequestsBeyondTheBudgetAreRefusedWhileOthersAreServed)
     late.Hello();
     ASSERT_TRUE(late.Next().has_value());
     late.Send(call.left(1000));
-    const auto refused = late.Next();
-    ASSERT_TRUE(refused.has_value());
-    ASSERT_TRUE(std::holds_alternative<Rpc::TFault>(*refused));
-    EXPECT_EQ(std::get<Rpc::TFault>(*refused).Code, Rpc::Fault::Busy);
-    EXPECT_TRUE(std::get<Rpc::TFault>(*refused).Message.contains(QStringLiteral("sem memória livre")));
+    ExpectFault(late, Rpc::Fault::Busy, QStringLiteral("sem memória livre"));
     EXPECT_TRUE(late.ClosedByServer());
 
     auto net = Connect(server);
     EXPECT_GT(GetDados(*net, QStringLiteral("0001")).Invoices.RowCount(), 0) << "small calls still fit";
     for (auto& holder : holders) {
         holder->Send(call.mid(1000));
-        const auto reply = holder->Next();
-        ASSERT_TRUE(reply.has_value());
-        ASSERT_TRUE(std::holds_alternative<Rpc::TFault>(*reply));
-        EXPECT_EQ(std::get<Rpc::TFault>(*reply).Code, Rpc::Fault::Arguments);
+        ExpectFault(*holder, Rpc::Fault::Arguments);
     }
     // Answered, they gave their share back.
     TRawClient again(server.Port());
     again.Hello();
     ASSERT_TRUE(again.Next().has_value());
     again.Send(call);
-    const auto reply = again.Next();
-    ASSERT_TRUE(reply.has_value());
-    EXPECT_EQ(std::get<Rpc::TFault>(*reply).Code, Rpc::Fault::Arguments);
+    ExpectFault(again, Rpc::Fault::Arguments);
 }
 
 // One connection over the cap is refused as busy; one that never says hello,
@@ -410,11 +404,7 @@ TEST(Connections, CapHelloDeadlineAndIdleTimeOut)
         silent.push_back(std::make_unique<TRawClient>(server.Port()));
     QThread::msleep(200);
     TRawClient over(server.Port());
-    const auto refused = over.Next();
-    ASSERT_TRUE(refused.has_value());
-    ASSERT_TRUE(std::holds_alternative<Rpc::TFault>(*refused));
-    EXPECT_EQ(std::get<Rpc::TFault>(*refused).Code, Rpc::Fault::Busy);
-    EXPECT_TRUE(std::get<Rpc::TFault>(*refused).Message.contains(QStringLiteral("limite de 3 conexões")));
+    ExpectFault(over, Rpc::Fault::Busy, QStringLiteral("limite de 3 conexões"));
     EXPECT_TRUE(over.ClosedByServer());
     for (auto& raw : silent)
         EXPECT_TRUE(raw->ClosedByServer()) << "no hello within the deadline";
