@@ -1,6 +1,7 @@
 #include "ServerOptions.h"
 
 #include <QCommandLineParser>
+#include <tuple>
 
 namespace {
 
@@ -25,13 +26,24 @@ std::optional<TServerOptions> ParseServerOptions(const QStringList& arguments, Q
                                       QStringLiteral("file|uri"));
     const QCommandLineOption threads(QStringLiteral("threads"), QStringLiteral("Threads de trabalho."),
                                      QStringLiteral("n"));
-    const QCommandLineOption maxFrame(QStringLiteral("max-frame"), QStringLiteral("Maior quadro em bytes."),
+    const QCommandLineOption maxFrame(QStringLiteral("max-frame"), QStringLiteral("Maior quadro de requisição em bytes."),
                                       QStringLiteral("bytes"));
+    const QCommandLineOption budget(QStringLiteral("request-budget"),
+                                    QStringLiteral("Bytes de requisições retidos ao mesmo tempo pelo servidor."),
+                                    QStringLiteral("bytes"));
+    const QCommandLineOption create(QStringLiteral("create"), QStringLiteral("Cria um banco de dados vazio se o arquivo não existir."));
+    const QCommandLineOption maxConnections(QStringLiteral("max-connections"), QStringLiteral("Conexões abertas ao mesmo tempo."),
+                                            QStringLiteral("n"));
+    const QCommandLineOption helloTimeout(QStringLiteral("hello-timeout"),
+                                          QStringLiteral("Segundos para um cliente se apresentar."), QStringLiteral("s"));
+    const QCommandLineOption idleTimeout(QStringLiteral("idle-timeout"),
+                                         QStringLiteral("Segundos de uma conexão ociosa entre chamadas."), QStringLiteral("s"));
     const QCommandLineOption initDemo(QStringLiteral("init-demo"), QStringLiteral("Cria o esquema e os dados de demonstração."));
     const QCommandLineOption scale(QStringLiteral("scale"), QStringLiteral("Multiplicador dos dados de demonstração."),
                                    QStringLiteral("n"));
     const QCommandLineOption help(QStringLiteral("help"), QStringLiteral("Mostra esta ajuda."));
-    parser.addOptions({listen, database, threads, maxFrame, initDemo, scale, help});
+    parser.addOptions({listen, database, create, threads, maxFrame, budget, maxConnections, helloTimeout, idleTimeout,
+                       initDemo, scale, help});
     if (!parser.parse(arguments)) {
         // The parser's own texts are English.
         error = parser.unknownOptionNames().isEmpty()
@@ -79,6 +91,29 @@ std::optional<TServerOptions> ParseServerOptions(const QStringList& arguments, Q
         }
         options.MaxFrame = quint32(bytes);
     }
+    if (parser.isSet(budget)) {
+        bool ok = false;
+        options.RequestBudget = parser.value(budget).toLongLong(&ok);
+        if (!ok || options.RequestBudget < 1024) {
+            error = QStringLiteral("Orçamento de requisições inválido: %1").arg(parser.value(budget));
+            return std::nullopt;
+        }
+    }
+    if (options.RequestBudget < options.MaxFrame) {
+        error = QStringLiteral("O orçamento de requisições (--request-budget %1) é menor que o maior quadro (--max-frame %2).")
+                    .arg(options.RequestBudget)
+                    .arg(options.MaxFrame);
+        return std::nullopt;
+    }
+    for (const auto& [option, out, max] : {std::tuple{&maxConnections, &options.MaxConnections, 100000},
+                                           std::tuple{&helloTimeout, &options.HelloTimeout, 3600},
+                                           std::tuple{&idleTimeout, &options.IdleTimeout, 86400}}) {
+        if (parser.isSet(*option) && !PositiveInt(parser.value(*option), max, *out)) {
+            error = QStringLiteral("Valor inválido em --%1: %2").arg(option->names().first(), parser.value(*option));
+            return std::nullopt;
+        }
+    }
+    options.Create = parser.isSet(create);
     options.InitDemo = parser.isSet(initDemo);
     if (parser.isSet(scale) && !PositiveInt(parser.value(scale), 10000, options.Scale)) {
         error = QStringLiteral("Escala inválida: %1").arg(parser.value(scale));
@@ -94,8 +129,13 @@ QString ServerUsage()
                "\n"
                "  --listen ENDEREÇO:PORTA  onde atender (padrão: %1:%2; porta 0 escolhe uma livre)\n"
                "  --database ARQUIVO       banco de dados SQLite (padrão: %3)\n"
+               "  --create                 cria um banco vazio (só o esquema) se o arquivo não existir\n"
                "  --threads N              threads de trabalho (padrão: 4)\n"
-               "  --max-frame BYTES        maior quadro aceito (padrão: 256 MiB)\n"
+               "  --max-frame BYTES        maior quadro de requisição aceito (padrão: 1 MiB)\n"
+               "  --request-budget BYTES   bytes de requisições retidos ao mesmo tempo (padrão: 32 MiB)\n"
+               "  --max-connections N      conexões abertas ao mesmo tempo (padrão: 256)\n"
+               "  --hello-timeout S        segundos para um cliente se apresentar (padrão: 10)\n"
+               "  --idle-timeout S         segundos de conexão ociosa entre chamadas (padrão: 600)\n"
                "  --init-demo              cria o esquema e os dados de demonstração e sai\n"
                "  --scale N                multiplicador dos dados de demonstração (com --init-demo)\n"
                "  --help                   mostra esta ajuda\n")

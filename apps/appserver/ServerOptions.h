@@ -1,11 +1,17 @@
 #pragma once
 // The command line of the application server:
-//   appserver [--listen ADDR:PORT] [--database FILE|URI] [--threads N]
-//             [--max-frame BYTES] [--init-demo [--scale N]] [--help]
-// --database takes a SQLite file or a PostgreSQL URI (Database.h).
+//   appserver [--listen ADDR:PORT] [--database FILE|URI] [--create] [--threads N]
+//             [--max-frame BYTES] [--request-budget BYTES] [--max-connections N]
+//             [--hello-timeout SECONDS] [--idle-timeout SECONDS]
+//             [--init-demo [--scale N]] [--help]
+// --database takes a SQLite file or a PostgreSQL URI (Database.h). Serving a
+// SQLite file that does not exist is refused unless --create asks for a new,
+// empty one (a mistyped path must not serve an empty work list).
 // Defaults: 127.0.0.1:21300 and the SQLite file the host also uses
-// (framework/Defaults.h), 4 threads, frames up to 256 MiB. Port 0 picks a
-// free port (the server prints the one it listens on).
+// (framework/Defaults.h), 4 threads, requests up to 1 MiB a frame and 32 MiB
+// held at once by the whole server, 256 connections, 10 s to say hello,
+// 600 s idle between calls. Port 0 picks a free port (the server
+// prints the one it listens on).
 #include "server/Defaults.h"
 
 #include <QHostAddress>
@@ -18,7 +24,12 @@ struct TServerOptions {
     quint16 Port = Defaults::ServerPort;
     QString Database = Defaults::DatabasePath();
     int Threads = 4;
-    quint32 MaxFrame = 256u * 1024u * 1024u;
+    quint32 MaxFrame = 1u << 20;             // largest request frame
+    qint64 RequestBudget = qint64(32) << 20; // request bytes held at once, at least MaxFrame
+    int MaxConnections = 256;
+    int HelloTimeout = 10;   // seconds
+    int IdleTimeout = 600;   // seconds
+    bool Create = false;
     bool InitDemo = false;
     int Scale = 1;
     bool Help = false; // print ServerUsage() and stop

@@ -1,5 +1,7 @@
 // The application server: serves the remote data modules over the socket
 // protocol, or (--init-demo) creates the schema and the demo data and exits.
+// It serves only a database that exists (a PostgreSQL one, or a SQLite file)
+// unless --create asks for a new, empty SQLite file.
 // SIGINT and SIGTERM stop it cleanly: no new connection is accepted, running
 // calls finish, the database connections close.
 #include "ServerOptions.h"
@@ -10,6 +12,7 @@
 #include "transport/RpcServer.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QSocketNotifier>
 
 #include <csignal>
@@ -49,6 +52,13 @@ int InitDemo(const TServerOptions& options)
 
 int Serve(QCoreApplication& app, const TServerOptions& options)
 {
+    if (!options.Create && !IsPostgresDatabase(options.Database) && !QFileInfo::exists(options.Database)) {
+        Print(stderr, QStringLiteral("appserver: o banco de dados %1 não existe. Confira o caminho em --database; "
+                                     "para criar um banco novo use --init-demo (com dados de demonstração) "
+                                     "ou --create (vazio).")
+                          .arg(options.Database));
+        return 1;
+    }
     {
         TDatabase db(TDbConfig{options.Database});
         CreateSchema(db);
@@ -60,7 +70,11 @@ int Serve(QCoreApplication& app, const TServerOptions& options)
     TServerConfig config;
     config.Db.Database = options.Database;
     config.Threads = options.Threads;
-    config.Limits.MaxFrameSize = options.MaxFrame;
+    config.MaxRequestSize = options.MaxFrame;
+    config.RequestBudget = options.RequestBudget;
+    config.MaxConnections = options.MaxConnections;
+    config.HelloTimeoutMs = options.HelloTimeout * 1000;
+    config.IdleTimeoutMs = options.IdleTimeout * 1000;
     TRpcServer server(config, dispatcher);
     QString error;
     if (!server.Listen(options.Address, options.Port, error)) {

@@ -12,6 +12,13 @@ QVariant Failure(const QString& message)
     return QVariantList{false, message};
 }
 
+QString Quoted(const QString& value)
+{
+    if (value.size() <= QuotedLength)
+        return value;
+    return value.left(QuotedLength) + QStringLiteral("… (cortado: mais %1 caracteres)").arg(value.size() - QuotedLength);
+}
+
 std::optional<TEnvelope> ParseEnvelope(const QVariant& result)
 {
     if (result.metaType() != QMetaType::fromType<QVariantList>())

@@ -20,6 +20,13 @@ struct TEnvelope {
 QVariant Success(const QVariant& payload = QVariant());
 QVariant Failure(const QString& message);
 
+// A client's value as a refusal or a log line quotes it: up to QuotedLength
+// characters as they are (enough for the longest code the system stores, an
+// IUM code of 100); a longer one is cut there and marked with the number of
+// characters left out, so that a huge argument never comes back whole.
+constexpr int QuotedLength = 100;
+QString Quoted(const QString& value);
+
 // The envelope held by `result`, or nothing when it is not one.
 std::optional<TEnvelope> ParseEnvelope(const QVariant& result);
 

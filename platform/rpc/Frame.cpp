@@ -49,6 +49,8 @@ bool TFrameReader::ReadFrom(QIODevice& device)
                 throw EProtocolError(QStringLiteral("Quadro de %1 bytes excede o limite de %2 bytes.")
                                          .arg(length)
                                          .arg(maxFrameSize_));
+            if (admit_)
+                admit_(length);
             payload_ = QByteArray(qsizetype(length), Qt::Uninitialized);
             payloadHave_ = 0;
         }

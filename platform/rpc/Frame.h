@@ -6,6 +6,7 @@
 
 #include <QByteArray>
 #include <QIODevice>
+#include <functional>
 
 namespace Rpc {
 
@@ -37,9 +38,18 @@ private:
 // true when a whole frame is ready (take it with TakeFrame before reading
 // on). It raises EProtocolError when a length is 0 or above maxFrameSize;
 // the stream is then unusable and the connection must be dropped.
+//
+// `admit`, when given, is called with each announced length before the
+// payload's buffer is allocated; whatever it throws leaves ReadFrom the same
+// way (the stream is then unusable too).
 class TFrameReader {
 public:
-    explicit TFrameReader(quint32 maxFrameSize) : maxFrameSize_(maxFrameSize) {}
+    using TAdmit = std::function<void(quint32 length)>;
+    explicit TFrameReader(quint32 maxFrameSize, TAdmit admit = {})
+        : maxFrameSize_(maxFrameSize)
+        , admit_(std::move(admit))
+    {
+    }
 
     bool ReadFrom(QIODevice& device);
     QByteArray TakeFrame();
@@ -54,6 +64,7 @@ public:
 
 private:
     quint32 maxFrameSize_;
+    TAdmit admit_;
     char header_[FrameHeaderSize] = {};
     int headerHave_ = 0;
     QByteArray payload_;

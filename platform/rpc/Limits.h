@@ -12,6 +12,10 @@ struct TRpcLimits {
     // Largest frame payload accepted or produced, in bytes (the 4-byte length
     // prefix allows at most 4 GiB - 1).
     quint32 MaxFrameSize = 256u * 1024u * 1024u;
+    // Longest text value (an argument, a method or module name), in UTF-8
+    // bytes. The server lowers it for requests: no argument a client sends
+    // is more than a code or a number.
+    quint32 MaxTextBytes = 256u * 1024u * 1024u;
     // Deepest nesting of arrays within one value (a data packet counts as one
     // level; its own bounds are the data layer's).
     int MaxDepth = 32;

@@ -116,7 +116,7 @@ public:
     {
         if (in_.Kind() != TCborKind::Text)
             Malformed(QStringLiteral("texto esperado"));
-        return in_.TakeString(limits_.MaxFrameSize);
+        return in_.TakeString(limits_.MaxTextBytes);
     }
     quint64 Unsigned()
     {

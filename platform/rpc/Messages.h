@@ -69,6 +69,7 @@ inline const QString Frame = QStringLiteral("frame");            // malformed or
 inline const QString Method = QStringLiteral("method");          // unknown method
 inline const QString Arguments = QStringLiteral("arguments");    // wrong argument count or kinds
 inline const QString Internal = QStringLiteral("internal");      // the method failed unexpectedly
+inline const QString Busy = QStringLiteral("busy");              // the server's request memory is full
 } // namespace Fault
 
 struct TFault {

@@ -41,7 +41,7 @@ QVariant ReadItem(TCborReader& in, const TRpcLimits& limits, int depth)
     const TCborHead& h = in.Head();
     switch (h.Kind) {
     case TCborKind::Text:
-        return in.TakeString(limits.MaxFrameSize);
+        return in.TakeString(limits.MaxTextBytes);
     case TCborKind::Unsigned:
     case TCborKind::Negative:
     case TCborKind::Float:

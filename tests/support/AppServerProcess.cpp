@@ -133,6 +133,8 @@ void TAppServerProcess::Start(quint16 port)
     QStringList arguments = {QStringLiteral("--listen"), QStringLiteral("127.0.0.1:%1").arg(port),
                              QStringLiteral("--database"), DatabasePath(),
                              QStringLiteral("--threads"), QString::number(options_.Threads)};
+    if (!options_.Demo)
+        arguments += QStringLiteral("--create");  // the schema only, in a new file
     arguments += options_.ExtraArgs;
     process_.setStandardErrorFile(dir_.filePath(QStringLiteral("server.log")), QIODevice::Append);
     process_.start(Executable(), arguments);

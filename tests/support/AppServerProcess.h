@@ -23,7 +23,7 @@ class TAppServerProcess {
 public:
     struct TOptions {
         int Scale = 1;
-        bool Demo = true;        // run --init-demo before starting
+        bool Demo = true;        // run --init-demo before starting; else serve a new, empty database (--create)
         int Threads = 4;
         QStringList ExtraArgs;   // appended to the command line when serving
         // Serve this database (another server's DatabasePath()) instead of a
@@ -45,6 +45,7 @@ public:
     // SIGKILL and wait.
     void Kill();
     bool Running() const;
+    qint64 Pid() const { return process_.processId(); }
 
     quint16 Port() const { return port_; }
     QString Host() const { return QStringLiteral("127.0.0.1"); }

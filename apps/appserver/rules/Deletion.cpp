@@ -27,7 +27,7 @@ QVariant DeleteReadings(TDatabase& db, const TDataPacket& delta, qint64& rows)
         const QString branch = delta.String(row, branchColumn);
         const QString invoice = delta.String(row, invoiceColumn);
         const QString ium = delta.String(row, iumColumn);
-        const QString reading = QStringLiteral("leitura de IUM \"%1\" da %2").arg(ium, InvoiceName(branch, invoice));
+        const QString reading = QStringLiteral("leitura de IUM \"%1\" da %2").arg(Rpc::Quoted(ium), InvoiceName(branch, invoice));
 
         const auto state = FindInvoice(db, branch, invoice);
         if (!state)

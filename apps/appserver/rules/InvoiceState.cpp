@@ -1,5 +1,7 @@
 #include "InvoiceState.h"
 
+#include "rpc/Envelope.h"
+
 #include "storage/Database.h"
 #include "storage/SqlValues.h"
 
@@ -23,7 +25,7 @@ std::optional<TInvoiceState> FindInvoice(TDatabase& db, const QString& branch, c
 
 QString InvoiceName(const QString& branch, const QString& invoice)
 {
-    return QStringLiteral("nota fiscal %1 da filial %2").arg(invoice, branch);
+    return QStringLiteral("nota fiscal %1 da filial %2").arg(Rpc::Quoted(invoice), Rpc::Quoted(branch));
 }
 
 void Audit(TDatabase& db, TAuditEvent event, const QString& branch, const QString& invoice, const QString& ium,

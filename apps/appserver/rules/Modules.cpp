@@ -1,6 +1,7 @@
 // The methods of the two remote data modules: argument kinds and the code
 // each runs. Argument order is the clients' (docs/protocol.md, "Methods").
 #include "Modules.h"
+#include "InvoiceState.h"
 #include "Operations.h"
 #include "WorkList.h"
 #include "rpc/Envelope.h"
@@ -47,8 +48,7 @@ QVariant GetItensIUM(TCallContext& c)
 {
     const TDataPacket items = LoadInvoiceItems(*c.Db, Str(c, 0), Str(c, 1));
     if (items.RowCount() == 0)
-        return Rpc::Failure(QStringLiteral("A nota fiscal %1 da filial %2 não existe ou não tem itens.")
-                                .arg(Str(c, 1), Str(c, 0)));
+        return Rpc::Failure(QStringLiteral("A %1 não existe ou não tem itens.").arg(InvoiceName(Str(c, 0), Str(c, 1))));
     c.Rows = items.RowCount();
     return Rpc::Success(QVariant::fromValue(items));
 }

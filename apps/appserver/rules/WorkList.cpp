@@ -1,6 +1,7 @@
 #include "WorkList.h"
 
 #include "InvoiceState.h"
+#include "rpc/Envelope.h"
 #include "server/PacketLayouts.h"
 #include "storage/PacketQuery.h"
 #include "storage/SqlValues.h"
@@ -149,7 +150,7 @@ TEncodedPacket LoadNumberList(TDatabase& db, const QString& branch, const QStrin
     const bool anyStatus = statusCode.isEmpty() || statusCode == QLatin1String("T");
     if (!anyStatus && statusCode != QLatin1String("P") && statusCode != QLatin1String("A")
         && statusCode != QLatin1String("C")) {
-        refusal = QStringLiteral("Situação de separação inválida: %1").arg(status);
+        refusal = QStringLiteral("Situação de separação inválida: %1").arg(Rpc::Quoted(status));
         return TEncodedPacket();
     }
     auto isNumber = [](const QString& value, const char* word) {
@@ -199,7 +200,7 @@ TEncodedPacket LoadNumberList(TDatabase& db, const QString& branch, const QStrin
     };
     const auto list = std::find_if(std::begin(lists), std::end(lists), [&](const TNumberList& l) { return kind == l.kind; });
     if (list == std::end(lists)) {
-        refusal = QStringLiteral("Tipo de lista inválido: %1").arg(kind);
+        refusal = QStringLiteral("Tipo de lista inválido: %1").arg(Rpc::Quoted(kind));
         return TEncodedPacket();
     }
     if (isNumber(list->number, list->word))

@@ -1,4 +1,5 @@
 #include "Dispatcher.h"
+#include "ServerLog.h"
 
 #include "data/DataPacket.h"
 #include "rpc/Envelope.h"
@@ -7,8 +8,6 @@
 #include "rtl/Exceptions.h"
 
 #include <QElapsedTimer>
-#include <QMutex>
-#include <cstdio>
 
 namespace {
 
@@ -35,6 +34,16 @@ bool Fits(TArgKind kind, const QVariant& value)
 Rpc::TFault Fault(quint64 id, const QString& code, const QString& message)
 {
     return Rpc::TFault{id, code, message};
+}
+
+// What a client is told of a failure inside a method: the database's or the
+// library's own text (English, and about the server's internals) goes to
+// the log only.
+QString InternalError(const QString& where)
+{
+    return QStringLiteral("Erro interno do servidor de aplicação em %1. A operação não foi concluída; "
+                          "os detalhes estão no registro do servidor.")
+        .arg(where);
 }
 
 } // namespace
@@ -67,41 +76,40 @@ Rpc::TMessage TDispatcher::Execute(const TModule& module, Rpc::TCall call, const
 {
     QElapsedTimer clock;
     clock.start();
-    const QString where = QStringLiteral("%1.%2").arg(module.Name(), call.Method.left(100));
-    auto refuse = [&](const QString& code, const QString& message) -> Rpc::TMessage {
-        LogCall(module.Name(), call.Method.left(100), clock.elapsed(), QStringLiteral("falha: ") + message);
+    const QString method = Rpc::Quoted(call.Method);
+    const QString where = module.Name() + u'.' + method;
+    // `details`, when given, goes to the log only.
+    auto refuse = [&](const QString& code, const QString& message, const QString& details = QString()) -> Rpc::TMessage {
+        LogCall(module.Name(), method, clock.elapsed(),
+                QStringLiteral("falha: ") + message + (details.isEmpty() ? QString() : u' ' + details));
         return Fault(call.Id, code, message);
     };
 
-    const TMethod* method = module.Find(call.Method);
-    if (!method)
+    const TMethod* found = module.Find(call.Method);
+    if (!found)
         return refuse(Rpc::Fault::Method,
                       QStringLiteral("Método desconhecido no servidor de aplicação: %1.").arg(where));
-    if (call.Args.size() != method->Args.size())
+    if (call.Args.size() != found->Args.size())
         return refuse(Rpc::Fault::Arguments,
                       QStringLiteral("Número de argumentos inválido na chamada de %1: esperados %2, recebidos %3.")
-                          .arg(where)
-                          .arg(method->Args.size())
-                          .arg(call.Args.size()));
+                          .arg(where, QString::number(found->Args.size()), QString::number(call.Args.size())));
     for (qsizetype i = 0; i < call.Args.size(); ++i) {
-        if (!Fits(method->Args[i], call.Args[i]))
+        if (!Fits(found->Args[i], call.Args[i]))
             return refuse(Rpc::Fault::Arguments,
                           QStringLiteral("Argumento %1 inválido na chamada de %2: esperado %3, recebido %4.")
                               .arg(i + 1)
-                              .arg(where, KindName(method->Args[i]), Rpc::KindName(call.Args[i])));
+                              .arg(where, KindName(found->Args[i]), Rpc::KindName(call.Args[i])));
     }
 
     TCallContext context{nullptr, std::move(call.Args), 0};
     Rpc::TResult result{call.Id, QVariant(), {}};
     try {
         context.Db = &ThreadDatabase(db);
-        result.Value = method->Run(context);
+        result.Value = found->Run(context);
     } catch (const Exception& e) {
-        return refuse(Rpc::Fault::Internal,
-                      QStringLiteral("Erro interno do servidor de aplicação em %1: %2").arg(where, e.Message()));
+        return refuse(Rpc::Fault::Internal, InternalError(where), e.Message());
     } catch (const std::exception& e) {
-        return refuse(Rpc::Fault::Internal, QStringLiteral("Erro interno do servidor de aplicação em %1: %2")
-                                                .arg(where, QString::fromLocal8Bit(e.what())));
+        return refuse(Rpc::Fault::Internal, InternalError(where), QString::fromLocal8Bit(e.what()));
     }
     for (int index : call.ByRef)
         result.RefValues.append(context.Args[index]);
@@ -110,15 +118,6 @@ Rpc::TMessage TDispatcher::Execute(const TModule& module, Rpc::TCall call, const
     QString outcome = QStringLiteral("%1 linha(s)").arg(context.Rows);
     if (envelope && !envelope->Ok)
         outcome = QStringLiteral("recusado: ") + envelope->Message;
-    LogCall(module.Name(), method->Name, clock.elapsed(), outcome);
+    LogCall(module.Name(), found->Name, clock.elapsed(), outcome);
     return result;
-}
-
-void LogCall(const QString& module, const QString& method, qint64 ms, const QString& outcome)
-{
-    static QMutex mutex;
-    const QByteArray line = QStringLiteral("%1.%2 %3 ms %4\n").arg(module, method).arg(ms).arg(outcome).toUtf8();
-    QMutexLocker lock(&mutex);
-    std::fwrite(line.constData(), 1, size_t(line.size()), stderr);
-    std::fflush(stderr);
 }

@@ -4,8 +4,10 @@
 // do), checking the arguments' count and kinds, running it on the worker's
 // database connection and writing one log line.
 //
-// Dispatch failures come back as faults whose message names the method;
-// anything a method raises becomes an "internal" fault. Business refusals
+// Dispatch failures come back as faults whose message names the method
+// (a client's method name quoted cut, Rpc::Quoted); anything a method raises
+// becomes an "internal" fault whose message is Portuguese and generic, the
+// exception's own text going to the log only. Business refusals
 // are not faults: the methods return them in their result envelope.
 #include "rpc/Messages.h"
 #include "storage/Database.h"
@@ -53,6 +55,3 @@ public:
 private:
     QHash<QString, TModule> modules_;
 };
-
-// Writes "module.method N ms ..." to stderr as one line.
-void LogCall(const QString& module, const QString& method, qint64 ms, const QString& outcome);

@@ -1,12 +1,16 @@
 #include "RpcServer.h"
 
+#include "ServerLog.h"
+#include "rpc/Envelope.h"
 #include "rpc/Frame.h"
 #include "rpc/Messages.h"
 #include "rpc/ProtocolError.h"
 
 #include <QTcpSocket>
 #include <QTimer>
-#include <cstdio>
+#include <cerrno>
+#include <cstring>
+#include <sys/socket.h>
 
 // One client socket. States:
 //
@@ -21,7 +25,7 @@ public:
         : server_(server)
         , id_(id)
         , socket_(socket)
-        , reader_(server.config_.Limits.MaxFrameSize)
+        , reader_(server.config_.MaxRequestSize, [this](quint32 length) { Admit(length); })
     {
         socket_->setParent(this);
         // Bounded input buffering: while a call runs nothing is read, and the
@@ -30,6 +34,12 @@ public:
         frameTimer_.setSingleShot(true);
         connect(&frameTimer_, &QTimer::timeout, this,
                 [this] { Close(QStringLiteral("quadro incompleto por mais de %1 ms").arg(server_.config_.FrameTimeoutMs)); });
+        idleTimer_.setSingleShot(true);
+        connect(&idleTimer_, &QTimer::timeout, this, [this] {
+            Close(module_ ? QStringLiteral("ociosa por mais de %1 ms").arg(server_.config_.IdleTimeoutMs)
+                          : QStringLiteral("sem apresentação em %1 ms").arg(server_.config_.HelloTimeoutMs));
+        });
+        idleTimer_.start(server_.config_.HelloTimeoutMs);
         connect(socket_, &QTcpSocket::readyRead, this, &TServerConnection::Process);
         connect(socket_, &QTcpSocket::disconnected, this, [this] { Close(QString()); });
     }
@@ -43,19 +53,32 @@ public:
             } catch (const EProtocolError& e) {
                 Reject(e.Message());
                 return;
+            } catch (const TOverBudget&) {
+                Reject(QStringLiteral("O servidor de aplicação está sem memória livre para novas requisições no momento; "
+                                      "tente de novo em instantes."),
+                       Rpc::Fault::Busy);
+                return;
             }
             if (!ready) {
                 if (reader_.Pending() && !frameTimer_.isActive())
                     frameTimer_.start(server_.config_.FrameTimeoutMs);
+                // Between calls the idle time runs; before the hello, its deadline.
+                if (module_ && !reader_.Pending())
+                    idleTimer_.start(server_.config_.IdleTimeoutMs);
+                else if (module_)
+                    idleTimer_.stop();
                 return;
             }
             frameTimer_.stop();
             QByteArray payload = reader_.TakeFrame();
+            const qint64 held = std::exchange(held_, 0);
             if (!module_) {
                 HandleHello(payload);
+                server_.GiveBudget(held);
             } else {
                 running_ = true;
-                server_.Run(id_, std::move(payload), module_, features_);
+                idleTimer_.stop();
+                server_.Run(id_, std::move(payload), held, module_, features_);
             }
         }
     }
@@ -91,8 +114,9 @@ public:
         if (!closed_) {
             closed_ = true;
             frameTimer_.stop();
+            idleTimer_.stop();
             if (!reason.isEmpty())
-                LogConnection(QStringLiteral("conexão %1 encerrada: %2").arg(id_).arg(reason));
+                LogLine(QStringLiteral("conexão %1 encerrada: ").arg(id_) + reason);
             socket_->disconnectFromHost();
             if (socket_->state() != QAbstractSocket::UnconnectedState)
                 QTimer::singleShot(LingerMs, this, [this] {
@@ -104,12 +128,25 @@ public:
             server_.Forget(id_);
     }
 
+    // A frame cut short by a close gives back what it held.
+    ~TServerConnection() override { server_.GiveBudget(held_); }
+
 private:
+    struct TOverBudget {};
+
+    // Before a frame's buffer is allocated.
+    void Admit(quint32 length)
+    {
+        if (!server_.TakeBudget(length))
+            throw TOverBudget{};
+        held_ = length;
+    }
+
     void HandleHello(const QByteArray& payload)
     {
         Rpc::TMessage message;
         try {
-            message = Rpc::DecodeMessage(payload, server_.config_.Limits, features_);
+            message = Rpc::DecodeMessage(payload, server_.config_.RequestLimits(), features_);
         } catch (const EProtocolError& e) {
             Reject(e.Message());
             return;
@@ -128,13 +165,13 @@ private:
         }
         const TModule* module = server_.dispatcher_.Find(hello->Module);
         if (!module) {
-            Reject(QStringLiteral("Módulo remoto desconhecido no servidor de aplicação: %1.").arg(hello->Module.left(100)),
+            Reject(QStringLiteral("Módulo remoto desconhecido no servidor de aplicação: %1.").arg(Rpc::Quoted(hello->Module)),
                    Rpc::Fault::Module);
             return;
         }
         if (!hello->ServerId.isEmpty() && hello->ServerId.compare(module->Id(), Qt::CaseInsensitive) != 0) {
             Reject(QStringLiteral("O módulo remoto %1 não tem o identificador %2.")
-                       .arg(module->Name(), hello->ServerId.left(100)),
+                       .arg(module->Name(), Rpc::Quoted(hello->ServerId)),
                    Rpc::Fault::Identifier);
             return;
         }
@@ -147,22 +184,26 @@ private:
         features_ = agreed.value_or(Rpc::TFeatures{});
     }
 
-    static void LogConnection(const QString& line)
-    {
-        const QByteArray bytes = (line + u'\n').toUtf8();
-        std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);
-    }
-
     TRpcServer& server_;
     quint64 id_;
     QTcpSocket* socket_;
     Rpc::TFrameReader reader_;
     QTimer frameTimer_;
+    QTimer idleTimer_;  // the hello's deadline, then the idle time between calls
     const TModule* module_ = nullptr;
     Rpc::TFeatures features_;  // agreed in the handshake
+    qint64 held_ = 0;  // request budget held by the frame being read
     bool running_ = false;
     bool closed_ = false;
 };
+
+Rpc::TRpcLimits TServerConfig::RequestLimits() const
+{
+    Rpc::TRpcLimits limits = Limits;
+    limits.MaxFrameSize = MaxRequestSize;
+    limits.MaxTextBytes = MaxTextBytes;
+    return limits;
+}
 
 TRpcServer::TRpcServer(TServerConfig config, const TDispatcher& dispatcher, QObject* parent)
     : QObject(parent)
@@ -172,7 +213,6 @@ TRpcServer::TRpcServer(TServerConfig config, const TDispatcher& dispatcher, QObj
     pool_.setMaxThreadCount(std::max(1, config_.Threads));
     // Workers stay, and with them their database connections.
     pool_.setExpiryTimeout(-1);
-    connect(&listener_, &QTcpServer::newConnection, this, &TRpcServer::Accept);
 }
 
 TRpcServer::~TRpcServer()
@@ -182,35 +222,88 @@ TRpcServer::~TRpcServer()
 
 bool TRpcServer::Listen(const QHostAddress& address, quint16 port, QString& error)
 {
-    if (listener_.listen(address, port))
+    if (listener_.listen(address, port)) {
+        listener_.pauseAccepting();
+        acceptor_ = std::make_unique<QSocketNotifier>(listener_.socketDescriptor(), QSocketNotifier::Read);
+        connect(acceptor_.get(), &QSocketNotifier::activated, this, &TRpcServer::Accept);
         return true;
+    }
     error = listener_.errorString();
     return false;
 }
 
 void TRpcServer::Accept()
 {
-    while (QTcpSocket* socket = listener_.nextPendingConnection()) {
-        if (stopping_) {
-            socket->abort();
-            socket->deleteLater();
+    for (;;) {
+        const int descriptor = ::accept4(int(listener_.socketDescriptor()), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+        if (descriptor >= 0) {
+            auto* socket = new QTcpSocket;
+            if (socket->setSocketDescriptor(descriptor))
+                Admit(socket);
+            else
+                delete socket;  // closes the descriptor
             continue;
         }
-        const quint64 id = nextConnection_++;
-        connections_.insert(id, new TServerConnection(*this, id, socket));
+        const int error = errno;
+        if (error == EINTR || error == ECONNABORTED)
+            continue;
+        if (error == EAGAIN || error == EWOULDBLOCK)
+            return;
+        // Out of descriptors or memory: the waiting connections would make
+        // accept() fail again at once, so let sockets close for a moment.
+        LogLine(QStringLiteral("falha ao aceitar conexão: %1; nova tentativa em %2 ms")
+                    .arg(QString::fromLocal8Bit(std::strerror(error)))
+                    .arg(config_.AcceptPauseMs));
+        acceptor_->setEnabled(false);
+        QTimer::singleShot(config_.AcceptPauseMs, this, [this] {
+            if (!stopping_)
+                acceptor_->setEnabled(true);
+        });
+        return;
     }
 }
 
-void TRpcServer::Run(quint64 connection, QByteArray payload, const TModule* module, Rpc::TFeatures features)
+void TRpcServer::Admit(QTcpSocket* socket)
 {
-    pool_.start([this, connection, payload = std::move(payload), module, features] {
+    if (stopping_) {
+        socket->abort();
+        socket->deleteLater();
+        return;
+    }
+    const quint64 id = nextConnection_++;
+    auto* connection = new TServerConnection(*this, id, socket);
+    connections_.insert(id, connection);
+    if (connections_.size() > config_.MaxConnections)
+        connection->Reject(QStringLiteral("O servidor de aplicação atingiu o limite de %1 conexões; tente de novo em instantes.")
+                               .arg(config_.MaxConnections),
+                           Rpc::Fault::Busy);
+}
+
+bool TRpcServer::TakeBudget(qint64 bytes)
+{
+    qint64 used = budgetUsed_.load();
+    do {
+        if (used + bytes > config_.RequestBudget)
+            return false;
+    } while (!budgetUsed_.compare_exchange_weak(used, used + bytes));
+    return true;
+}
+
+void TRpcServer::GiveBudget(qint64 bytes)
+{
+    budgetUsed_ -= bytes;
+}
+
+void TRpcServer::Run(quint64 connection, QByteArray payload, qint64 held, const TModule* module, Rpc::TFeatures features)
+{
+    pool_.start([this, connection, payload = std::move(payload), held, module, features]() mutable {
         QByteArray frame;
         bool close = false;
         try {
-            Rpc::TMessage message = Rpc::DecodeMessage(payload, config_.Limits, features);
+            Rpc::TMessage message = Rpc::DecodeMessage(std::exchange(payload, QByteArray()), config_.RequestLimits(), features);
             if (auto* call = std::get_if<Rpc::TCall>(&message)) {
                 const quint64 id = call->Id;
-                const QString method = call->Method;
+                const QString method = Rpc::Quoted(call->Method);
                 Rpc::TMessage reply = dispatcher_.Execute(*module, std::move(*call), config_.Db);
                 try {
                     frame = Rpc::EncodeFrame(reply, config_.Limits, features);
@@ -232,6 +325,7 @@ void TRpcServer::Run(quint64 connection, QByteArray payload, const TModule* modu
             close = true;
             frame = Rpc::EncodeFrame(Rpc::TFault{std::nullopt, Rpc::Fault::Frame, e.Message()}, config_.Limits);
         }
+        GiveBudget(held);
         QMetaObject::invokeMethod(
             this, [this, connection, frame, close] { Deliver(connection, frame, close); }, Qt::QueuedConnection);
     });
@@ -256,6 +350,8 @@ void TRpcServer::Shutdown()
     if (stopping_)
         return;
     stopping_ = true;
+    if (acceptor_)
+        acceptor_->setEnabled(false);
     listener_.close();
     for (TServerConnection* connection : std::as_const(connections_))
         connection->Close(QString());

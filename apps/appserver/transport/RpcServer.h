@@ -8,6 +8,18 @@
 // A bad frame (malformed, oversized, truncated and left unfinished for
 // FrameTimeoutMs, or a message out of place) is answered with a fault when
 // possible and closes that connection only.
+//
+// Memory: a request frame is at most MaxRequestSize bytes and each text in
+// it at most MaxTextBytes; and the bytes of all requests held at once (being
+// read, queued or running) stay within RequestBudget. A frame that would
+// pass the budget is refused ("busy") before its buffer is allocated, and
+// only its connection is closed. Replies are bounded by Limits.
+//
+// Connections: at most MaxConnections at once (one more is answered "busy"
+// and closed); one that has not said hello within HelloTimeoutMs, or sits
+// idle between calls for IdleTimeoutMs, is closed (the client opens a new
+// one on its next call). When accept() fails (out of file descriptors, say)
+// accepting is set aside for AcceptPauseMs instead of being retried at once.
 #include "Dispatcher.h"
 #include "rpc/Limits.h"
 #include "rpc/Messages.h"
@@ -17,15 +29,29 @@
 #include <QHostAddress>
 #include <QObject>
 #include <QTcpServer>
+#include <QSocketNotifier>
 #include <QThreadPool>
+#include <memory>
+#include <atomic>
 
+class QTcpSocket;
 class TServerConnection;
 
 struct TServerConfig {
     TDbConfig Db;
-    Rpc::TRpcLimits Limits;
+    Rpc::TRpcLimits Limits;  // the replies written
+    quint32 MaxRequestSize = 1u << 20;
+    quint32 MaxTextBytes = 4096;
+    qint64 RequestBudget = qint64(32) << 20;
     int Threads = 4;
     int FrameTimeoutMs = 30000;
+    int MaxConnections = 256;
+    int HelloTimeoutMs = 10000;
+    int IdleTimeoutMs = 600000;
+    int AcceptPauseMs = 500;
+
+    // Limits as requests are read and decoded.
+    Rpc::TRpcLimits RequestLimits() const;
 };
 
 class TRpcServer : public QObject {
@@ -42,15 +68,24 @@ public:
 private:
     friend class TServerConnection;
     void Accept();
-    void Run(quint64 connection, QByteArray payload, const TModule* module, Rpc::TFeatures features);
+    void Admit(QTcpSocket* socket);
+    void Run(quint64 connection, QByteArray payload, qint64 held, const TModule* module, Rpc::TFeatures features);
+    // Reserves `bytes` of the request budget; false when they do not fit.
+    bool TakeBudget(qint64 bytes);
+    void GiveBudget(qint64 bytes);
     void Deliver(quint64 connection, const QByteArray& frame, bool close);
     void Forget(quint64 connection);
 
     TServerConfig config_;
     const TDispatcher& dispatcher_;
+    // The listener binds and listens; accepting is ours (acceptor_), since
+    // QTcpServer retries at once a failure it deems temporary, such as
+    // running out of file descriptors.
     QTcpServer listener_;
+    std::unique_ptr<QSocketNotifier> acceptor_;
     QThreadPool pool_;
     QHash<quint64, TServerConnection*> connections_;
     quint64 nextConnection_ = 1;
     bool stopping_ = false;
+    std::atomic<qint64> budgetUsed_{0};
 };

@@ -1,15 +1,25 @@
 // The server under bad input, concurrent clients, a client that vanishes
 // mid-call and a restart under a connected client.
 #include "ServerSession.h"
+#include "rpc/Envelope.h"
 #include "rpc/Frame.h"
 #include "rpc/Messages.h"
 
 #include <QCborStreamWriter>
+#include <QDir>
+#include <QFileInfo>
+#include <QTemporaryDir>
 #include <QRegularExpression>
 #include <QTcpSocket>
 #include <QThread>
 #include <QtEndian>
 #include <atomic>
+#include <functional>
+#include <cstdio>
+#include <memory>
+#include <vector>
+#include <sys/resource.h>
+#include <unistd.h>
 #include <gtest/gtest.h>
 
 namespace {
@@ -84,8 +94,8 @@ QByteArray CallFrame(const QString& method, const QVariantList& args)
     return Rpc::EncodeFrame(Rpc::TCall{1, method, args, {}}, {});
 }
 
-// A call whose single argument is nested `depth` arrays deep, written by hand.
-QByteArray DeepCall(int depth)
+// A call of GetDados with the one argument `argument` writes, by hand.
+QByteArray HandWrittenCall(const std::function<void(QCborStreamWriter&)>& argument)
 {
     QByteArray payload;
     {
@@ -95,17 +105,25 @@ QByteArray DeepCall(int depth)
         w.append(quint64(1));
         w.append(QStringLiteral("GetDados"));
         w.startArray(1);
-        for (int i = 0; i < depth; ++i)
-            w.startArray(1);
-        w.append(nullptr);
-        for (int i = 0; i < depth; ++i)
-            w.endArray();
+        argument(w);
         w.endArray();
         w.startArray(0);
         w.endArray();
         w.endArray();
     }
     return Frame(payload);
+}
+
+// A call whose single argument is nested `depth` arrays deep.
+QByteArray DeepCall(int depth)
+{
+    return HandWrittenCall([depth](QCborStreamWriter& w) {
+        for (int i = 0; i < depth; ++i)
+            w.startArray(1);
+        w.append(nullptr);
+        for (int i = 0; i < depth; ++i)
+            w.endArray();
+    });
 }
 
 const QVariantList getDadosArgs = {QStringLiteral("0001"), QStringLiteral("T"), QStringLiteral("T"),
@@ -176,6 +194,9 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         TBadInput{"garbage", false, "GET / HTTP/1.1\r\nHost: x\r\n\r\n", Rpc::Fault::Frame, true, "excede o limite"},
         TBadInput{"hugeLength", true, Length(0xFFFFFFFFu) + "abc", Rpc::Fault::Frame, true, "excede o limite"},
+        TBadInput{"overRequestLimit", true, Length((1u << 20) + 1), Rpc::Fault::Frame, true, "excede o limite de 1048576 bytes"},
+        TBadInput{"longText", true, CallFrame(QStringLiteral("GetDados"), {QString(4097, u'x')}), Rpc::Fault::Frame, true,
+                  "texto maior que o limite de 4096 bytes"},
         TBadInput{"zeroLength", true, Length(0), Rpc::Fault::Frame, true, "vazio"},
         TBadInput{"malformedCbor", true, Frame(QByteArray::fromHex("ffffff")), Rpc::Fault::Frame, true, "malformada"},
         TBadInput{"tooDeep", true, DeepCall(200), Rpc::Fault::Frame, true, "aninhamento"},
@@ -264,6 +285,236 @@ TEST_F(Resilience, LogsOneLinePerCall)
     EXPECT_TRUE(QRegularExpression(QStringLiteral("exp13000\\.rdmConfRastr\\.GetDados \\d+ ms \\d+ linha\\(s\\)")).match(log).hasMatch());
     EXPECT_TRUE(log.contains(QStringLiteral("exp13000.rdmConfRastr.setConfRastrOK")));
     EXPECT_TRUE(log.contains(QStringLiteral("recusado: A nota fiscal 9999999999 da filial 0002 não existe.")));
+}
+
+// The next message is a fault of `code` whose message mentions `mentions`.
+void ExpectFault(TRawClient& raw, const QString& code, const QString& mentions = QString())
+{
+    const auto reply = raw.Next();
+    ASSERT_TRUE(reply.has_value());
+    const auto* fault = std::get_if<Rpc::TFault>(&*reply);
+    ASSERT_NE(fault, nullptr);
+    EXPECT_EQ(fault->Code, code);
+    EXPECT_TRUE(fault->Message.contains(mentions)) << fault->Message.toStdString();
+}
+
+// The server's peak resident memory, in bytes (VmHWM).
+qint64 PeakMemory(const TAppServerProcess& server)
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(server.Pid()));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').first().toLongLong() * 1024;
+    }
+    return -1;
+}
+
+// A call of `bytes` (within a few) whose one argument is an array of nulls,
+// the value that costs most to decode per byte of frame.
+QByteArray MaximalCall(qint64 bytes)
+{
+    return HandWrittenCall([items = bytes - 32](QCborStreamWriter& w) {
+        w.startArray(quint64(items));
+        for (qint64 i = 0; i < items; ++i)
+            w.append(nullptr);
+        w.endArray();
+    });
+}
+
+// A request of the largest size, alone and then eight at once: the server
+// answers each (a wrong argument count) and its peak memory grows by at most
+// MemoryMultiple times the bytes it was sent at once.
+TEST(Memory, MaximalRequestsCostABoundedMultipleOfTheirSize)
+{
+    constexpr qint64 MemoryMultiple = 64;
+    TAppServerProcess server;
+    const QByteArray call = MaximalCall((1 << 20) - 64);
+    ASSERT_LE(call.size(), (1 << 20) + 4);
+
+    auto send = [&](int clients) {
+        std::vector<std::unique_ptr<TRawClient>> raws;
+        for (int i = 0; i < clients; ++i) {
+            raws.push_back(std::make_unique<TRawClient>(server.Port()));
+            raws.back()->Hello();
+            ASSERT_TRUE(raws.back()->Next().has_value());
+        }
+        for (auto& raw : raws)
+            raw->Send(call);
+        for (auto& raw : raws)
+            ExpectFault(*raw, Rpc::Fault::Arguments);
+    };
+    const qint64 before = PeakMemory(server);
+    ASSERT_GT(before, 0);
+    send(1);
+    const qint64 one = PeakMemory(server) - before;
+    send(8);
+    const qint64 eight = PeakMemory(server) - before;
+    std::printf("peak growth: one request of %lld bytes: %lld bytes; eight at once: %lld bytes\n",
+                qlonglong(call.size()), qlonglong(one), qlonglong(eight));
+    EXPECT_LE(one, MemoryMultiple * call.size());
+    EXPECT_LE(eight, MemoryMultiple * 8 * call.size());
+}
+
+// Requests beyond the process's budget are refused as "busy" before they
+// are read, while the requests already admitted and other clients are served.
+TEST(Memory, RequestsBeyondTheBudgetAreRefusedWhileOthersAreServed)
+{
+    TAppServerProcess server(TAppServerProcess::TOptions{1, true, 4, {QStringLiteral("--request-budget"), QStringLiteral("2000000")}});
+    const QByteArray call = MaximalCall(900000);
+    std::vector<std::unique_ptr<TRawClient>> holders;
+    for (int i = 0; i < 2; ++i) {
+        holders.push_back(std::make_unique<TRawClient>(server.Port()));
+        holders.back()->Hello();
+        ASSERT_TRUE(holders.back()->Next().has_value());
+        holders.back()->Send(call.left(1000));  // announced whole, held half-read
+    }
+    TRawClient late(server.Port());
+    late.Hello();
+    ASSERT_TRUE(late.Next().has_value());
+    late.Send(call.left(1000));
+    ExpectFault(late, Rpc::Fault::Busy, QStringLiteral("sem memória livre"));
+    EXPECT_TRUE(late.ClosedByServer());
+
+    auto net = Connect(server);
+    EXPECT_GT(GetDados(*net, QStringLiteral("0001")).Invoices.RowCount(), 0) << "small calls still fit";
+    for (auto& holder : holders) {
+        holder->Send(call.mid(1000));
+        ExpectFault(*holder, Rpc::Fault::Arguments);
+    }
+    // Answered, they gave their share back.
+    TRawClient again(server.Port());
+    again.Hello();
+    ASSERT_TRUE(again.Next().has_value());
+    again.Send(call);
+    ExpectFault(again, Rpc::Fault::Arguments);
+}
+
+// One connection over the cap is refused as busy; one that never says hello,
+// and one idle between calls, are closed; the client's next call reconnects.
+TEST(Connections, CapHelloDeadlineAndIdleTimeOut)
+{
+    TAppServerProcess server(TAppServerProcess::TOptions{
+        1, true, 4,
+        {QStringLiteral("--max-connections"), QStringLiteral("3"), QStringLiteral("--hello-timeout"), QStringLiteral("1"),
+         QStringLiteral("--idle-timeout"), QStringLiteral("2")}});
+    std::vector<std::unique_ptr<TRawClient>> silent;
+    for (int i = 0; i < 3; ++i)
+        silent.push_back(std::make_unique<TRawClient>(server.Port()));
+    QThread::msleep(200);
+    TRawClient over(server.Port());
+    ExpectFault(over, Rpc::Fault::Busy, QStringLiteral("limite de 3 conexões"));
+    EXPECT_TRUE(over.ClosedByServer());
+    for (auto& raw : silent)
+        EXPECT_TRUE(raw->ClosedByServer()) << "no hello within the deadline";
+
+    auto net = Connect(server);
+    const int invoices = GetDados(*net, QStringLiteral("0001")).Invoices.RowCount();
+    QThread::msleep(3000);
+    EXPECT_EQ(GetDados(*net, QStringLiteral("0001")).Invoices.RowCount(), invoices) << "reconnected after the idle close";
+    const QString log = server.Log();
+    EXPECT_TRUE(log.contains(QStringLiteral("sem apresentação em 1000 ms"))) << log.toStdString();
+    EXPECT_TRUE(log.contains(QStringLiteral("ociosa por mais de 2000 ms"))) << log.toStdString();
+}
+
+// CPU time the process has used, in clock ticks.
+qint64 CpuTicks(const TAppServerProcess& server)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(server.Pid()));
+    if (!stat.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray text = stat.readAll();
+    const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
+    return fields.value(11).toLongLong() + fields.value(12).toLongLong();  // utime, stime
+}
+
+// Out of file descriptors the server does not spin on accept(); once
+// sockets close it serves again.
+TEST(Connections, OutOfDescriptorsNoBusyLoopAndServiceComesBack)
+{
+    TAppServerProcess server(TAppServerProcess::TOptions{1, true, 1, {}});
+    {
+        auto warm = Connect(server);  // the worker opens its database first
+        GetDados(*warm, QStringLiteral("0001"));
+    }
+    QThread::msleep(200);
+    const qint64 open = QDir(QStringLiteral("/proc/%1/fd").arg(server.Pid())).entryList(QDir::NoDotAndDotDot | QDir::AllEntries).size();
+    ASSERT_GT(open, 0);
+    const rlimit low{rlim_t(open + 2), rlim_t(open + 2)};
+    rlimit previous{};
+    ASSERT_EQ(::prlimit(pid_t(server.Pid()), RLIMIT_NOFILE, &low, &previous), 0);
+
+    std::vector<std::unique_ptr<TRawClient>> raws;
+    for (int i = 0; i < 8; ++i)
+        raws.push_back(std::make_unique<TRawClient>(server.Port()));
+    QThread::msleep(300);
+    const qint64 before = CpuTicks(server);
+    QThread::msleep(2000);
+    const qint64 used = CpuTicks(server) - before;
+    EXPECT_LT(used, sysconf(_SC_CLK_TCK) / 4) << "CPU ticks in 2 s: " << used;
+    EXPECT_TRUE(server.Log().contains(QStringLiteral("falha ao aceitar conexão"))) << server.Log().toStdString();
+
+    raws.clear();
+    QThread::msleep(1500);
+    auto net = Connect(server);
+    EXPECT_GT(GetDados(*net, QStringLiteral("0001")).Invoices.RowCount(), 0);
+    ::prlimit(pid_t(server.Pid()), RLIMIT_NOFILE, &previous, nullptr);
+}
+
+// A client's value is quoted cut in the refusal and in the log, and what it
+// holds cannot start a log line of its own.
+TEST_F(Resilience, ClientValuesAreQuotedCutAndCannotForgeLogLines)
+{
+    auto net = Connect(*server);
+    const QString longInvoice = QString(4000, u'9');
+    const QString refusal = Refusal(net->AppServer().Call(Remote::SetConfRastrOK, {QStringLiteral("0002"), longInvoice}));
+    EXPECT_LT(refusal.size(), 300) << refusal.toStdString();
+    EXPECT_TRUE(refusal.contains(QStringLiteral("nota fiscal ") + QString(Rpc::QuotedLength, u'9')
+                                 + QStringLiteral("… (cortado: mais 3900 caracteres) da filial 0002")))
+        << refusal.toStdString();
+
+    const QString forged = QStringLiteral("1\nFORJADA 0 ms");
+    Refusal(net->AppServer().Call(Remote::SetConfRastrOK, {QStringLiteral("0002"), forged}));
+    TRawClient raw(server->Port());
+    raw.Hello();
+    ASSERT_TRUE(raw.Next().has_value());
+    raw.Send(CallFrame(QStringLiteral("x\r\ny") + QString(3000, u'z'), {}));
+    const auto fault = raw.Next();
+    ASSERT_TRUE(fault.has_value());
+    ASSERT_TRUE(std::holds_alternative<Rpc::TFault>(*fault));
+    EXPECT_LT(std::get<Rpc::TFault>(*fault).Message.size(), 300);
+
+    const QStringList lines = server->Log().split(u'\n');
+    EXPECT_TRUE(server->Log().contains(QStringLiteral("nota fiscal 1\\nFORJADA 0 ms da filial")));
+    EXPECT_TRUE(server->Log().contains(QStringLiteral("x\\r\\nyzzz")));
+    for (const QString& line : lines) {
+        EXPECT_FALSE(line.startsWith(QStringLiteral("FORJADA")));
+        EXPECT_LT(line.size(), 1200) << line.left(100).toStdString();
+    }
+}
+
+// A failure inside a method reaches the client as a Portuguese message; the
+// database's own text goes to the log only.
+TEST(InternalFault, TellsTheClientInPortugueseAndLogsTheDetails)
+{
+    TAppServerProcess server;
+    TDbView(server).Exec(QStringLiteral("DROP TABLE LEITURAIUM"));
+    auto net = Connect(server);
+    try {
+        GetDados(*net, QStringLiteral("0001"));
+        ADD_FAILURE() << "GetDados worked without its table";
+    } catch (const Exception& e) {
+        const QString message = e.Message();
+        EXPECT_TRUE(message.contains(QStringLiteral("Erro interno do servidor de aplicação em exp13000.rdmConfRastr.GetDados. "
+                                                    "A operação não foi concluída; os detalhes estão no registro do servidor.")))
+            << message.toStdString();
+        EXPECT_FALSE(message.contains(QStringLiteral("LEITURAIUM"), Qt::CaseInsensitive)) << message.toStdString();
+    }
+    const QString log = server.Log();
+    const qsizetype at = log.indexOf(QStringLiteral("os detalhes estão no registro do servidor. "));
+    ASSERT_GE(at, 0) << log.toStdString();
+    EXPECT_TRUE(log.mid(at, 300).contains(QStringLiteral("leituraium"), Qt::CaseInsensitive)) << log.toStdString();
 }
 
 // Four clients read the work list while four delete readings, each from its
@@ -383,6 +634,20 @@ INSTANTIATE_TEST_SUITE_P(
                       TBadCommandLine{"badScale", {QStringLiteral("--init-demo"), QStringLiteral("--scale"), QStringLiteral("x")}, "Escala"},
                       TBadCommandLine{"unknownOption", {QStringLiteral("--bogus")}, "bogus"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// A mistyped path is refused, and creates nothing, unless a new database is
+// asked for.
+TEST(MissingDatabase, IsRefusedUnlessAskedToCreate)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("nao-existe.sqlite"));
+    QString output;
+    EXPECT_EQ(TAppServerProcess::RunOnce({QStringLiteral("--listen"), QStringLiteral("127.0.0.1:0"),
+                                          QStringLiteral("--database"), path}, &output), 1);
+    EXPECT_TRUE(output.contains(QStringLiteral("appserver: o banco de dados %1 não existe.").arg(path))) << output.toStdString();
+    EXPECT_TRUE(output.contains(QStringLiteral("--create"))) << output.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(path));
+}
 
 TEST(InitDemo, RefusesADatabaseThatHasData)
 {

@@ -109,6 +109,13 @@ public:
         }
         return rows;
     }
+    // A statement without parameters run as it is (PostgreSQL prepares no DDL).
+    void Exec(const QString& sql) const
+    {
+        QSqlQuery query(QSqlDatabase::database(name_));
+        if (!query.exec(sql))
+            throw std::runtime_error((sql + u' ' + query.lastError().text()).toStdString());
+    }
     qint64 Count(const QString& table) const { return Value(QStringLiteral("SELECT COUNT(*) FROM ") + table).toLongLong(); }
 
 private:
