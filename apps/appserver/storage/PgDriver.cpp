@@ -34,9 +34,9 @@ struct TResult {
             return;
         const char* message = result ? PQresultErrorMessage(result) : PQerrorMessage(conn);
         if (PQstatus(conn) != CONNECTION_OK)
-            throw EDatabaseError(QStringLiteral("Erro no banco de dados: a conexão com o PostgreSQL foi perdida (%1). "
-                                                "A próxima operação abre uma nova conexão.")
-                                     .arg(QString::fromUtf8(message).trimmed()));
+            throw EDatabaseLost(QStringLiteral("Erro no banco de dados: a conexão com o PostgreSQL foi perdida. "
+                                               "A próxima operação abre uma nova conexão."),
+                                QString::fromUtf8(message).trimmed());
         Fail(what, message);
     }
 };

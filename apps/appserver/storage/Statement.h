@@ -10,6 +10,8 @@
 #include <QByteArrayView>
 #include <QString>
 
+#include "rtl/Exceptions.h"
+
 #include <memory>
 
 enum class TEngine { Sqlite, Postgres };
@@ -51,4 +53,13 @@ public:
     // Whether the link to the database is gone (a restarted server), so the
     // connection must be opened again.
     virtual bool Broken() const = 0;
+};
+
+// The connection to the database was lost while serving. Message() is what
+// the client is told (ours, in Portuguese); Detail, the driver's own text,
+// goes to the log only. The next operation opens a new connection.
+class EDatabaseLost : public EDatabaseError {
+public:
+    EDatabaseLost(const QString& message, QString detail) : EDatabaseError(message), Detail(std::move(detail)) {}
+    QString Detail;
 };

@@ -6,6 +6,7 @@
 #include "rpc/ValueCodec.h"
 #include "rtl/DateTime.h"
 #include "rtl/Exceptions.h"
+#include "storage/Statement.h"
 
 #include <QElapsedTimer>
 
@@ -106,6 +107,8 @@ Rpc::TMessage TDispatcher::Execute(const TModule& module, Rpc::TCall call, const
     try {
         context.Db = &ThreadDatabase(db);
         result.Value = found->Run(context);
+    } catch (const EDatabaseLost& e) {
+        return refuse(Rpc::Fault::Internal, e.Message(), e.Detail);
     } catch (const Exception& e) {
         return refuse(Rpc::Fault::Internal, InternalError(where), e.Message());
     } catch (const std::exception& e) {
