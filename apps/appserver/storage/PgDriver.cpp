@@ -113,34 +113,29 @@ private:
 
 class TPgConnection final : public TConnection {
 public:
-    explicit TPgConnection(const QString& conninfo) : conn_(PQconnectdb(conninfo.toUtf8().constData()))
+    // The handle is closed however the constructor ends.
+    explicit TPgConnection(const QString& conninfo) : conn_(PQconnectdb(conninfo.toUtf8().constData()), PQfinish)
     {
-        if (PQstatus(conn_) != CONNECTION_OK) {
-            const QString message = QString::fromUtf8(PQerrorMessage(conn_)).trimmed();
-            PQfinish(conn_);
-            throw EDatabaseError(QStringLiteral("Erro no banco de dados (conexão ao PostgreSQL): %1").arg(message));
-        }
-        try {
-            if (PQsetClientEncoding(conn_, "UTF8") != 0)
-                Fail("codificação", PQerrorMessage(conn_));
-            Execute("SET DateStyle = ISO; SET client_min_messages = WARNING");
-        } catch (...) {
-            PQfinish(conn_);
-            throw;
-        }
+        if (PQstatus(conn()) != CONNECTION_OK)
+            throw EDatabaseError(QStringLiteral("Erro no banco de dados (conexão ao PostgreSQL): %1")
+                                     .arg(QString::fromUtf8(PQerrorMessage(conn())).trimmed()));
+        if (PQsetClientEncoding(conn(), "UTF8") != 0)
+            Fail("codificação", PQerrorMessage(conn()));
+        Execute("SET DateStyle = ISO; SET client_min_messages = WARNING");
     }
-    ~TPgConnection() override { PQfinish(conn_); }
 
     TEngine Engine() const override { return TEngine::Postgres; }
     std::unique_ptr<TStatement> Prepare(const QByteArray& sql) override
     {
-        return std::make_unique<TPgStatement>(conn_, "s" + QByteArray::number(++statements_), sql);
+        return std::make_unique<TPgStatement>(conn(), "s" + QByteArray::number(++statements_), sql);
     }
-    void Execute(const QByteArray& sql) override { TResult(PQexec(conn_, sql.constData())).Check(conn_, sql.left(40).constData()); }
-    bool Broken() const override { return PQstatus(conn_) != CONNECTION_OK; }
+    void Execute(const QByteArray& sql) override { TResult(PQexec(conn(), sql.constData())).Check(conn(), sql.left(40).constData()); }
+    bool Broken() const override { return PQstatus(conn()) != CONNECTION_OK; }
 
 private:
-    PGconn* conn_;
+    PGconn* conn() const { return conn_.get(); }
+
+    std::unique_ptr<PGconn, decltype(&PQfinish)> conn_;
     quint64 statements_ = 0;
 };
 

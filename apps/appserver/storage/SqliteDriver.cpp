@@ -96,37 +96,34 @@ public:
     TSqliteConnection(const QString& path, int busyTimeoutMs)
     {
         QDir().mkpath(QFileInfo(path).absolutePath());
-        const int rc = sqlite3_open_v2(path.toUtf8().constData(), &db_,
+        sqlite3* opened = nullptr;
+        const int rc = sqlite3_open_v2(path.toUtf8().constData(), &opened,
                                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
-        if (rc != SQLITE_OK) {
-            const QString message = db_ ? QString::fromUtf8(sqlite3_errmsg(db_)) : QString::fromUtf8(sqlite3_errstr(rc));
-            sqlite3_close(db_);
-            throw EDatabaseError(QStringLiteral("Erro no banco de dados (abertura de %1): %2").arg(path, message));
-        }
-        sqlite3_busy_timeout(db_, busyTimeoutMs);
-        try {
-            Execute("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; PRAGMA foreign_keys=ON");
-        } catch (...) {
-            sqlite3_close(db_);
-            throw;
-        }
+        handle_.reset(opened);  // closed however the constructor ends
+        if (rc != SQLITE_OK)
+            throw EDatabaseError(QStringLiteral("Erro no banco de dados (abertura de %1): %2")
+                                     .arg(path, opened ? QString::fromUtf8(sqlite3_errmsg(opened))
+                                                       : QString::fromUtf8(sqlite3_errstr(rc))));
+        sqlite3_busy_timeout(db(), busyTimeoutMs);
+        Execute("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; PRAGMA foreign_keys=ON");
     }
-    ~TSqliteConnection() override { sqlite3_close(db_); }
 
     TEngine Engine() const override { return TEngine::Sqlite; }
     std::unique_ptr<TStatement> Prepare(const QByteArray& sql) override
     {
-        return std::make_unique<TSqliteStatement>(db_, sql);
+        return std::make_unique<TSqliteStatement>(db(), sql);
     }
     void Execute(const QByteArray& sql) override
     {
-        if (sqlite3_exec(db_, sql.constData(), nullptr, nullptr, nullptr) != SQLITE_OK)
-            Fail(db_, sql.left(40).constData());
+        if (sqlite3_exec(db(), sql.constData(), nullptr, nullptr, nullptr) != SQLITE_OK)
+            Fail(db(), sql.left(40).constData());
     }
     bool Broken() const override { return false; }
 
 private:
-    sqlite3* db_ = nullptr;
+    sqlite3* db() const { return handle_.get(); }
+
+    std::unique_ptr<sqlite3, decltype(&sqlite3_close)> handle_{nullptr, sqlite3_close};
 };
 
 } // namespace
