@@ -268,6 +268,10 @@ private:
     void vd_datas();
     // Whether the current invoice may be confirmed.
     void habilitaConfirma();
+    // GetDados with the branch, the two filter members by reference and the
+    // four dates; its three packets, checked whole first, go into the
+    // invoice, item and reading data sets, in that order.
+    void LoadWorkList();
 
     // Reads the members below for the screen's tests.
     friend class TScreenMembers;

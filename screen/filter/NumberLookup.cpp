@@ -5,6 +5,7 @@
 // sent, the number's position carries the word "EXPEDICAO" or "PEDIDO"; the
 // lookups ask for every status ("T"), the checks for none in particular ("").
 #include "screen/Cli_exp13000.h"
+#include "screen/ServerReplies.h"
 
 #include "framework/Consiste.h"
 #include "server/RemoteNames.h"
@@ -22,16 +23,13 @@ struct TNumberParts {
     TClientDataSet* list;
     QString kind;      // the list asked for: "EXP" or "PED"
     QString notFound;  // catalogue key of "no such number"
-    QString listName;  // for the message about a reply that holds no list
 };
 
 TNumberParts PartsOf(TfrmConfSepExp* f, TNumber number)
 {
     if (number == TNumber::Expedition)
-        return {f->medNrExpedicao, f->cdsNrExpedicao, QStringLiteral("EXP"), QStringLiteral("NrExp_NCad"),
-                QStringLiteral("expedições")};
-    return {f->medNrPedido, f->cdsNrPedido, QStringLiteral("PED"), QStringLiteral("NrPed_NCad"),
-            QStringLiteral("pedidos")};
+        return {f->medNrExpedicao, f->cdsNrExpedicao, QStringLiteral("EXP"), QStringLiteral("NrExp_NCad")};
+    return {f->medNrPedido, f->cdsNrPedido, QStringLiteral("PED"), QStringLiteral("NrPed_NCad")};
 }
 
 // Replaces the list's whole content with what the server returns for
@@ -46,10 +44,7 @@ void LoadList(TfrmConfSepExp* f, const TNumberParts& parts, const QString& exped
             {f->medCdFilial->Text(), expedition, order, f->depInicial->GetDate(), f->depFinal->GetDate(),
              f->depSaidaInicial->GetDate(), f->depSaidaFim->GetDate(), status, parts.kind}),
         true, 0);
-    if (payload.metaType() != QMetaType::fromType<TDataPacket>())
-        throw EServerError(
-            QStringLiteral("O servidor de aplicação não devolveu a lista de %1.").arg(parts.listName));
-    parts.list->SetData(payload.value<TDataPacket>());
+    parts.list->SetData(ServerReplies::PacketOf(payload, Remote::GetNrLancamento));
 }
 
 void LookUp(TfrmConfSepExp* f, TNumber number)

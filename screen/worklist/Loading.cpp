@@ -1,6 +1,7 @@
 // Loading the work list when the focus leaves the filter panel; the reading
 // and the confirmation call it directly to reload with the same filter.
 #include "screen/Cli_exp13000.h"
+#include "screen/ServerReplies.h"
 
 #include "framework/Consiste.h"
 #include "framework/Showavi.h"
@@ -16,20 +17,6 @@ namespace {
 QString NumberFilter(const QString& text)
 {
     return Consiste::EmptyString(text) ? QStringLiteral("T") : text;
-}
-
-// The three packets of the work list, checked before any data set takes one,
-// so that an answer of another shape leaves the screen as it was.
-QList<TDataPacket> WorkListPackets(const QVariant& payload)
-{
-    const QVariantList list = payload.toList();
-    QList<TDataPacket> packets;
-    for (const QVariant& item : list)
-        if (item.metaType() == QMetaType::fromType<TDataPacket>())
-            packets.append(item.value<TDataPacket>());
-    if (payload.metaType() != QMetaType::fromType<QVariantList>() || list.size() != 3 || packets.size() != 3)
-        throw EServerError(QStringLiteral("O servidor não devolveu as notas fiscais, os itens e as leituras de IUM."));
-    return packets;
 }
 
 } // namespace
@@ -56,15 +43,7 @@ void TfrmConfSepExp::panFiltroExit(TObject*)
 
         Showavi::ActiveShowAvi(Application->MainForm(), 6);
         const auto busy = qScopeGuard([] { Showavi::DeactiveShowAvi(); });
-        const QList<TDataPacket> packets = WorkListPackets(Consiste::CheckResultServ(
-            netConfRastr->AppServer().Call(Remote::GetDados,
-                                           {medCdFilial->Text(), ByRef(sNrExpedicaoFiltro), ByRef(sNrPedidoFiltro),
-                                            depInicial->GetDate(), depFinal->GetDate(), depSaidaInicial->GetDate(),
-                                            depSaidaFim->GetDate()}),
-            true, 0));
-        cdsNotaFiscal->SetData(packets.at(0));
-        cdsItemProduto->SetData(packets.at(1));
-        cdsIUMProd->SetData(packets.at(2));
+        LoadWorkList();
     }
 
     // Also when filtering was on from the previous load: this puts the
@@ -77,4 +56,19 @@ void TfrmConfSepExp::panFiltroExit(TObject*)
     SetColumnVisible(dbgIUMProd, QStringLiteral("CDLOCALESTOQ"),
                      Lib00200::Utiliza_LocalEstoque(netEstoque, medCdFilial->Text()));
     Botoes();
+}
+
+void TfrmConfSepExp::LoadWorkList()
+{
+    const QList<TDataPacket> packets = ServerReplies::PacketsOf(
+        Consiste::CheckResultServ(netConfRastr->AppServer().Call(
+                                      Remote::GetDados, {medCdFilial->Text(), ByRef(sNrExpedicaoFiltro),
+                                                         ByRef(sNrPedidoFiltro), depInicial->GetDate(),
+                                                         depFinal->GetDate(), depSaidaInicial->GetDate(),
+                                                         depSaidaFim->GetDate()}),
+                                  true, 0),
+        3, Remote::GetDados);
+    cdsNotaFiscal->SetData(packets[0]);
+    cdsItemProduto->SetData(packets[1]);
+    cdsIUMProd->SetData(packets[2]);
 }
