@@ -1,5 +1,7 @@
 #include "Canvas.h"
 
+#include "GlyphLine.h"
+
 #include <QFontMetrics>
 #include <QPainter>
 
@@ -39,24 +41,35 @@ void TCanvas::TextRect(const TRect& rect, int x, int y, const QString& text)
     painter_->setClipRect(rect.ToQRect(), Qt::IntersectClip);
     FillRect(rect);
     ApplyFont();
-    const QFontMetrics metrics(font_.ToQFont());
-    painter_->drawText(QPoint(x, y + metrics.ascent()), text);
+    DrawText(x, y, text);
     painter_->restore();
 }
 
 void TCanvas::TextOut(int x, int y, const QString& text)
 {
-    const QFontMetrics metrics(font_.ToQFont());
-    FillRect(Bounds(x, y, metrics.horizontalAdvance(text), metrics.height()));
+    FillRect(Bounds(x, y, TextWidth(text), QFontMetrics(font_.ToQFont()).height()));
     painter_->save();
     ApplyFont();
-    painter_->drawText(QPoint(x, y + metrics.ascent()), text);
+    DrawText(x, y, text);
     painter_->restore();
+}
+
+void TCanvas::DrawText(int x, int y, const QString& text)
+{
+    const QFont font = painter_->font();
+    const QPoint baseline(x, y + QFontMetrics(font).ascent());
+    TGlyphLine line;
+    if (line.Layout(font, text))
+        line.Draw(painter_, baseline);
+    else
+        painter_->drawText(baseline, text);
 }
 
 int TCanvas::TextWidth(const QString& text) const
 {
-    return QFontMetrics(font_.ToQFont()).horizontalAdvance(text);
+    const QFont font = font_.ToQFont();
+    TGlyphLine line;
+    return line.Layout(font, text) ? qRound(line.Width()) : QFontMetrics(font).horizontalAdvance(text);
 }
 
 int TCanvas::TextHeight(const QString& text) const
@@ -75,15 +88,15 @@ void TCanvas::BrushCopy(const TRect& dest, const TBitmap& bitmap, const TRect& s
     part.fill(Qt::transparent);
     const QRgb clear = ColorToQColor(transparentColor).rgb();
     const QRgb brush = ColorToQColor(brush_.Color).rgb();
-    const QImage& image = bitmap.Image();
-    for (int y = 0; y < part.height(); ++y)
-        for (int x = 0; x < part.width(); ++x) {
-            const int sx = source.Left + x;
-            const int sy = source.Top + y;
-            if (!image.valid(sx, sy))
-                continue;
-            const QRgb pixel = image.pixel(sx, sy) | 0xFF000000u;
-            part.setPixel(x, y, pixel == clear ? brush : pixel);
+    const QImage image = bitmap.Image().convertToFormat(QImage::Format_ARGB32);
+    const QRect within = source.ToQRect().intersected(image.rect());
+    for (int sy = within.top(); sy <= within.bottom(); ++sy) {
+        const auto* from = reinterpret_cast<const QRgb*>(image.constScanLine(sy));
+        auto* to = reinterpret_cast<QRgb*>(part.scanLine(sy - source.Top));
+        for (int sx = within.left(); sx <= within.right(); ++sx) {
+            const QRgb pixel = from[sx] | 0xFF000000u;
+            to[sx - source.Left] = pixel == clear ? brush : pixel;
         }
+    }
     painter_->drawImage(dest.ToQRect(), part);
 }

@@ -37,6 +37,8 @@ public:
 
 private:
     void ApplyFont();
+    // Writes `text` in the painter's font with its top-left corner at (x, y).
+    void DrawText(int x, int y, const QString& text);
     QPainter* painter_;
     TBrush brush_;
     TFont font_;

@@ -1,6 +1,7 @@
 #include "DBGrid.h"
 
 #include "Dispatch.h"
+#include "GridDelegate.h"
 #include "GridModel.h"
 #include "data/DataSource.h"
 
@@ -8,7 +9,6 @@
 #include <QEvent>
 #include <QHeaderView>
 #include <QPainter>
-#include <QStyledItemDelegate>
 #include <QTableView>
 
 namespace {
@@ -61,20 +61,6 @@ protected:
     }
 };
 
-class TGridDelegate : public QStyledItemDelegate {
-public:
-    TGridDelegate(TDBGrid* grid, QObject* parent) : QStyledItemDelegate(parent), grid_(grid) {}
-
-    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
-    {
-        QStyledItemDelegate::paint(painter, option, index);
-        Dispatch(grid_, [&] { grid_->DrawColumnCell(painter, option, index); });
-    }
-
-private:
-    TDBGrid* grid_;
-};
-
 } // namespace
 
 TDBGrid::TDBGrid(TComponent* owner)
@@ -88,10 +74,11 @@ TDBGrid::TDBGrid(TComponent* owner)
     auto* view = static_cast<TGridView*>(Widget());
     view->grid = this;
     view->setModel(model_.get());
-    view->setItemDelegate(new TGridDelegate(this, view));
+    view->setItemDelegate(new TGridDelegate(this, model_.get(), view));
     view->setEditTriggers(QAbstractItemView::NoEditTriggers);
     view->setSelectionMode(QAbstractItemView::SingleSelection);
     view->setWordWrap(false);
+    view->setShowGrid(false);  // the delegate draws the lines
     view->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     view->verticalHeader()->setDefaultSectionSize(view->fontMetrics().height() + 4);
     view->horizontalHeader()->setHighlightSections(false);
@@ -260,7 +247,7 @@ void TDBGrid::ApplyOptions()
     view->horizontalHeader()->setSectionResizeMode(
         options_.testFlag(TDBGridOption::dgColumnResize) ? QHeaderView::Interactive : QHeaderView::Fixed);
     view->verticalHeader()->setVisible(options_.testFlag(TDBGridOption::dgIndicator));
-    view->setShowGrid(options_.testFlag(TDBGridOption::dgColLines) || options_.testFlag(TDBGridOption::dgRowLines));
+    view->viewport()->update();  // the lines the options ask for are the delegate's
     view->setTabKeyNavigation(options_.testFlag(TDBGridOption::dgTabs));
     view->setSelectionBehavior(options_.testFlag(TDBGridOption::dgRowSelect) ? QAbstractItemView::SelectRows
                                                                              : QAbstractItemView::SelectItems);
@@ -332,9 +319,7 @@ void TDBGrid::DrawColumnCell(QPainter* painter, const QStyleOptionViewItem& opti
     TGridDrawState state;
     state.setFlag(TGridDrawFlag::gdSelected, option.state.testFlag(QStyle::State_Selected));
     state.setFlag(TGridDrawFlag::gdFocused, option.state.testFlag(QStyle::State_HasFocus));
-    const QPalette::ColorGroup group = !option.state.testFlag(QStyle::State_Enabled) ? QPalette::Disabled
-                                       : option.state.testFlag(QStyle::State_Active) ? QPalette::Normal
-                                                                                     : QPalette::Inactive;
+    const QPalette::ColorGroup group = CellColourGroup(option.state);
     const bool selected = state.testFlag(TGridDrawFlag::gdSelected);
 
     painter->save();

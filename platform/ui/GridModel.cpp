@@ -22,30 +22,38 @@ bool TGridModel::Readable(int row) const
     return Active() && dataSet && row >= 0 && row < dataSet->RecordCount();
 }
 
+Qt::Alignment TGridModel::Alignment(int column) const
+{
+    switch (grid_->ColumnAt(column)->Alignment()) {
+    case TAlignment::taRightJustify: return Qt::AlignRight | Qt::AlignVCenter;
+    case TAlignment::taCenter: return Qt::AlignCenter;
+    case TAlignment::taLeftJustify: break;
+    }
+    return Qt::AlignLeft | Qt::AlignVCenter;
+}
+
+QString TGridModel::DisplayText(const QModelIndex& index) const
+{
+    if (!checkIndex(index, CheckIndexOption::IndexIsValid) || !Readable(index.row()))
+        return QString();
+    const TField* field = grid_->ColumnAt(index.column())->Field();
+    if (!field)
+        return QString();
+    TDisplayRowScope row(DataSet(), index.row());
+    return field->DisplayText();
+}
+
 QVariant TGridModel::data(const QModelIndex& index, int role) const
 {
     if (!checkIndex(index, CheckIndexOption::IndexIsValid) || !Readable(index.row()))
         return QVariant();
-    const TColumn* column = grid_->ColumnAt(index.column());
-    if (role == Qt::TextAlignmentRole) {
-        switch (column->Alignment()) {
-        case TAlignment::taRightJustify: return QVariant(Qt::AlignRight | Qt::AlignVCenter);
-        case TAlignment::taCenter: return QVariant(Qt::AlignCenter);
-        case TAlignment::taLeftJustify: break;
-        }
-        return QVariant(Qt::AlignLeft | Qt::AlignVCenter);
-    }
+    if (role == Qt::TextAlignmentRole)
+        return QVariant(Alignment(index.column()).toInt());
     if (role != Qt::DisplayRole)
-        return QVariant();
-    const TField* field = column->Field();
-    if (!field)
         return QVariant();
     QString text;
     // Qt asks while painting: a failing OnGetText is shown, not thrown at Qt.
-    Dispatch(grid_, [&] {
-        TDisplayRowScope row(DataSet(), index.row());
-        text = field->DisplayText();
-    });
+    Dispatch(grid_, [&] { text = DisplayText(index); });
     return text;
 }
 

@@ -25,6 +25,11 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
+    // What a cell shows, and how its column aligns it. DisplayText runs the
+    // field's OnGetText: it may throw.
+    QString DisplayText(const QModelIndex& index) const;
+    Qt::Alignment Alignment(int column) const;
+
     // Reads rows and columns again.
     void Reset();
     // Reads the rows again under the same columns: rows added or removed at

@@ -10,6 +10,7 @@
 #include <QAbstractItemModelTester>
 #include <QHeaderView>
 #include <QSignalSpy>
+#include <QStyleOptionViewItem>
 #include <QTableView>
 
 #include <utility>
@@ -424,6 +425,56 @@ TEST_F(GridTest, OnlyTheFocusedGridShowsTheFocusFrameAndTheActiveRowColour)
     const QRect other = View()->visualRect(View()->model()->index(2, 0)).translated(cells);
     EXPECT_FALSE(Near(pale, unfocused.pixelColor(other.center().x(), other.center().y() - 3)))
         << "the current row still stands out from the others";
+}
+
+// Columns of ink (pixels darker than mid grey) in `rect` of `image`.
+QList<int> InkColumns(const QImage& image, const QRect& rect)
+{
+    QList<int> columns;
+    for (int x = rect.left(); x <= rect.right(); ++x)
+        for (int y = rect.top(); y <= rect.bottom(); ++y)
+            if (qGray(image.pixel(x, y)) < 128) {
+                columns << x;
+                break;
+            }
+    return columns;
+}
+
+// The lines the options ask for, a right-aligned number against the cell's
+// right edge, and a text longer than its column cut inside its own cell.
+TEST_F(GridTest, CellsShowTheirLinesAndKeepTheirTextsInside)
+{
+    TColumn* code = form->grid->Columns().Add();
+    code->SetFieldName("CODE");
+    code->SetWidth(60);
+    TColumn* quantity = form->grid->Columns().Add();
+    quantity->SetFieldName("QT");
+    quantity->SetWidth(90);
+    form->code->OnGetText = TFieldGetTextEvent::Of(
+        [](TField*, QString& text, bool) { text = QStringLiteral("Comercial Bandeirantes de Campinas"); });
+    ShowForm();
+    QStyleOptionViewItem option;
+    option.initFrom(View());
+    const QColor line =
+        QColor::fromRgba(QRgb(View()->style()->styleHint(QStyle::SH_Table_GridLineColor, &option, View())));
+    const QRect first = View()->visualRect(View()->model()->index(2, 0));
+    const QRect second = View()->visualRect(View()->model()->index(2, 1));
+
+    form->grid->SetOptions(TDBGridOption::dgTitles | TDBGridOption::dgColLines);
+    QImage shot = View()->viewport()->grab().toImage();
+    EXPECT_EQ(shot.pixelColor(first.right(), first.center().y()), line) << "the column line";
+    EXPECT_NE(shot.pixelColor(first.center().x(), first.bottom()), line) << "a row line without dgRowLines";
+    form->grid->SetOptions(TDBGridOption::dgTitles | TDBGridOption::dgColLines | TDBGridOption::dgRowLines);
+    shot = View()->viewport()->grab().toImage();
+    EXPECT_EQ(shot.pixelColor(first.center().x(), first.bottom()), line) << "the row line";
+
+    const QList<int> cut = InkColumns(shot, first.adjusted(0, 0, -1, -1));
+    ASSERT_FALSE(cut.isEmpty());
+    EXPECT_LT(cut.last(), first.right() - 1) << "the cut text reaches the line";
+    const QList<int> number = InkColumns(shot, second.adjusted(0, 0, -1, -1));
+    ASSERT_FALSE(number.isEmpty()) << "the number is not drawn";
+    EXPECT_GT(number.first(), second.center().x()) << "the long text ran into the next cell, or the number is not right-aligned";
+    EXPECT_GE(number.last(), second.right() - 6) << "the number does not end at the cell's right margin";
 }
 
 } // namespace
