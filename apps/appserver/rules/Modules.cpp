@@ -8,6 +8,9 @@
 #include "server/RemoteNames.h"
 #include "storage/Statement.h"
 
+#include <QRandomGenerator>
+#include <QThread>
+
 #include <functional>
 
 namespace {
@@ -67,8 +70,10 @@ bool BranchUses(TCallContext& c, const QString& column)
 
 // Runs a change again when the database ended it for a conflict with a
 // change of another server (a deadlock, which the invoices' lock order keeps
-// away, or a serialization failure): nothing of that run was recorded. After
-// the last attempt the client is told to try again, as a refusal.
+// away, or a serialization failure): nothing of that run was recorded. Each
+// new run waits a moment first, longer each time and at random, so that the
+// rival takes the rows it was waiting for instead of meeting this change
+// again. After the last attempt the client is told to try again, as a refusal.
 QVariant Retried(const std::function<QVariant()>& change)
 {
     constexpr int attempts = 3;
@@ -80,6 +85,7 @@ QVariant Retried(const std::function<QVariant()>& change)
                 return Rpc::Failure(QStringLiteral("A operação coincidiu com outra alteração dos mesmos dados e não foi "
                                                    "concluída; tente novamente."));
         }
+        QThread::msleep(QRandomGenerator::global()->bounded(50, 150) * unsigned(attempt));
     }
 }
 
