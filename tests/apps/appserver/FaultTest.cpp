@@ -10,11 +10,10 @@
 // The methods run in process, through the server's own dispatcher and
 // modules, on a database the real server made (demo data); each path runs on
 // a thread of its own, as a worker with its own connection.
+#include "ServerData.h"
 #include "ServerSession.h"
 #include "rules/Modules.h"
-#include "rules/WorkList.h"
 #include "rpc/Envelope.h"
-#include "server/ConfirmationRule.h"
 #include "storage/Database.h"
 
 #include <QThread>
@@ -92,23 +91,15 @@ protected:
         return statements;
     }
 
-    // Unconfirmed invoices of the branch, by number, split by whether the
-    // server would confirm them now (ConfirmationRule on its own item list).
     void SplitInvoices(QStringList& ready, QStringList& notReady) const
     {
         TDatabase db(TDbConfig{server->DatabasePath()});
-        for (const QVariantList& row : view->Rows(QStringLiteral(
-                 "SELECT NRLANCTONF FROM NOTAFISCAL WHERE CDFILIAL = ? AND IDCONFRASTR = 'N' ORDER BY NRLANCTONF"), {branch})) {
-            const QString invoice = row[0].toString();
-            const TDataPacket items = LoadInvoiceItems(db, branch, invoice);
-            bool pass = items.RowCount() > 0;
-            for (int r = 0; r < items.RowCount(); ++r)
-                pass = pass && ConfirmationRule::ItemBlock(items.Number(r, Col(items, "QTITEMPROD")),
-                                                           items.Number(r, Col(items, "QTRESPRODPED")),
-                                                           items.String(r, Col(items, "IDSTATUSSEPSNCM")))
-                                   == ConfirmationRule::TItemBlock::None;
-            (pass ? ready : notReady).append(invoice);
-        }
+        ::SplitInvoices(db, branch, ready, notReady);
+    }
+    QList<TOpenItem> OpenItems() const
+    {
+        TDatabase db(TDbConfig{server->DatabasePath()});
+        return ::OpenItems(db, branch);
     }
 
     std::unique_ptr<TAppServerProcess> server;
@@ -161,19 +152,10 @@ TEST_F(Faults, DeletionLeavesNothingHalfWritten)
 TEST_F(Faults, ReadingStoreLeavesNothingHalfWritten)
 {
     // One IUM-controlled item with a free unit per attempt.
-    const QList<QVariantList> open = view->Rows(QStringLiteral(
-        "SELECT IT.NRLANCTONF, PR.CDGTIN FROM ITEMNOTA IT JOIN PRODUTO PR ON PR.CDPRODUTO = IT.CDPRODUTO"
-        "  JOIN NOTAFISCAL NF ON NF.CDFILIAL = IT.CDFILIAL AND NF.NRLANCTONF = IT.NRLANCTONF"
-        " WHERE IT.CDFILIAL = ? AND NF.IDCONFRASTR = 'N' AND PR.IDCONTROLAIUM = 'S'"
-        "   AND IT.QTITEMPROD > (SELECT COUNT(*) FROM LEITURAIUM L WHERE L.CDFILIAL = IT.CDFILIAL"
-        "           AND L.NRLANCTONF = IT.NRLANCTONF AND L.CDPRODUTO = IT.CDPRODUTO)"
-        " ORDER BY IT.NRLANCTONF, IT.CDPRODUTO"),
-        {branch});
+    const QList<TOpenItem> open = OpenItems();
     const int statements = RunWithFaults(Remote::SetLeituraIUM, [&](int n) {
-        const QVariantList item = open.value(n);
-        return QVariantList{branch, item.value(0),
-                            QStringLiteral("]d201") + item.value(1).toString().rightJustified(14, u'0')
-                                + QStringLiteral("21FALHA") + QString::number(n)};
+        const TOpenItem item = open.value(n);
+        return QVariantList{branch, item.Invoice, IumScan(item.Gtin14, QStringLiteral("FALHA%1").arg(n))};
     });
     EXPECT_GE(statements, 8);  // BEGIN, the invoice, the item, the IUM, the count, the insert, the audit, COMMIT
     EXPECT_LT(statements, open.size());
