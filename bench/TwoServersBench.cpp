@@ -46,18 +46,6 @@ struct TClientRows {
     QStringList Ready;
 };
 
-TDataPacket DeleteDelta(const QString& invoice, const QString& ium)
-{
-    TDataPacketBuilder delta({{QStringLiteral("CDFILIAL"), TFieldType::ftString, 4},
-                              {QStringLiteral("NRLANCTONF"), TFieldType::ftString, 10},
-                              {QStringLiteral("CDIUMPROD"), TFieldType::ftString, 100}});
-    delta.AddString(branch);
-    delta.AddString(invoice);
-    delta.AddString(ium);
-    delta.EndRow();
-    return delta.Build();
-}
-
 // One phase: every client makes `rounds` rounds of three calls on the
 // servers given (client c on servers[c % size]). Returns the calls per
 // second; `failures` counts calls that were refused or failed.
@@ -80,7 +68,7 @@ double Phase(const std::vector<TAppServerProcess*>& servers, const QList<TClient
                 const QString scan = IumScan(own.Item.Gtin14, QStringLiteral("B%1C%2R%3").arg(phase).arg(c).arg(r));
                 try {
                     Consiste::CheckResultServ(net.AppServer().Call(Remote::SetLeituraIUM, {branch, own.Item.Invoice, scan}), true, 0);
-                    const TDataPacket delta = DeleteDelta(own.Item.Invoice, ParseIumCode(scan).Code);
+                    const TDataPacket delta = ReadingsDelta(branch, {{own.Item.Invoice, ParseIumCode(scan).Code}});
                     Consiste::CheckResultServ(net.AppServer().Call(Remote::DeleteIUMProd, {QVariant::fromValue(delta)}), true, 0);
                     Consiste::CheckResultServ(net.AppServer().Call(Remote::SetConfRastrOK, {branch, own.Ready[r]}), true, 0);
                 } catch (const Exception&) {

@@ -45,6 +45,20 @@ QList<TOpenItem> OpenItems(TDatabase& db, const QString& branch)
     return items;
 }
 
+TDataPacket ReadingsDelta(const QString& branch, const QList<std::pair<QString, QString>>& readings)
+{
+    TDataPacketBuilder delta({{QStringLiteral("CDFILIAL"), TFieldType::ftString, 4},
+                              {QStringLiteral("NRLANCTONF"), TFieldType::ftString, 10},
+                              {QStringLiteral("CDIUMPROD"), TFieldType::ftString, 100}});
+    for (const auto& [invoice, ium] : readings) {
+        delta.AddString(branch);
+        delta.AddString(invoice);
+        delta.AddString(ium);
+        delta.EndRow();
+    }
+    return delta.Build();
+}
+
 QString IumScan(const QString& gtin14, const QString& serial)
 {
     return QStringLiteral("]d201") + gtin14 + QStringLiteral("21") + serial;

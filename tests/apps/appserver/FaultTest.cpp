@@ -135,16 +135,9 @@ TEST_F(Faults, DeletionLeavesNothingHalfWritten)
     }
     ASSERT_EQ(invoices.size(), 2);
     const int statements = RunWithFaults(Remote::DeleteIUMProd, [&](int n) {
-        TDataPacketBuilder delta({{QStringLiteral("CDFILIAL"), TFieldType::ftString, 4},
-                                  {QStringLiteral("NRLANCTONF"), TFieldType::ftString, 10},
-                                  {QStringLiteral("CDIUMPROD"), TFieldType::ftString, 100}});
-        for (int i = 0; i < 2; ++i) {
-            delta.AddString(branch);
-            delta.AddString(invoices[i]);
-            delta.AddString(readings[i].value(n).value(0).toString());
-            delta.EndRow();
-        }
-        return QVariantList{QVariant::fromValue(delta.Build())};
+        const TDataPacket delta = ReadingsDelta(branch, {{invoices[0], readings[0].value(n).value(0).toString()},
+                                                         {invoices[1], readings[1].value(n).value(0).toString()}});
+        return QVariantList{QVariant::fromValue(delta)};
     });
     EXPECT_GE(statements, 8);  // BEGIN, two invoices, two deletions with their audits, COMMIT
 }

@@ -2,9 +2,9 @@
 // over them, all running the same changes on the same rows at once: the
 // rules that read and then write must hold as with one writer. A fixed
 // number of rounds of calls; every call waits at most its client's timeout.
+#include "ServerData.h"
 #include "ServerSession.h"
 
-#include <QDeadlineTimer>
 #include <QMutex>
 #include <QSet>
 #include <QThread>
@@ -103,16 +103,10 @@ protected:
     // A delete delta of the given readings (invoice, CDIUMPROD).
     static TDataPacket Delta(const QList<QVariantList>& readings)
     {
-        TDataPacketBuilder delta({{QStringLiteral("CDFILIAL"), TFieldType::ftString, 4},
-                                  {QStringLiteral("NRLANCTONF"), TFieldType::ftString, 10},
-                                  {QStringLiteral("CDIUMPROD"), TFieldType::ftString, 100}});
-        for (const QVariantList& r : readings) {
-            delta.AddString(branch);
-            delta.AddString(r[0].toString());
-            delta.AddString(r[1].toString());
-            delta.EndRow();
-        }
-        return delta.Build();
+        QList<std::pair<QString, QString>> keys;
+        for (const QVariantList& r : readings)
+            keys.append({r[0].toString(), r[1].toString()});
+        return ReadingsDelta(branch, keys);
     }
     // Audit records of `event`, of one invoice or of all.
     qint64 Audits(char event, const QString& invoice = QString()) const
@@ -362,10 +356,7 @@ TEST_F(Race, ADeletionEndedForADeadlockRunsAgain)
             }
         });
         caller->start();
-        const QDeadlineTimer deadline(30000);
-        while (db->Value(QStringLiteral("SELECT COUNT(*) FROM pg_stat_activity WHERE wait_event_type = 'Lock'")).toInt() == 0
-               && !deadline.hasExpired())
-            QThread::msleep(20);
+        EXPECT_TRUE(SomeSessionWaitsForALock(*db)) << "the deletion never waited";
         // Granted only once the deletion's first run has let the first invoice go.
         EXPECT_TRUE(lockInvoice(readings[0][0])) << lock.lastError().text().toStdString();
         EXPECT_EQ(db->Count(QStringLiteral("LEITURAIUM")), before);
