@@ -50,7 +50,7 @@ QVariant ConfirmInvoice(TDatabase& db, const QString& branch, const QString& inv
                                    " WHERE CDFILIAL = :CDFILIAL AND NRLANCTONF = :NRLANCTONF AND IDCONFRASTR = 'N'"));
     BindInvoice(update, branch, invoice).Bind(QStringLiteral(":DTCONFRASTR"), QDateTime::currentDateTime()).Exec();
     rows = update.RowsAffected();
-    if (rows != 1)  // confirmed since it was read: only a writer outside the write lock could do that
+    if (rows != 1)  // confirmed since it was read: only a writer that skipped the invoice's lock could do that
         return Rpc::Failure(QStringLiteral("A %1 já foi conferida para rastreio.").arg(name));
     Audit(db, TAuditEvent::Confirmation, branch, invoice, QString(),
           QStringLiteral("Conferência de rastreio da %1").arg(name));

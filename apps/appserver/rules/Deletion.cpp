@@ -3,6 +3,10 @@
 #include "rpc/Envelope.h"
 #include "storage/Database.h"
 
+#include <map>
+#include <optional>
+#include <utility>
+
 QVariant DeleteReadings(TDatabase& db, const TDataPacket& delta, qint64& rows)
 {
     const int branchColumn = delta.IndexOf(QStringLiteral("CDFILIAL"));
@@ -19,6 +23,14 @@ QVariant DeleteReadings(TDatabase& db, const TDataPacket& delta, qint64& rows)
         return Rpc::Failure(QStringLiteral("O campo CDPRODUTO do pacote de exclusão deve ser texto."));
 
     TScopedTransaction transaction(db, TScopedTransaction::TKind::Write);
+    // Every invoice of the delta is locked before any reading goes, in key
+    // order (FindInvoice): the checks below hold until the commit.
+    std::map<std::pair<QString, QString>, std::optional<TInvoiceState>> invoices;
+    for (int row = 0; row < delta.RowCount(); ++row)
+        invoices[{delta.String(row, branchColumn), delta.String(row, invoiceColumn)}];
+    for (auto& [key, state] : invoices)
+        state = FindInvoice(db, key.first, key.second);
+
     TSql remove(db, QStringLiteral("DELETE FROM LEITURAIUM"
                                    " WHERE CDFILIAL = :CDFILIAL AND NRLANCTONF = :NRLANCTONF AND CDIUMPROD = :CDIUMPROD"
                                    "   AND CDPRODUTO = COALESCE(:CDPRODUTO, CDPRODUTO)"));
@@ -29,7 +41,7 @@ QVariant DeleteReadings(TDatabase& db, const TDataPacket& delta, qint64& rows)
         const QString ium = delta.String(row, iumColumn);
         const QString reading = QStringLiteral("leitura de IUM \"%1\" da %2").arg(Rpc::Quoted(ium), InvoiceName(branch, invoice));
 
-        const auto state = FindInvoice(db, branch, invoice);
+        const auto& state = invoices.at({branch, invoice});
         if (!state)
             return Rpc::Failure(QStringLiteral("A %1 não existe: nenhuma leitura foi excluída.").arg(reading));
         if (state->Confirmed)

@@ -15,7 +15,7 @@ TSql& BindInvoice(TSql& sql, const QString& branch, const QString& invoice)
 std::optional<TInvoiceState> FindInvoice(TDatabase& db, const QString& branch, const QString& invoice)
 {
     TSql query(db, QStringLiteral("SELECT IDCONFRASTR, DTCONFRASTR, DTENTRSAID FROM NOTAFISCAL"
-                                  " WHERE CDFILIAL = :CDFILIAL AND NRLANCTONF = :NRLANCTONF"));
+                                  " WHERE CDFILIAL = :CDFILIAL AND NRLANCTONF = :NRLANCTONF") + db.ForUpdate());
     BindInvoice(query, branch, invoice).Exec();
     if (!query.Next())
         return std::nullopt;

@@ -21,6 +21,12 @@ struct TInvoiceState {
     TDateTime Outgoing;
 };
 
+// The invoice's state, its row locked until the transaction ends
+// (TDatabase::ForUpdate). Every write rule about an invoice reads it first,
+// so rules deciding on one invoice take turns, and each statement after the
+// lock sees what the previous holder committed. A change about several
+// invoices locks them in the order of their key (branch, then number), the one
+// order every rule follows, so no two changes wait for each other in a circle.
 std::optional<TInvoiceState> FindInvoice(TDatabase& db, const QString& branch, const QString& invoice);
 
 // "Nota fiscal N da filial F": how every message names an invoice.

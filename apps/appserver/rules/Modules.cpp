@@ -6,6 +6,12 @@
 #include "WorkList.h"
 #include "rpc/Envelope.h"
 #include "server/RemoteNames.h"
+#include "storage/Statement.h"
+
+#include <QRandomGenerator>
+#include <QThread>
+
+#include <functional>
 
 namespace {
 
@@ -62,6 +68,27 @@ bool BranchUses(TCallContext& c, const QString& column)
     return c.Rows == 1 && query.Text(0) == QLatin1String("S");
 }
 
+// Runs a change again when the database ended it for a conflict with a
+// change of another server (a deadlock, which the invoices' lock order keeps
+// away, or a serialization failure): nothing of that run was recorded. Each
+// new run waits a moment first, longer each time and at random, so that the
+// rival takes the rows it was waiting for instead of meeting this change
+// again. After the last attempt the client is told to try again, as a refusal.
+QVariant Retried(const std::function<QVariant()>& change)
+{
+    constexpr int attempts = 3;
+    for (int attempt = 1;; ++attempt) {
+        try {
+            return change();
+        } catch (const EDatabaseConflict&) {
+            if (attempt == attempts)
+                return Rpc::Failure(QStringLiteral("A operação coincidiu com outra alteração dos mesmos dados e não foi "
+                                                   "concluída; tente novamente."));
+        }
+        QThread::msleep(QRandomGenerator::global()->bounded(50, 150) * unsigned(attempt));
+    }
+}
+
 } // namespace
 
 TModule ConfRastrModule()
@@ -70,12 +97,14 @@ TModule ConfRastrModule()
     module.Add({Remote::GetDados, {Text, Text, Text, DateArg, DateArg, DateArg, DateArg}, GetDados});
     module.Add({Remote::GetNrLancamento, {Text, Text, Text, DateArg, DateArg, DateArg, DateArg, Text, Text}, GetNrLancamento});
     module.Add({Remote::SetConfRastrOK, {Text, Text},
-                [](TCallContext& c) { return ConfirmInvoice(*c.Db, Str(c, 0), Str(c, 1), c.Rows); }});
+                [](TCallContext& c) { return Retried([&] { return ConfirmInvoice(*c.Db, Str(c, 0), Str(c, 1), c.Rows); }); }});
     module.Add({Remote::DeleteIUMProd, {TArgKind::Packet},
-                [](TCallContext& c) { return DeleteReadings(*c.Db, c.Args[0].value<TDataPacket>(), c.Rows); }});
+                [](TCallContext& c) {
+                    return Retried([&] { return DeleteReadings(*c.Db, c.Args[0].value<TDataPacket>(), c.Rows); });
+                }});
     module.Add({Remote::GetItensIUM, {Text, Text}, GetItensIUM});
     module.Add({Remote::SetLeituraIUM, {Text, Text, Text},
-                [](TCallContext& c) { return StoreReading(*c.Db, Str(c, 0), Str(c, 1), Str(c, 2), c.Rows); }});
+                [](TCallContext& c) { return Retried([&] { return StoreReading(*c.Db, Str(c, 0), Str(c, 1), Str(c, 2), c.Rows); }); }});
     return module;
 }
 

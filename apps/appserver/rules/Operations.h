@@ -31,6 +31,12 @@
 //       so they show one state of the data.
 //   (8) Every value reaches SQL as a bound parameter; an invoice's key always
 //       through BindInvoice (InvoiceState.h).
+//   (9) No rule relies on a single writer. Each change first locks the
+//       invoices it decides on, in key order (FindInvoice, InvoiceState.h),
+//       and the unique index holds an IUM once; so several servers on one
+//       PostgreSQL database give the result of running the changes one after
+//       the other. A change the database ends for a conflict all the same
+//       (a deadlock) is run again, then refused; it is never a fault.
 //
 // Each operation returns a result envelope: Rpc::Success, or Rpc::Failure
 // (3). `rows` receives the number of rows changed.

@@ -59,12 +59,17 @@ QVariant StoreReading(TDatabase& db, const QString& branch, const QString& invoi
     if (!controlled)
         return Rpc::Failure(QStringLiteral("O produto %1 da %2 não é controlado por IUM.").arg(productCode, name));
 
-    TSql previous(db, QStringLiteral("SELECT CDFILIAL, NRLANCTONF FROM LEITURAIUM WHERE CDGTIN = :GTIN AND NRSERIE = :NRSERIE"));
-    previous.Bind(QStringLiteral(":GTIN"), code.Gtin).Bind(QStringLiteral(":NRSERIE"), code.Serial).Exec();
-    if (previous.Next())
-        return Rpc::Failure(QStringLiteral("O IUM de GTIN %1 e série %2 já foi lido na %3.")
-                                .arg(code.Gtin, code.Serial,
-                                     InvoiceName(previous.Text(0), previous.Text(1))));
+    // The refusal of an IUM read already, on any invoice; empty when it is not.
+    const auto readAlready = [&] {
+        TSql previous(db, QStringLiteral("SELECT CDFILIAL, NRLANCTONF FROM LEITURAIUM WHERE CDGTIN = :GTIN AND NRSERIE = :NRSERIE"));
+        previous.Bind(QStringLiteral(":GTIN"), code.Gtin).Bind(QStringLiteral(":NRSERIE"), code.Serial).Exec();
+        if (!previous.Next())
+            return QString();
+        return QStringLiteral("O IUM de GTIN %1 e série %2 já foi lido na %3.")
+            .arg(code.Gtin, code.Serial, InvoiceName(previous.Text(0), previous.Text(1)));
+    };
+    if (const QString refusal = readAlready(); !refusal.isEmpty())
+        return Rpc::Failure(refusal);
 
     TSql count(db, QStringLiteral("SELECT COUNT(*) FROM LEITURAIUM"
                                   " WHERE CDFILIAL = :CDFILIAL AND NRLANCTONF = :NRLANCTONF AND CDPRODUTO = :CDPRODUTO"));
@@ -85,7 +90,8 @@ QVariant StoreReading(TDatabase& db, const QString& branch, const QString& invoi
         "INSERT INTO LEITURAIUM (CDFILIAL, NRLANCTONF, CDPRODUTO, CDIUMPROD, CDGTIN, NRSERIE, CDALMOXARIFE,"
         "                        CDLOCALESTOQ, NRLOTEESTQ, NRSUBLOTE, DTVALILOTE, NRREGISTRO, DTLEITURA)"
         " VALUES (:CDFILIAL, :NRLANCTONF, :CDPRODUTO, :CDIUMPROD, :CDGTIN, :NRSERIE, :CDALMOXARIFE,"
-        "         :CDLOCALESTOQ, :NRLOTEESTQ, NULL, :DTVALILOTE, :NRREGISTRO, :DTLEITURA)"));
+        "         :CDLOCALESTOQ, :NRLOTEESTQ, NULL, :DTVALILOTE, :NRREGISTRO, :DTLEITURA)"
+        " ON CONFLICT DO NOTHING"));
     BindInvoice(insert, branch, invoice)
         .Bind(QStringLiteral(":CDPRODUTO"), product)
         .Bind(QStringLiteral(":CDIUMPROD"), code.Code)
@@ -98,6 +104,14 @@ QVariant StoreReading(TDatabase& db, const QString& branch, const QString& invoi
         .Bind(QStringLiteral(":NRREGISTRO"), code.Registration.isEmpty() ? QVariant() : QVariant(code.Registration))
         .Bind(QStringLiteral(":DTLEITURA"), QDateTime::currentDateTime())
         .Exec();
+    // The unique index holds the IUM once whatever the invoice: a reading of
+    // the same IUM on another invoice, stored since the check above, makes the
+    // insert wait for its commit and then store nothing.
+    if (insert.RowsAffected() != 1) {
+        const QString refusal = readAlready();
+        return Rpc::Failure(refusal.isEmpty() ? QStringLiteral("O IUM de GTIN %1 e série %2 já foi lido.").arg(code.Gtin, code.Serial)
+                                              : refusal);
+    }
     rows = 1;
     Audit(db, TAuditEvent::Reading, branch, invoice, code.Code,
           QStringLiteral("Leitura do IUM de GTIN %1 e série %2 na %3").arg(code.Gtin, code.Serial, name));

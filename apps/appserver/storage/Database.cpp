@@ -10,6 +10,7 @@
 #include <QThreadStorage>
 
 #include <algorithm>
+#include <atomic>
 
 namespace {
 
@@ -57,7 +58,30 @@ std::unique_ptr<TConnection> Open(const TDbConfig& config)
 
 QThreadStorage<TDatabase*> threadDatabase;
 
+std::atomic<int> faultCountdown{0};  // statements until the armed failure; 0: none armed
+std::atomic<bool> faultFired{false};
+
+// Counts one statement against the armed failure, raising when it is the one.
+void CountStatement()
+{
+    if (faultCountdown.load(std::memory_order_relaxed) > 0 && faultCountdown.fetch_sub(1) == 1) {
+        faultFired = true;
+        throw EDatabaseError(QStringLiteral("Erro no banco de dados: falha provocada por teste."));
+    }
+}
+
 } // namespace
+
+void FaultInjection::FailStatement(int n)
+{
+    faultFired = false;
+    faultCountdown = std::max(n, 0);
+}
+
+bool FaultInjection::Fired()
+{
+    return faultFired;
+}
 
 bool IsPostgresDatabase(const QString& database)
 {
@@ -76,8 +100,14 @@ void TDatabase::Execute(const QString& sql)
     connection_->Execute(sql.toUtf8());
 }
 
+QString TDatabase::ForUpdate() const
+{
+    return Engine() == TEngine::Postgres ? QStringLiteral(" FOR UPDATE") : QString();
+}
+
 void TDatabase::Begin(const QString& sql)
 {
+    CountStatement();
     try {
         Execute(sql);
         return;
@@ -124,8 +154,7 @@ TScopedTransaction::TScopedTransaction(TDatabase& db, TKind kind) : db_(db)
 {
     const bool postgres = db.Engine() == TEngine::Postgres;
     if (kind == TKind::Write)
-        db_.Begin(postgres ? QStringLiteral("BEGIN; SELECT pg_advisory_xact_lock(13000)")
-                             : QStringLiteral("BEGIN IMMEDIATE"));
+        db_.Begin(postgres ? QStringLiteral("BEGIN") : QStringLiteral("BEGIN IMMEDIATE"));
     else
         db_.Begin(postgres ? QStringLiteral("BEGIN ISOLATION LEVEL REPEATABLE READ") : QStringLiteral("BEGIN"));
     open_ = true;
@@ -144,6 +173,7 @@ TScopedTransaction::~TScopedTransaction()
 
 void TScopedTransaction::Commit()
 {
+    CountStatement();
     db_.Execute(QStringLiteral("COMMIT"));
     open_ = false;
 }
@@ -193,6 +223,7 @@ TSql& TSql::Bind(const QString& name, const QVariant& value)
 
 TSql& TSql::Exec()
 {
+    CountStatement();
     statement_->Execute();
     return *this;
 }

@@ -6,11 +6,13 @@
 //
 // Two engines behind the statement interface (Statement.h): a SQLite file,
 // the embedded default, or a PostgreSQL server, for a site whose several
-// stateless application servers share one database. A write transaction
-// takes the database's write lock at once (SQLite: BEGIN IMMEDIATE;
-// PostgreSQL: one transaction-scoped advisory lock), so two writers queue
-// instead of failing or interleaving their checks; a read transaction sees
-// one snapshot (SQLite's read transaction; PostgreSQL's REPEATABLE READ).
+// stateless application servers share one database. On SQLite a write
+// transaction takes the database's one write lock at once (BEGIN IMMEDIATE),
+// so two writers queue instead of failing. On PostgreSQL it is READ COMMITTED
+// and holds no lock of its own: each rule locks the rows it decides on
+// (ForUpdate), and each statement after the lock sees what the previous
+// holder committed. A read transaction sees one snapshot (SQLite's read
+// transaction; PostgreSQL's REPEATABLE READ).
 #include "Statement.h"
 
 #include <QHash>
@@ -38,6 +40,10 @@ public:
     TDatabase& operator=(const TDatabase&) = delete;
 
     TEngine Engine() const { return connection_->Engine(); }
+    // The clause that ends a SELECT to lock its rows until the transaction
+    // ends (" FOR UPDATE" on PostgreSQL); empty on SQLite, whose write
+    // transaction already holds the whole database.
+    QString ForUpdate() const;
     bool Broken() const { return connection_->Broken(); }
     // Runs statements without parameters or rows.
     void Execute(const QString& sql);
@@ -63,6 +69,18 @@ private:
     std::unique_ptr<TConnection> connection_;
     QHash<QString, TPrepared*> kept_;  // owned
 };
+
+// Test seam, in the manner of SQLite's fault tests: FailStatement(n) makes
+// the n-th database statement run from now on in this process fail once,
+// raising EDatabaseError instead of running. Statements are counted at
+// TSql::Exec, at a transaction's BEGIN and at its COMMIT; a ROLLBACK is never
+// failed (it is how a failure is undone). FailStatement(0) disarms; Fired
+// tells whether the armed failure happened. Only tests arm it; unarmed it
+// costs one atomic read per statement.
+namespace FaultInjection {
+void FailStatement(int n);
+bool Fired();
+} // namespace FaultInjection
 
 // The calling thread's connection to the configured database, opened on
 // first use (and again when the link broke), closed when the thread ends.

@@ -9,10 +9,14 @@
 
 namespace {
 
+QString ErrorText(const char* what, const char* message)
+{
+    return QStringLiteral("Erro no banco de dados (%1): %2").arg(QString::fromUtf8(what), QString::fromUtf8(message).trimmed());
+}
+
 [[noreturn]] void Fail(const char* what, const char* message)
 {
-    throw EDatabaseError(
-        QStringLiteral("Erro no banco de dados (%1): %2").arg(QString::fromUtf8(what), QString::fromUtf8(message).trimmed()));
+    throw EDatabaseError(ErrorText(what, message));
 }
 
 // A result that clears itself.
@@ -37,6 +41,9 @@ struct TResult {
             throw EDatabaseLost(QStringLiteral("Erro no banco de dados: a conexão com o PostgreSQL foi perdida. "
                                                "A próxima operação abre uma nova conexão."),
                                 QString::fromUtf8(message).trimmed());
+        const char* state = result ? PQresultErrorField(result, PG_DIAG_SQLSTATE) : nullptr;
+        if (state && (qstrcmp(state, "40001") == 0 || qstrcmp(state, "40P01") == 0))
+            throw EDatabaseConflict(ErrorText(what, message));
         Fail(what, message);
     }
 };

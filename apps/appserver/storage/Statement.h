@@ -63,3 +63,8 @@ public:
     EDatabaseLost(const QString& message, QString detail) : EDatabaseError(message), Detail(std::move(detail)) {}
     QString Detail;
 };
+
+// The database ended the transaction for a conflict with another one running
+// at the same moment (PostgreSQL's deadlock or serialization failure): nothing
+// of it was recorded, and running it again may succeed.
+EXP_DECLARE_EXCEPTION(EDatabaseConflict, EDatabaseError)

@@ -2,6 +2,7 @@
 // over them, all running the same changes on the same rows at once: the
 // rules that read and then write must hold as with one writer. A fixed
 // number of rounds of calls; every call waits at most its client's timeout.
+#include "ServerData.h"
 #include "ServerSession.h"
 
 #include <QMutex>
@@ -102,16 +103,10 @@ protected:
     // A delete delta of the given readings (invoice, CDIUMPROD).
     static TDataPacket Delta(const QList<QVariantList>& readings)
     {
-        TDataPacketBuilder delta({{QStringLiteral("CDFILIAL"), TFieldType::ftString, 4},
-                                  {QStringLiteral("NRLANCTONF"), TFieldType::ftString, 10},
-                                  {QStringLiteral("CDIUMPROD"), TFieldType::ftString, 100}});
-        for (const QVariantList& r : readings) {
-            delta.AddString(branch);
-            delta.AddString(r[0].toString());
-            delta.AddString(r[1].toString());
-            delta.EndRow();
-        }
-        return delta.Build();
+        QList<std::pair<QString, QString>> keys;
+        for (const QVariantList& r : readings)
+            keys.append({r[0].toString(), r[1].toString()});
+        return ReadingsDelta(branch, keys);
     }
     // Audit records of `event`, of one invoice or of all.
     qint64 Audits(char event, const QString& invoice = QString()) const
@@ -155,7 +150,31 @@ TEST_F(Race, SixteenClientsOnTwoServersKeepEveryRule)
     ASSERT_GE(open.size(), 3);
     const QString sameNf = open[0][0].toString(), sameGtin = open[0][1].toString();
     rounds.append({{TOperation::TKind::Store, QStringLiteral("same IUM"), {branch, sameNf, Scan(sameGtin, QStringLiteral("MESMO1"))}}});
-    QList<QVariantList> lastUnitItems{open[1], open[2]};
+    // The same IUM code for two invoices with the same product: each
+    // invoice's lock lets its reading through, the unique index one only.
+    const QVariantList twoInvoices = db->Rows(QStringLiteral(
+        "SELECT A.NRLANCTONF, B.NRLANCTONF, LPAD(PR.CDGTIN, 14, '0') FROM ITEMNOTA A"
+        "  JOIN ITEMNOTA B ON B.CDFILIAL = A.CDFILIAL AND B.CDPRODUTO = A.CDPRODUTO AND B.NRLANCTONF > A.NRLANCTONF"
+        "  JOIN PRODUTO PR ON PR.CDPRODUTO = A.CDPRODUTO"
+        "  JOIN NOTAFISCAL NA ON NA.CDFILIAL = A.CDFILIAL AND NA.NRLANCTONF = A.NRLANCTONF"
+        "  JOIN NOTAFISCAL NB ON NB.CDFILIAL = B.CDFILIAL AND NB.NRLANCTONF = B.NRLANCTONF"
+        " WHERE A.CDFILIAL = ? AND PR.IDCONTROLAIUM = 'S' AND NA.IDCONFRASTR = 'N' AND NB.IDCONFRASTR = 'N'"
+        "   AND A.NRLANCTONF <> ? AND B.NRLANCTONF <> ?"
+        "   AND A.QTITEMPROD > (SELECT COUNT(*) FROM LEITURAIUM L WHERE L.CDFILIAL = A.CDFILIAL"
+        "           AND L.NRLANCTONF = A.NRLANCTONF AND L.CDPRODUTO = A.CDPRODUTO)"
+        "   AND B.QTITEMPROD > (SELECT COUNT(*) FROM LEITURAIUM L WHERE L.CDFILIAL = B.CDFILIAL"
+        "           AND L.NRLANCTONF = B.NRLANCTONF AND L.CDPRODUTO = B.CDPRODUTO)"
+        " ORDER BY A.NRLANCTONF, B.NRLANCTONF LIMIT 1"),
+        {branch, sameNf, sameNf}).value(0);
+    ASSERT_EQ(twoInvoices.size(), 3);
+    for (int i = 0; i < 2; ++i)
+        rounds.last().append({TOperation::TKind::Store, QStringLiteral("same IUM, two invoices"),
+                              {branch, twoInvoices[i], Scan(twoInvoices[2].toString(), QStringLiteral("MESMO2"))}});
+    QList<QVariantList> lastUnitItems;
+    for (const QVariantList& item : open.mid(1))
+        if (lastUnitItems.size() < 2 && !twoInvoices.mid(0, 2).contains(item[0]))
+            lastUnitItems.append(item);
+    ASSERT_EQ(lastUnitItems.size(), 2);
     for (int i = 0; i < lastUnitItems.size(); ++i) {
         const QVariantList& item = lastUnitItems[i];
         const int free = item[2].toInt() - item[3].toInt();
@@ -175,10 +194,10 @@ TEST_F(Race, SixteenClientsOnTwoServersKeepEveryRule)
     const QList<QVariantList> deletable = db->Rows(QStringLiteral(
         "SELECT L.NRLANCTONF, L.CDIUMPROD, L.CDGTIN, L.NRSERIE FROM LEITURAIUM L JOIN NOTAFISCAL NF"
         "    ON NF.CDFILIAL = L.CDFILIAL AND NF.NRLANCTONF = L.NRLANCTONF"
-        " WHERE L.CDFILIAL = ? AND NF.IDCONFRASTR = 'N' AND L.NRLANCTONF NOT IN (?, ?, ?, ?, ?, ?, ?)"
+        " WHERE L.CDFILIAL = ? AND NF.IDCONFRASTR = 'N' AND L.NRLANCTONF NOT IN (?, ?, ?, ?, ?, ?, ?, ?, ?)"
         " ORDER BY L.NRLANCTONF, L.CDIUMPROD LIMIT 6"),
         {branch, confirmTargets[0], confirmTargets[1], confirmTargets[2], confirmTargets[3], sameNf,
-         lastUnitItems[0][0], lastUnitItems[1][0]});
+         lastUnitItems[0][0], lastUnitItems[1][0], twoInvoices[0], twoInvoices[1]});
     ASSERT_EQ(deletable.size(), 6);
     for (int i = 0; i < 4; ++i)
         rounds.append({{TOperation::TKind::Delete, QStringLiteral("delete %1").arg(i), {QVariant::fromValue(Delta({deletable[i]}))}}});
@@ -258,6 +277,7 @@ TEST_F(Race, SixteenClientsOnTwoServersKeepEveryRule)
     // One IUM stored once; the last free unit taken once; no item over its
     // quantity.
     EXPECT_EQ(Wins(tally, QStringLiteral("same IUM")), 1);
+    EXPECT_EQ(Wins(tally, QStringLiteral("same IUM, two invoices")), 1);
     const int lastUnitsTaken = Wins(tally, QStringLiteral("last unit 0")) + Wins(tally, QStringLiteral("last unit 1"));
     EXPECT_EQ(lastUnitsTaken, 2);
     EXPECT_EQ(db->Value(QStringLiteral(
@@ -293,6 +313,61 @@ TEST_F(Race, SixteenClientsOnTwoServersKeepEveryRule)
         successes += key == QLatin1String("pair") ? 2 * count.Successes.load() : count.Successes.load();
     EXPECT_EQ(db->Count(QStringLiteral("AUDITORIA")) - auditsBefore, successes);
     EXPECT_EQ(Audits('L') - readingAuditsBefore, stored.size());
+}
+
+// A deletion over two invoices locks the first, then waits for the second,
+// which another session holds while it asks for the first: the database
+// ends the deletion's transaction for the deadlock (the rival waits longer
+// before it looks for one), and the server runs the deletion again, which
+// goes through once the rival is gone. The client sees a success.
+TEST_F(Race, ADeletionEndedForADeadlockRunsAgain)
+{
+    const QList<QVariantList> readings = db->Rows(QStringLiteral(
+        "SELECT L.NRLANCTONF, MIN(L.CDIUMPROD) FROM LEITURAIUM L JOIN NOTAFISCAL NF"
+        "    ON NF.CDFILIAL = L.CDFILIAL AND NF.NRLANCTONF = L.NRLANCTONF"
+        " WHERE L.CDFILIAL = ? AND NF.IDCONFRASTR = 'N' GROUP BY L.NRLANCTONF ORDER BY L.NRLANCTONF LIMIT 2"),
+        {branch});
+    ASSERT_EQ(readings.size(), 2);
+    const qint64 before = db->Count(QStringLiteral("LEITURAIUM"));
+
+    const QString rivalName = QStringLiteral("rival");
+    {
+        QSqlDatabase rival = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), rivalName);
+        const QString path = first->DatabasePath();
+        rival.setDatabaseName(path.mid(path.lastIndexOf(u'/') + 1));
+        ASSERT_TRUE(rival.open() && rival.transaction()) << rival.lastError().text().toStdString();
+        QSqlQuery lock(rival);
+        auto lockInvoice = [&](const QVariant& invoice) {
+            lock.prepare(QStringLiteral("SELECT 1 FROM NOTAFISCAL WHERE CDFILIAL = ? AND NRLANCTONF = ? FOR UPDATE"));
+            lock.addBindValue(branch);
+            lock.addBindValue(invoice);
+            return lock.exec() && lock.next();
+        };
+        ASSERT_TRUE(lock.exec(QStringLiteral("SET LOCAL deadlock_timeout = '60s'"))) << lock.lastError().text().toStdString();
+        ASSERT_TRUE(lockInvoice(readings[1][0])) << lock.lastError().text().toStdString();
+
+        QString answer = QStringLiteral("no answer");
+        QThread* caller = QThread::create([&] {
+            auto own = Connect(*first);
+            try {
+                answer = Refusal(own->AppServer().Call(Remote::DeleteIUMProd, {QVariant::fromValue(Delta(readings))}));
+            } catch (const Exception& e) {
+                answer = e.Message();
+            }
+        });
+        caller->start();
+        EXPECT_TRUE(SomeSessionWaitsForALock(*db)) << "the deletion never waited";
+        // Granted only once the deletion's first run has let the first invoice go.
+        EXPECT_TRUE(lockInvoice(readings[0][0])) << lock.lastError().text().toStdString();
+        EXPECT_EQ(db->Count(QStringLiteral("LEITURAIUM")), before);
+        rival.rollback();
+        caller->wait();
+        delete caller;
+        EXPECT_EQ(answer, QString());
+    }
+    QSqlDatabase::removeDatabase(rivalName);
+    EXPECT_EQ(db->Count(QStringLiteral("LEITURAIUM")), before - 2);
+    EXPECT_EQ(Audits('E'), 2);
 }
 
 } // namespace

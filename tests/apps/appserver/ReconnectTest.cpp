@@ -5,7 +5,6 @@
 // cases run alone (RUN_SERIAL).
 #include "ServerSession.h"
 
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
 #include <QThread>
@@ -91,11 +90,7 @@ TEST(Reconnect, ACallInFlightFailsCleanlyAndTheNextCallsSucceed)
         }
     });
     caller->start();
-    const QDeadlineTimer deadline(30000);
-    while (db->Value(QStringLiteral("SELECT COUNT(*) FROM pg_stat_activity WHERE wait_event_type = 'Lock'")).toInt() == 0
-           && !deadline.hasExpired())
-        QThread::msleep(20);
-    ASSERT_FALSE(deadline.hasExpired()) << "the deletion never waited";
+    ASSERT_TRUE(SomeSessionWaitsForALock(*db)) << "the deletion never waited";
 
     // The waiting deletion loses its connection for sure (a restart alone
     // races the locker's end against the deletion's), then the whole cluster

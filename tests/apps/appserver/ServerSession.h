@@ -13,10 +13,12 @@
 #include "rtl/Exceptions.h"
 #include "server/RemoteNames.h"
 
+#include <QDeadlineTimer>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <QThread>
 #include <QUuid>
 #include <memory>
 
@@ -121,6 +123,19 @@ public:
 private:
     QString name_;
 };
+
+// Waits up to 30 s for a session of the PostgreSQL cluster to wait for a
+// lock; false when none did.
+inline bool SomeSessionWaitsForALock(const TDbView& db)
+{
+    const QDeadlineTimer deadline(30000);
+    while (db.Value(QStringLiteral("SELECT COUNT(*) FROM pg_stat_activity WHERE wait_event_type = 'Lock'")).toInt() == 0) {
+        if (deadline.hasExpired())
+            return false;
+        QThread::msleep(20);
+    }
+    return true;
+}
 
 // The column of a packet by name, or -1.
 inline int Col(const TDataPacket& p, const char* name)
