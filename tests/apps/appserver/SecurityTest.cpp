@@ -309,7 +309,7 @@ TEST(LoopbackWithoutAccounts, ServesAnyHelloAndAuditsAnEmptyUser)
 struct TRefusedStart {
     const char* name;
     QStringList arguments;  // after --database, with "SITE/" for the site's folder
-    const char* accounts;   // written to SITE/bad before the start; nullptr: none
+    QByteArray accounts;    // written to SITE/bad before the start; empty: none
     int code;
     const char* message;
 };
@@ -326,7 +326,7 @@ TSite* RefusedStart::site = nullptr;
 TEST_P(RefusedStart, SaysWhyAndDoesNotListen)
 {
     const TRefusedStart& c = GetParam();
-    if (c.accounts) {
+    if (!c.accounts.isEmpty()) {
         QFile bad(site->File(QStringLiteral("bad")));
         ASSERT_TRUE(bad.open(QIODevice::WriteOnly | QIODevice::Truncate));
         bad.write(c.accounts);
@@ -346,22 +346,22 @@ const QByteArray goodLine = "maria:pbkdf2-sha256:200000:AAAAAAAAAAAAAAAAAAAAAA==
 INSTANTIATE_TEST_SUITE_P(
     Cases, RefusedStart,
     ::testing::Values(
-        TRefusedStart{"anyAddressBare", {QStringLiteral("--listen"), QStringLiteral("0.0.0.0:0")}, nullptr, 2,
+        TRefusedStart{"anyAddressBare", {QStringLiteral("--listen"), QStringLiteral("0.0.0.0:0")}, {}, 2,
                       "Para atender em 0.0.0.0, fora da interface local, o servidor exige TLS"},
         TRefusedStart{"anyAddressAccountsOnly",
                       {QStringLiteral("--listen"), QStringLiteral(":::0"), QStringLiteral("--accounts"), QStringLiteral("SITE/accounts")},
-                      nullptr, 2, "exige TLS (--tls-cert e --tls-key) e contas de usuário"},
+                      {}, 2, "exige TLS (--tls-cert e --tls-key) e contas de usuário"},
         TRefusedStart{"anyAddressTlsOnly",
                       {QStringLiteral("--listen"), QStringLiteral("0.0.0.0:0"), QStringLiteral("--tls-cert"),
                        QStringLiteral("SITE/server.crt"), QStringLiteral("--tls-key"), QStringLiteral("SITE/server.key")},
-                      nullptr, 2, "exige TLS (--tls-cert e --tls-key) e contas de usuário"},
-        TRefusedStart{"certificateWithoutKey", {QStringLiteral("--tls-cert"), QStringLiteral("SITE/server.crt")}, nullptr, 2,
+                      {}, 2, "exige TLS (--tls-cert e --tls-key) e contas de usuário"},
+        TRefusedStart{"certificateWithoutKey", {QStringLiteral("--tls-cert"), QStringLiteral("SITE/server.crt")}, {}, 2,
                       "--tls-cert e --tls-key vão juntos"},
         TRefusedStart{"keyIsNoCertificate",
                       {QStringLiteral("--tls-cert"), QStringLiteral("SITE/server.key"), QStringLiteral("--tls-key"),
                        QStringLiteral("SITE/server.key")},
-                      nullptr, 1, "não contém um certificado no formato PEM"},
-        TRefusedStart{"accountsMissing", {QStringLiteral("--accounts"), QStringLiteral("SITE/none")}, nullptr, 1,
+                      {}, 1, "não contém um certificado no formato PEM"},
+        TRefusedStart{"accountsMissing", {QStringLiteral("--accounts"), QStringLiteral("SITE/none")}, {}, 1,
                       "Não foi possível ler o arquivo de contas"},
         TRefusedStart{"accountsEmpty", {QStringLiteral("--accounts"), QStringLiteral("SITE/bad")}, "# nobody yet\n\n", 1,
                       "não tem nenhum usuário"},
