@@ -3,12 +3,12 @@
 // wrong passwords, calls refused before authentication, the user in the
 // audit, and the command lines and accounts files the server refuses.
 #include "ServerSession.h"
+#include "ServerSite.h"
 #include "rpc/Frame.h"
 #include "rpc/Messages.h"
 
 #include <QElapsedTimer>
 #include <QFile>
-#include <QProcess>
 #include <QSslConfiguration>
 #include <QSslSocket>
 #include <QTemporaryDir>
@@ -16,58 +16,7 @@
 
 namespace {
 
-const QString password = QStringLiteral("conferencia-2026");
-
-// Runs `appserver --add-user NAME --accounts FILE` with the password on stdin.
-int AddUser(const QString& accounts, const QString& name, const QString& secret, QString* output = nullptr)
-{
-    QProcess process;
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    process.start(TAppServerProcess::Executable(),
-                  {QStringLiteral("--add-user"), name, QStringLiteral("--accounts"), accounts});
-    process.write((secret + u'\n').toUtf8());
-    process.closeWriteChannel();
-    process.waitForFinished(60000);
-    if (output)
-        *output = QString::fromUtf8(process.readAll());
-    return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-}
-
-// A site set up as docs/appserver.md says: a self-signed certificate for
-// 127.0.0.1 made with the openssl command line, its key, and an accounts
-// file with the users "maria" and "joao".
-class TSite {
-public:
-    TSite()
-    {
-        QProcess openssl;
-        openssl.setProcessChannelMode(QProcess::MergedChannels);
-        openssl.start(QStringLiteral("openssl"),
-                      {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"), QStringLiteral("rsa:2048"),
-                       QStringLiteral("-nodes"), QStringLiteral("-days"), QStringLiteral("2"), QStringLiteral("-subj"),
-                       QStringLiteral("/CN=127.0.0.1"), QStringLiteral("-addext"),
-                       QStringLiteral("subjectAltName=IP:127.0.0.1"), QStringLiteral("-keyout"), Key(),
-                       QStringLiteral("-out"), Certificate()});
-        if (!openssl.waitForFinished(60000) || openssl.exitCode() != 0)
-            throw std::runtime_error("openssl req failed: " + openssl.readAll().toStdString());
-        for (const QString& name : {QStringLiteral("maria"), QStringLiteral("joao")})
-            if (AddUser(Accounts(), name, password) != 0)
-                throw std::runtime_error("appserver --add-user failed");
-    }
-    QString Certificate() const { return dir_.filePath(QStringLiteral("server.crt")); }
-    QString Key() const { return dir_.filePath(QStringLiteral("server.key")); }
-    QString Accounts() const { return dir_.filePath(QStringLiteral("accounts")); }
-    QString File(const QString& name) const { return dir_.filePath(name); }
-    QString Folder() const { return dir_.path(); }
-    QStringList ServerArguments() const
-    {
-        return {QStringLiteral("--tls-cert"), Certificate(), QStringLiteral("--tls-key"), Key(),
-                QStringLiteral("--accounts"), Accounts()};
-    }
-
-private:
-    QTemporaryDir dir_;
-};
+const QString password = TServerSite::Password;
 
 // A TLS client that writes frames by hand: several messages at once, or a
 // hello the real client would not send.
@@ -121,7 +70,7 @@ QByteArray ConfirmCall(const QString& invoice)
     return Rpc::EncodeFrame(Rpc::TCall{1, Remote::SetConfRastrOK, {QStringLiteral("0001"), invoice}, {}}, {});
 }
 
-TNetConnection::TSecurity SiteSecurity(const TSite& site, const QString& user, const QString& secret)
+TNetConnection::TSecurity SiteSecurity(const TServerSite& site, const QString& user, const QString& secret)
 {
     return TNetConnection::TSecurity{true, site.Certificate(), user, secret};
 }
@@ -130,7 +79,7 @@ class Security : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        site = new TSite;
+        site = new TServerSite;
         TAppServerProcess::TOptions options;
         options.ExtraArgs = site->ServerArguments();
         server = new TAppServerProcess(options);
@@ -177,11 +126,11 @@ protected:
             .toString();
     }
 
-    static TSite* site;
+    static TServerSite* site;
     static TAppServerProcess* server;
 };
 
-TSite* Security::site = nullptr;
+TServerSite* Security::site = nullptr;
 TAppServerProcess* Security::server = nullptr;
 
 // A deletion, a reading and a confirmation over TLS, each audited with the
@@ -316,12 +265,12 @@ struct TRefusedStart {
 
 class RefusedStart : public ::testing::TestWithParam<TRefusedStart> {
 protected:
-    static void SetUpTestSuite() { site = new TSite; }
+    static void SetUpTestSuite() { site = new TServerSite; }
     static void TearDownTestSuite() { delete site; }
-    static TSite* site;
+    static TServerSite* site;
 };
 
-TSite* RefusedStart::site = nullptr;
+TServerSite* RefusedStart::site = nullptr;
 
 TEST_P(RefusedStart, SaysWhyAndDoesNotListen)
 {
@@ -388,8 +337,8 @@ TEST(AddUser, KeepsTheFilePrivateAndReplacesOnlyThatUser)
 {
     QTemporaryDir dir;
     const QString accounts = dir.filePath(QStringLiteral("accounts"));
-    ASSERT_EQ(AddUser(accounts, QStringLiteral("maria"), password), 0);
-    ASSERT_EQ(AddUser(accounts, QStringLiteral("joao"), password), 0);
+    ASSERT_EQ(TServerSite::AddUser(accounts, QStringLiteral("maria"), password), 0);
+    ASSERT_EQ(TServerSite::AddUser(accounts, QStringLiteral("joao"), password), 0);
     EXPECT_EQ(QFile::permissions(accounts) & (QFile::ReadGroup | QFile::ReadOther | QFile::WriteGroup | QFile::WriteOther),
               QFile::Permissions());
     const auto lines = [&] {
@@ -401,7 +350,7 @@ TEST(AddUser, KeepsTheFilePrivateAndReplacesOnlyThatUser)
     ASSERT_EQ(before.size(), 3);  // two lines and the last newline
     EXPECT_FALSE(before[0].contains(password.toUtf8()));
 
-    ASSERT_EQ(AddUser(accounts, QStringLiteral("maria"), QStringLiteral("outra-senha-longa")), 0);
+    ASSERT_EQ(TServerSite::AddUser(accounts, QStringLiteral("maria"), QStringLiteral("outra-senha-longa")), 0);
     const QList<QByteArray> after = lines();
     ASSERT_EQ(after.size(), 3);
     EXPECT_TRUE(after[0].startsWith("maria:pbkdf2-sha256:200000:"));
@@ -409,7 +358,7 @@ TEST(AddUser, KeepsTheFilePrivateAndReplacesOnlyThatUser)
     EXPECT_EQ(after[1], before[1]);
 
     QString output;
-    EXPECT_EQ(AddUser(accounts, QStringLiteral("ana"), QStringLiteral("curta"), &output), 1);
+    EXPECT_EQ(TServerSite::AddUser(accounts, QStringLiteral("ana"), QStringLiteral("curta"), &output), 1);
     EXPECT_TRUE(output.contains(QStringLiteral("pelo menos 8 caracteres"))) << output.toStdString();
     EXPECT_EQ(lines(), after);
 }
