@@ -42,6 +42,19 @@ struct TCredentials {
 // travel as a sixth item, after the features (an empty list when none are
 // offered); a welcome never carries them.
 struct THello {
+    THello() = default;
+    // Credentials are optional here as on the wire: a hello written without
+    // them is the one every earlier peer writes.
+    THello(quint64 version, QString module, QString serverId, std::optional<TFeatures> features,
+           std::optional<TCredentials> credentials = std::nullopt)
+        : Version(version)
+        , Module(std::move(module))
+        , ServerId(std::move(serverId))
+        , Features(features)
+        , Credentials(std::move(credentials))
+    {
+    }
+
     quint64 Version = ProtocolVersion;
     QString Module;
     QString ServerId;  // empty: the client does not check the identifier
