@@ -3,10 +3,13 @@
 // self-signed certificate for 127.0.0.1 (the openssl command line) with its
 // key, and an accounts file with the users "maria" and "joao", both with
 // Password. ServerArguments() makes a TAppServerProcess serve with TLS and
-// these accounts; the certificate is the authority a station trusts.
+// these accounts (TSiteServer: a site and its server, demo data at scale 1);
+// the certificate is the authority a station trusts.
 //
 // Failures (openssl or appserver --add-user failing) raise
 // std::runtime_error with their output.
+#include "AppServerProcess.h"
+
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -29,4 +32,9 @@ public:
 
 private:
     QTemporaryDir dir_;
+};
+
+struct TSiteServer {
+    TServerSite Site;
+    TAppServerProcess Server{TAppServerProcess::TOptions{1, true, 4, Site.ServerArguments(), QString()}};
 };

@@ -79,16 +79,11 @@ class Security : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        site = new TServerSite;
-        TAppServerProcess::TOptions options;
-        options.ExtraArgs = site->ServerArguments();
-        server = new TAppServerProcess(options);
+        secure = new TSiteServer;
+        site = &secure->Site;
+        server = &secure->Server;
     }
-    static void TearDownTestSuite()
-    {
-        delete server;
-        delete site;
-    }
+    static void TearDownTestSuite() { delete secure; }
 
     static std::unique_ptr<TNetConnection> Station(const QString& user = QStringLiteral("maria"),
                                                    const QString& secret = password)
@@ -126,12 +121,10 @@ protected:
             .toString();
     }
 
-    static TServerSite* site;
-    static TAppServerProcess* server;
+    static inline TSiteServer* secure = nullptr;
+    static inline TServerSite* site = nullptr;
+    static inline TAppServerProcess* server = nullptr;
 };
-
-TServerSite* Security::site = nullptr;
-TAppServerProcess* Security::server = nullptr;
 
 // A deletion, a reading and a confirmation over TLS, each audited with the
 // user who made it.

@@ -3,7 +3,6 @@
 // asking), and the screens' connections logging in with it over TLS.
 #include "HostFixture.h"
 
-#include "AppServerProcess.h"
 #include "ServerSite.h"
 #include "framework/Varneth.h"
 #include "netconn/NetConnection.h"
@@ -18,15 +17,13 @@ class ServerLoginTest : public HostTest {
 protected:
     static void SetUpTestSuite()
     {
-        site = new TServerSite;
-        TAppServerProcess::TOptions options;
-        options.ExtraArgs = site->ServerArguments();
-        server = new TAppServerProcess(options);
+        secure = new TSiteServer;
+        site = &secure->Site;
+        server = &secure->Server;
     }
     static void TearDownTestSuite()
     {
-        delete server;
-        delete site;
+        delete secure;
         TNetConnection::SetDefaultSecurity({});
     }
 
@@ -47,12 +44,10 @@ protected:
         net.Open();
     }
 
-    static TServerSite* site;
-    static TAppServerProcess* server;
+    static inline TSiteServer* secure = nullptr;
+    static inline TServerSite* site = nullptr;
+    static inline TAppServerProcess* server = nullptr;
 };
-
-TServerSite* ServerLoginTest::site = nullptr;
-TAppServerProcess* ServerLoginTest::server = nullptr;
 
 TEST_F(ServerLoginTest, AsksThePasswordAtStartAndConnectionsLogInWithIt)
 {
