@@ -90,6 +90,13 @@ std::optional<TAccounts> TAccounts::Load(const QString& fileName, QString& error
         error = QStringLiteral("Não foi possível ler o arquivo de contas %1: %2.").arg(fileName, file.errorString());
         return std::nullopt;
     }
+    // Whoever may change the file may give himself an account.
+    if (file.permissions() & (QFileDevice::WriteGroup | QFileDevice::WriteOther)) {
+        error = QStringLiteral("O arquivo de contas %1 pode ser alterado por outros usuários; deixe-o só para o seu "
+                               "dono (chmod 600 %1).")
+                    .arg(fileName);
+        return std::nullopt;
+    }
     TAccounts accounts;
     int number = 0;
     // An accounts file is a few lines; a line longer than this is no account.

@@ -11,7 +11,8 @@
 // check, so guessing is slow); an account keeps the count it was made with.
 //
 // The file is outside input: Load refuses it whole, with a Portuguese
-// message naming the file and the line, when any line is not of that form.
+// message naming the file and the line, when any line is not of that form;
+// and it refuses a file that others than its owner may change.
 // The passwords themselves are never stored nor logged.
 //
 // A TAccounts is read-only once loaded, so Check may run on any thread.

@@ -254,6 +254,7 @@ struct TRefusedStart {
     QByteArray accounts;    // written to SITE/bad before the start; empty: none
     int code;
     const char* message;
+    QFile::Permissions permissions = QFile::ReadOwner | QFile::WriteOwner;  // of SITE/bad
 };
 
 class RefusedStart : public ::testing::TestWithParam<TRefusedStart> {
@@ -272,6 +273,7 @@ TEST_P(RefusedStart, SaysWhyAndDoesNotListen)
         QFile bad(site->File(QStringLiteral("bad")));
         ASSERT_TRUE(bad.open(QIODevice::WriteOnly | QIODevice::Truncate));
         bad.write(c.accounts);
+        ASSERT_TRUE(bad.setPermissions(c.permissions));
     }
     QStringList arguments = {QStringLiteral("--database"), site->File(QStringLiteral("db.sqlite")), QStringLiteral("--create")};
     for (const QString& argument : c.arguments)
@@ -320,6 +322,9 @@ INSTANTIATE_TEST_SUITE_P(
                       "maria:pbkdf2-sha256:200000:AAAA:AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA=\n", 1, "linha 1: sal inválido"},
         TRefusedStart{"accountsBadKey", {QStringLiteral("--accounts"), QStringLiteral("SITE/bad")},
                       "maria:pbkdf2-sha256:200000:AAAAAAAAAAAAAAAAAAAAAA==:não-é-base64\n", 1, "linha 1: chave inválida"},
+        TRefusedStart{"accountsWritableByOthers", {QStringLiteral("--accounts"), QStringLiteral("SITE/bad")}, goodLine, 1,
+                      "pode ser alterado por outros usuários",
+                      QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::WriteGroup},
         TRefusedStart{"accountsRepeatedUser", {QStringLiteral("--accounts"), QStringLiteral("SITE/bad")}, goodLine + goodLine,
                       1, "linha 2: usuário maria repetido"}),
     [](const auto& info) { return std::string(info.param.name); });
