@@ -2,6 +2,23 @@
 
 #include <algorithm>
 
+int TLoginThrottle::Delay(int failures)
+{
+    return int(std::min<qint64>(qint64(BaseDelayMs) << std::min(failures - 1, 16), MaxDelayMs));
+}
+
+int TLoginThrottle::Admit(const QHostAddress& address, qint64 nowMs)
+{
+    const auto it = entries_.find(address);
+    if (it == entries_.end() || nowMs - it->LastMs > ForgetAfterMs)
+        return 0;
+    const qint64 slot = std::max(it->NextCheckMs, nowMs);
+    if (slot - nowMs > MaxDelayMs)
+        return MaxDelayMs + 1;
+    it->NextCheckMs = slot + Delay(it->Failures);
+    return int(slot - nowMs);
+}
+
 int TLoginThrottle::Failed(const QHostAddress& address, qint64 nowMs)
 {
     auto it = entries_.find(address);
@@ -13,8 +30,9 @@ int TLoginThrottle::Failed(const QHostAddress& address, qint64 nowMs)
     }
     it->Failures = std::min(it->Failures + 1, 31);
     it->LastMs = nowMs;
-    const qint64 delay = qint64(BaseDelayMs) << std::min(it->Failures - 1, 16);
-    return int(std::min<qint64>(delay, MaxDelayMs));
+    const int delay = Delay(it->Failures);
+    it->NextCheckMs = std::max(it->NextCheckMs, nowMs + delay);
+    return delay;
 }
 
 void TLoginThrottle::Succeeded(const QHostAddress& address)

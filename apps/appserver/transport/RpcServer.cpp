@@ -221,10 +221,23 @@ private:
                    Rpc::Fault::Auth);
             return;
         }
+        const int wait = server_.throttle_.Admit(socket_->peerAddress(), server_.clock_.elapsed());
+        if (wait > TLoginThrottle::MaxDelayMs) {
+            Reject(QStringLiteral("Tentativas demais de entrar a partir deste endereço; tente de novo em alguns instantes."),
+                   Rpc::Fault::Auth);
+            return;
+        }
         pending_ = TPending{module, hello->Features, hello->Credentials->User};
         running_ = true;
         idleTimer_.stop();
-        server_.Authenticate(id_, *hello->Credentials);
+        QTimer::singleShot(wait, this, [this, credentials = *hello->Credentials] {
+            if (closed_) {
+                running_ = false;
+                Close(QString());
+                return;
+            }
+            server_.Authenticate(id_, credentials);
+        });
     }
 
     void Welcome(const TModule* module, const std::optional<Rpc::TFeatures>& offered, const QString& user)

@@ -26,7 +26,8 @@
 // a hello must carry a user and password of those accounts; a hello without
 // them gets the fault "auth" at once, a wrong pair gets it after the delay
 // of LoginThrottle (a timer: other connections go on being served), and
-// either closes the connection. The passwords are checked on a thread of
+// either closes the connection; LoginThrottle also spaces, or refuses, the
+// checks of logins an address with failures sends at once. The passwords are checked on a thread of
 // their own, never on the event loop's. Nothing of a connection is read
 // after its hello until the check is done, so no call runs unauthenticated.
 // The user of each call reaches the database connection (TDatabase::User)

@@ -30,6 +30,30 @@ TEST(LoginThrottle, ForgetsAfterASuccessOrAQuietSpell)
     EXPECT_EQ(throttle.Failed(station, 3 + TLoginThrottle::ForgetAfterMs + 1), TLoginThrottle::BaseDelayMs);
 }
 
+// Logins sent at once from an address with failures are checked one per
+// delay; one that would wait beyond the cap is refused and takes no slot.
+// An address without failures, or whose answer it waited for, waits not.
+TEST(LoginThrottle, ChecksParallelLoginsOnePerDelay)
+{
+    TLoginThrottle throttle;
+    EXPECT_EQ(throttle.Admit(station, 0), 0);
+    throttle.Failed(station, 0);
+    EXPECT_EQ(throttle.Admit(station, 1000), 0) << "a login sent after the answer";
+    throttle.Failed(station, 1000);  // two failures: 2 s apart
+    std::vector<int> waits;
+    for (int i = 0; i < 17; ++i)
+        waits.push_back(throttle.Admit(station, 1000));
+    std::vector<int> expected;
+    for (int i = 1; i <= 15; ++i)
+        expected.push_back(2000 * i);
+    expected.push_back(TLoginThrottle::MaxDelayMs + 1);
+    expected.push_back(TLoginThrottle::MaxDelayMs + 1);
+    EXPECT_EQ(waits, expected);
+    EXPECT_EQ(throttle.Admit(other, 1000), 0);
+    throttle.Succeeded(station);
+    EXPECT_EQ(throttle.Admit(station, 1000), 0);
+}
+
 TEST(LoginThrottle, TableStaysBoundedAndDropsTheOldest)
 {
     TLoginThrottle throttle;
