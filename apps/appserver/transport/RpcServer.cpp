@@ -16,7 +16,8 @@
 // One client socket. States:
 //
 //   greeting --[hello accepted: HandleHello]--> ready
-//   greeting --[hello with credentials: HandleHello]--> checking
+//   greeting --[hello with credentials: HandleHello, after the throttle's wait]--> checking
+//   greeting --[too many logins from its address waiting: HandleHello]--> gone
 //   checking --[right: Authenticated]--> ready
 //   checking --[wrong: Authenticated, then the throttle's delay]--> gone
 //   ready --[call frame: Process]--> running --[reply written: Deliver]--> ready
