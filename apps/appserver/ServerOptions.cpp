@@ -41,9 +41,17 @@ std::optional<TServerOptions> ParseServerOptions(const QStringList& arguments, Q
     const QCommandLineOption initDemo(QStringLiteral("init-demo"), QStringLiteral("Cria o esquema e os dados de demonstração."));
     const QCommandLineOption scale(QStringLiteral("scale"), QStringLiteral("Multiplicador dos dados de demonstração."),
                                    QStringLiteral("n"));
+    const QCommandLineOption tlsCert(QStringLiteral("tls-cert"), QStringLiteral("Certificado do servidor (PEM)."),
+                                     QStringLiteral("file"));
+    const QCommandLineOption tlsKey(QStringLiteral("tls-key"), QStringLiteral("Chave privada do servidor (PEM)."),
+                                    QStringLiteral("file"));
+    const QCommandLineOption accounts(QStringLiteral("accounts"), QStringLiteral("Arquivo de contas de usuário."),
+                                      QStringLiteral("file"));
+    const QCommandLineOption addUser(QStringLiteral("add-user"), QStringLiteral("Acrescenta um usuário ao arquivo de contas."),
+                                     QStringLiteral("name"));
     const QCommandLineOption help(QStringLiteral("help"), QStringLiteral("Mostra esta ajuda."));
     parser.addOptions({listen, database, create, threads, maxFrame, budget, maxConnections, helloTimeout, idleTimeout,
-                       initDemo, scale, help});
+                       initDemo, scale, tlsCert, tlsKey, accounts, addUser, help});
     if (!parser.parse(arguments)) {
         // The parser's own texts are English.
         error = parser.unknownOptionNames().isEmpty()
@@ -113,6 +121,24 @@ std::optional<TServerOptions> ParseServerOptions(const QStringList& arguments, Q
             return std::nullopt;
         }
     }
+    options.TlsCertificate = parser.value(tlsCert);
+    options.TlsKey = parser.value(tlsKey);
+    options.Accounts = parser.value(accounts);
+    options.AddUser = parser.value(addUser);
+    if (options.TlsCertificate.isEmpty() != options.TlsKey.isEmpty()) {
+        error = QStringLiteral("--tls-cert e --tls-key vão juntos: informe o certificado e a chave privada.");
+        return std::nullopt;
+    }
+    if (parser.isSet(addUser) && options.Accounts.isEmpty()) {
+        error = QStringLiteral("--add-user exige o arquivo de contas (--accounts ARQUIVO).");
+        return std::nullopt;
+    }
+    if (!options.Address.isLoopback() && (options.TlsCertificate.isEmpty() || options.Accounts.isEmpty())) {
+        error = QStringLiteral("Para atender em %1, fora da interface local, o servidor exige TLS (--tls-cert e "
+                               "--tls-key) e contas de usuário (--accounts); sem eles use 127.0.0.1.")
+                    .arg(options.Address.toString());
+        return std::nullopt;
+    }
     options.Create = parser.isSet(create);
     options.InitDemo = parser.isSet(initDemo);
     if (parser.isSet(scale) && !PositiveInt(parser.value(scale), 10000, options.Scale)) {
@@ -136,6 +162,12 @@ QString ServerUsage()
                "  --max-connections N      conexões abertas ao mesmo tempo (padrão: 256)\n"
                "  --hello-timeout S        segundos para um cliente se apresentar (padrão: 10)\n"
                "  --idle-timeout S         segundos de conexão ociosa entre chamadas (padrão: 600)\n"
+               "  --tls-cert ARQUIVO       certificado do servidor (PEM), com --tls-key: conexões com TLS\n"
+               "  --tls-key ARQUIVO        chave privada do servidor (PEM, sem senha)\n"
+               "  --accounts ARQUIVO       contas de usuário: a apresentação exige usuário e senha\n"
+               "                           (TLS e contas são obrigatórios fora de 127.0.0.1 e ::1)\n"
+               "  --add-user NOME          acrescenta NOME ao arquivo de --accounts (ou troca sua senha),\n"
+               "                           com a senha lida da entrada padrão, e sai\n"
                "  --init-demo              cria o esquema e os dados de demonstração e sai\n"
                "  --scale N                multiplicador dos dados de demonstração (com --init-demo)\n"
                "  --help                   mostra esta ajuda\n")

@@ -3,7 +3,8 @@
 //   appserver [--listen ADDR:PORT] [--database FILE|URI] [--create] [--threads N]
 //             [--max-frame BYTES] [--request-budget BYTES] [--max-connections N]
 //             [--hello-timeout SECONDS] [--idle-timeout SECONDS]
-//             [--init-demo [--scale N]] [--help]
+//             [--tls-cert FILE --tls-key FILE] [--accounts FILE]
+//             [--init-demo [--scale N]] [--add-user NAME --accounts FILE] [--help]
 // --database takes a SQLite file or a PostgreSQL URI (Database.h). Serving a
 // SQLite file that does not exist is refused unless --create asks for a new,
 // empty one (a mistyped path must not serve an empty work list).
@@ -12,6 +13,10 @@
 // held at once by the whole server, 256 connections, 10 s to say hello,
 // 600 s idle between calls. Port 0 picks a free port (the server
 // prints the one it listens on).
+// On a loopback address TLS and accounts are optional; on any other address
+// both are required (a certificate and key, and an accounts file), and a
+// command line without them is refused. --add-user adds a user to the
+// accounts file (or sets its password) and stops.
 #include "server/Defaults.h"
 
 #include <QHostAddress>
@@ -29,6 +34,10 @@ struct TServerOptions {
     int MaxConnections = 256;
     int HelloTimeout = 10;   // seconds
     int IdleTimeout = 600;   // seconds
+    QString TlsCertificate;  // PEM files; both or neither
+    QString TlsKey;
+    QString Accounts;  // the accounts file (Accounts.h); "" none
+    QString AddUser;   // add this user to Accounts and stop
     bool Create = false;
     bool InitDemo = false;
     int Scale = 1;

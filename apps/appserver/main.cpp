@@ -1,7 +1,9 @@
 // The application server: serves the remote data modules over the socket
 // protocol, or (--init-demo) creates the schema and the demo data and exits.
 // It serves only a database that exists (a PostgreSQL one, or a SQLite file)
-// unless --create asks for a new, empty SQLite file.
+// unless --create asks for a new, empty SQLite file. --add-user adds a user
+// to the accounts file (the password read from stdin, not echoed when it is
+// a terminal) and exits.
 // SIGINT and SIGTERM stop it cleanly: no new connection is accepted, running
 // calls finish, the database connections close.
 #include "ServerOptions.h"
@@ -9,7 +11,9 @@
 #include "rtl/Exceptions.h"
 #include "rules/Modules.h"
 #include "storage/Schema.h"
+#include "transport/Accounts.h"
 #include "transport/RpcServer.h"
+#include "transport/ServerTls.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -17,7 +21,10 @@
 
 #include <csignal>
 #include <cstdio>
+#include <iostream>
+#include <string>
 #include <sys/socket.h>
+#include <termios.h>
 #include <unistd.h>
 
 namespace {
@@ -50,8 +57,73 @@ int InitDemo(const TServerOptions& options)
     return 0;
 }
 
+// One line of stdin; on a terminal, asked with `prompt` and not echoed.
+QString ReadPassword(const QString& prompt)
+{
+    termios saved = {};
+    const bool terminal = ::isatty(STDIN_FILENO) && ::tcgetattr(STDIN_FILENO, &saved) == 0;
+    if (terminal) {
+        std::fputs(prompt.toUtf8().constData(), stderr);
+        std::fflush(stderr);
+        termios hidden = saved;
+        hidden.c_lflag &= ~tcflag_t(ECHO);
+        ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &hidden);
+    }
+    std::string line;
+    std::getline(std::cin, line);
+    if (terminal) {
+        ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
+        std::fputs("\n", stderr);
+    }
+    if (!line.empty() && line.back() == '\r')
+        line.pop_back();
+    return QString::fromStdString(line);
+}
+
+int AddUser(const TServerOptions& options)
+{
+    const QString password = ReadPassword(QStringLiteral("Senha de %1: ").arg(options.AddUser));
+    if (::isatty(STDIN_FILENO) && ReadPassword(QStringLiteral("Repita a senha: ")) != password) {
+        Print(stderr, QStringLiteral("appserver: as senhas digitadas não conferem; nada foi gravado."));
+        return 1;
+    }
+    QString error;
+    if (!TAccounts::AddUser(options.Accounts, options.AddUser, password, error)) {
+        Print(stderr, QStringLiteral("appserver: %1").arg(error));
+        return 1;
+    }
+    Print(stdout, QStringLiteral("appserver: usuário %1 gravado em %2.").arg(options.AddUser, options.Accounts));
+    return 0;
+}
+
+// TLS and the accounts the options name, into `config`; false with the
+// reason printed.
+bool Secure(const TServerOptions& options, TServerConfig& config)
+{
+    QString error;
+    if (!options.TlsCertificate.isEmpty()) {
+        config.Tls = LoadServerTls(options.TlsCertificate, options.TlsKey, error);
+        if (!config.Tls) {
+            Print(stderr, QStringLiteral("appserver: %1").arg(error));
+            return false;
+        }
+    }
+    if (!options.Accounts.isEmpty()) {
+        auto accounts = TAccounts::Load(options.Accounts, error);
+        if (!accounts) {
+            Print(stderr, QStringLiteral("appserver: %1").arg(error));
+            return false;
+        }
+        config.Accounts = std::make_shared<const TAccounts>(std::move(*accounts));
+    }
+    return true;
+}
+
 int Serve(QCoreApplication& app, const TServerOptions& options)
 {
+    TServerConfig config;
+    if (!Secure(options, config))
+        return 1;
     if (!options.Create && !IsPostgresDatabase(options.Database) && !QFileInfo::exists(options.Database)) {
         Print(stderr, QStringLiteral("appserver: o banco de dados %1 não existe. Confira o caminho em --database; "
                                      "para criar um banco novo use --init-demo (com dados de demonstração) "
@@ -67,7 +139,6 @@ int Serve(QCoreApplication& app, const TServerOptions& options)
     dispatcher.Add(ConfRastrModule());
     dispatcher.Add(EstoqueModule());
 
-    TServerConfig config;
     config.Db.Database = options.Database;
     config.Threads = options.Threads;
     config.MaxRequestSize = options.MaxFrame;
@@ -127,6 +198,8 @@ int main(int argc, char** argv)
         return 0;
     }
     try {
+        if (!options->AddUser.isEmpty())
+            return AddUser(*options);
         return options->InitDemo ? InitDemo(*options) : Serve(app, *options);
     } catch (const Exception& e) {
         Print(stderr, QStringLiteral("appserver: %1").arg(e.Message()));

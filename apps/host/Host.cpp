@@ -2,6 +2,7 @@
 
 #include "MainForm.h"
 #include "ScreenPlacement.h"
+#include "ServerLogin.h"
 #include "WindowState.h"
 
 #include "framework/ADOIBQuery.h"
@@ -48,6 +49,7 @@ void THost::Start()
     mainForm_->OnClose = closure(this, &THost::MainFormClose);
     PlaceMainForm();
     mainForm_->Show();
+    ApplyServerLogin();
 
     Dispatch(mainForm_, [] { dtmDBGeral->Open(); });
     NameBranch();

@@ -7,7 +7,10 @@
 //
 // Start creates the shared data module dtmDBGeral and the main window
 // (Application->MainForm), puts the window where it was when last closed,
-// shows it, then opens the database and the screens asked for with --open.
+// shows it, sets how connections log in to the application server (asking
+// for the password when the settings name a user without a password file:
+// ServerLogin.h), then opens the database and the screens asked for with
+// --open.
 // A branch given by its code alone takes its name from the database (FILIAL),
 // as the screens show both; without it (no such branch, no table) the name
 // stays empty and a warning goes to stderr. With no branch given at all the

@@ -30,25 +30,31 @@ struct TWriter {
     TCborWriter& out;
     TPacketForm form;
 
-    // "hello" and "welcome" carry the same items.
+    // "hello" and "welcome" carry the same items; a hello may add credentials.
     template <class TGreeting>
-    void Greeting(const QString& kind, const TGreeting& m)
+    void Greeting(const QString& kind, const TGreeting& m, const std::optional<TCredentials>& credentials)
     {
-        out.StartArray(m.Features ? 5 : 4);
+        out.StartArray(credentials ? 6 : m.Features ? 5 : 4);
         out.Text(kind);
         out.Unsigned(m.Version);
         out.Text(m.Module);
         WriteOptionalText(out, m.ServerId);
-        if (m.Features) {
-            out.StartArray(quint64(m.Features->Compact) + quint64(m.Features->Zstd));
-            if (m.Features->Compact)
+        if (m.Features || credentials) {
+            const TFeatures features = m.Features.value_or(TFeatures{});
+            out.StartArray(quint64(features.Compact) + quint64(features.Zstd));
+            if (features.Compact)
                 out.Text(compactName);
-            if (m.Features->Zstd)
+            if (features.Zstd)
                 out.Text(zstdName);
         }
+        if (credentials) {
+            out.StartArray(2);
+            out.Text(credentials->User);
+            out.Text(credentials->Password);
+        }
     }
-    void operator()(const THello& m) { Greeting(QStringLiteral("hello"), m); }
-    void operator()(const TWelcome& m) { Greeting(QStringLiteral("welcome"), m); }
+    void operator()(const THello& m) { Greeting(QStringLiteral("hello"), m, m.Credentials); }
+    void operator()(const TWelcome& m) { Greeting(QStringLiteral("welcome"), m, std::nullopt); }
     void operator()(const TCall& m)
     {
         out.StartArray(5);
@@ -175,6 +181,16 @@ public:
         }
         return features;
     }
+    TCredentials Credentials()
+    {
+        if (in_.Kind() != TCborKind::Array || in_.Head().Indefinite || in_.Head().Value != 2)
+            Malformed(QStringLiteral("as credenciais devem ser uma lista de usuário e senha"));
+        in_.Next();
+        TCredentials credentials;
+        credentials.User = Text();
+        credentials.Password = Text();
+        return credentials;
+    }
     // The message's items were counted on entry: what follows them is extra.
     void Leave()
     {
@@ -194,16 +210,20 @@ TMessage DecodeItems(const QByteArray& payload, const TRpcLimits& limits)
     const QString kind = in.Enter();
     TMessage result;
     if (kind == QLatin1String("hello") || kind == QLatin1String("welcome")) {
-        if (in.Length() != 5)
+        const bool hello = kind == QLatin1String("hello");
+        if (in.Length() != 5 && !(hello && in.Length() == 6))
             in.ExpectLength(4, kind);
         const quint64 version = in.Unsigned();
         const QString module = in.Text();
         const QString serverId = in.OptionalText();
         std::optional<TFeatures> features;
-        if (in.Length() == 5)
+        if (in.Length() >= 5)
             features = in.Features();
-        if (kind == QLatin1String("hello"))
-            result = THello{version, module, serverId, features};
+        std::optional<TCredentials> credentials;
+        if (in.Length() == 6)
+            credentials = in.Credentials();
+        if (hello)
+            result = THello{version, module, serverId, features, credentials};
         else
             result = TWelcome{version, module, serverId, features};
     } else if (kind == QLatin1String("call")) {

@@ -3,7 +3,7 @@
 // "Calls and replies", "Faults"). Each travels as one frame whose payload is
 // a CBOR array beginning with the message's kind as text.
 //
-//   client -> server  ["hello", version, module, serverId | null (, [feature...])]
+//   client -> server  ["hello", version, module, serverId | null (, [feature...] (, [user, password]))]
 //   server -> client  ["welcome", version, module, serverId (, [feature...])]
 //   client -> server  ["call", id, method, [args...], [byRefIndexes...]]
 //   server -> client  ["result", id, result, [byRefValues...]]
@@ -30,13 +30,36 @@ struct TFeatures {
     bool operator==(const TFeatures&) const = default;
 };
 
+// Who the client speaks for, on a server that requires accounts
+// (docs/protocol.md, "Authentication").
+struct TCredentials {
+    QString User;
+    QString Password;
+};
+
 // A hello or welcome without features is the base protocol's, of four items
-// (a server that predates features refuses a hello of five).
+// (a server that predates features refuses a hello of five). Credentials
+// travel as a sixth item, after the features (an empty list when none are
+// offered); a welcome never carries them.
 struct THello {
+    THello() = default;
+    // Credentials are optional here as on the wire: a hello written without
+    // them is the one every earlier peer writes.
+    THello(quint64 version, QString module, QString serverId, std::optional<TFeatures> features,
+           std::optional<TCredentials> credentials = std::nullopt)
+        : Version(version)
+        , Module(std::move(module))
+        , ServerId(std::move(serverId))
+        , Features(features)
+        , Credentials(std::move(credentials))
+    {
+    }
+
     quint64 Version = ProtocolVersion;
     QString Module;
     QString ServerId;  // empty: the client does not check the identifier
     std::optional<TFeatures> Features;
+    std::optional<TCredentials> Credentials;
 };
 
 struct TWelcome {
@@ -70,6 +93,7 @@ inline const QString Method = QStringLiteral("method");          // unknown meth
 inline const QString Arguments = QStringLiteral("arguments");    // wrong argument count or kinds
 inline const QString Internal = QStringLiteral("internal");      // the method failed unexpectedly
 inline const QString Busy = QStringLiteral("busy");              // the server's request memory is full
+inline const QString Auth = QStringLiteral("auth");              // credentials missing or wrong
 } // namespace Fault
 
 struct TFault {

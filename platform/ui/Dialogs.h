@@ -1,7 +1,7 @@
 #pragma once
 // The dialog service: every modal interaction of the user interface goes
 // through the one service installed (message dialogs, the error display, the
-// lookup list, the search dialog, the reading screen), so that tests replace
+// lookup list, the search dialog, the reading screen, the password prompt), so that tests replace
 // it with TScriptedDialogs and the application uses TInteractiveDialogs.
 //
 // The service is process-wide. InstallDialogs does not take ownership; the
@@ -13,6 +13,7 @@
 #include <QString>
 #include <QVariant>
 #include <QVariantMap>
+#include <optional>
 
 class TDataSet;
 class TDataSource;
@@ -46,6 +47,12 @@ struct TReadingRequest {
     TObject* Context = nullptr;
 };
 
+// A password asked of the user, typed without being shown.
+struct TPasswordRequest {
+    QString Title;
+    QString Prompt;
+};
+
 class TDialogs {
 public:
     virtual ~TDialogs() = default;
@@ -56,6 +63,8 @@ public:
     virtual bool LookupList(const TLookupListRequest& request) = 0;
     virtual void Search(const TSearchRequest& request) = 0;
     virtual QVariant Reading(const TReadingRequest& request) = 0;
+    // The password typed, or nothing when the user cancelled.
+    virtual std::optional<QString> Password(const TPasswordRequest& request) = 0;
 };
 
 // The installed service (the interactive one unless another is installed).

@@ -4,6 +4,8 @@
 #include "DialogPlacement.h"
 #include "rtl/Exceptions.h"
 
+#include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -99,6 +101,21 @@ QVariant TInteractiveDialogs::Reading(const TReadingRequest& request)
     if (!reading_)
         throw Exception(QStringLiteral("A tela de leitura não está disponível."));
     return reading_(request);
+}
+
+std::optional<QString> TInteractiveDialogs::Password(const TPasswordRequest& request)
+{
+    QInputDialog dialog;
+    dialog.setWindowTitle(request.Title);
+    dialog.setLabelText(request.Prompt);
+    dialog.setTextEchoMode(QLineEdit::Password);
+    dialog.setOkButtonText(QStringLiteral("OK"));
+    dialog.setCancelButtonText(QStringLiteral("Cancelar"));
+    dialog.adjustSize();
+    PlaceOverActiveWindow(&dialog);
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return dialog.textValue();
 }
 
 TInteractiveDialogs& InteractiveDialogs()

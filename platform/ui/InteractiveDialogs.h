@@ -20,6 +20,7 @@ public:
     bool LookupList(const TLookupListRequest& request) override;
     void Search(const TSearchRequest& request) override;
     QVariant Reading(const TReadingRequest& request) override;
+    std::optional<QString> Password(const TPasswordRequest& request) override;
 
     void RegisterLookupList(TLookupListHook hook) { lookupList_ = std::move(hook); }
     void RegisterSearch(TSearchHook hook) { search_ = std::move(hook); }

@@ -15,6 +15,7 @@ QString KindName(TDialogKind kind)
     case TDialogKind::LookupList: return QStringLiteral("lookup list");
     case TDialogKind::Search: return QStringLiteral("search");
     case TDialogKind::Reading: return QStringLiteral("reading");
+    case TDialogKind::Password: return QStringLiteral("password");
     }
     return QString();
 }
@@ -57,6 +58,13 @@ void TScriptedDialogs::ExpectReading(std::function<QVariant(const TReadingReques
 {
     Answer a{TDialogKind::Reading};
     a.reading = std::move(answer);
+    answers_.append(a);
+}
+
+void TScriptedDialogs::ExpectPassword(std::optional<QString> answer)
+{
+    Answer a{TDialogKind::Password};
+    a.password = std::move(answer);
     answers_.append(a);
 }
 
@@ -125,6 +133,12 @@ QVariant TScriptedDialogs::Reading(const TReadingRequest& request)
 {
     const auto answer = Take({TDialogKind::Reading, QString(), TMsgDlgType::mtCustom, {}, 0, QString(), false});
     return answer && answer->reading ? answer->reading(request) : QVariant();
+}
+
+std::optional<QString> TScriptedDialogs::Password(const TPasswordRequest& request)
+{
+    const auto answer = Take({TDialogKind::Password, request.Prompt, TMsgDlgType::mtCustom, {}, 0, QString(), false});
+    return answer ? answer->password : std::nullopt;
 }
 
 TScriptedDialogsScope::TScriptedDialogsScope(TScriptedDialogs& service) : previous_(InstallDialogs(&service)) {}

@@ -7,7 +7,7 @@
 // A dialog that finds no answer of its kind is unexpected: it is logged,
 // reported through OnUnexpected (a test sets it to fail itself; unset, the
 // report goes to qCritical) and answered as if the user cancelled (mrCancel,
-// no row picked, no search, a null reading).
+// no row picked, no search, a null reading, no password).
 //
 // Install it with TScriptedDialogsScope, which restores the previous service.
 #include "Dialogs.h"
@@ -16,11 +16,11 @@
 #include <functional>
 #include <optional>
 
-enum class TDialogKind { Message, Error, LookupList, Search, Reading };
+enum class TDialogKind { Message, Error, LookupList, Search, Reading, Password };
 
 struct TDialogRecord {
     TDialogKind Kind = TDialogKind::Message;
-    QString Text; // the message, the error, or the lookup title
+    QString Text; // the message, the error, the lookup title, or the password prompt
     TMsgDlgType Type = TMsgDlgType::mtCustom;
     TMsgDlgButtons Buttons;
     int HelpContext = 0;
@@ -35,6 +35,8 @@ public:
     void ExpectLookupList(std::function<bool(const TLookupListRequest&)> answer);
     void ExpectSearch(std::function<void(const TSearchRequest&)> answer = {});
     void ExpectReading(std::function<QVariant(const TReadingRequest&)> answer);
+    // Nothing: the user cancels.
+    void ExpectPassword(std::optional<QString> answer);
 
     const QList<TDialogRecord>& Log() const { return log_; }
     // Texts of the logged dialogs of one kind, in the order shown.
@@ -50,6 +52,7 @@ public:
     bool LookupList(const TLookupListRequest& request) override;
     void Search(const TSearchRequest& request) override;
     QVariant Reading(const TReadingRequest& request) override;
+    std::optional<QString> Password(const TPasswordRequest& request) override;
 
 private:
     struct Answer {
@@ -58,6 +61,7 @@ private:
         std::function<bool(const TLookupListRequest&)> lookupList = {};
         std::function<void(const TSearchRequest&)> search = {};
         std::function<QVariant(const TReadingRequest&)> reading = {};
+        std::optional<QString> password = {};
     };
     // Logs the dialog and takes the next answer if it is of its kind.
     std::optional<Answer> Take(TDialogRecord record);

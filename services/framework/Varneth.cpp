@@ -6,6 +6,7 @@
 #include "Consiste.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QSettings>
@@ -43,6 +44,17 @@ int checkedPort(const QString& text)
     if (port < 1 || port > 65535)
         fail(QStringLiteral("Porta do servidor inválida: '%1' (deve ser um número de 1 a 65535).").arg(text));
     return port;
+}
+
+// The server's account names (appserver's accounts file).
+QString checkedUser(const QString& text)
+{
+    static const QRegularExpression name(QStringLiteral("^[A-Za-z0-9._@-]{1,64}$"));
+    if (!name.match(text).hasMatch())
+        fail(QStringLiteral("Usuário do servidor inválido: '%1' (de 1 a 64 letras sem acento, dígitos, '.', '_', '@' "
+                            "ou '-').")
+                 .arg(text.left(100)));
+    return text;
 }
 
 QString checkedBranch(const QString& text)
@@ -98,8 +110,42 @@ void applyServer(Varneth::THostSettings& s, const QString& text)
         s.ServerPort = checkedPort(m.captured(3));
 }
 
+// The password in the first line of `fileName`, a file only its owner may
+// read: a password others can read is no secret.
+QString checkedPassword(const QString& fileName)
+{
+    const QFileInfo info(fileName);
+    if (!info.isFile())
+        fail(QStringLiteral("Arquivo de senha '%1' não encontrado.").arg(fileName));
+    if (info.permissions() & (QFileDevice::ReadGroup | QFileDevice::ReadOther | QFileDevice::WriteGroup
+                              | QFileDevice::WriteOther))
+        fail(QStringLiteral("O arquivo de senha '%1' pode ser lido ou alterado por outros usuários; "
+                            "deixe-o só para o seu dono (chmod 600 '%1').")
+                 .arg(fileName));
+    QFile file(fileName);
+    // A password is a line; a large file is not a password file.
+    if (info.size() > 4096 || !file.open(QIODevice::ReadOnly))
+        fail(QStringLiteral("Não foi possível ler o arquivo de senha '%1'.").arg(fileName));
+    QString password = QString::fromUtf8(file.readLine());
+    while (password.endsWith(u'\n') || password.endsWith(u'\r'))
+        password.chop(1);
+    if (password.isEmpty())
+        fail(QStringLiteral("O arquivo de senha '%1' está vazio.").arg(fileName));
+    return password;
+}
+
+QString checkedFile(const QString& key, const QString& text, const QDir& base)
+{
+    const QString path = checkedPath(key, text, base);
+    if (!QFileInfo(path).isFile())
+        fail(QStringLiteral("Arquivo '%1' de %2 não encontrado.").arg(path, key));
+    return path;
+}
+
 const QStringList knownKeys = {
-    QStringLiteral("server/host"),     QStringLiteral("server/port"),   QStringLiteral("branch/code"),
+    QStringLiteral("server/host"),     QStringLiteral("server/port"),   QStringLiteral("server/tls"),
+    QStringLiteral("server/ca_file"),  QStringLiteral("server/user"),   QStringLiteral("server/password_file"),
+    QStringLiteral("branch/code"),
     QStringLiteral("branch/name"),     QStringLiteral("branch/fixed"),  QStringLiteral("database/path"),
     QStringLiteral("masks/product"),   QStringLiteral("scanner/group_separator"), QStringLiteral("scanner/sounds"),
 };
@@ -127,6 +173,19 @@ void readFile(Varneth::THostSettings& s, const QString& fileName)
         s.ServerHost = checkedHost(text("server/host"));
     if (has("server/port"))
         s.ServerPort = checkedPort(text("server/port"));
+    const QDir folder = QFileInfo(fileName).absoluteDir();
+    if (has("server/tls"))
+        s.ServerTls = checkedFlag(QStringLiteral("server/tls"), text("server/tls"));
+    if (has("server/ca_file"))
+        s.ServerCaFile = checkedFile(QStringLiteral("server/ca_file"), text("server/ca_file"), folder);
+    if (has("server/user"))
+        s.ServerUser = text("server/user").isEmpty() ? QString() : checkedUser(text("server/user"));
+    if (has("server/password_file")) {
+        if (s.ServerUser.isEmpty())
+            fail(QStringLiteral("O arquivo de senha (server/password_file) exige o usuário (server/user)."));
+        s.ServerPassword = checkedPassword(checkedPath(QStringLiteral("server/password_file"),
+                                                       text("server/password_file"), folder));
+    }
     if (has("branch/code"))
         s.BranchCode = text("branch/code").isEmpty() ? QString() : checkedBranch(text("branch/code"));
     if (has("branch/name"))
@@ -134,8 +193,7 @@ void readFile(Varneth::THostSettings& s, const QString& fileName)
     if (has("branch/fixed"))
         s.FixedBranch = checkedFlag(QStringLiteral("branch/fixed"), text("branch/fixed"));
     if (has("database/path"))
-        s.DatabasePath = checkedPath(QStringLiteral("database/path"), text("database/path"),
-                                     QFileInfo(fileName).absoluteDir());
+        s.DatabasePath = checkedPath(QStringLiteral("database/path"), text("database/path"), folder);
     if (has("masks/product"))
         s.ProductMask = text("masks/product");
     if (has("scanner/group_separator"))

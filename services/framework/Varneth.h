@@ -18,7 +18,8 @@
 // Values may also follow the option after "=" (--branch=1). Configuration
 // file (INI; docs/host-settings.md has an example):
 //
-//   [server]   host=TEXT  port=1..65535
+//   [server]   host=TEXT  port=1..65535  tls=true|false  ca_file=FILE
+//              user=NAME  password_file=FILE  (files relative to the file's folder)
 //   [branch]   code=1 to 4 digits  name=TEXT  fixed=true|false
 //   [database] path=FILE           (relative: to the file's own folder)
 //   [masks]    product=EDIT MASK   (quote it to keep a trailing blank)
@@ -27,6 +28,11 @@
 // Unknown keys and arguments are errors, so a misspelt setting is not
 // silently ignored. A --branch other than the file's code drops the file's
 // branch name (it belongs to the other branch).
+//
+// The password of `user` is read from password_file (its first line), which
+// must be readable by its owner only: a file others may read is refused.
+// Without a password file the host asks for the password at start
+// (ServerLogin.h). The password is kept in memory only.
 //
 // Failure: Load returns a Portuguese message naming the value at fault and
 // keeps every setting as it was; it returns "" on success. Setters apply
@@ -47,6 +53,10 @@ inline constexpr char16_t GroupSeparator = 0x1D;
 struct THostSettings {
     QString ServerHost = QString::fromLatin1(Defaults::ServerHost);
     int ServerPort = Defaults::ServerPort;
+    bool ServerTls = false;
+    QString ServerCaFile;  // PEM certificates to trust besides the system's
+    QString ServerUser;    // "" sends no credentials
+    QString ServerPassword;  // from the password file, or asked at start
     QString BranchCode;  // "" (none) or 4 digits
     QString BranchName;
     bool FixedBranch = false;

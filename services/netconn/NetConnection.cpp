@@ -8,6 +8,8 @@
 
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QSslConfiguration>
+#include <QSslSocket>
 #include <QTcpSocket>
 #include <QTimer>
 
@@ -17,12 +19,40 @@
 namespace {
 
 TNetConnection::TReceiveProgress receiveProgress;
+TNetConnection::TSecurity defaultSecurity;
+
+// Why a server's certificate was not accepted, in the user's words.
+QString CertificateProblem(const QSslError& error)
+{
+    switch (error.error()) {
+    case QSslError::HostNameMismatch:
+        return QStringLiteral("o certificado do servidor não é para este nome de servidor");
+    case QSslError::SelfSignedCertificate:
+    case QSslError::SelfSignedCertificateInChain:
+    case QSslError::UnableToGetLocalIssuerCertificate:
+    case QSslError::UnableToVerifyFirstCertificate:
+    case QSslError::CertificateUntrusted:
+        return QStringLiteral("o certificado do servidor não é de uma autoridade confiável (confira o arquivo de "
+                              "autoridades nas configurações)");
+    case QSslError::CertificateExpired:
+        return QStringLiteral("o certificado do servidor expirou");
+    case QSslError::CertificateNotYetValid:
+        return QStringLiteral("o certificado do servidor ainda não é válido");
+    default:
+        return QStringLiteral("certificado do servidor recusado (%1)").arg(error.errorString());
+    }
+}
 
 } // namespace
 
 void TNetConnection::SetReceiveProgress(TReceiveProgress hook)
 {
     receiveProgress = std::move(hook);
+}
+
+void TNetConnection::SetDefaultSecurity(TSecurity security)
+{
+    defaultSecurity = std::move(security);
 }
 
 // The socket of an open (or opening) connection and the waits on it. Every
@@ -33,20 +63,49 @@ public:
     enum class TOutcome { Done, TimedOut, Lost, Broken };
     using TStop = std::function<void(TOutcome)>;
 
-    explicit TChannel(const Rpc::TRpcLimits& limits) : reader_(limits.MaxFrameSize) {}
+    TChannel(const Rpc::TRpcLimits& limits, bool tls)
+        : socket_(tls ? new QSslSocket : new QTcpSocket)
+        , reader_(limits.MaxFrameSize)
+    {
+    }
 
     bool Connect(const QString& host, int port, int timeoutMs)
     {
         if (port <= 0 || port > 65535)
             return false;
-        socket_.connectToHost(host, quint16(port));
+        socket_->connectToHost(host, quint16(port));
         Run(timeoutMs, [this](QObject* context, const TStop& stop) {
-            QObject::connect(&socket_, &QTcpSocket::connected, context, [stop] { stop(TOutcome::Done); });
+            QObject::connect(socket_.get(), &QTcpSocket::connected, context, [stop] { stop(TOutcome::Done); });
         });
-        return socket_.state() == QAbstractSocket::ConnectedState;
+        return socket_->state() == QAbstractSocket::ConnectedState;
     }
 
-    void Send(const QByteArray& frame) { socket_.write(frame); }
+    // Connects and sets up TLS, trusting also `authorities`; on false
+    // `problem` says what was wrong with the server's certificate, if that
+    // was the failure.
+    bool ConnectEncrypted(const QString& host, int port, int timeoutMs, const QList<QSslCertificate>& authorities,
+                          QString& problem)
+    {
+        auto* tls = static_cast<QSslSocket*>(socket_.get());
+        if (port <= 0 || port > 65535)
+            return false;
+        QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
+        configuration.addCaCertificates(authorities);
+        configuration.setProtocol(QSsl::TlsV1_2OrLater);
+        tls->setSslConfiguration(configuration);
+        tls->connectToHostEncrypted(host, quint16(port));
+        Run(timeoutMs, [&](QObject* context, const TStop& stop) {
+            QObject::connect(tls, &QSslSocket::encrypted, context, [stop] { stop(TOutcome::Done); });
+            QObject::connect(tls, &QSslSocket::sslErrors, context, [&problem, stop](const QList<QSslError>& errors) {
+                if (!errors.isEmpty())
+                    problem = CertificateProblem(errors.first());
+                stop(TOutcome::Broken);
+            });
+        });
+        return tls->isEncrypted() && socket_->state() == QAbstractSocket::ConnectedState;
+    }
+
+    void Send(const QByteArray& frame) { socket_->write(frame); }
 
     // Waits for the next whole frame; on Done `payload` holds it, on Broken
     // `error` says what was wrong with the stream.
@@ -54,7 +113,7 @@ public:
     {
         auto tryRead = [&](const TStop& stop) {
             try {
-                const bool whole = reader_.ReadFrom(socket_);
+                const bool whole = reader_.ReadFrom(*socket_);
                 ReportProgress();
                 if (whole) {
                     payload = reader_.TakeFrame();
@@ -70,7 +129,7 @@ public:
         if (early)
             return *early;
         return Run(timeoutMs, [&](QObject* context, const TStop& stop) {
-            QObject::connect(&socket_, &QTcpSocket::readyRead, context, [&tryRead, stop] { tryRead(stop); });
+            QObject::connect(socket_.get(), &QTcpSocket::readyRead, context, [&tryRead, stop] { tryRead(stop); });
         });
     }
 
@@ -78,15 +137,15 @@ public:
     // while it was idle. Looks at the socket without waiting.
     bool Alive()
     {
-        if (socket_.state() != QAbstractSocket::ConnectedState)
+        if (socket_->state() != QAbstractSocket::ConnectedState)
             return false;
-        socket_.waitForReadyRead(0);
-        return socket_.state() == QAbstractSocket::ConnectedState && socket_.bytesAvailable() == 0
+        socket_->waitForReadyRead(0);
+        return socket_->state() == QAbstractSocket::ConnectedState && socket_->bytesAvailable() == 0
                && !reader_.Pending();
     }
 
-    bool Connected() const { return socket_.state() == QAbstractSocket::ConnectedState; }
-    bool Loopback() const { return socket_.peerAddress().isLoopback(); }
+    bool Connected() const { return socket_->state() == QAbstractSocket::ConnectedState; }
+    bool Loopback() const { return socket_->peerAddress().isLoopback(); }
     qint64 BytesReceived() const { return reader_.BytesRead(); }
 
 private:
@@ -118,19 +177,19 @@ private:
             }
         };
         arm(&context, stop);
-        QObject::connect(&socket_, &QTcpSocket::disconnected, &context, [&stop] { stop(TOutcome::Lost); });
-        QObject::connect(&socket_, &QTcpSocket::errorOccurred, &context, [&stop] { stop(TOutcome::Lost); });
+        QObject::connect(socket_.get(), &QTcpSocket::disconnected, &context, [&stop] { stop(TOutcome::Lost); });
+        QObject::connect(socket_.get(), &QTcpSocket::errorOccurred, &context, [&stop] { stop(TOutcome::Lost); });
         QTimer timer;
         timer.setSingleShot(true);
         QObject::connect(&timer, &QTimer::timeout, &context, [&stop] { stop(TOutcome::TimedOut); });
         if (timeoutMs > 0)
             timer.start(timeoutMs);
-        if (socket_.state() != QAbstractSocket::UnconnectedState)
+        if (socket_->state() != QAbstractSocket::UnconnectedState)
             loop.exec(QEventLoop::ExcludeUserInputEvents);
         return outcome.value_or(TOutcome::Lost);
     }
 
-    QTcpSocket socket_;
+    std::unique_ptr<QTcpSocket> socket_;  // a QSslSocket for TLS
     Rpc::TFrameReader reader_;
     qint64 reportedHundredths_ = -1;
 };
@@ -155,7 +214,7 @@ QVariant TAppServer::Call(const QString& method, const QList<TRemoteArg>& args)
     return connection_.Invoke(method, args);
 }
 
-TNetConnection::TNetConnection(TComponent* owner) : TComponent(owner) {}
+TNetConnection::TNetConnection(TComponent* owner) : TComponent(owner), security_(defaultSecurity) {}
 
 TNetConnection::~TNetConnection() = default;
 
@@ -211,12 +270,15 @@ void TNetConnection::Open()
 
 std::optional<Rpc::TMessage> TNetConnection::Greet(int timeoutMs, std::optional<Rpc::TFeatures> offer)
 {
-    channel_ = std::make_unique<TChannel>(limits_);
-    if (!channel_->Connect(host_, port_, timeoutMs))
-        Drop(QStringLiteral("Não foi possível conectar ao servidor de aplicação em %1.").arg(Address()));
+    Connect(timeoutMs);
     if (offer && compression_ == TCompression::Auto)
         offer->Zstd = !channel_->Loopback();
-    channel_->Send(Rpc::EncodeFrame(Rpc::THello{Rpc::ProtocolVersion, serverName_, serverGuid_, offer}, limits_));
+    // A server that predates features predates accounts too.
+    std::optional<Rpc::TCredentials> credentials;
+    if (offer && !security_.User.isEmpty())
+        credentials = Rpc::TCredentials{security_.User, security_.Password};
+    channel_->Send(
+        Rpc::EncodeFrame(Rpc::THello{Rpc::ProtocolVersion, serverName_, serverGuid_, offer, credentials}, limits_));
     Rpc::TMessage reply =
         Await(timeoutMs, QStringLiteral("O servidor de aplicação em %1 não respondeu em %2 s.").arg(Address()).arg(timeout_),
               QStringLiteral("Não foi possível conectar ao servidor de aplicação em %1.").arg(Address()));
@@ -226,6 +288,32 @@ std::optional<Rpc::TMessage> TNetConnection::Greet(int timeoutMs, std::optional<
         return std::nullopt;
     }
     return reply;
+}
+
+void TNetConnection::Connect(int timeoutMs)
+{
+    const QString unreachable = QStringLiteral("Não foi possível conectar ao servidor de aplicação em %1.").arg(Address());
+    channel_ = std::make_unique<TChannel>(limits_, security_.Tls);
+    if (!security_.Tls) {
+        if (!channel_->Connect(host_, port_, timeoutMs))
+            Drop(unreachable);
+        return;
+    }
+    if (!QSslSocket::supportsSsl())
+        Drop(QStringLiteral("A conexão com TLS não está disponível nesta estação (a biblioteca OpenSSL não foi encontrada)."));
+    QList<QSslCertificate> authorities;
+    if (!security_.CaFile.isEmpty()) {
+        authorities = QSslCertificate::fromPath(security_.CaFile, QSsl::Pem);
+        if (authorities.isEmpty())
+            Drop(QStringLiteral("O arquivo de autoridades %1 não existe ou não contém certificados no formato PEM.")
+                     .arg(security_.CaFile));
+    }
+    QString problem;
+    if (!channel_->ConnectEncrypted(host_, port_, timeoutMs, authorities, problem))
+        Drop(problem.isEmpty() ? unreachable
+                               : QStringLiteral("Não foi possível estabelecer a conexão segura (TLS) com o servidor de "
+                                                "aplicação em %1: %2.")
+                                     .arg(Address(), problem));
 }
 
 qint64 TNetConnection::BytesReceived() const

@@ -12,6 +12,14 @@
 //   Open --[Close / SetConnected(false) / destructor]--> Closed
 //   Open --[peer gone, time-out, bad frame: noticed by a call]--> Closed (raises)
 //
+// Security (TSecurity): with Tls on, the link is TLS and the server's
+// certificate must be valid for the host name and signed by an authority the
+// system trusts or one of CaFile's (a site's own certificate goes there).
+// With a User, the hello carries the user and password; a server that
+// requires accounts refuses a hello without them, or with wrong ones, with
+// EServerError. A connection starts with the process's default security
+// (SetDefaultSecurity), which the host sets from its settings.
+//
 // Every open runs BeforeConnect first (that is where the host and port are
 // set). A call on a closed connection, or on one whose peer went away while
 // it was idle, opens it again first. Closing a closed connection does nothing.
@@ -26,7 +34,8 @@
 //
 // Failures raised:
 //   EConnectionError  the server cannot be reached (message names host and
-//                     port), the connection was lost, the reply took longer
+//                     port), TLS could not be set up (the message says
+//                     why: a certificate not trusted, say), the connection was lost, the reply took longer
 //                     than Timeout() seconds, or the peer broke the protocol;
 //                     the connection is closed afterwards.
 //   EServerError      the server refused the call (unknown module, method,
@@ -78,6 +87,15 @@ public:
     static constexpr qint64 LargeReply = 4 * 1024 * 1024;
     static void SetReceiveProgress(TReceiveProgress hook);
 
+    struct TSecurity {
+        bool Tls = false;
+        QString CaFile;  // PEM certificates trusted besides the system's; "" none
+        QString User;    // "" sends no credentials
+        QString Password;
+    };
+    // What connections made from now on start with.
+    static void SetDefaultSecurity(TSecurity security);
+
     explicit TNetConnection(TComponent* owner = nullptr);
     ~TNetConnection() override;
 
@@ -102,6 +120,9 @@ public:
     Rpc::TRpcLimits& Limits() { return limits_; }
     TCompression Compression() const { return compression_; }
     void SetCompression(TCompression compression) { compression_ = compression; }
+    // Takes effect at the next open.
+    const TSecurity& Security() const { return security_; }
+    void SetSecurity(TSecurity security) { security_ = std::move(security); }
     // What the server agreed to in the handshake (none before one, or with a
     // server that predates features).
     const Rpc::TFeatures& Features() const { return features_; }
@@ -127,6 +148,9 @@ private:
     class TChannel;
 
     QVariant Invoke(const QString& method, const QList<TRemoteArg>& args);
+    // A new channel to host_:port_, with TLS when asked; drops (raises) when
+    // that fails.
+    void Connect(int timeoutMs);
     // Connects and greets; nothing when the server refused the hello as
     // malformed (one that predates features).
     std::optional<Rpc::TMessage> Greet(int timeoutMs, std::optional<Rpc::TFeatures> offer);
@@ -144,6 +168,7 @@ private:
     int timeout_ = DefaultTimeout;
     TCompression compression_ = TCompression::Auto;
     Rpc::TRpcLimits limits_;
+    TSecurity security_;
     Rpc::TFeatures features_;
     quint64 nextCallId_ = 1;
     bool busy_ = false;

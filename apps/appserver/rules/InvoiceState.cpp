@@ -31,12 +31,14 @@ QString InvoiceName(const QString& branch, const QString& invoice)
 void Audit(TDatabase& db, TAuditEvent event, const QString& branch, const QString& invoice, const QString& ium,
            const QString& description)
 {
-    TSql insert(db, QStringLiteral("INSERT INTO AUDITORIA (DTEVENTO, IDEVENTO, CDFILIAL, NRLANCTONF, CDIUMPROD, DSEVENTO)"
-                                   " VALUES (:DTEVENTO, :IDEVENTO, :CDFILIAL, :NRLANCTONF, :CDIUMPROD, :DSEVENTO)"));
+    TSql insert(db, QStringLiteral("INSERT INTO AUDITORIA (DTEVENTO, IDEVENTO, CDFILIAL, NRLANCTONF, CDIUMPROD, DSEVENTO,"
+                                   " CDUSUARIO) VALUES (:DTEVENTO, :IDEVENTO, :CDFILIAL, :NRLANCTONF, :CDIUMPROD,"
+                                   " :DSEVENTO, :CDUSUARIO)"));
     BindInvoice(insert, branch, invoice)
         .Bind(QStringLiteral(":DTEVENTO"), QDateTime::currentDateTime())
         .Bind(QStringLiteral(":IDEVENTO"), QString(QChar::fromLatin1(char(event))))
         .Bind(QStringLiteral(":CDIUMPROD"), ium.isEmpty() ? QVariant() : QVariant(ium))
         .Bind(QStringLiteral(":DSEVENTO"), description.left(200))
+        .Bind(QStringLiteral(":CDUSUARIO"), db.User())
         .Exec();
 }

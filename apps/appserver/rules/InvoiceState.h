@@ -32,7 +32,7 @@ std::optional<TInvoiceState> FindInvoice(TDatabase& db, const QString& branch, c
 // "Nota fiscal N da filial F": how every message names an invoice.
 QString InvoiceName(const QString& branch, const QString& invoice);
 
-// Audit events.
+// Audit events. Each record names the user db.User() holds.
 enum class TAuditEvent : char { Confirmation = 'C', Deletion = 'E', Reading = 'L' };
 
 void Audit(TDatabase& db, TAuditEvent event, const QString& branch, const QString& invoice, const QString& ium,

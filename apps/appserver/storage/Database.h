@@ -52,6 +52,10 @@ public:
     // again, its statements dropped, and they run once more: nothing of the
     // transaction has reached the database yet. Raises when that fails too.
     void Begin(const QString& sql);
+    // Whom the changes are made for, as the audit records it: the caller's
+    // authenticated user ("" on a server without accounts).
+    const QString& User() const { return user_; }
+    void SetUser(const QString& user) { user_ = user; }
 
 private:
     friend class TSql;
@@ -68,6 +72,7 @@ private:
     TDbConfig config_;
     std::unique_ptr<TConnection> connection_;
     QHash<QString, TPrepared*> kept_;  // owned
+    QString user_;
 };
 
 // Test seam, in the manner of SQLite's fault tests: FailStatement(n) makes

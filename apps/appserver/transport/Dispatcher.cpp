@@ -73,7 +73,8 @@ const TModule* TDispatcher::Find(const QString& module) const
     return it == modules_.constEnd() ? nullptr : &it.value();
 }
 
-Rpc::TMessage TDispatcher::Execute(const TModule& module, Rpc::TCall call, const TDbConfig& db) const
+Rpc::TMessage TDispatcher::Execute(const TModule& module, Rpc::TCall call, const TDbConfig& db,
+                                   const QString& user) const
 {
     QElapsedTimer clock;
     clock.start();
@@ -106,6 +107,7 @@ Rpc::TMessage TDispatcher::Execute(const TModule& module, Rpc::TCall call, const
     Rpc::TResult result{call.Id, QVariant(), {}};
     try {
         context.Db = &ThreadDatabase(db);
+        context.Db->SetUser(user);
         result.Value = found->Run(context);
     } catch (const EDatabaseLost& e) {
         return refuse(Rpc::Fault::Internal, e.Message(), e.Detail);

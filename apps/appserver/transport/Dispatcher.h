@@ -49,8 +49,9 @@ class TDispatcher {
 public:
     void Add(TModule module);
     const TModule* Find(const QString& module) const;
-    // A TResult or a TFault for the call.
-    Rpc::TMessage Execute(const TModule& module, Rpc::TCall call, const TDbConfig& db) const;
+    // A TResult or a TFault for the call, made on behalf of `user` (the
+    // authenticated user; "" on a server without accounts).
+    Rpc::TMessage Execute(const TModule& module, Rpc::TCall call, const TDbConfig& db, const QString& user) const;
 
 private:
     QHash<QString, TModule> modules_;

@@ -6,6 +6,7 @@
 #include "rpc/Messages.h"
 #include "rpc/ProtocolError.h"
 
+#include <QSslSocket>
 #include <QTcpSocket>
 #include <QTimer>
 #include <cerrno>
@@ -15,6 +16,10 @@
 // One client socket. States:
 //
 //   greeting --[hello accepted: HandleHello]--> ready
+//   greeting --[hello with credentials: HandleHello, after the throttle's wait]--> checking
+//   greeting --[too many logins from its address waiting: HandleHello]--> gone
+//   checking --[right: Authenticated]--> ready
+//   checking --[wrong: Authenticated, then the throttle's delay]--> gone
 //   ready --[call frame: Process]--> running --[reply written: Deliver]--> ready
 //   any --[bad frame, wrong hello, peer closed, frame time-out: Close]--> gone
 class TServerConnection : public QObject {
@@ -42,6 +47,10 @@ public:
         idleTimer_.start(server_.config_.HelloTimeoutMs);
         connect(socket_, &QTcpSocket::readyRead, this, &TServerConnection::Process);
         connect(socket_, &QTcpSocket::disconnected, this, [this] { Close(QString()); });
+        connect(socket_, &QTcpSocket::errorOccurred, this, [this](QAbstractSocket::SocketError error) {
+            if (error == QAbstractSocket::SslHandshakeFailedError)
+                Close(QStringLiteral("falha na negociação TLS: ") + socket_->errorString());
+        });
     }
 
     void Process()
@@ -78,7 +87,7 @@ public:
             } else {
                 running_ = true;
                 idleTimer_.stop();
-                server_.Run(id_, std::move(payload), held, module_, features_);
+                server_.Run(id_, std::move(payload), held, module_, features_, user_);
             }
         }
     }
@@ -128,6 +137,35 @@ public:
             server_.Forget(id_);
     }
 
+    // The outcome of the check of the hello's credentials. A wrong pair is
+    // answered after the throttle's delay, reading nothing meanwhile.
+    void Authenticated(bool right)
+    {
+        running_ = false;
+        if (closed_) {
+            Close(QString());
+            return;
+        }
+        const QHostAddress peer = socket_->peerAddress();
+        if (right) {
+            server_.throttle_.Succeeded(peer);
+            Welcome(pending_->Module, pending_->Features, pending_->User);
+            pending_.reset();
+            Process();
+            return;
+        }
+        const int delay = server_.throttle_.Failed(peer, server_.clock_.elapsed());
+        LogLine(QStringLiteral("conexão %1 de %2: usuário ou senha inválidos para %3; resposta em %4 ms")
+                    .arg(id_)
+                    .arg(peer.toString(), Rpc::Quoted(pending_->User))
+                    .arg(delay));
+        running_ = true;
+        QTimer::singleShot(delay, this, [this] {
+            running_ = false;
+            Reject(QStringLiteral("Usuário ou senha inválidos."), Rpc::Fault::Auth);
+        });
+    }
+
     // A frame cut short by a close gives back what it held.
     ~TServerConnection() override { server_.GiveBudget(held_); }
 
@@ -175,14 +213,51 @@ private:
                    Rpc::Fault::Identifier);
             return;
         }
+        if (!server_.config_.Accounts) {
+            Welcome(module, hello->Features, QString());
+            return;
+        }
+        if (!hello->Credentials) {
+            Reject(QStringLiteral("O servidor de aplicação exige usuário e senha; confira as configurações da estação."),
+                   Rpc::Fault::Auth);
+            return;
+        }
+        const int wait = server_.throttle_.Admit(socket_->peerAddress(), server_.clock_.elapsed());
+        if (wait > TLoginThrottle::MaxDelayMs) {
+            Reject(QStringLiteral("Tentativas demais de entrar a partir deste endereço; tente de novo em alguns instantes."),
+                   Rpc::Fault::Auth);
+            return;
+        }
+        pending_ = TPending{module, hello->Features, hello->Credentials->User};
+        running_ = true;
+        idleTimer_.stop();
+        QTimer::singleShot(wait, this, [this, credentials = *hello->Credentials] {
+            if (closed_) {
+                running_ = false;
+                Close(QString());
+                return;
+            }
+            server_.Authenticate(id_, credentials);
+        });
+    }
+
+    void Welcome(const TModule* module, const std::optional<Rpc::TFeatures>& offered, const QString& user)
+    {
         module_ = module;
+        user_ = user;
         // Every feature a client offers is one this server speaks; a client
         // that offers none gets the base protocol's welcome.
-        std::optional<Rpc::TFeatures> agreed = hello->Features;
-        socket_->write(Rpc::EncodeFrame(Rpc::TWelcome{Rpc::ProtocolVersion, module->Name(), module->Id(), agreed},
+        socket_->write(Rpc::EncodeFrame(Rpc::TWelcome{Rpc::ProtocolVersion, module->Name(), module->Id(), offered},
                                         server_.config_.Limits));
-        features_ = agreed.value_or(Rpc::TFeatures{});
+        features_ = offered.value_or(Rpc::TFeatures{});
     }
+
+    // A hello whose credentials are being checked.
+    struct TPending {
+        const TModule* Module = nullptr;
+        std::optional<Rpc::TFeatures> Features;
+        QString User;
+    };
 
     TRpcServer& server_;
     quint64 id_;
@@ -191,6 +266,8 @@ private:
     QTimer frameTimer_;
     QTimer idleTimer_;  // the hello's deadline, then the idle time between calls
     const TModule* module_ = nullptr;
+    QString user_;  // authenticated; empty on a server without accounts
+    std::optional<TPending> pending_;
     Rpc::TFeatures features_;  // agreed in the handshake
     qint64 held_ = 0;  // request budget held by the frame being read
     bool running_ = false;
@@ -213,6 +290,8 @@ TRpcServer::TRpcServer(TServerConfig config, const TDispatcher& dispatcher, QObj
     pool_.setMaxThreadCount(std::max(1, config_.Threads));
     // Workers stay, and with them their database connections.
     pool_.setExpiryTimeout(-1);
+    authPool_.setMaxThreadCount(1);
+    clock_.start();
 }
 
 TRpcServer::~TRpcServer()
@@ -237,11 +316,16 @@ void TRpcServer::Accept()
     for (;;) {
         const int descriptor = ::accept4(int(listener_.socketDescriptor()), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
         if (descriptor >= 0) {
-            auto* socket = new QTcpSocket;
-            if (socket->setSocketDescriptor(descriptor))
-                Admit(socket);
-            else
+            QTcpSocket* socket = config_.Tls ? new QSslSocket : new QTcpSocket;
+            if (!socket->setSocketDescriptor(descriptor)) {
                 delete socket;  // closes the descriptor
+                continue;
+            }
+            if (auto* tls = qobject_cast<QSslSocket*>(socket)) {
+                tls->setSslConfiguration(*config_.Tls);
+                tls->startServerEncryption();
+            }
+            Admit(socket);
             continue;
         }
         const int error = errno;
@@ -294,9 +378,24 @@ void TRpcServer::GiveBudget(qint64 bytes)
     budgetUsed_ -= bytes;
 }
 
-void TRpcServer::Run(quint64 connection, QByteArray payload, qint64 held, const TModule* module, Rpc::TFeatures features)
+void TRpcServer::Authenticate(quint64 connection, Rpc::TCredentials credentials)
 {
-    pool_.start([this, connection, payload = std::move(payload), held, module, features]() mutable {
+    authPool_.start([this, connection, credentials = std::move(credentials)] {
+        const bool right = config_.Accounts->Check(credentials.User, credentials.Password);
+        QMetaObject::invokeMethod(
+            this,
+            [this, connection, right] {
+                if (TServerConnection* target = connections_.value(connection))
+                    target->Authenticated(right);
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void TRpcServer::Run(quint64 connection, QByteArray payload, qint64 held, const TModule* module, Rpc::TFeatures features,
+                     const QString& user)
+{
+    pool_.start([this, connection, payload = std::move(payload), held, module, features, user]() mutable {
         QByteArray frame;
         bool close = false;
         try {
@@ -304,7 +403,7 @@ void TRpcServer::Run(quint64 connection, QByteArray payload, qint64 held, const 
             if (auto* call = std::get_if<Rpc::TCall>(&message)) {
                 const quint64 id = call->Id;
                 const QString method = Rpc::Quoted(call->Method);
-                Rpc::TMessage reply = dispatcher_.Execute(*module, std::move(*call), config_.Db);
+                Rpc::TMessage reply = dispatcher_.Execute(*module, std::move(*call), config_.Db, user);
                 try {
                     frame = Rpc::EncodeFrame(reply, config_.Limits, features);
                 } catch (const EProtocolError& e) {
@@ -356,6 +455,7 @@ void TRpcServer::Shutdown()
     for (TServerConnection* connection : std::as_const(connections_))
         connection->Close(QString());
     pool_.waitForDone();
+    authPool_.waitForDone();
     // Replies of calls that were running are queued; drop them with the connections.
     const auto remaining = connections_.keys();
     for (quint64 id : remaining)

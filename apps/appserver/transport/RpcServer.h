@@ -20,18 +20,35 @@
 // idle between calls for IdleTimeoutMs, is closed (the client opens a new
 // one on its next call). When accept() fails (out of file descriptors, say)
 // accepting is set aside for AcceptPauseMs instead of being retried at once.
+//
+// Security: with Tls set, every connection is TLS with that configuration
+// (its certificate and key) before anything else is read. With Accounts set,
+// a hello must carry a user and password of those accounts; a hello without
+// them gets the fault "auth" at once, a wrong pair gets it after the delay
+// of LoginThrottle (a timer: other connections go on being served), and
+// either closes the connection; LoginThrottle also spaces, or refuses, the
+// checks of logins an address with failures sends at once. The passwords are checked on a thread of
+// their own, never on the event loop's. Nothing of a connection is read
+// after its hello until the check is done, so no call runs unauthenticated.
+// The user of each call reaches the database connection (TDatabase::User)
+// for the audit; without Accounts it is empty.
+#include "Accounts.h"
 #include "Dispatcher.h"
+#include "LoginThrottle.h"
 #include "rpc/Limits.h"
 #include "rpc/Messages.h"
 #include "storage/Database.h"
 
+#include <QElapsedTimer>
 #include <QHash>
 #include <QHostAddress>
 #include <QObject>
+#include <QSslConfiguration>
 #include <QTcpServer>
 #include <QSocketNotifier>
 #include <QThreadPool>
 #include <memory>
+#include <optional>
 #include <atomic>
 
 class QTcpSocket;
@@ -49,6 +66,8 @@ struct TServerConfig {
     int HelloTimeoutMs = 10000;
     int IdleTimeoutMs = 600000;
     int AcceptPauseMs = 500;
+    std::optional<QSslConfiguration> Tls;     // none: plain TCP
+    std::shared_ptr<const TAccounts> Accounts;  // none: callers are trusted, no user
 
     // Limits as requests are read and decoded.
     Rpc::TRpcLimits RequestLimits() const;
@@ -69,7 +88,11 @@ private:
     friend class TServerConnection;
     void Accept();
     void Admit(QTcpSocket* socket);
-    void Run(quint64 connection, QByteArray payload, qint64 held, const TModule* module, Rpc::TFeatures features);
+    void Run(quint64 connection, QByteArray payload, qint64 held, const TModule* module, Rpc::TFeatures features,
+             const QString& user);
+    // Checks the credentials off the event loop; the connection learns the
+    // outcome through Authenticated.
+    void Authenticate(quint64 connection, Rpc::TCredentials credentials);
     // Reserves `bytes` of the request budget; false when they do not fit.
     bool TakeBudget(qint64 bytes);
     void GiveBudget(qint64 bytes);
@@ -84,6 +107,9 @@ private:
     QTcpServer listener_;
     std::unique_ptr<QSocketNotifier> acceptor_;
     QThreadPool pool_;
+    QThreadPool authPool_;  // one thread: password checks cost ~0.2 s each
+    TLoginThrottle throttle_;
+    QElapsedTimer clock_;  // the throttle's
     QHash<quint64, TServerConnection*> connections_;
     quint64 nextConnection_ = 1;
     bool stopping_ = false;

@@ -97,6 +97,61 @@ TEST_F(VarnethLoad, CommandLineOverridesTheFile)
     EXPECT_FALSE(Varneth::ModuFili());
 }
 
+// The station's login: TLS with the site's authority, the user, and the
+// password read from a file only its owner may read.
+TEST_F(VarnethLoad, ReadsTheServerLoginAndThePasswordFile)
+{
+    writeFile("config/exp13000/ca.pem", "certificates");
+    const QString secret = writeFile("config/exp13000/senha", "uma senha, com espaços\r\nsegunda linha\n");
+    ASSERT_TRUE(QFile::setPermissions(secret, QFile::ReadOwner | QFile::WriteOwner));
+    writeFile("config/exp13000/host.ini",
+              "[server]\nhost=app.filial.local\ntls=true\nca_file=ca.pem\nuser=maria.silva\npassword_file=senha\n");
+    ASSERT_EQ(Varneth::Load({"host"}), "");
+    const Varneth::THostSettings& s = Varneth::Settings();
+    EXPECT_TRUE(s.ServerTls);
+    EXPECT_EQ(s.ServerCaFile, dir_.filePath("config/exp13000/ca.pem"));
+    EXPECT_EQ(s.ServerUser, "maria.silva");
+    EXPECT_EQ(s.ServerPassword, "uma senha, com espaços");
+}
+
+// A password file others may read or change is refused, as are a password
+// file without a user and files that are not there.
+TEST_F(VarnethLoad, RefusesLoosePasswordFilesAndMissingLoginFiles)
+{
+    const QString secret = writeFile("senha", "segredo\n");
+    const QString ini = dir_.filePath("host.ini");
+    struct {
+        QFile::Permissions permissions;
+        QByteArray server;
+        QString message;
+    } const cases[] = {
+        {QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup, "user=maria\npassword_file=senha\n",
+         QStringLiteral("O arquivo de senha '%1' pode ser lido ou alterado por outros usuários; deixe-o só para o seu "
+                        "dono (chmod 600 '%1').").arg(secret)},
+        {QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther, "user=maria\npassword_file=senha\n",
+         QStringLiteral("O arquivo de senha '%1' pode ser lido ou alterado por outros usuários; deixe-o só para o seu "
+                        "dono (chmod 600 '%1').").arg(secret)},
+        {QFile::ReadOwner, "password_file=senha\n",
+         QStringLiteral("O arquivo de senha (server/password_file) exige o usuário (server/user).")},
+        {QFile::ReadOwner, "user=maria\npassword_file=outra\n",
+         QStringLiteral("Arquivo de senha '%1' não encontrado.").arg(dir_.filePath("outra"))},
+        {QFile::ReadOwner, "ca_file=nenhum.pem\n",
+         QStringLiteral("Arquivo '%1' de server/ca_file não encontrado.").arg(dir_.filePath("nenhum.pem"))},
+        {QFile::ReadOwner, "user=maria silva\n",
+         QStringLiteral("Usuário do servidor inválido: 'maria silva' (de 1 a 64 letras sem acento, dígitos, '.', '_', "
+                        "'@' ou '-').")},
+    };
+    for (const auto& c : cases) {
+        ASSERT_TRUE(QFile::setPermissions(secret, c.permissions));
+        writeFile("host.ini", "[server]\n" + c.server);
+        Varneth::THostSettings before;
+        before.ServerUser = "antes";
+        Varneth::SetSettings(before);
+        EXPECT_EQ(Varneth::Load({"host", "--config", ini}), c.message);
+        EXPECT_EQ(Varneth::Settings(), before);
+    }
+}
+
 struct RefusalCase {
     const char* name;
     QStringList arguments;

@@ -1,0 +1,19 @@
+#include "ServerLogin.h"
+
+#include "framework/Varneth.h"
+#include "netconn/NetConnection.h"
+#include "ui/Dialogs.h"
+
+void ApplyServerLogin()
+{
+    Varneth::THostSettings settings = Varneth::Settings();
+    if (!settings.ServerUser.isEmpty() && settings.ServerPassword.isEmpty()) {
+        const std::optional<QString> typed = Dialogs().Password(
+            {QStringLiteral("Servidor de aplicação"),
+             QStringLiteral("Senha do usuário %1 no servidor de aplicação %2:").arg(settings.ServerUser, settings.ServerHost)});
+        settings.ServerPassword = typed.value_or(QString());
+        Varneth::SetSettings(settings);
+    }
+    TNetConnection::SetDefaultSecurity(TNetConnection::TSecurity{settings.ServerTls, settings.ServerCaFile,
+                                                                 settings.ServerUser, settings.ServerPassword});
+}

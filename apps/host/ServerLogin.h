@@ -1,0 +1,10 @@
+#pragma once
+// How the host's connections to the application server log in: TLS and the
+// trusted authorities, the user and the password, from the host's settings
+// (Varneth), made the default of every connection (TNetConnection's
+// SetDefaultSecurity) before any screen opens.
+//
+// When a user is set and no password file gave the password, the password
+// is asked through the dialog service; a cancelled prompt leaves it empty,
+// and the server then refuses the connections with its own message.
+void ApplyServerLogin();
