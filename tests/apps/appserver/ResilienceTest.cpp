@@ -361,7 +361,7 @@ TEST(Memory, MaximalRequestsCostABoundedMultipleOfTheirSize)
 // are read, while the requests already admitted and other clients are served.
 TEST(Memory, RequestsBeyondTheBudgetAreRefusedWhileOthersAreServed)
 {
-    TAppServerProcess server(TAppServerProcess::TOptions{1, true, 4, {QStringLiteral("--request-budget"), QStringLiteral("2000000")}});
+    TAppServerProcess server(TAppServerProcess::TOptions{1, true, 4, {QStringLiteral("--request-budget"), QStringLiteral("2000000")}, {}});
     const QByteArray call = MaximalCall(900000);
     std::vector<std::unique_ptr<TRawClient>> holders;
     for (int i = 0; i < 2; ++i) {
@@ -398,7 +398,8 @@ TEST(Connections, CapHelloDeadlineAndIdleTimeOut)
     TAppServerProcess server(TAppServerProcess::TOptions{
         1, true, 4,
         {QStringLiteral("--max-connections"), QStringLiteral("3"), QStringLiteral("--hello-timeout"), QStringLiteral("1"),
-         QStringLiteral("--idle-timeout"), QStringLiteral("2")}});
+         QStringLiteral("--idle-timeout"), QStringLiteral("2")},
+        {}});
     std::vector<std::unique_ptr<TRawClient>> silent;
     for (int i = 0; i < 3; ++i)
         silent.push_back(std::make_unique<TRawClient>(server.Port()));
@@ -433,7 +434,7 @@ qint64 CpuTicks(const TAppServerProcess& server)
 // sockets close it serves again.
 TEST(Connections, OutOfDescriptorsNoBusyLoopAndServiceComesBack)
 {
-    TAppServerProcess server(TAppServerProcess::TOptions{1, true, 1, {}});
+    TAppServerProcess server(TAppServerProcess::TOptions{1, true, 1, {}, {}});
     {
         auto warm = Connect(server);  // the worker opens its database first
         GetDados(*warm, QStringLiteral("0001"));
