@@ -237,12 +237,14 @@ TDataPacketBuilder::TDataPacketBuilder(QList<TFieldDesc> fields)
 
 TDataPacketBuilder::~TDataPacketBuilder() = default;
 
-void TDataPacketBuilder::Reserve(int rows)
+void TDataPacketBuilder::Reserve(int rows, const std::vector<qsizetype>& texts)
 {
     for (int c = 0; c < s_->fields.size(); ++c) {
         Column& col = s_->columns[c];
         if (s_->isString(c)) {
             col.entries.reserve(rows);
+            if (size_t(c) < texts.size())
+                col.texts.reserve(size_t(texts[size_t(c)]));
         } else {
             col.nulls.reserve(rows);
             col.numbers.reserve(rows);
@@ -268,10 +270,6 @@ void TDataPacketBuilder::AddString(QString value)
 void TDataPacketBuilder::NewString(QString value)
 {
     Column& col = s_->columns[cursor_.Take(s_->fields, TRowCursor::TValue::Text)];
-    // A text sent again in full (by a writer without references) shares the
-    // characters of the column's newest text when equal to it.
-    if (!col.texts.empty() && col.texts.back() == value)
-        value = col.texts.back();
     col.entries.push_back(quint32(col.texts.size()));
     col.texts.push_back(std::move(value));
 }

@@ -99,13 +99,16 @@ class TDataPacketBuilder {
 public:
     explicit TDataPacketBuilder(QList<TFieldDesc> fields);
     ~TDataPacketBuilder();
-    void Reserve(int rows);
+    // Room for `rows` rows and, when given, for texts[c] texts of column c
+    // (see NewString): a decoder that knows the sizes beforehand allocates
+    // once and exactly.
+    void Reserve(int rows, const std::vector<qsizetype>& texts = {});
     // A value equal to the previous row's in the column shares its text.
     void AddString(QString value);
-    // For a decoder that keeps the column's texts in the order a writer first
-    // sent them (PacketCodec): NewString adds the value as the column's newest
-    // text; AddStringEntry repeats the column's text number `entry` (0 is the
-    // first), raising EDatabaseError when there is none.
+    // For a decoder that keeps each column's texts itself (PacketCodec):
+    // NewString adds the value as the column's newest text; AddStringEntry
+    // repeats the column's text number `entry` (0 is the first), raising
+    // EDatabaseError when there is none.
     void NewString(QString value);
     void AddStringEntry(qsizetype entry);
     void AddNumber(double value);  // float and date columns

@@ -147,35 +147,29 @@ quint64 readUnsigned(TCborReader& r, const char* what)
     return v;
 }
 
-// A string field's value: a text, which becomes the column's newest, or (in
-// the compact form) a reference to one of the `texts` the column has received.
-void readString(TCborReader& r, TDataPacketBuilder& builder, const TFieldDesc& field, qsizetype& texts, qint64 row,
-                const TPacketLimits& limits)
-{
-    if (r.Kind() == TCborKind::Text) {
-        QByteArray joined;
-        builder.NewString(Cbor::DecodeUtf8(r.TakeText(joined, limits.maxStringBytes)));
-        ++texts;
-        return;
-    }
-    quint64 back = 0;
-    if (!r.TakeUnsigned(back))
-        bad(QStringLiteral("campo '%1' do registro %2 deveria ser texto").arg(field.Name).arg(row));
-    if (back >= quint64(texts))
-        bad(QStringLiteral("o campo '%1' do registro %2 refere-se ao texto %3 antes do último, mas a coluna recebeu %4")
-                .arg(field.Name)
-                .arg(row)
-                .arg(back)
-                .arg(texts));
-    builder.AddStringEntry(texts - 1 - qsizetype(back));
-}
+// What each piece of a decoded packet holds (DataPacket.cpp): a string cell
+// its text's number, a float or date cell its number and null flag, a text
+// its slot in the column; a field its description, name and column.
+constexpr qint64 StringCellCost = sizeof(quint32);
+constexpr qint64 NumberCellCost = sizeof(double) + 1;
+constexpr qint64 TextSlotCost = sizeof(QString);
+constexpr qint64 FieldCost = sizeof(TFieldDesc) + 4 * 24 + 4 * TDecodeBudget::BlockCost;
+constexpr qint64 PacketCost = 512;
 
-QList<TFieldDesc> readFields(TCborReader& r, const TPacketLimits& limits)
+// A field takes at least [ name of 1+ characters, kind, size ]: 5 bytes.
+constexpr qint64 MinFieldBytes = 5;
+
+QList<TFieldDesc> readFields(TCborReader& r, const TPacketLimits& limits, TDecodeBudget& budget)
 {
     QList<TFieldDesc> fields;
     TCborArray list(r, "campos");
     if (list.Length() > limits.maxFields)
         bad(QStringLiteral("%1 campos, acima do limite de %2").arg(list.Length()).arg(limits.maxFields));
+    if (list.Length() > r.Remaining() / MinFieldBytes)
+        bad(QStringLiteral("%1 campos declarados, mais do que os dados contêm").arg(list.Length()));
+    // Indefinite: the list grows as fields arrive (three slots a field at its peak).
+    budget.Charge(list.Length() >= 0 ? list.Length() * qint64(sizeof(TFieldDesc)) : 0);
+    fields.reserve(qsizetype(std::max<qint64>(list.Length(), 0)));
     while (list.More()) {
         if (fields.size() >= limits.maxFields)
             bad(QStringLiteral("campos acima do limite de %1").arg(limits.maxFields));
@@ -184,9 +178,15 @@ QList<TFieldDesc> readFields(TCborReader& r, const TPacketLimits& limits)
         if (desc.Length() != 3)
             bad(QStringLiteral("descrição de campo deve ter 3 itens"));
         TFieldDesc d;
+        budget.Charge(FieldCost + (list.Length() < 0 ? 3 * qint64(sizeof(TFieldDesc)) : 0));
+        budget.ChargeText(r);
         d.Name = r.TakeString(limits.maxStringBytes);
         if (d.Name.isEmpty())
             bad(QStringLiteral("campo sem nome"));
+        // Names are looked up without regard to case (TDataPacket::IndexOf).
+        for (const TFieldDesc& other : std::as_const(fields))
+            if (other.Name.compare(d.Name, Qt::CaseInsensitive) == 0)
+                bad(QStringLiteral("campo '%1' repetido").arg(d.Name.left(40)));
         const quint64 kind = readUnsigned(r, "tipo de campo");
         if (kind < 1 || kind > 3)
             bad(QStringLiteral("tipo de campo desconhecido (%1) em '%2'").arg(kind).arg(d.Name));
@@ -200,26 +200,67 @@ QList<TFieldDesc> readFields(TCborReader& r, const TPacketLimits& limits)
     return fields;
 }
 
-TDataPacket readPacket(TCborReader& r, const TPacketLimits& limits, qsizetype inputSize)
-{
-    // A definite array of two, read in turn: the fields, then the rows.
-    TCborArray packet(r, "pacote");
-    if (packet.Length() != 2)
-        bad(QStringLiteral("o pacote deve ser uma lista de 2 itens"));
-    const QList<TFieldDesc> fields = readFields(r, limits);
-    const int nFields = int(fields.size());
+// The texts of one column last received in full, as their bytes in the input
+// and the number of the stored text each became. A text equal to one of them
+// is stored once: the plain form repeats a branch, an invoice or an
+// indicator in every row.
+class TRecentTexts {
+public:
+    qint64 Find(QByteArrayView text) const
+    {
+        for (int i = 0; i < count_; ++i)
+            if (bytes_[i] == text)
+                return stored_[i];
+        return -1;
+    }
+    void Add(QByteArrayView text, qint64 stored)
+    {
+        bytes_[next_] = text;
+        stored_[next_] = stored;
+        next_ = (next_ + 1) % Size;
+        count_ = std::min(count_ + 1, Size);
+    }
 
-    TDataPacketBuilder builder(fields);
+private:
+    static constexpr int Size = 4;
+    QByteArrayView bytes_[Size];
+    qint64 stored_[Size] = {};
+    int count_ = 0;
+    int next_ = 0;
+};
+
+struct TColumnState {
+    qint64 received = 0;  // texts received in full: what references count back over
+    qint64 stored = 0;    // distinct texts kept (received, less those equal to a recent one)
+    TRecentTexts recent;
+};
+
+// Walks the rows, checking everything but the UTF-8 of texts, and tells
+// `sink` what each cell holds:
+//   Null(c), Number(c, value),
+//   NewText(c, bytes)       a text to store as the column's next,
+//   StoredText(c, entry)    a text equal to the stored text number `entry`,
+//   Received(c, entry)      after either: the text received became `entry`,
+//   Reference(c, received)  a reference to the received text number `received`,
+//   EndRow().
+// Run twice over the same bytes: once to count (TCountingSink), once to
+// build, so the packet is allocated once and exactly.
+//
+// A chunked text is joined in one buffer, which the next reuses; `joined`
+// holds the buffer, and the budget is charged for its largest size once.
+template <class TSink>
+void readRows(TCborReader& r, const QList<TFieldDesc>& fields, const TPacketLimits& limits, TSink& sink,
+              QByteArray& joined, TDecodeBudget& budget)
+{
+    const int nFields = int(fields.size());
     TCborArray rows(r, "registros");
     const qint64 declaredRows = rows.Length();
     if (declaredRows > limits.maxRows || (nFields > 0 && declaredRows > limits.maxCells / nFields))
         bad(QStringLiteral("%1 registros, acima do limite").arg(declaredRows));
-    // Reserve no more than the input can hold (a row takes at least one
-    // byte per value), so a lying length cannot force a large allocation;
-    // the columns grow as rows arrive.
-    if (declaredRows > 0)
-        builder.Reserve(int(std::min<qint64>(declaredRows, inputSize / std::max(1, nFields))));
-    std::vector<qsizetype> texts(size_t(nFields), 0);  // per column
+    // A row takes at least one byte for itself and one a value.
+    if (declaredRows > r.Remaining() / (nFields + 1))
+        bad(QStringLiteral("%1 registros declarados, mais do que os dados contêm").arg(declaredRows));
+    std::vector<TColumnState> columns{size_t(nFields)};
     qint64 count = 0;
     while (rows.More()) {
         if (++count > limits.maxRows || count * std::max(1, nFields) > limits.maxCells)
@@ -230,34 +271,152 @@ TDataPacket readPacket(TCborReader& r, const TPacketLimits& limits, qsizetype in
         for (int c = 0; c < nFields; ++c) {
             if (!row.More())
                 bad(QStringLiteral("registro %1 com menos valores que campos").arg(count));
-            if (r.IsSimple(Cbor::Null)) {
-                builder.AddNull();
+            TColumnState& column = columns[size_t(c)];
+            if (r.IsSimple(Cbor::Null) || r.IsSimple(Cbor::Undefined)) {
+                sink.Null(c);
                 r.Next();
-            } else if (fields[c].Type == TFieldType::ftString) {
-                readString(r, builder, fields[c], texts[size_t(c)], count, limits);
-            } else {
+            } else if (fields[c].Type != TFieldType::ftString) {
                 double v = 0;
                 if (!r.TakeNumber(v))
                     bad(QStringLiteral("campo '%1' do registro %2 deveria ser número").arg(fields[c].Name).arg(count));
-                builder.AddNumber(v);
+                sink.Number(c, v);
+            } else if (r.Kind() == TCborKind::Text) {
+                // A chunked text is joined in a buffer the next one reuses:
+                // it is compared with the recent texts but never kept as one.
+                const bool chunked = r.Head().Indefinite;
+                if (chunked && r.TextBytes() > joined.capacity())
+                    budget.Charge(r.TextBytes() - joined.capacity() + TDecodeBudget::BlockCost);
+                const QByteArrayView text = r.TakeText(joined, limits.maxStringBytes);
+                qint64 entry = column.recent.Find(text);
+                if (entry < 0) {
+                    entry = column.stored++;
+                    sink.NewText(c, text);
+                    if (!chunked)
+                        column.recent.Add(text, entry);
+                } else {
+                    sink.StoredText(c, entry);
+                }
+                sink.Received(c, entry);
+                ++column.received;
+            } else {
+                quint64 back = 0;
+                if (!r.TakeUnsigned(back))
+                    bad(QStringLiteral("campo '%1' do registro %2 deveria ser texto").arg(fields[c].Name).arg(count));
+                if (back >= quint64(column.received))
+                    bad(QStringLiteral(
+                            "o campo '%1' do registro %2 refere-se ao texto %3 antes do último, mas a coluna recebeu %4")
+                            .arg(fields[c].Name)
+                            .arg(count)
+                            .arg(back)
+                            .arg(column.received));
+                sink.Reference(c, column.received - 1 - qint64(back));
             }
         }
         if (row.More())
             bad(QStringLiteral("registro %1 com mais valores que campos").arg(count));
-        builder.EndRow();
+        sink.EndRow();
     }
+}
+
+// The first pass: the sizes of what the packet will hold.
+struct TCountingSink {
+    explicit TCountingSink(int fields)
+        : texts(size_t(fields), 0)
+        , received(size_t(fields), 0)
+        , references(size_t(fields), false)
+    {
+    }
+    void Null(int) {}
+    void Number(int, double) {}
+    void NewText(int c, QByteArrayView text)
+    {
+        ++texts[size_t(c)];
+        textBytes += TDecodeBudget::TextCost(text.size());
+    }
+    void StoredText(int, qint64) {}
+    void Received(int c, qint64) { ++received[size_t(c)]; }
+    void Reference(int c, qint64) { references[size_t(c)] = true; }
+    void EndRow() { ++rows; }
+
+    qint64 rows = 0;
+    std::vector<qsizetype> texts;     // stored texts, per column
+    std::vector<qint64> received;     // texts received in full, per column
+    std::vector<bool> references;     // columns that use references
+    qint64 textBytes = 0;             // what the stored texts hold
+};
+
+// The second pass: the packet. References name texts by the order they were
+// received; `stored` maps that order to the stored texts, in the columns
+// that use references.
+struct TBuildingSink {
+    TDataPacketBuilder& builder;
+    std::vector<std::vector<quint32>> stored;
+
+    void Null(int) { builder.AddNull(); }
+    void Number(int, double v) { builder.AddNumber(v); }
+    void NewText(int, QByteArrayView text) { builder.NewString(Cbor::DecodeUtf8(text)); }
+    void StoredText(int, qint64 entry) { builder.AddStringEntry(entry); }
+    void Received(int c, qint64 entry)
+    {
+        std::vector<quint32>& order = stored[size_t(c)];
+        if (order.capacity() > 0)
+            order.push_back(quint32(entry));
+    }
+    void Reference(int c, qint64 received) { builder.AddStringEntry(stored[size_t(c)][size_t(received)]); }
+    void EndRow() { builder.EndRow(); }
+};
+
+TDataPacket readPacket(TCborReader& r, const TPacketLimits& limits, TDecodeBudget& budget)
+{
+    budget.Charge(PacketCost);
+    // A definite array of two, read in turn: the fields, then the rows.
+    TCborArray packet(r, "pacote");
+    if (packet.Length() != 2)
+        bad(QStringLiteral("o pacote deve ser uma lista de 2 itens"));
+    const QList<TFieldDesc> fields = readFields(r, limits, budget);
+    const int nFields = int(fields.size());
+
+    TCborReader counting = r;
+    TCountingSink counts(nFields);
+    QByteArray joined;
+    readRows(counting, fields, limits, counts, joined, budget);
+
+    qint64 cost = counts.textBytes;
+    std::vector<std::vector<quint32>> stored(static_cast<size_t>(nFields));
+    for (int c = 0; c < nFields; ++c) {
+        const bool text = fields[c].Type == TFieldType::ftString;
+        cost += counts.rows * (text ? StringCellCost : NumberCellCost)
+                + counts.texts[size_t(c)] * TextSlotCost;
+        if (counts.references[size_t(c)])
+            cost += counts.received[size_t(c)] * qint64(sizeof(quint32)) + TDecodeBudget::BlockCost;
+    }
+    budget.Charge(cost);
+    for (int c = 0; c < nFields; ++c)
+        if (counts.references[size_t(c)])
+            stored[size_t(c)].reserve(size_t(counts.received[size_t(c)]));
+
+    TDataPacketBuilder builder(fields);
+    builder.Reserve(int(counts.rows), counts.texts);
+    TBuildingSink building{builder, std::move(stored)};
+    readRows(r, fields, limits, building, joined, budget);
     return builder.Build();
 }
 
 } // namespace
 
-TDataPacket ReadPacket(TCborReader& r, const TPacketLimits& limits)
+TDataPacket ReadPacket(TCborReader& r, const TPacketLimits& limits, TDecodeBudget& budget)
 {
     try {
-        return readPacket(r, limits, r.Remaining());
+        return readPacket(r, limits, budget);
     } catch (const ECborError& e) {
         bad(e.Message());
     }
+}
+
+TDataPacket ReadPacket(TCborReader& r, const TPacketLimits& limits)
+{
+    TDecodeBudget budget(r.Remaining());
+    return ReadPacket(r, limits, budget);
 }
 
 TDataPacket DecodePacket(QByteArrayView bytes, const TPacketLimits& limits)
