@@ -1,7 +1,10 @@
 #pragma once
 // What decoding outside input (a frame's payload, a data packet) may hold in
 // memory: at most DecodeMemoryFactor bytes per byte of input plus
-// DecodeMemoryAllowance (docs/protocol.md, "Limits"). A decoder charges what
+// DecodeMemoryAllowance (docs/protocol.md, "Limits"). The allowance covers
+// what small inputs cost beyond their bytes: a packet of as many fields as
+// its limit allows (1,024), each a few bytes on the wire and a few hundred
+// in memory, the messages of errors. A decoder charges what
 // it is about to allocate before allocating it, so input whose decoded form
 // would be larger (a million one-byte nulls, each a value of 32 bytes, say)
 // is refused instead of held.
@@ -15,7 +18,7 @@
 #include <QtGlobal>
 
 constexpr int DecodeMemoryFactor = 10;
-constexpr qint64 DecodeMemoryAllowance = 64 * 1024;
+constexpr qint64 DecodeMemoryAllowance = 512 * 1024;
 
 class TDecodeBudget {
 public:

@@ -153,8 +153,47 @@ quint64 readUnsigned(TCborReader& r, const char* what)
 constexpr qint64 StringCellCost = sizeof(quint32);
 constexpr qint64 NumberCellCost = sizeof(double) + 1;
 constexpr qint64 TextSlotCost = sizeof(QString);
-constexpr qint64 FieldCost = sizeof(TFieldDesc) + 4 * 24 + 4 * TDecodeBudget::BlockCost;
 constexpr qint64 PacketCost = 512;
+
+// The texts of one column last received in full, as their bytes in the input
+// and the number of the stored text each became. A text equal to one of them
+// is stored once: the plain form repeats a branch, an invoice or an
+// indicator in every row.
+class TRecentTexts {
+public:
+    qint64 Find(QByteArrayView text) const
+    {
+        for (int i = 0; i < count_; ++i)
+            if (bytes_[i] == text)
+                return stored_[i];
+        return -1;
+    }
+    void Add(QByteArrayView text, qint64 stored)
+    {
+        bytes_[next_] = text;
+        stored_[next_] = stored;
+        next_ = (next_ + 1) % Size;
+        count_ = std::min(count_ + 1, Size);
+    }
+
+private:
+    static constexpr int Size = 4;
+    QByteArrayView bytes_[Size];
+    qint64 stored_[Size] = {};
+    int count_ = 0;
+    int next_ = 0;
+};
+
+struct TColumnState {
+    qint64 received = 0;  // texts received in full: what references count back over
+    qint64 stored = 0;    // distinct texts kept (received, less those equal to a recent one)
+    TRecentTexts recent;
+};
+
+// A field: its description, its column's four vectors and their blocks,
+// and what reading its rows keeps for it.
+constexpr qint64 FieldCost = sizeof(TFieldDesc) + 4 * sizeof(std::vector<int>) + 4 * TDecodeBudget::BlockCost
+                             + sizeof(TColumnState) + 4 * sizeof(qint64);
 
 // A field takes at least [ name of 1+ characters, kind, size ]: 5 bytes.
 constexpr qint64 MinFieldBytes = 5;
@@ -199,41 +238,6 @@ QList<TFieldDesc> readFields(TCborReader& r, const TPacketLimits& limits, TDecod
     }
     return fields;
 }
-
-// The texts of one column last received in full, as their bytes in the input
-// and the number of the stored text each became. A text equal to one of them
-// is stored once: the plain form repeats a branch, an invoice or an
-// indicator in every row.
-class TRecentTexts {
-public:
-    qint64 Find(QByteArrayView text) const
-    {
-        for (int i = 0; i < count_; ++i)
-            if (bytes_[i] == text)
-                return stored_[i];
-        return -1;
-    }
-    void Add(QByteArrayView text, qint64 stored)
-    {
-        bytes_[next_] = text;
-        stored_[next_] = stored;
-        next_ = (next_ + 1) % Size;
-        count_ = std::min(count_ + 1, Size);
-    }
-
-private:
-    static constexpr int Size = 4;
-    QByteArrayView bytes_[Size];
-    qint64 stored_[Size] = {};
-    int count_ = 0;
-    int next_ = 0;
-};
-
-struct TColumnState {
-    qint64 received = 0;  // texts received in full: what references count back over
-    qint64 stored = 0;    // distinct texts kept (received, less those equal to a recent one)
-    TRecentTexts recent;
-};
 
 // Walks the rows, checking everything but the UTF-8 of texts, and tells
 // `sink` what each cell holds:

@@ -4,7 +4,7 @@
 // them. A frame or value beyond a bound raises EProtocolError.
 //
 // Memory: decoding a payload of n bytes (once decompressed) holds at most
-// DecodeMemoryFactor x n + DecodeMemoryAllowance bytes, that is 10 n + 64 KiB
+// DecodeMemoryFactor x n + DecodeMemoryAllowance bytes, that is 10 n + 512 KiB
 // (data/DecodeBudget.h); a payload whose decoded form would be larger is
 // refused as malformed before it is allocated.
 #include "data/DecodeBudget.h"
