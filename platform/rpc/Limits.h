@@ -14,6 +14,9 @@
 
 namespace Rpc {
 
+static_assert(DecodeMemoryFactor == 10 && DecodeMemoryAllowance == 512 * 1024,
+              "docs/protocol.md states the memory bound of decoding");
+
 struct TRpcLimits {
     // Largest frame payload accepted or produced, in bytes (the 4-byte length
     // prefix allows at most 4 GiB - 1).
