@@ -7,6 +7,7 @@
 // follow, packets of one-byte cells, of many fields, or many tiny packets.
 // Shapes a real peer may send must also decode.
 #include "AllocationCounter.h"
+#include "WireWriting.h"
 
 #include "data/PacketCodec.h"
 #include "rpc/Messages.h"
@@ -19,37 +20,14 @@
 
 namespace {
 
-using TWrite = std::function<void(TCborWriter&)>;
-
-// A call of method "m" whose arguments are written by `args` (which writes
-// the argument array itself).
-QByteArray Call(const TWrite& args)
-{
-    QByteArray bytes;
-    TCborWriter w(bytes);
-    w.StartArray(5);
-    w.Text(u"call");
-    w.Unsigned(1);
-    w.Text(u"m");
-    args(w);
-    w.StartArray(0);
-    return bytes;
-}
+QByteArray Call(const TWrite& args) { return CallPayload(args); }
 
 QByteArray Raw(const char* hex) { return QByteArray::fromHex(hex); }
 
 // A packet of `fields` fields of `kind`, named F0, F1...; `rows` writes the rows array.
 void Packet(TCborWriter& w, int fields, int kind, const TWrite& rows)
 {
-    w.Tag(Rpc::TagDataPacket);
-    w.StartArray(2);
-    w.StartArray(quint64(fields));
-    for (int f = 0; f < fields; ++f) {
-        w.StartArray(3);
-        w.Text(QStringLiteral("F%1").arg(f));
-        w.Unsigned(quint64(kind));
-        w.Unsigned(kind == 1 ? 10 : 0);
-    }
+    StartPacket(w, fields, kind, kind == 1 ? 10 : 0);
     rows(w);
 }
 

@@ -2,6 +2,8 @@
 // each at its bound, which passes, and one past it, which is refused. The
 // request limits are the server's defaults for what it reads; the others are
 // the decoders' defaults, which both ends use.
+#include "WireWriting.h"
+
 #include "rpc/Frame.h"
 #include "rpc/Messages.h"
 #include "rpc/ProtocolError.h"
@@ -27,23 +29,9 @@ Rpc::TRpcLimits RequestLimits()
     return limits;
 }
 
-// A call of `method` with the arguments `args` writes (the argument array itself).
-QByteArray Call(const QString& method, const std::function<void(TCborWriter&)>& args)
-{
-    QByteArray bytes;
-    TCborWriter w(bytes);
-    w.StartArray(5);
-    w.Text(u"call");
-    w.Unsigned(1);
-    w.Text(method);
-    args(w);
-    w.StartArray(0);
-    return bytes;
-}
-
 QByteArray OneArgument(const std::function<void(TCborWriter&)>& arg)
 {
-    return Call(QStringLiteral("m"), [&](TCborWriter& w) {
+    return CallPayload([&](TCborWriter& w) {
         w.StartArray(1);
         arg(w);
     });
@@ -56,19 +44,10 @@ void Nested(TCborWriter& w, int arrays, const std::function<void(TCborWriter&)>&
     inside(w);
 }
 
-// A packet of `fields` float fields and `rows` rows of zeros; `name` names the
-// first field and `size` is its size.
+// A packet of `fields` fields of `kind` and `size`, and `rows` rows of zeros.
 void Packet(TCborWriter& w, int fields, qint64 rows, int kind = 2, quint64 size = 0)
 {
-    w.Tag(Rpc::TagDataPacket);
-    w.StartArray(2);
-    w.StartArray(quint64(fields));
-    for (int f = 0; f < fields; ++f) {
-        w.StartArray(3);
-        w.Text(QStringLiteral("F%1").arg(f));
-        w.Unsigned(quint64(kind));
-        w.Unsigned(size);
-    }
+    StartPacket(w, fields, kind, size);
     w.StartArray(quint64(rows));
     for (qint64 r = 0; r < rows; ++r) {
         w.StartArray(quint64(fields));
@@ -79,13 +58,7 @@ void Packet(TCborWriter& w, int fields, qint64 rows, int kind = 2, quint64 size 
 
 void PacketWithText(TCborWriter& w, qint64 bytes)
 {
-    w.Tag(Rpc::TagDataPacket);
-    w.StartArray(2);
-    w.StartArray(1);
-    w.StartArray(3);
-    w.Text(u"F");
-    w.Unsigned(1);
-    w.Unsigned(0);
+    StartPacket(w, 1, 1, 0);
     w.StartArray(1);
     w.StartArray(1);
     w.Utf8(QByteArray(bytes, 'x'));
@@ -132,7 +105,7 @@ const Rpc::TRpcLimits clientLimits;
 const TLimit limits[] = {
     {"requestFrame", [](qint64 over) { return FrameAdmitted(RequestFrame, quint32(RequestFrame + over)); }},
     {"replyFrame", [](qint64 over) { return FrameAdmitted(clientLimits.MaxFrameSize, quint32(clientLimits.MaxFrameSize + over)); }},
-    {"methodNameBytes", [](qint64 over) { return Decodes(Call(QString(RequestText + over, u'm'), [](TCborWriter& w) { w.StartArray(0); }), RequestLimits()); }},
+    {"methodNameBytes", [](qint64 over) { return Decodes(CallPayload([](TCborWriter& w) { w.StartArray(0); }, QString(RequestText + over, u'm')), RequestLimits()); }},
     {"textArgumentBytes", [](qint64 over) { return Decodes(OneArgument([&](TCborWriter& w) { w.Utf8(QByteArray(RequestText + over, 'a')); }), RequestLimits()); }},
     {"textArgumentBytesUtf8", [](qint64 over) {
          // 2048 two-byte characters are 4096 bytes: the bound counts bytes.
@@ -153,9 +126,9 @@ const TLimit limits[] = {
     {"packetString", [](qint64 over) { return Decodes(OneArgument([&](TCborWriter& w) { PacketWithText(w, PacketString + over); }), clientLimits); }},
     {"packetStringFieldSize", [](qint64 over) { return Decodes(OneArgument([&](TCborWriter& w) { Packet(w, 1, 0, 1, quint64(PacketString + over)); }), clientLimits); }},
     {"packetCells", [](qint64 over) {
-         // 200,000,000 cells take more than the bytes of a unit test; the
-         // bound is the same with a tenth of the rows and ten fields each
-         // counted against a tenth of the limit.
+         // 200,000,000 cells take more memory than a unit test may; the
+         // same check, with the limit scaled down to 2,000 cells, takes 200
+         // rows of 10 fields.
          Rpc::TRpcLimits tenth = clientLimits;
          tenth.Packet.maxCells = clientLimits.Packet.maxCells / 100'000;
          return Decodes(OneArgument([&](TCborWriter& w) { Packet(w, 10, 200 + over); }), tenth); }},
