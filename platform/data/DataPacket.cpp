@@ -237,14 +237,12 @@ TDataPacketBuilder::TDataPacketBuilder(QList<TFieldDesc> fields)
 
 TDataPacketBuilder::~TDataPacketBuilder() = default;
 
-void TDataPacketBuilder::Reserve(int rows, const std::vector<qsizetype>& texts)
+void TDataPacketBuilder::Reserve(int rows)
 {
     for (int c = 0; c < s_->fields.size(); ++c) {
         Column& col = s_->columns[c];
         if (s_->isString(c)) {
             col.entries.reserve(rows);
-            if (size_t(c) < texts.size())
-                col.texts.reserve(size_t(texts[size_t(c)]));
         } else {
             col.nulls.reserve(rows);
             col.numbers.reserve(rows);
@@ -253,6 +251,14 @@ void TDataPacketBuilder::Reserve(int rows, const std::vector<qsizetype>& texts)
 }
 
 int TDataPacketBuilder::FieldCount() const { return int(s_->fields.size()); }
+const QList<TFieldDesc>& TDataPacketBuilder::Fields() const { return s_->fields; }
+int TDataPacketBuilder::RowCount() const { return s_->rows; }
+
+qsizetype TDataPacketBuilder::StringEntry(int row, int column) const
+{
+    const quint32 entry = s_->columns[column].entries[row];
+    return entry == NullEntry ? -1 : qsizetype(entry);
+}
 
 void TDataPacketBuilder::AddString(QString value)
 {

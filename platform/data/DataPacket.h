@@ -99,10 +99,7 @@ class TDataPacketBuilder {
 public:
     explicit TDataPacketBuilder(QList<TFieldDesc> fields);
     ~TDataPacketBuilder();
-    // Room for `rows` rows and, when given, for texts[c] texts of column c
-    // (see NewString): a decoder that knows the sizes beforehand allocates
-    // once and exactly.
-    void Reserve(int rows, const std::vector<qsizetype>& texts = {});
+    void Reserve(int rows);
     // A value equal to the previous row's in the column shares its text.
     void AddString(QString value);
     // For a decoder that keeps each column's texts itself (PacketCodec):
@@ -111,11 +108,15 @@ public:
     // EDatabaseError when there is none.
     void NewString(QString value);
     void AddStringEntry(qsizetype entry);
+    // The text number of a string cell of a finished row; -1 for null.
+    qsizetype StringEntry(int row, int column) const;
     void AddNumber(double value);  // float and date columns
     void AddNull();
     // Ends the row; raises EDatabaseError when the row has the wrong number of values.
     void EndRow();
     int FieldCount() const;
+    const QList<TFieldDesc>& Fields() const;
+    int RowCount() const;  // rows ended so far
     // The packet; the builder is empty afterwards.
     TDataPacket Build();
 

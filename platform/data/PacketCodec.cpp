@@ -3,6 +3,7 @@
 #include "rtl/Exceptions.h"
 
 #include <algorithm>
+#include <limits>
 
 namespace {
 constexpr qsizetype RememberedTexts = 1 << 16;
@@ -155,14 +156,21 @@ constexpr qint64 NumberCellCost = sizeof(double) + 1;
 constexpr qint64 TextSlotCost = sizeof(QString);
 constexpr qint64 PacketCost = 512;
 
-// The texts of one column last received in full, as their bytes in the input
-// and the number of the stored text each became. A text equal to one of them
-// is stored once: the plain form repeats a branch, an invoice or an
-// indicator in every row.
+// The short texts of one column last received in full, as their bytes in
+// the input and the number of the stored text each became. A short text
+// equal to one of them is stored once: the plain form repeats a branch, an
+// invoice or an indicator in every row, and a short text costs many times
+// its bytes as a string of its own. Longer texts are neither looked for nor
+// kept (comparing them costs time, and they cost little more than their
+// bytes).
 class TRecentTexts {
 public:
+    static constexpr qsizetype MaxBytes = 16;
+
     qint64 Find(QByteArrayView text) const
     {
+        if (text.size() > MaxBytes)
+            return -1;
         for (int i = 0; i < count_; ++i)
             if (bytes_[i] == text)
                 return stored_[i];
@@ -170,6 +178,8 @@ public:
     }
     void Add(QByteArrayView text, qint64 stored)
     {
+        if (text.size() > MaxBytes)
+            return;
         bytes_[next_] = text;
         stored_[next_] = stored;
         next_ = (next_ + 1) % Size;
@@ -184,16 +194,10 @@ private:
     int next_ = 0;
 };
 
-struct TColumnState {
-    qint64 received = 0;  // texts received in full: what references count back over
-    qint64 stored = 0;    // distinct texts kept (received, less those equal to a recent one)
-    TRecentTexts recent;
-};
-
 // A field: its description, its column's four vectors and their blocks,
-// and what reading its rows keeps for it.
-constexpr qint64 FieldCost = sizeof(TFieldDesc) + 4 * sizeof(std::vector<int>) + 4 * TDecodeBudget::BlockCost
-                             + sizeof(TColumnState) + 4 * sizeof(qint64);
+// and what reading its rows keeps for it (TRecentTexts and a vector).
+constexpr qint64 FieldCost = sizeof(TFieldDesc) + 5 * sizeof(std::vector<int>) + 4 * TDecodeBudget::BlockCost
+                             + 4 * (sizeof(QByteArrayView) + sizeof(qint64)) + 2 * sizeof(qint64);
 
 // A field takes at least [ name of 1+ characters, kind, size ]: 5 bytes.
 constexpr qint64 MinFieldBytes = 5;
@@ -239,24 +243,51 @@ QList<TFieldDesc> readFields(TCborReader& r, const TPacketLimits& limits, TDecod
     return fields;
 }
 
-// Walks the rows, checking everything but the UTF-8 of texts, and tells
-// `sink` what each cell holds:
-//   Null(c), Number(c, value),
-//   NewText(c, bytes)       a text to store as the column's next,
-//   StoredText(c, entry)    a text equal to the stored text number `entry`,
-//   Received(c, entry)      after either: the text received became `entry`,
-//   Reference(c, received)  a reference to the received text number `received`,
-//   EndRow().
-// Run twice over the same bytes: once to count (TCountingSink), once to
-// build, so the packet is allocated once and exactly.
+// The rows an indefinite rows array holds, counted without decoding them;
+// -1 when a row is not an array of plain values (reading it will say what is
+// wrong) or holds a chunked text.
+qint64 countRows(TCborReader r)
+{
+    qint64 rows = 0;
+    try {
+        for (TCborArray list(r, "registros"); list.More(); ++rows) {
+            if (r.Kind() != TCborKind::Array)
+                return -1;
+            for (TCborArray row(r, "registro"); row.More();) {
+                if (r.Kind() == TCborKind::Text && !r.Head().Indefinite) {
+                    QByteArray unused;
+                    r.TakeText(unused, std::numeric_limits<qint64>::max());
+                } else if (r.Kind() == TCborKind::Unsigned || r.Kind() == TCborKind::Negative
+                           || r.Kind() == TCborKind::Float || r.Kind() == TCborKind::Simple) {
+                    r.Next();
+                } else {
+                    return -1;
+                }
+            }
+        }
+    } catch (const ECborError&) {
+        return -1;
+    }
+    return rows;
+}
+
+// Reads the rows into `builder`. The row count, declared (and checked
+// against the bytes that follow) or counted beforehand, is reserved at once;
+// otherwise, and for each column's stored texts, the vectors grow as values
+// arrive and are charged three times their items (at a doubling they hold
+// the old block and the new).
 //
-// A chunked text is joined in one buffer, which the next reuses; `joined`
-// holds the buffer, and the budget is charged for its largest size once.
-template <class TSink>
-void readRows(TCborReader& r, const QList<TFieldDesc>& fields, const TPacketLimits& limits, TSink& sink,
-              QByteArray& joined, TDecodeBudget& budget)
+// References name texts by the order the column received them. Until a
+// column's first reference its received texts are its non-null cells, in
+// order; from then on `received` maps that order to the stored texts, which
+// leave out a text equal to a recent one. A chunked text is joined in one
+// buffer, which the next reuses; the budget is charged for its largest size
+// once.
+void readRows(TCborReader& r, const QList<TFieldDesc>& fields, const TPacketLimits& limits,
+              TDataPacketBuilder& builder, TDecodeBudget& budget)
 {
     const int nFields = int(fields.size());
+    const TCborReader atRows = r;
     TCborArray rows(r, "registros");
     const qint64 declaredRows = rows.Length();
     if (declaredRows > limits.maxRows || (nFields > 0 && declaredRows > limits.maxCells / nFields))
@@ -264,111 +295,93 @@ void readRows(TCborReader& r, const QList<TFieldDesc>& fields, const TPacketLimi
     // A row takes at least one byte for itself and one a value.
     if (declaredRows > r.Remaining() / (nFields + 1))
         bad(QStringLiteral("%1 registros declarados, mais do que os dados contêm").arg(declaredRows));
-    std::vector<TColumnState> columns{size_t(nFields)};
+    qint64 rowCost = 0;
+    for (const TFieldDesc& field : fields)
+        rowCost += field.Type == TFieldType::ftString ? StringCellCost : NumberCellCost;
+    const qint64 knownRows = declaredRows >= 0 ? declaredRows : countRows(atRows);
+    if (knownRows >= 0) {
+        budget.Charge(knownRows * rowCost);
+        builder.Reserve(int(knownRows));
+    }
+    struct TColumn {
+        TRecentTexts recent;
+        qint64 stored = 0;                // texts kept
+        qint64 receivedCount = 0;         // texts received in full
+        bool referenced = false;          // a reference has come: `received` is kept
+        std::vector<quint32> received;    // the kept text each received text became
+    };
+    std::vector<TColumn> columns{size_t(nFields)};
+    QByteArray joined;
     qint64 count = 0;
     while (rows.More()) {
         if (++count > limits.maxRows || count * std::max(1, nFields) > limits.maxCells)
             bad(QStringLiteral("registros acima do limite"));
+        if (knownRows < 0)
+            budget.Charge(3 * rowCost);
         TCborArray row(r, "registro");
         if (row.Length() >= 0 && row.Length() != nFields)
             bad(QStringLiteral("registro %1 com %2 valores para %3 campos").arg(count).arg(row.Length()).arg(nFields));
         for (int c = 0; c < nFields; ++c) {
             if (!row.More())
                 bad(QStringLiteral("registro %1 com menos valores que campos").arg(count));
-            TColumnState& column = columns[size_t(c)];
+            TColumn& column = columns[size_t(c)];
             if (r.IsSimple(Cbor::Null) || r.IsSimple(Cbor::Undefined)) {
-                sink.Null(c);
+                builder.AddNull();
                 r.Next();
             } else if (fields[c].Type != TFieldType::ftString) {
                 double v = 0;
                 if (!r.TakeNumber(v))
                     bad(QStringLiteral("campo '%1' do registro %2 deveria ser número").arg(fields[c].Name).arg(count));
-                sink.Number(c, v);
+                builder.AddNumber(v);
             } else if (r.Kind() == TCborKind::Text) {
-                // A chunked text is joined in a buffer the next one reuses:
+                // A chunked text lives in the joined buffer until the next:
                 // it is compared with the recent texts but never kept as one.
                 const bool chunked = r.Head().Indefinite;
                 if (chunked && r.TextBytes() > joined.capacity())
                     budget.Charge(r.TextBytes() - joined.capacity() + TDecodeBudget::BlockCost);
                 const QByteArrayView text = r.TakeText(joined, limits.maxStringBytes);
                 qint64 entry = column.recent.Find(text);
+                budget.Charge((column.referenced ? 3 * qint64(sizeof(quint32)) : 0)
+                              + (entry < 0 ? 3 * TextSlotCost + TDecodeBudget::TextCost(text.size()) : 0));
                 if (entry < 0) {
                     entry = column.stored++;
-                    sink.NewText(c, text);
+                    builder.NewString(Cbor::DecodeUtf8(text));
                     if (!chunked)
                         column.recent.Add(text, entry);
                 } else {
-                    sink.StoredText(c, entry);
+                    builder.AddStringEntry(entry);
                 }
-                sink.Received(c, entry);
-                ++column.received;
+                ++column.receivedCount;
+                if (column.referenced)
+                    column.received.push_back(quint32(entry));
             } else {
                 quint64 back = 0;
                 if (!r.TakeUnsigned(back))
                     bad(QStringLiteral("campo '%1' do registro %2 deveria ser texto").arg(fields[c].Name).arg(count));
-                if (back >= quint64(column.received))
+                const qint64 received = column.receivedCount;
+                if (back >= quint64(received))
                     bad(QStringLiteral(
                             "o campo '%1' do registro %2 refere-se ao texto %3 antes do último, mas a coluna recebeu %4")
                             .arg(fields[c].Name)
                             .arg(count)
                             .arg(back)
-                            .arg(column.received));
-                sink.Reference(c, column.received - 1 - qint64(back));
+                            .arg(received));
+                if (!column.referenced) {
+                    budget.Charge(3 * qint64(sizeof(quint32)) * received + TDecodeBudget::BlockCost);
+                    column.received.reserve(size_t(received));
+                    for (int before = 0; before < builder.RowCount(); ++before)
+                        if (const qsizetype entry = builder.StringEntry(before, c); entry >= 0)
+                            column.received.push_back(quint32(entry));
+                    column.referenced = true;
+                }
+                builder.AddStringEntry(column.received[size_t(received - 1 - qint64(back))]);
             }
         }
         if (row.More())
             bad(QStringLiteral("registro %1 com mais valores que campos").arg(count));
-        sink.EndRow();
+        builder.EndRow();
     }
 }
-
-// The first pass: the sizes of what the packet will hold.
-struct TCountingSink {
-    explicit TCountingSink(int fields)
-        : texts(size_t(fields), 0)
-        , received(size_t(fields), 0)
-        , references(size_t(fields), false)
-    {
-    }
-    void Null(int) {}
-    void Number(int, double) {}
-    void NewText(int c, QByteArrayView text)
-    {
-        ++texts[size_t(c)];
-        textBytes += TDecodeBudget::TextCost(text.size());
-    }
-    void StoredText(int, qint64) {}
-    void Received(int c, qint64) { ++received[size_t(c)]; }
-    void Reference(int c, qint64) { references[size_t(c)] = true; }
-    void EndRow() { ++rows; }
-
-    qint64 rows = 0;
-    std::vector<qsizetype> texts;     // stored texts, per column
-    std::vector<qint64> received;     // texts received in full, per column
-    std::vector<bool> references;     // columns that use references
-    qint64 textBytes = 0;             // what the stored texts hold
-};
-
-// The second pass: the packet. References name texts by the order they were
-// received; `stored` maps that order to the stored texts, in the columns
-// that use references.
-struct TBuildingSink {
-    TDataPacketBuilder& builder;
-    std::vector<std::vector<quint32>> stored;
-
-    void Null(int) { builder.AddNull(); }
-    void Number(int, double v) { builder.AddNumber(v); }
-    void NewText(int, QByteArrayView text) { builder.NewString(Cbor::DecodeUtf8(text)); }
-    void StoredText(int, qint64 entry) { builder.AddStringEntry(entry); }
-    void Received(int c, qint64 entry)
-    {
-        std::vector<quint32>& order = stored[size_t(c)];
-        if (order.capacity() > 0)
-            order.push_back(quint32(entry));
-    }
-    void Reference(int c, qint64 received) { builder.AddStringEntry(stored[size_t(c)][size_t(received)]); }
-    void EndRow() { builder.EndRow(); }
-};
 
 TDataPacket readPacket(TCborReader& r, const TPacketLimits& limits, TDecodeBudget& budget)
 {
@@ -377,32 +390,8 @@ TDataPacket readPacket(TCborReader& r, const TPacketLimits& limits, TDecodeBudge
     TCborArray packet(r, "pacote");
     if (packet.Length() != 2)
         bad(QStringLiteral("o pacote deve ser uma lista de 2 itens"));
-    const QList<TFieldDesc> fields = readFields(r, limits, budget);
-    const int nFields = int(fields.size());
-
-    TCborReader counting = r;
-    TCountingSink counts(nFields);
-    QByteArray joined;
-    readRows(counting, fields, limits, counts, joined, budget);
-
-    qint64 cost = counts.textBytes;
-    std::vector<std::vector<quint32>> stored(static_cast<size_t>(nFields));
-    for (int c = 0; c < nFields; ++c) {
-        const bool text = fields[c].Type == TFieldType::ftString;
-        cost += counts.rows * (text ? StringCellCost : NumberCellCost)
-                + counts.texts[size_t(c)] * TextSlotCost;
-        if (counts.references[size_t(c)])
-            cost += counts.received[size_t(c)] * qint64(sizeof(quint32)) + TDecodeBudget::BlockCost;
-    }
-    budget.Charge(cost);
-    for (int c = 0; c < nFields; ++c)
-        if (counts.references[size_t(c)])
-            stored[size_t(c)].reserve(size_t(counts.received[size_t(c)]));
-
-    TDataPacketBuilder builder(fields);
-    builder.Reserve(int(counts.rows), counts.texts);
-    TBuildingSink building{builder, std::move(stored)};
-    readRows(r, fields, limits, building, joined, budget);
+    TDataPacketBuilder builder(readFields(r, limits, budget));
+    readRows(r, builder.Fields(), limits, builder, budget);
     return builder.Build();
 }
 

@@ -23,9 +23,10 @@
 // truncated input, wrong item types, two fields of one name (letter case
 // aside), a row with more or fewer values than fields, a declared length
 // beyond the input, and sizes over the limits. Null and undefined are null
-// in any field. Reading walks the rows twice, first to size every column,
-// so it allocates once and exactly; it refuses a packet whose decoded form
-// would pass the decode budget (DecodeBudget.h) before allocating for it.
+// in any field. A text sent in full that equals one of the last few its
+// column received is stored once. Reading charges what it allocates to the
+// decode budget (DecodeBudget.h) first, and refuses a packet that would
+// pass it.
 #include "data/Cbor.h"
 #include "data/DataPacket.h"
 #include "data/DecodeBudget.h"

@@ -298,30 +298,37 @@ TEST(PacketCodec, UndefinedCellsAreNull)
 
 // The plain form sends every text in full; equal texts in a column, also
 // apart by other texts, come back equal, and references still count every
-// text received in full.
+// text received in full (nulls are none).
 TEST(PacketCodec, TextsRepeatedInFullKeepTheirPlaceForReferences)
 {
-    const char* column[] = {"S", "N", "S", "", "N", "S", "X", "Y", "Z", "S"};
+    const char* column[] = {"S", "N", "S", "", "N", nullptr, "S", "X", "Y", "Z", "S"};
     const QByteArray bytes = cbor([&](auto& w) {
         w.startArray(2);
         w.startArray(1); field(w, "A", 1); w.endArray();
-        w.startArray(12);
+        w.startArray(13);
         for (const char* text : column) {
-            w.startArray(1); w.append(QLatin1String(text)); w.endArray();
+            w.startArray(1);
+            if (text)
+                w.append(QLatin1String(text));
+            else
+                w.append(nullptr);
+            w.endArray();
         }
-        // 0 is the newest text received ("S"), 6 the seventh before it ("");
+        // 0 is the newest text received ("S"), 6 the sixth before it ("").
         w.startArray(1); w.append(quint64(0)); w.endArray();
         w.startArray(1); w.append(quint64(6)); w.endArray();
         w.endArray();
         w.endArray();
     });
     const TDataPacket packet = DecodePacket(bytes);
-    ASSERT_EQ(packet.RowCount(), 12);
-    for (int r = 0; r < 10; ++r)
+    ASSERT_EQ(packet.RowCount(), 13);
+    for (int r = 0; r < 11; ++r) {
+        EXPECT_EQ(packet.IsNull(r, 0), column[r] == nullptr) << r;
         EXPECT_EQ(packet.String(r, 0), QLatin1String(column[r])) << r;
-    EXPECT_EQ(packet.String(10, 0), QLatin1String("S"));
-    EXPECT_EQ(packet.String(11, 0), QLatin1String(""));
-    EXPECT_FALSE(packet.IsNull(11, 0));
+    }
+    EXPECT_EQ(packet.String(11, 0), QLatin1String("S"));
+    EXPECT_EQ(packet.String(12, 0), QLatin1String(""));
+    EXPECT_FALSE(packet.IsNull(12, 0));
 }
 
 } // namespace

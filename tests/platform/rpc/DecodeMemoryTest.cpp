@@ -92,8 +92,9 @@ TEST_P(DecodeMemory, StaysWithinTheStatedMultipleOfThePayload)
     }
     const qint64 bound = DecodeMemoryFactor * payload.size() + DecodeMemoryAllowance;
     EXPECT_LE(peak.Bytes(), bound) << payload.size() << " bytes: " << outcome.toStdString();
-    if (GetParam().decodes)
+    if (GetParam().decodes) {
         EXPECT_EQ(outcome, QStringLiteral("accepted"));
+    }
     RecordProperty("payload", int(payload.size()));
     RecordProperty("peak", int(peak.Bytes()));
 }
