@@ -156,40 +156,46 @@ constexpr qint64 NumberCellCost = sizeof(double) + 1;
 constexpr qint64 TextSlotCost = sizeof(QString);
 constexpr qint64 PacketCost = 512;
 
-// The short texts of one column last received in full, as their bytes in
-// the input and the number of the stored text each became. A short text
-// equal to one of them is stored once: the plain form repeats a branch, an
-// invoice or an indicator in every row, and a short text costs many times
-// its bytes as a string of its own. Longer texts are neither looked for nor
-// kept (comparing them costs time, and they cost little more than their
-// bytes).
+// The texts of one column last received in full, as their bytes in the
+// input and the number of the stored text each became: the newest, of any
+// length, and the last few short ones. A text equal to one of them is stored
+// once: the plain form repeats a branch, an invoice or an indicator in every
+// row, a writer repeats in full a text it no longer remembers, and a short
+// text costs many times its bytes as a string of its own. Longer texts are
+// compared with the newest only (comparing costs time, and a long text costs
+// little more than its bytes).
 class TRecentTexts {
 public:
-    static constexpr qsizetype MaxBytes = 16;
-
     qint64 Find(QByteArrayView text) const
     {
-        if (text.size() > MaxBytes)
+        if (newestStored_ >= 0 && text == newest_)
+            return newestStored_;
+        if (text.size() > MaxShortBytes)
             return -1;
         for (int i = 0; i < count_; ++i)
-            if (bytes_[i] == text)
-                return stored_[i];
+            if (short_[i] == text)
+                return shortStored_[i];
         return -1;
     }
     void Add(QByteArrayView text, qint64 stored)
     {
-        if (text.size() > MaxBytes)
+        newest_ = text;
+        newestStored_ = stored;
+        if (text.size() > MaxShortBytes)
             return;
-        bytes_[next_] = text;
-        stored_[next_] = stored;
-        next_ = (next_ + 1) % Size;
-        count_ = std::min(count_ + 1, Size);
+        short_[next_] = text;
+        shortStored_[next_] = stored;
+        next_ = (next_ + 1) % Shorts;
+        count_ = std::min(count_ + 1, Shorts);
     }
 
 private:
-    static constexpr int Size = 4;
-    QByteArrayView bytes_[Size];
-    qint64 stored_[Size] = {};
+    static constexpr qsizetype MaxShortBytes = 16;
+    static constexpr int Shorts = 4;
+    QByteArrayView newest_;
+    qint64 newestStored_ = -1;
+    QByteArrayView short_[Shorts];
+    qint64 shortStored_[Shorts] = {};
     int count_ = 0;
     int next_ = 0;
 };
@@ -197,7 +203,7 @@ private:
 // A field: its description, its column's four vectors and their blocks,
 // and what reading its rows keeps for it (TRecentTexts and a vector).
 constexpr qint64 FieldCost = sizeof(TFieldDesc) + 5 * sizeof(std::vector<int>) + 4 * TDecodeBudget::BlockCost
-                             + 4 * (sizeof(QByteArrayView) + sizeof(qint64)) + 2 * sizeof(qint64);
+                             + 5 * (sizeof(QByteArrayView) + sizeof(qint64)) + 2 * sizeof(qint64);
 
 // A field takes at least [ name of 1+ characters, kind, size ]: 5 bytes.
 constexpr qint64 MinFieldBytes = 5;
