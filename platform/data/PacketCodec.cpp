@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <numeric>
 
 namespace {
 constexpr qsizetype RememberedTexts = 1 << 16;
@@ -283,10 +284,12 @@ qint64 countRows(TCborReader r)
 // arrive and are charged three times their items (at a doubling they hold
 // the old block and the new).
 //
-// References name texts by the order the column received them. Until a
-// column's first reference its received texts are its non-null cells, in
-// order; from then on `received` maps that order to the stored texts, which
-// leave out a text equal to a recent one. A chunked text is joined in one
+// References name texts by the order the column received them, and the
+// stored texts leave out a text equal to a recent one. While none was left
+// out the two orders agree; once both a reference and a text left out have
+// come, `received` maps the one to the other. It is made from what the
+// column holds so far: before the first reference every non-null cell was a
+// text received; before the first text left out, every text was stored. A chunked text is joined in one
 // buffer, which the next reuses; the budget is charged for its largest size
 // once.
 void readRows(TCborReader& r, const QList<TFieldDesc>& fields, const TPacketLimits& limits,
@@ -313,7 +316,8 @@ void readRows(TCborReader& r, const QList<TFieldDesc>& fields, const TPacketLimi
         TRecentTexts recent;
         qint64 stored = 0;                // texts kept
         qint64 receivedCount = 0;         // texts received in full
-        bool referenced = false;          // a reference has come: `received` is kept
+        bool referenced = false;          // a reference has come
+        bool mapped = false;              // `received` is kept
         std::vector<quint32> received;    // the kept text each received text became
     };
     std::vector<TColumn> columns{size_t(nFields)};
@@ -347,7 +351,13 @@ void readRows(TCborReader& r, const QList<TFieldDesc>& fields, const TPacketLimi
                     budget.Charge(r.TextBytes() - joined.capacity() + TDecodeBudget::BlockCost);
                 const QByteArrayView text = r.TakeText(joined, limits.maxStringBytes);
                 qint64 entry = column.recent.Find(text);
-                budget.Charge((column.referenced ? 3 * qint64(sizeof(quint32)) : 0)
+                if (entry >= 0 && column.referenced && !column.mapped) {
+                    budget.Charge(3 * qint64(sizeof(quint32)) * column.receivedCount + TDecodeBudget::BlockCost);
+                    column.received.resize(size_t(column.receivedCount));
+                    std::iota(column.received.begin(), column.received.end(), quint32(0));
+                    column.mapped = true;
+                }
+                budget.Charge((column.mapped ? 3 * qint64(sizeof(quint32)) : 0)
                               + (entry < 0 ? 3 * TextSlotCost + TDecodeBudget::TextCost(text.size()) : 0));
                 if (entry < 0) {
                     entry = column.stored++;
@@ -358,7 +368,7 @@ void readRows(TCborReader& r, const QList<TFieldDesc>& fields, const TPacketLimi
                     builder.AddStringEntry(entry);
                 }
                 ++column.receivedCount;
-                if (column.referenced)
+                if (column.mapped)
                     column.received.push_back(quint32(entry));
             } else {
                 quint64 back = 0;
@@ -372,15 +382,17 @@ void readRows(TCborReader& r, const QList<TFieldDesc>& fields, const TPacketLimi
                             .arg(count)
                             .arg(back)
                             .arg(received));
-                if (!column.referenced) {
+                if (!column.referenced && column.stored != received) {
                     budget.Charge(3 * qint64(sizeof(quint32)) * received + TDecodeBudget::BlockCost);
                     column.received.reserve(size_t(received));
                     for (int before = 0; before < builder.RowCount(); ++before)
                         if (const qsizetype entry = builder.StringEntry(before, c); entry >= 0)
                             column.received.push_back(quint32(entry));
-                    column.referenced = true;
+                    column.mapped = true;
                 }
-                builder.AddStringEntry(column.received[size_t(received - 1 - qint64(back))]);
+                column.referenced = true;
+                const qint64 index = received - 1 - qint64(back);
+                builder.AddStringEntry(column.mapped ? qint64(column.received[size_t(index)]) : index);
             }
         }
         if (row.More())

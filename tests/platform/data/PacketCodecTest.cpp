@@ -331,4 +331,28 @@ TEST(PacketCodec, TextsRepeatedInFullKeepTheirPlaceForReferences)
     EXPECT_FALSE(packet.IsNull(12, 0));
 }
 
+// A text repeated in full after references have come (a writer that forgot
+// it) is stored once, and later references still count it as received.
+TEST(PacketCodec, TextsRepeatedAfterReferencesKeepTheirPlaceToo)
+{
+    const QByteArray bytes = cbor([](auto& w) {
+        w.startArray(2);
+        w.startArray(1); field(w, "A", 1); w.endArray();
+        w.startArray(6);
+        w.startArray(1); w.append(QLatin1String("a")); w.endArray();
+        w.startArray(1); w.append(QLatin1String("b")); w.endArray();
+        w.startArray(1); w.append(quint64(1)); w.endArray();  // "a"
+        w.startArray(1); w.append(QLatin1String("b")); w.endArray();
+        w.startArray(1); w.append(QLatin1String("c")); w.endArray();
+        w.startArray(1); w.append(quint64(0)); w.endArray();  // "c", the fourth text received
+        w.endArray();
+        w.endArray();
+    });
+    const TDataPacket packet = DecodePacket(bytes);
+    const char* expected[] = {"a", "b", "a", "b", "c", "c"};
+    ASSERT_EQ(packet.RowCount(), 6);
+    for (int r = 0; r < 6; ++r)
+        EXPECT_EQ(packet.String(r, 0), QLatin1String(expected[r])) << r;
+}
+
 } // namespace
