@@ -1,4 +1,5 @@
 #include "data/Cbor.h"
+#include "data/DecodeBudget.h"
 
 #include <QStringDecoder>
 
@@ -51,8 +52,9 @@ QByteArrayView TCborReader::TakeText(QByteArray& joined, qint64 maxBytes)
         Parse();
         return text;
     }
-    // Chunked: definite text chunks up to a break.
-    joined.clear();
+    // Chunked: definite text chunks up to a break, joined in one allocation.
+    joined.resize(0);  // keeps its capacity for the next chunked text
+    joined.reserve(qsizetype(TextBytes()));
     Next();
     while (head_.Kind != TCborKind::Break) {
         if (head_.Kind != TCborKind::Text || head_.Indefinite)
@@ -66,6 +68,27 @@ QByteArrayView TCborReader::TakeText(QByteArray& joined, qint64 maxBytes)
     }
     Next();
     return joined;
+}
+
+qint64 TCborReader::TextBytes() const
+{
+    if (head_.Kind != TCborKind::Text)
+        Fail("esperado texto");
+    if (!head_.Indefinite)
+        return qint64(head_.Value);
+    TCborReader chunk = *this;
+    chunk.Next();
+    qint64 total = 0;
+    while (chunk.head_.Kind != TCborKind::Break) {
+        if (chunk.head_.Kind != TCborKind::Text || chunk.head_.Indefinite)
+            Fail("pedaço de texto inválido");
+        if (chunk.head_.Value > quint64(chunk.end_ - chunk.p_ - chunk.head_.Size))
+            Fail("texto truncado");
+        total += qint64(chunk.head_.Value);
+        chunk.p_ += chunk.head_.Size + qsizetype(chunk.head_.Value);
+        chunk.Parse();
+    }
+    return total;
 }
 
 QString TCborReader::TakeString(qint64 maxBytes)
@@ -124,4 +147,13 @@ void TCborWriter::Number(double value)
 void TCborWriter::Text(QStringView text)
 {
     Utf8(text.toUtf8());
+}
+
+void TDecodeBudget::Exceeded() const
+{
+    throw ECborError(QStringLiteral("decodificar estes dados ocuparia mais de %1 bytes de memória "
+                                    "(%2 vezes o seu tamanho mais %3)")
+                         .arg(limit_)
+                         .arg(DecodeMemoryFactor)
+                         .arg(DecodeMemoryAllowance));
 }

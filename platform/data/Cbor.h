@@ -101,6 +101,10 @@ public:
     QByteArrayView TakeText(QByteArray& joined, qint64 maxBytes);
     // The same, decoded (UTF-8 checked).
     QString TakeString(qint64 maxBytes);
+    // The bytes of the current text string (the sum of its chunks when it is
+    // chunked), without taking it; raises ECborError as TakeText would for a
+    // damaged one.
+    qint64 TextBytes() const;
 
 private:
     [[noreturn]] static void Fail(const char* what);

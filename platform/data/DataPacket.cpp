@@ -251,6 +251,14 @@ void TDataPacketBuilder::Reserve(int rows)
 }
 
 int TDataPacketBuilder::FieldCount() const { return int(s_->fields.size()); }
+const QList<TFieldDesc>& TDataPacketBuilder::Fields() const { return s_->fields; }
+int TDataPacketBuilder::RowCount() const { return s_->rows; }
+
+qsizetype TDataPacketBuilder::StringEntry(int row, int column) const
+{
+    const quint32 entry = s_->columns[column].entries[row];
+    return entry == NullEntry ? -1 : qsizetype(entry);
+}
 
 void TDataPacketBuilder::AddString(QString value)
 {
@@ -268,10 +276,6 @@ void TDataPacketBuilder::AddString(QString value)
 void TDataPacketBuilder::NewString(QString value)
 {
     Column& col = s_->columns[cursor_.Take(s_->fields, TRowCursor::TValue::Text)];
-    // A text sent again in full (by a writer without references) shares the
-    // characters of the column's newest text when equal to it.
-    if (!col.texts.empty() && col.texts.back() == value)
-        value = col.texts.back();
     col.entries.push_back(quint32(col.texts.size()));
     col.texts.push_back(std::move(value));
 }

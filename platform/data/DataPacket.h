@@ -102,17 +102,21 @@ public:
     void Reserve(int rows);
     // A value equal to the previous row's in the column shares its text.
     void AddString(QString value);
-    // For a decoder that keeps the column's texts in the order a writer first
-    // sent them (PacketCodec): NewString adds the value as the column's newest
-    // text; AddStringEntry repeats the column's text number `entry` (0 is the
-    // first), raising EDatabaseError when there is none.
+    // For a decoder that keeps each column's texts itself (PacketCodec):
+    // NewString adds the value as the column's newest text; AddStringEntry
+    // repeats the column's text number `entry` (0 is the first), raising
+    // EDatabaseError when there is none.
     void NewString(QString value);
     void AddStringEntry(qsizetype entry);
+    // The text number of a string cell of a finished row; -1 for null.
+    qsizetype StringEntry(int row, int column) const;
     void AddNumber(double value);  // float and date columns
     void AddNull();
     // Ends the row; raises EDatabaseError when the row has the wrong number of values.
     void EndRow();
     int FieldCount() const;
+    const QList<TFieldDesc>& Fields() const;
+    int RowCount() const;  // rows ended so far
     // The packet; the builder is empty afterwards.
     TDataPacket Build();
 

@@ -3,6 +3,8 @@
 #include "rtl/Exceptions.h"
 
 #include <algorithm>
+#include <limits>
+#include <numeric>
 
 namespace {
 constexpr qsizetype RememberedTexts = 1 << 16;
@@ -147,35 +149,77 @@ quint64 readUnsigned(TCborReader& r, const char* what)
     return v;
 }
 
-// A string field's value: a text, which becomes the column's newest, or (in
-// the compact form) a reference to one of the `texts` the column has received.
-void readString(TCborReader& r, TDataPacketBuilder& builder, const TFieldDesc& field, qsizetype& texts, qint64 row,
-                const TPacketLimits& limits)
-{
-    if (r.Kind() == TCborKind::Text) {
-        QByteArray joined;
-        builder.NewString(Cbor::DecodeUtf8(r.TakeText(joined, limits.maxStringBytes)));
-        ++texts;
-        return;
-    }
-    quint64 back = 0;
-    if (!r.TakeUnsigned(back))
-        bad(QStringLiteral("campo '%1' do registro %2 deveria ser texto").arg(field.Name).arg(row));
-    if (back >= quint64(texts))
-        bad(QStringLiteral("o campo '%1' do registro %2 refere-se ao texto %3 antes do último, mas a coluna recebeu %4")
-                .arg(field.Name)
-                .arg(row)
-                .arg(back)
-                .arg(texts));
-    builder.AddStringEntry(texts - 1 - qsizetype(back));
-}
+// What each piece of a decoded packet holds (DataPacket.cpp): a string cell
+// its text's number, a float or date cell its number and null flag, a text
+// its slot in the column; a field its description, name and column.
+constexpr qint64 StringCellCost = sizeof(quint32);
+constexpr qint64 NumberCellCost = sizeof(double) + 1;
+constexpr qint64 TextSlotCost = sizeof(QString);
+constexpr qint64 PacketCost = 512;
 
-QList<TFieldDesc> readFields(TCborReader& r, const TPacketLimits& limits)
+// The texts of one column last received in full, as their bytes in the
+// input and the number of the stored text each became: the newest, of any
+// length, and the last few short ones. A text equal to one of them is stored
+// once: the plain form repeats a branch, an invoice or an indicator in every
+// row, a writer repeats in full a text it no longer remembers, and a short
+// text costs many times its bytes as a string of its own. Longer texts are
+// compared with the newest only (comparing costs time, and a long text costs
+// little more than its bytes).
+class TRecentTexts {
+public:
+    qint64 Find(QByteArrayView text) const
+    {
+        if (newestStored_ >= 0 && text == newest_)
+            return newestStored_;
+        if (text.size() > MaxShortBytes)
+            return -1;
+        for (int i = 0; i < count_; ++i)
+            if (short_[i] == text)
+                return shortStored_[i];
+        return -1;
+    }
+    void Add(QByteArrayView text, qint64 stored)
+    {
+        newest_ = text;
+        newestStored_ = stored;
+        if (text.size() > MaxShortBytes)
+            return;
+        short_[next_] = text;
+        shortStored_[next_] = stored;
+        next_ = (next_ + 1) % Shorts;
+        count_ = std::min(count_ + 1, Shorts);
+    }
+
+private:
+    static constexpr qsizetype MaxShortBytes = 16;
+    static constexpr int Shorts = 4;
+    QByteArrayView newest_;
+    qint64 newestStored_ = -1;
+    QByteArrayView short_[Shorts];
+    qint64 shortStored_[Shorts] = {};
+    int count_ = 0;
+    int next_ = 0;
+};
+
+// A field: its description, its column's four vectors and their blocks,
+// and what reading its rows keeps for it (TRecentTexts and a vector).
+constexpr qint64 FieldCost = sizeof(TFieldDesc) + 5 * sizeof(std::vector<int>) + 4 * TDecodeBudget::BlockCost
+                             + 5 * (sizeof(QByteArrayView) + sizeof(qint64)) + 2 * sizeof(qint64);
+
+// A field takes at least [ name of 1+ characters, kind, size ]: 5 bytes.
+constexpr qint64 MinFieldBytes = 5;
+
+QList<TFieldDesc> readFields(TCborReader& r, const TPacketLimits& limits, TDecodeBudget& budget)
 {
     QList<TFieldDesc> fields;
     TCborArray list(r, "campos");
     if (list.Length() > limits.maxFields)
         bad(QStringLiteral("%1 campos, acima do limite de %2").arg(list.Length()).arg(limits.maxFields));
+    if (list.Length() > r.Remaining() / MinFieldBytes)
+        bad(QStringLiteral("%1 campos declarados, mais do que os dados contêm").arg(list.Length()));
+    // Indefinite: the list grows as fields arrive (three slots a field at its peak).
+    budget.Charge(list.Length() >= 0 ? list.Length() * qint64(sizeof(TFieldDesc)) : 0);
+    fields.reserve(qsizetype(std::max<qint64>(list.Length(), 0)));
     while (list.More()) {
         if (fields.size() >= limits.maxFields)
             bad(QStringLiteral("campos acima do limite de %1").arg(limits.maxFields));
@@ -184,9 +228,15 @@ QList<TFieldDesc> readFields(TCborReader& r, const TPacketLimits& limits)
         if (desc.Length() != 3)
             bad(QStringLiteral("descrição de campo deve ter 3 itens"));
         TFieldDesc d;
+        budget.Charge(FieldCost + (list.Length() < 0 ? 3 * qint64(sizeof(TFieldDesc)) : 0));
+        budget.ChargeText(r);
         d.Name = r.TakeString(limits.maxStringBytes);
         if (d.Name.isEmpty())
             bad(QStringLiteral("campo sem nome"));
+        // Names are looked up without regard to case (TDataPacket::IndexOf).
+        for (const TFieldDesc& other : std::as_const(fields))
+            if (other.Name.compare(d.Name, Qt::CaseInsensitive) == 0)
+                bad(QStringLiteral("campo '%1' repetido").arg(d.Name.left(40)));
         const quint64 kind = readUnsigned(r, "tipo de campo");
         if (kind < 1 || kind > 3)
             bad(QStringLiteral("tipo de campo desconhecido (%1) em '%2'").arg(kind).arg(d.Name));
@@ -200,64 +250,184 @@ QList<TFieldDesc> readFields(TCborReader& r, const TPacketLimits& limits)
     return fields;
 }
 
-TDataPacket readPacket(TCborReader& r, const TPacketLimits& limits, qsizetype inputSize)
+// The rows an indefinite rows array holds, counted without decoding them;
+// -1 when a row is not an array of plain values (reading it will say what is
+// wrong) or holds a chunked text.
+qint64 countRows(TCborReader r)
 {
-    // A definite array of two, read in turn: the fields, then the rows.
-    TCborArray packet(r, "pacote");
-    if (packet.Length() != 2)
-        bad(QStringLiteral("o pacote deve ser uma lista de 2 itens"));
-    const QList<TFieldDesc> fields = readFields(r, limits);
-    const int nFields = int(fields.size());
+    qint64 rows = 0;
+    try {
+        for (TCborArray list(r, "registros"); list.More(); ++rows) {
+            if (r.Kind() != TCborKind::Array)
+                return -1;
+            for (TCborArray row(r, "registro"); row.More();) {
+                if (r.Kind() == TCborKind::Text && !r.Head().Indefinite) {
+                    QByteArray unused;
+                    r.TakeText(unused, std::numeric_limits<qint64>::max());
+                } else if (r.Kind() == TCborKind::Unsigned || r.Kind() == TCborKind::Negative
+                           || r.Kind() == TCborKind::Float || r.Kind() == TCborKind::Simple) {
+                    r.Next();
+                } else {
+                    return -1;
+                }
+            }
+        }
+    } catch (const ECborError&) {
+        return -1;
+    }
+    return rows;
+}
 
-    TDataPacketBuilder builder(fields);
+// Reads the rows into `builder`. The row count, declared (and checked
+// against the bytes that follow) or counted beforehand, is reserved at once;
+// otherwise, and for each column's stored texts, the vectors grow as values
+// arrive and are charged three times their items (at a doubling they hold
+// the old block and the new).
+//
+// References name texts by the order the column received them, and the
+// stored texts leave out a text equal to a recent one. While none was left
+// out the two orders agree; once both a reference and a text left out have
+// come, `received` maps the one to the other. It is made from what the
+// column holds so far: before the first reference every non-null cell was a
+// text received; before the first text left out, every text was stored. A chunked text is joined in one
+// buffer, which the next reuses; the budget is charged for its largest size
+// once.
+void readRows(TCborReader& r, const QList<TFieldDesc>& fields, const TPacketLimits& limits,
+              TDataPacketBuilder& builder, TDecodeBudget& budget)
+{
+    const int nFields = int(fields.size());
+    const TCborReader atRows = r;
     TCborArray rows(r, "registros");
     const qint64 declaredRows = rows.Length();
     if (declaredRows > limits.maxRows || (nFields > 0 && declaredRows > limits.maxCells / nFields))
         bad(QStringLiteral("%1 registros, acima do limite").arg(declaredRows));
-    // Reserve no more than the input can hold (a row takes at least one
-    // byte per value), so a lying length cannot force a large allocation;
-    // the columns grow as rows arrive.
-    if (declaredRows > 0)
-        builder.Reserve(int(std::min<qint64>(declaredRows, inputSize / std::max(1, nFields))));
-    std::vector<qsizetype> texts(size_t(nFields), 0);  // per column
+    // A row takes at least one byte for itself and one a value.
+    if (declaredRows > r.Remaining() / (nFields + 1))
+        bad(QStringLiteral("%1 registros declarados, mais do que os dados contêm").arg(declaredRows));
+    qint64 rowCost = 0;
+    for (const TFieldDesc& field : fields)
+        rowCost += field.Type == TFieldType::ftString ? StringCellCost : NumberCellCost;
+    const qint64 knownRows = declaredRows >= 0 ? declaredRows : countRows(atRows);
+    if (knownRows >= 0) {
+        budget.Charge(knownRows * rowCost);
+        builder.Reserve(int(knownRows));
+    }
+    struct TColumn {
+        TRecentTexts recent;
+        qint64 stored = 0;                // texts kept
+        qint64 receivedCount = 0;         // texts received in full
+        bool referenced = false;          // a reference has come
+        bool mapped = false;              // `received` is kept
+        std::vector<quint32> received;    // the kept text each received text became
+    };
+    std::vector<TColumn> columns{size_t(nFields)};
+    QByteArray joined;
     qint64 count = 0;
     while (rows.More()) {
         if (++count > limits.maxRows || count * std::max(1, nFields) > limits.maxCells)
             bad(QStringLiteral("registros acima do limite"));
+        if (knownRows < 0)
+            budget.Charge(3 * rowCost);
         TCborArray row(r, "registro");
         if (row.Length() >= 0 && row.Length() != nFields)
             bad(QStringLiteral("registro %1 com %2 valores para %3 campos").arg(count).arg(row.Length()).arg(nFields));
         for (int c = 0; c < nFields; ++c) {
             if (!row.More())
                 bad(QStringLiteral("registro %1 com menos valores que campos").arg(count));
-            if (r.IsSimple(Cbor::Null)) {
+            TColumn& column = columns[size_t(c)];
+            if (r.IsSimple(Cbor::Null) || r.IsSimple(Cbor::Undefined)) {
                 builder.AddNull();
                 r.Next();
-            } else if (fields[c].Type == TFieldType::ftString) {
-                readString(r, builder, fields[c], texts[size_t(c)], count, limits);
-            } else {
+            } else if (fields[c].Type != TFieldType::ftString) {
                 double v = 0;
                 if (!r.TakeNumber(v))
                     bad(QStringLiteral("campo '%1' do registro %2 deveria ser número").arg(fields[c].Name).arg(count));
                 builder.AddNumber(v);
+            } else if (r.Kind() == TCborKind::Text) {
+                // A chunked text lives in the joined buffer until the next:
+                // it is compared with the recent texts but never kept as one.
+                const bool chunked = r.Head().Indefinite;
+                if (chunked && r.TextBytes() > joined.capacity())
+                    budget.Charge(r.TextBytes() - joined.capacity() + TDecodeBudget::BlockCost);
+                const QByteArrayView text = r.TakeText(joined, limits.maxStringBytes);
+                qint64 entry = column.recent.Find(text);
+                if (entry >= 0 && column.referenced && !column.mapped) {
+                    budget.Charge(3 * qint64(sizeof(quint32)) * column.receivedCount + TDecodeBudget::BlockCost);
+                    column.received.resize(size_t(column.receivedCount));
+                    std::iota(column.received.begin(), column.received.end(), quint32(0));
+                    column.mapped = true;
+                }
+                budget.Charge((column.mapped ? 3 * qint64(sizeof(quint32)) : 0)
+                              + (entry < 0 ? 3 * TextSlotCost + TDecodeBudget::TextCost(text.size()) : 0));
+                if (entry < 0) {
+                    entry = column.stored++;
+                    builder.NewString(Cbor::DecodeUtf8(text));
+                    if (!chunked)
+                        column.recent.Add(text, entry);
+                } else {
+                    builder.AddStringEntry(entry);
+                }
+                ++column.receivedCount;
+                if (column.mapped)
+                    column.received.push_back(quint32(entry));
+            } else {
+                quint64 back = 0;
+                if (!r.TakeUnsigned(back))
+                    bad(QStringLiteral("campo '%1' do registro %2 deveria ser texto").arg(fields[c].Name).arg(count));
+                const qint64 received = column.receivedCount;
+                if (back >= quint64(received))
+                    bad(QStringLiteral(
+                            "o campo '%1' do registro %2 refere-se ao texto %3 antes do último, mas a coluna recebeu %4")
+                            .arg(fields[c].Name)
+                            .arg(count)
+                            .arg(back)
+                            .arg(received));
+                if (!column.referenced && column.stored != received) {
+                    budget.Charge(3 * qint64(sizeof(quint32)) * received + TDecodeBudget::BlockCost);
+                    column.received.reserve(size_t(received));
+                    for (int before = 0; before < builder.RowCount(); ++before)
+                        if (const qsizetype entry = builder.StringEntry(before, c); entry >= 0)
+                            column.received.push_back(quint32(entry));
+                    column.mapped = true;
+                }
+                column.referenced = true;
+                const qint64 index = received - 1 - qint64(back);
+                builder.AddStringEntry(column.mapped ? qint64(column.received[size_t(index)]) : index);
             }
         }
         if (row.More())
             bad(QStringLiteral("registro %1 com mais valores que campos").arg(count));
         builder.EndRow();
     }
+}
+
+TDataPacket readPacket(TCborReader& r, const TPacketLimits& limits, TDecodeBudget& budget)
+{
+    budget.Charge(PacketCost);
+    // A definite array of two, read in turn: the fields, then the rows.
+    TCborArray packet(r, "pacote");
+    if (packet.Length() != 2)
+        bad(QStringLiteral("o pacote deve ser uma lista de 2 itens"));
+    TDataPacketBuilder builder(readFields(r, limits, budget));
+    readRows(r, builder.Fields(), limits, builder, budget);
     return builder.Build();
 }
 
 } // namespace
 
-TDataPacket ReadPacket(TCborReader& r, const TPacketLimits& limits)
+TDataPacket ReadPacket(TCborReader& r, const TPacketLimits& limits, TDecodeBudget& budget)
 {
     try {
-        return readPacket(r, limits, r.Remaining());
+        return readPacket(r, limits, budget);
     } catch (const ECborError& e) {
         bad(e.Message());
     }
+}
+
+TDataPacket ReadPacket(TCborReader& r, const TPacketLimits& limits)
+{
+    TDecodeBudget budget(r.Remaining());
+    return ReadPacket(r, limits, budget);
 }
 
 TDataPacket DecodePacket(QByteArrayView bytes, const TPacketLimits& limits)

@@ -20,11 +20,16 @@
 // (an integer, a half, single or double float). The reader takes both.
 //
 // Reading refuses, with EDatabaseError and a clear message, anything else:
-// truncated input, wrong item types, a row with more or fewer values than
-// fields, a declared length beyond the input, and sizes over the limits. It
-// never allocates for more than the limits allow.
+// truncated input, wrong item types, two fields of one name (letter case
+// aside), a row with more or fewer values than fields, a declared length
+// beyond the input, and sizes over the limits. Null and undefined are null
+// in any field. A text sent in full that equals one of the last few its
+// column received is stored once. Reading charges what it allocates to the
+// decode budget (DecodeBudget.h) first, and refuses a packet that would
+// pass it.
 #include "data/Cbor.h"
 #include "data/DataPacket.h"
+#include "data/DecodeBudget.h"
 
 #include <QByteArray>
 #include <QHash>
@@ -95,7 +100,10 @@ QByteArray EncodePacket(const TDataPacket& packet, TPacketForm form = TPacketFor
 // The same packet in `form` (for a peer that reads only the plain form).
 TEncodedPacket Reencode(const TEncodedPacket& packet, TPacketForm form);
 
-// Reads one packet starting at the reader's current item.
+// Reads one packet starting at the reader's current item, charging what it
+// allocates to `budget` (DecodeBudget.h); the overload without one allows
+// the memory the rest of the reader's input may cost.
+TDataPacket ReadPacket(TCborReader& reader, const TPacketLimits& limits, TDecodeBudget& budget);
 TDataPacket ReadPacket(TCborReader& reader, const TPacketLimits& limits = {});
 // Decodes exactly one packet; trailing bytes are an error.
 TDataPacket DecodePacket(QByteArrayView bytes, const TPacketLimits& limits = {});

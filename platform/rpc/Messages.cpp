@@ -99,6 +99,7 @@ public:
     TMessageReader(const QByteArray& payload, const TRpcLimits& limits)
         : in_(payload)
         , limits_(limits)
+        , budget_(payload.size())
     {
     }
 
@@ -122,6 +123,7 @@ public:
     {
         if (in_.Kind() != TCborKind::Text)
             Malformed(QStringLiteral("texto esperado"));
+        budget_.ChargeText(in_);
         return in_.TakeString(limits_.MaxTextBytes);
     }
     quint64 Unsigned()
@@ -147,23 +149,29 @@ public:
         }
         return Unsigned();
     }
-    QVariant Value() { return ReadValue(in_, limits_, 1); }
+    // A value of the message (a result, an argument) may nest MaxDepth
+    // arrays of its own: the lists of the message around it do not count.
+    QVariant Value() { return ReadValue(in_, limits_, budget_, 0); }
     QVariantList ValueList()
     {
-        const QVariant list = ReadValue(in_, limits_, 1);
+        const QVariant list = ReadValue(in_, limits_, budget_, -1);
         if (list.metaType() != QMetaType::fromType<QVariantList>())
             Malformed(QStringLiteral("lista esperada"));
         return list.toList();
     }
-    QList<int> IndexList()
+    // Ascending indexes of `arguments` arguments, without repeats: checked
+    // as they come, so there are never more of them than arguments.
+    QList<int> IndexList(qsizetype arguments)
     {
         if (in_.Kind() != TCborKind::Array)
             Malformed(QStringLiteral("lista de índices esperada"));
         QList<int> indexes;
         for (TCborArray list(in_, "índices"); list.More();) {
+            // The list grows as indexes come: three of its slots each at its peak.
+            budget_.Charge(3 * qint64(sizeof(int)) + (indexes.isEmpty() ? TDecodeBudget::BlockCost : 0));
             const quint64 index = Unsigned();
-            if (index > quint64(std::numeric_limits<int>::max()))
-                Malformed(QStringLiteral("índice fora do intervalo"));
+            if (index >= quint64(arguments) || (!indexes.isEmpty() && index <= quint64(indexes.back())))
+                Malformed(QStringLiteral("índices por referência inválidos"));
             indexes.append(int(index));
         }
         return indexes;
@@ -201,6 +209,7 @@ public:
 private:
     TCborReader in_;
     const TRpcLimits& limits_;
+    TDecodeBudget budget_;
     quint64 length_ = 0;
 };
 
@@ -232,11 +241,7 @@ TMessage DecodeItems(const QByteArray& payload, const TRpcLimits& limits)
         call.Id = in.Unsigned();
         call.Method = in.Text();
         call.Args = in.ValueList();
-        call.ByRef = in.IndexList();
-        for (qsizetype i = 0; i < call.ByRef.size(); ++i) {
-            if (call.ByRef[i] >= call.Args.size() || (i > 0 && call.ByRef[i] <= call.ByRef[i - 1]))
-                Malformed(QStringLiteral("índices por referência inválidos"));
-        }
+        call.ByRef = in.IndexList(call.Args.size());
         result = std::move(call);
     } else if (kind == QLatin1String("result")) {
         in.ExpectLength(4, kind);

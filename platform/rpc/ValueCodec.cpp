@@ -21,26 +21,39 @@ double ReadNumber(TCborReader& in)
     return value;
 }
 
-QVariant ReadItem(TCborReader& in, const TRpcLimits& limits, int depth);
+constexpr qint64 ValueCost = sizeof(QVariant);
 
-QVariantList ReadArray(TCborReader& in, const TRpcLimits& limits, int depth)
+QVariant ReadItem(TCborReader& in, const TRpcLimits& limits, TDecodeBudget& budget, int depth);
+
+// A definite list is allocated once, for the items the input can hold (one
+// byte each at least); an indefinite one grows as items arrive.
+QVariantList ReadArray(TCborReader& in, const TRpcLimits& limits, TDecodeBudget& budget, int depth)
 {
     if (depth >= limits.MaxDepth)
         Malformed(QStringLiteral("aninhamento acima de %1 níveis").arg(limits.MaxDepth));
     QVariantList items;
     TCborArray array(in, "lista");
-    if (array.Length() >= 0 && array.Length() < 1024)
+    const bool definite = array.Length() >= 0;
+    if (definite) {
+        if (array.Length() > in.Remaining())
+            Malformed(QStringLiteral("lista de %1 itens declarada, mais do que os dados contêm").arg(array.Length()));
+        budget.Charge(array.Length() * ValueCost + TDecodeBudget::BlockCost);
         items.reserve(qsizetype(array.Length()));
-    while (array.More())
-        items.append(ReadItem(in, limits, depth + 1));
+    }
+    while (array.More()) {
+        if (!definite)
+            budget.Charge(3 * ValueCost);
+        items.append(ReadItem(in, limits, budget, depth + 1));
+    }
     return items;
 }
 
-QVariant ReadItem(TCborReader& in, const TRpcLimits& limits, int depth)
+QVariant ReadItem(TCborReader& in, const TRpcLimits& limits, TDecodeBudget& budget, int depth)
 {
     const TCborHead& h = in.Head();
     switch (h.Kind) {
     case TCborKind::Text:
+        budget.ChargeText(in);
         return in.TakeString(limits.MaxTextBytes);
     case TCborKind::Unsigned:
     case TCborKind::Negative:
@@ -56,7 +69,7 @@ QVariant ReadItem(TCborReader& in, const TRpcLimits& limits, int depth)
         return QVariant();
     }
     case TCborKind::Array:
-        return ReadArray(in, limits, depth);
+        return ReadArray(in, limits, budget, depth);
     case TCborKind::Tag: {
         const quint64 tag = h.Value;
         in.Next();
@@ -66,7 +79,7 @@ QVariant ReadItem(TCborReader& in, const TRpcLimits& limits, int depth)
             if (depth >= limits.MaxDepth)
                 Malformed(QStringLiteral("aninhamento acima de %1 níveis").arg(limits.MaxDepth));
             try {
-                return QVariant::fromValue(ReadPacket(in, limits.Packet));
+                return QVariant::fromValue(ReadPacket(in, limits.Packet, budget));
             } catch (const EDatabaseError& e) {
                 throw EProtocolError(e.Message());
             }
@@ -118,14 +131,21 @@ void WriteValue(TCborWriter& out, const QVariant& value, TPacketForm form)
     }
 }
 
-QVariant ReadValue(TCborReader& in, const TRpcLimits& limits, int depth)
+QVariant ReadValue(TCborReader& in, const TRpcLimits& limits, TDecodeBudget& budget, int depth)
 {
     try {
-        return ReadItem(in, limits, depth);
+        return ReadItem(in, limits, budget, depth);
     } catch (const ECborError& e) {
         Malformed(e.Message());
     }
 }
+
+QVariant ReadValue(TCborReader& in, const TRpcLimits& limits, int depth)
+{
+    TDecodeBudget budget(in.Remaining());
+    return ReadValue(in, limits, budget, depth);
+}
+
 
 QString KindName(const QVariant& value)
 {

@@ -312,7 +312,8 @@ qint64 PeakMemory(const TAppServerProcess& server)
 }
 
 // A call of `bytes` (within a few) whose one argument is an array of nulls,
-// the value that costs most to decode per byte of frame.
+// the value that costs most to decode per byte of frame: more than the
+// decoding bound allows, so the server refuses it as malformed.
 QByteArray MaximalCall(qint64 bytes)
 {
     return HandWrittenCall([items = bytes - 32](QCborStreamWriter& w) {
@@ -324,8 +325,8 @@ QByteArray MaximalCall(qint64 bytes)
 }
 
 // A request of the largest size, alone and then eight at once: the server
-// answers each (a wrong argument count) and its peak memory grows by at most
-// MemoryMultiple times the bytes it was sent at once.
+// answers each (its decoded form would pass the decoding bound) and its peak
+// memory grows by at most MemoryMultiple times the bytes it was sent at once.
 TEST(Memory, MaximalRequestsCostABoundedMultipleOfTheirSize)
 {
     constexpr qint64 MemoryMultiple = 64;
@@ -343,7 +344,7 @@ TEST(Memory, MaximalRequestsCostABoundedMultipleOfTheirSize)
         for (auto& raw : raws)
             raw->Send(call);
         for (auto& raw : raws)
-            ExpectFault(*raw, Rpc::Fault::Arguments);
+            ExpectFault(*raw, Rpc::Fault::Frame, QStringLiteral("memória"));
     };
     const qint64 before = PeakMemory(server);
     ASSERT_GT(before, 0);
@@ -381,14 +382,14 @@ TEST(Memory, RequestsBeyondTheBudgetAreRefusedWhileOthersAreServed)
     EXPECT_GT(GetDados(*net, QStringLiteral("0001")).Invoices.RowCount(), 0) << "small calls still fit";
     for (auto& holder : holders) {
         holder->Send(call.mid(1000));
-        ExpectFault(*holder, Rpc::Fault::Arguments);
+        ExpectFault(*holder, Rpc::Fault::Frame, QStringLiteral("memória"));
     }
     // Answered, they gave their share back.
     TRawClient again(server.Port());
     again.Hello();
     ASSERT_TRUE(again.Next().has_value());
     again.Send(call);
-    ExpectFault(again, Rpc::Fault::Arguments);
+    ExpectFault(again, Rpc::Fault::Frame, QStringLiteral("memória"));
 }
 
 // One connection over the cap is refused as busy; one that never says hello,

@@ -265,6 +265,11 @@ const BadInput badInputs[] = {
          w.startArray(2); w.append(QLatin1String("x")); w.append(QLatin1String("y")); w.endArray();
          w.startArray(2); w.append(QLatin1String("z")); w.append(quint64(1)); w.endArray();
          w.endArray(); w.endArray(); }); }, {}},
+    // Fields are looked up by name without regard to case: two of one name are refused.
+    {"repeated_field_name", [] { return cbor([](auto& w) {
+         w.startArray(2); w.startArray(2); field(w, "CDFILIAL", 1); field(w, "cdFilial", 2); w.endArray();
+         w.startArray(0); w.endArray(); w.endArray(); }); }, {}},
+    {"declared_fields_beyond_input", [] { return QByteArray::fromHex("82" "9a00000400"); }, {}},
     {"too_many_fields", [] { return good; }, limitsWith(3, 1000, 1000)},
     {"too_many_rows", [] { return good; }, limitsWith(100, 5, 1000)},
     {"string_over_limit", [] { return good; }, limitsWith(100, 1000, 4)},
@@ -272,5 +277,82 @@ const BadInput badInputs[] = {
 
 INSTANTIATE_TEST_SUITE_P(Table, PacketCodecRefuses, ::testing::ValuesIn(badInputs),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// Undefined, which some CBOR libraries write for a missing value, is null in
+// a packet's cells as it is in a call's arguments.
+TEST(PacketCodec, UndefinedCellsAreNull)
+{
+    const QByteArray bytes = cbor([](auto& w) {
+        w.startArray(2);
+        w.startArray(2); field(w, "A", 1); field(w, "B", 2); w.endArray();
+        w.startArray(1);
+        w.startArray(2); w.append(QCborSimpleType::Undefined); w.append(QCborSimpleType::Undefined); w.endArray();
+        w.endArray();
+        w.endArray();
+    });
+    const TDataPacket packet = DecodePacket(bytes);
+    ASSERT_EQ(packet.RowCount(), 1);
+    EXPECT_TRUE(packet.IsNull(0, 0));
+    EXPECT_TRUE(packet.IsNull(0, 1));
+}
+
+// The plain form sends every text in full; equal texts in a column, also
+// apart by other texts, come back equal, and references still count every
+// text received in full (nulls are none).
+TEST(PacketCodec, TextsRepeatedInFullKeepTheirPlaceForReferences)
+{
+    const char* column[] = {"S", "N", "S", "", "N", nullptr, "S", "X", "Y", "Z", "S"};
+    const QByteArray bytes = cbor([&](auto& w) {
+        w.startArray(2);
+        w.startArray(1); field(w, "A", 1); w.endArray();
+        w.startArray(13);
+        for (const char* text : column) {
+            w.startArray(1);
+            if (text)
+                w.append(QLatin1String(text));
+            else
+                w.append(nullptr);
+            w.endArray();
+        }
+        // 0 is the newest text received ("S"), 6 the sixth before it ("").
+        w.startArray(1); w.append(quint64(0)); w.endArray();
+        w.startArray(1); w.append(quint64(6)); w.endArray();
+        w.endArray();
+        w.endArray();
+    });
+    const TDataPacket packet = DecodePacket(bytes);
+    ASSERT_EQ(packet.RowCount(), 13);
+    for (int r = 0; r < 11; ++r) {
+        EXPECT_EQ(packet.IsNull(r, 0), column[r] == nullptr) << r;
+        EXPECT_EQ(packet.String(r, 0), QLatin1String(column[r])) << r;
+    }
+    EXPECT_EQ(packet.String(11, 0), QLatin1String("S"));
+    EXPECT_EQ(packet.String(12, 0), QLatin1String(""));
+    EXPECT_FALSE(packet.IsNull(12, 0));
+}
+
+// A text repeated in full after references have come (a writer that forgot
+// it) is stored once, and later references still count it as received.
+TEST(PacketCodec, TextsRepeatedAfterReferencesKeepTheirPlaceToo)
+{
+    const QByteArray bytes = cbor([](auto& w) {
+        w.startArray(2);
+        w.startArray(1); field(w, "A", 1); w.endArray();
+        w.startArray(6);
+        w.startArray(1); w.append(QLatin1String("a")); w.endArray();
+        w.startArray(1); w.append(QLatin1String("b")); w.endArray();
+        w.startArray(1); w.append(quint64(1)); w.endArray();  // "a"
+        w.startArray(1); w.append(QLatin1String("b")); w.endArray();
+        w.startArray(1); w.append(QLatin1String("c")); w.endArray();
+        w.startArray(1); w.append(quint64(0)); w.endArray();  // "c", the fourth text received
+        w.endArray();
+        w.endArray();
+    });
+    const TDataPacket packet = DecodePacket(bytes);
+    const char* expected[] = {"a", "b", "a", "b", "c", "c"};
+    ASSERT_EQ(packet.RowCount(), 6);
+    for (int r = 0; r < 6; ++r)
+        EXPECT_EQ(packet.String(r, 0), QLatin1String(expected[r])) << r;
+}
 
 } // namespace
