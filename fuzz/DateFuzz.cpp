@@ -28,6 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         return 0;
     }
     Fuzz::Require(date == DateOf(date), "a parsed date has no time");
-    Fuzz::Require(StrToDate(DateToStr(date)) == date, "a parsed date reads back from its display");
+    // 30/12/1899 is day 0, which stands for "no date" and shows as nothing.
+    Fuzz::Require(date == 0 || StrToDate(DateToStr(date)) == date, "a parsed date reads back from its display");
     return 0;
 }
