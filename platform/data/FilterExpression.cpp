@@ -119,6 +119,12 @@ bool isKeyword(const Token& t, const char* word)
     return t.kind == Token::Ident && t.text.compare(QLatin1String(word), Qt::CaseInsensitive) == 0;
 }
 
+// Binding, evaluation and destruction all descend the tree, whose height
+// grows with every AND, OR, NOT and parenthesis: a text with more of them is
+// refused before any pass can exhaust the stack. No filter the screens write
+// comes near it.
+constexpr int MaxOperators = 1000;
+
 class Parser {
 public:
     explicit Parser(const QString& text) : lex_(text) { advance(); }
@@ -133,6 +139,12 @@ public:
 
 private:
     void advance() { cur_ = lex_.next(); }
+    // Counts the operator or parenthesis the parser stands on.
+    void deeper()
+    {
+        if (++operators_ > MaxOperators)
+            fail(cur_.position, QStringLiteral("mais de %1 operadores e parênteses").arg(MaxOperators));
+    }
 
     std::shared_ptr<TFilterNode> binary(TFilterNode::Kind kind, std::shared_ptr<TFilterNode> l,
                                         std::shared_ptr<TFilterNode> r)
@@ -148,6 +160,7 @@ private:
     {
         auto left = parseAnd();
         while (isKeyword(cur_, "OR")) {
+            deeper();
             advance();
             left = binary(TFilterNode::Or, left, parseAnd());
         }
@@ -158,6 +171,7 @@ private:
     {
         auto left = parseNot();
         while (isKeyword(cur_, "AND")) {
+            deeper();
             advance();
             left = binary(TFilterNode::And, left, parseNot());
         }
@@ -167,10 +181,12 @@ private:
     std::shared_ptr<TFilterNode> parseNot()
     {
         if (isKeyword(cur_, "NOT")) {
+            deeper();
             advance();
             return binary(TFilterNode::Not, parseNot(), nullptr);
         }
         if (cur_.kind == Token::LParen) {
+            deeper();
             advance();
             auto inner = parseOr();
             if (cur_.kind != Token::RParen)
@@ -237,6 +253,7 @@ private:
 
     Lexer lex_;
     Token cur_;
+    int operators_ = 0;
 };
 
 // --- binding ---------------------------------------------------------------

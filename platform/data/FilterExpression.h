@@ -14,7 +14,8 @@
 // compares with a number (its day count) or with a 'dd/mm/yyyy' literal. A
 // comparison with a null value is false; only IS NULL sees nulls.
 //
-// Parse() raises EDatabaseError naming the 1-based position of the fault.
+// Parse() raises EDatabaseError naming the 1-based position of the fault; a
+// text of more than 1,000 operators (AND, OR, NOT) and parentheses is one.
 // Bind() resolves field names against a packet's fields and raises
 // EDatabaseError for an unknown field or a comparison of incompatible kinds.
 #include "data/DataPacket.h"

@@ -432,9 +432,14 @@ TDataPacket ReadPacket(TCborReader& r, const TPacketLimits& limits)
 
 TDataPacket DecodePacket(QByteArrayView bytes, const TPacketLimits& limits)
 {
-    TCborReader r(bytes);
-    TDataPacket p = ReadPacket(r, limits);
-    if (!r.AtEnd())
-        bad(QStringLiteral("bytes a mais depois do pacote"));
-    return p;
+    try {
+        // The reader reads its first head at once, which may already be bad.
+        TCborReader r(bytes);
+        TDataPacket p = ReadPacket(r, limits);
+        if (!r.AtEnd())
+            bad(QStringLiteral("bytes a mais depois do pacote"));
+        return p;
+    } catch (const ECborError& e) {
+        bad(e.Message());
+    }
 }

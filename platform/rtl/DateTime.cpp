@@ -3,6 +3,7 @@
 #include "Exceptions.h"
 #include "FormatSettings.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -14,17 +15,26 @@ qint64 epochJulianDay()
     return jd;
 }
 
+// Beyond any day QDate can hold (about 7.8e11 days either way), yet exact in
+// a qint64: a value past it has no calendar date.
+constexpr double MaxDays = 1e15;
+
 // Splits a value into whole days and milliseconds of the day, carrying a
-// rounding that reaches midnight into the day count.
-void split(TDateTime value, qint64& days, qint64& ms)
+// rounding that reaches midnight into the day count. False for a value that
+// is not finite or lies beyond every calendar date (a peer may send any
+// double as a date).
+bool split(TDateTime value, qint64& days, qint64& ms)
 {
     const double v = value.Val;
+    if (!(std::fabs(v) < MaxDays))
+        return false;
     days = static_cast<qint64>(std::trunc(v));
     ms = std::llround(std::fabs(v - std::trunc(v)) * MsPerDay);
     if (ms >= MsPerDay) {
         ms -= MsPerDay;
         days += v < 0 ? -1 : 1;
     }
+    return true;
 }
 
 TDateTime combine(qint64 days, qint64 ms)
@@ -56,14 +66,16 @@ TDateTime DateTimeFromQDateTime(const QDateTime& value)
 QDate ToQDate(TDateTime value)
 {
     qint64 days, ms;
-    split(value, days, ms);
+    if (!split(value, days, ms))
+        return QDate();
     return QDate::fromJulianDay(epochJulianDay() + days);
 }
 
 QDateTime ToQDateTime(TDateTime value)
 {
     qint64 days, ms;
-    split(value, days, ms);
+    if (!split(value, days, ms))
+        return QDateTime();
     return QDateTime(QDate::fromJulianDay(epochJulianDay() + days), QTime::fromMSecsSinceStartOfDay(int(ms)));
 }
 
@@ -83,6 +95,8 @@ QString FormatDateTime(const QString& format, TDateTime value)
 {
     const TFormatSettings& fs = FormatSettings();
     const QDateTime dt = ToQDateTime(value);
+    if (!dt.isValid())
+        return QString();
     const QDate d = dt.date();
     const QTime t = dt.time();
     auto pad = [](int n, int width) { return QString::number(n).rightJustified(width, u'0'); };
@@ -155,8 +169,7 @@ QString DateTimeToStr(TDateTime value)
         return QString();
     const TFormatSettings& fs = FormatSettings();
     qint64 days, ms;
-    split(value, days, ms);
-    if (ms == 0)
+    if (!split(value, days, ms) || ms == 0)
         return FormatDateTime(fs.ShortDateFormat, value);
     return FormatDateTime(fs.ShortDateFormat + u' ' + fs.LongTimeFormat, value);
 }
@@ -166,12 +179,16 @@ bool TryStrToDate(const QString& text, TDateTime& out)
     const QStringList parts = text.trimmed().split(FormatSettings().DateSeparator);
     if (parts.size() != 3)
         return false;
-    bool okD, okM, okY;
-    const int day = parts[0].toInt(&okD);
-    const int month = parts[1].toInt(&okM);
-    int year = parts[2].toInt(&okY);
-    if (!okD || !okM || !okY || parts[2].size() > 4 || parts[2].isEmpty())
+    // Digits alone: toInt would also take a sign ("1/1/-5", a year before
+    // Christ) and blanks around each number.
+    const auto digits = [](const QString& part) {
+        return !part.isEmpty() && std::all_of(part.begin(), part.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
+    };
+    if (!digits(parts[0]) || !digits(parts[1]) || !digits(parts[2]) || parts[2].size() > 4)
         return false;
+    const int day = parts[0].toInt();
+    const int month = parts[1].toInt();
+    int year = parts[2].toInt();
     if (parts[2].size() <= 2)
         year += year < 50 ? 2000 : 1900;
     const QDate d(year, month, day);

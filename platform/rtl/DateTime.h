@@ -6,6 +6,8 @@
 //
 // Negative values follow the classic convention: the integral part counts the
 // days before the epoch and the fraction's absolute value is the time of day.
+// A value with no calendar date (not finite, or beyond the years QDate holds)
+// converts to an invalid QDate / QDateTime and displays as "".
 #include <QDate>
 #include <QDateTime>
 #include <QMetaType>

@@ -91,6 +91,27 @@ const BadFilter badFilters[] = {
 INSTANTIATE_TEST_SUITE_P(Table, FilterErrors, ::testing::ValuesIn(badFilters),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// Every pass over a filter descends its tree: a text nested or chained past
+// the bound is refused where it passes it, instead of exhausting the stack.
+TEST(FilterDepth, MoreOperatorsThanTheBoundAreRefused)
+{
+    const QString term = QStringLiteral("CDFILIAL = '1'");
+    const int n = 100000;
+    for (const QString& text :
+         {QString(n, u'(') + term + QString(n, u')'), QStringLiteral("NOT ").repeated(n) + term,
+          QStringList(n, term).join(QStringLiteral(" AND ")), QStringList(n, term).join(QStringLiteral(" or "))}) {
+        try {
+            TFilterExpression::Parse(text);
+            FAIL() << "accepted " << text.left(20).toStdString();
+        } catch (const EDatabaseError& e) {
+            EXPECT_TRUE(e.Message().contains(QStringLiteral("mais de 1000 operadores"))) << e.Message().toStdString();
+        }
+    }
+    const TDataPacket p = SampleItems();
+    const auto bound = TFilterExpression::Parse(QStringList(1001, term).join(QStringLiteral(" AND "))).Bind(p.Fields());
+    EXPECT_TRUE(bound.indexable);
+}
+
 TEST(FilterIndexability, OnlyAndOfStringEqualitiesUseTheIndex)
 {
     const TDataPacket p = SampleItems();

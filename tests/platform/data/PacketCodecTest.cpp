@@ -211,6 +211,7 @@ TPacketLimits limitsWith(int fields, qint64 rows, qint64 str)
 const BadInput badInputs[] = {
     {"empty", [] { return QByteArray(); }, {}},
     {"garbage", [] { return QByteArray("\xff\xfe\x00garbage", 10); }, {}},
+    {"reserved_encoding_first", [] { return QByteArray("\x5d\x00\x00", 3); }, {}},
     {"truncated_in_the_middle", [] { return good.left(good.size() / 2); }, {}},
     {"truncated_by_one_byte", [] { return good.left(good.size() - 1); }, {}},
     {"trailing_bytes", [] { return good + QByteArray(1, '\0'); }, {}},

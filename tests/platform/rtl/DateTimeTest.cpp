@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 TEST(DateTime, EpochAndKnownSerials)
 {
     EXPECT_EQ(DateTimeFromQDate(QDate(1899, 12, 30)).Val, 0.0);
@@ -45,11 +47,27 @@ TEST(DateTime, DisplayTexts)
     EXPECT_EQ(FormatDateTime("yy/mm/dd hh:nn:ss.zzz", TDateTime(d.Val + 0.75)), "26/03/05 18:00:00.000");
 }
 
+// A peer may send any double as a date: one with no calendar date converts
+// to nothing, without overflowing the day count.
+TEST(DateTime, ValuesBeyondTheCalendarHaveNoDate)
+{
+    for (const double v : {1e300, -3.2e298, 1e15, 7.9e11, std::numeric_limits<double>::infinity(),
+                           std::numeric_limits<double>::quiet_NaN()}) {
+        EXPECT_FALSE(ToQDate(TDateTime(v)).isValid()) << v;
+        EXPECT_FALSE(ToQDateTime(TDateTime(v)).isValid()) << v;
+        EXPECT_EQ(DateToStr(TDateTime(v)), "") << v;
+        EXPECT_EQ(DateTimeToStr(TDateTime(v + 0.5)), "") << v;
+        EXPECT_EQ(FormatDateTime("dd mmm yyyy", TDateTime(v)), "") << v;
+    }
+    EXPECT_EQ(ToQDate(TDateTime(2958465.0)), QDate(9999, 12, 31));
+}
+
 TEST(DateTime, ParsingRefusesWhatIsNoDate)
 {
     EXPECT_EQ(StrToDate("29/02/2024").Val, EncodeDate(2024, 2, 29).Val);
     EXPECT_EQ(StrToDate(" 1/1/30").Val, EncodeDate(2030, 1, 1).Val);
-    for (const char* bad : {"29/02/2023", "31/04/2026", "", "  /  /    ", "12/2026", "aa/bb/cccc", "01/01/20261"}) {
+    for (const char* bad : {"29/02/2023", "31/04/2026", "", "  /  /    ", "12/2026", "aa/bb/cccc", "01/01/20261",
+                            "1/2/-49", "1/2/+49", "-1/2/2026", "1/ 2/2026"}) {
         TDateTime out;
         EXPECT_FALSE(TryStrToDate(bad, out)) << bad;
         EXPECT_THROW(StrToDate(bad), EConvertError) << bad;
