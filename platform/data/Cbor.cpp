@@ -74,8 +74,12 @@ qint64 TCborReader::TextBytes() const
 {
     if (head_.Kind != TCborKind::Text)
         Fail("esperado texto");
-    if (!head_.Indefinite)
+    if (!head_.Indefinite) {
+        // A length beyond the input is no text's (and no size to reckon with).
+        if (head_.Value > quint64(end_ - p_ - head_.Size))
+            Fail("texto truncado");
         return qint64(head_.Value);
+    }
     TCborReader chunk = *this;
     chunk.Next();
     qint64 total = 0;

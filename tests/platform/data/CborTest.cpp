@@ -171,6 +171,19 @@ INSTANTIATE_TEST_SUITE_P(
                       TMalformed{"hugeArrayLength", "9bffffffffffffffff"}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// Decoders size what they will hold from TextBytes before taking the text:
+// a declared length is only believed when the input holds it.
+TEST(Cbor, TextBytesBelievesNoLengthBeyondTheInput)
+{
+    for (const char* hex : {"656162", "7b4e5c000000000000", "7bffffffffffffffff", "7f6561ff"}) {
+        SCOPED_TRACE(hex);
+        const QByteArray bytes = QByteArray::fromHex(hex);
+        EXPECT_THROW(TCborReader(bytes).TextBytes(), ECborError);
+    }
+    EXPECT_EQ(TCborReader(QByteArray::fromHex("63616263")).TextBytes(), 3);
+    EXPECT_EQ(TCborReader(QByteArray::fromHex("7f6261626163ff")).TextBytes(), 3);
+}
+
 TEST(Cbor, Utf8IsChecked)
 {
     EXPECT_EQ(Cbor::DecodeUtf8("plain"), QStringLiteral("plain"));
