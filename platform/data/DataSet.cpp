@@ -35,6 +35,11 @@ void TDataSet::detachField(TField* field) { fields_.removeOne(field); dynamicFie
 
 TField* TDataSet::FindField(const QString& name) const
 {
+    // Grids ask for their fields while painting every cell, by the name as
+    // written: an exact match is looked for first, without folding letters.
+    for (TField* f : fields_)
+        if (f->FieldName() == name)
+            return f;
     for (TField* f : fields_)
         if (f->FieldName().compare(name, Qt::CaseInsensitive) == 0)
             return f;

@@ -3,12 +3,14 @@
 #include "Dispatch.h"
 #include "GridDelegate.h"
 #include "GridModel.h"
+#include "ScrollBarStyle.h"
 #include "data/DataSource.h"
 
 #include <QApplication>
 #include <QEvent>
 #include <QHeaderView>
 #include <QPainter>
+#include <QScrollBar>
 #include <QTableView>
 
 namespace {
@@ -79,6 +81,14 @@ TDBGrid::TDBGrid(TComponent* owner)
     view->setSelectionMode(QAbstractItemView::SingleSelection);
     view->setWordWrap(false);
     view->setShowGrid(false);  // the delegate draws the lines
+    // The vertical bar stands for the data set's position, so it is always
+    // there: a data set whose rows now fit, or no longer fit, repaints its
+    // rows and the bar, not the whole grid and its neighbours for a relayout.
+    view->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    if (QStyle* bars = TScrollBarStyle::Instance()) {
+        view->verticalScrollBar()->setStyle(bars);
+        view->horizontalScrollBar()->setStyle(bars);
+    }
     view->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     view->verticalHeader()->setDefaultSectionSize(view->fontMetrics().height() + 4);
     view->horizontalHeader()->setHighlightSections(false);
