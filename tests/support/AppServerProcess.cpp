@@ -7,7 +7,9 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QUuid>
+#include <csignal>
 #include <stdexcept>
+#include <sys/prctl.h>
 
 namespace {
 
@@ -113,9 +115,21 @@ QString TAppServerProcess::Log() const
     return QString::fromUtf8(file.readAll());
 }
 
+namespace {
+
+// A server started for a test ends with the test's process, also when the
+// test crashes or is killed, rather than holding its port and files.
+void EndWithThisProcess(QProcess& process)
+{
+    process.setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGKILL); });
+}
+
+} // namespace
+
 int TAppServerProcess::RunOnce(const QStringList& arguments, QString* output)
 {
     QProcess process;
+    EndWithThisProcess(process);
     process.setProcessChannelMode(QProcess::MergedChannels);
     process.start(Executable(), arguments);
     if (!process.waitForFinished(120000)) {
@@ -137,6 +151,7 @@ void TAppServerProcess::Start(quint16 port)
         arguments += QStringLiteral("--create");  // the schema only, in a new file
     arguments += options_.ExtraArgs;
     process_.setStandardErrorFile(dir_.filePath(QStringLiteral("server.log")), QIODevice::Append);
+    EndWithThisProcess(process_);
     process_.start(Executable(), arguments);
     if (!process_.waitForStarted(StartTimeoutMs))
         Fail(QStringLiteral("appserver did not start: %1").arg(process_.errorString()));
