@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QEvent>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QPainter>
 #include <QScrollBar>
 #include <QTableView>
@@ -92,6 +93,10 @@ TDBGrid::TDBGrid(TComponent* owner)
     view->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     view->verticalHeader()->setDefaultSectionSize(view->fontMetrics().height() + 4);
     view->horizontalHeader()->setHighlightSections(false);
+    // The titles show no selection, yet Qt repaints the titles of every
+    // column a selection touches: a selection model of their own, which
+    // nothing ever selects in, spares that repaint at every move.
+    view->horizontalHeader()->setSelectionModel(new QItemSelectionModel(model_.get(), view->horizontalHeader()));
     view->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     QObject::connect(view->selectionModel(), &QItemSelectionModel::currentRowChanged, view,
                      [this](const QModelIndex& current) { CurrentRowChanged(current.row()); });

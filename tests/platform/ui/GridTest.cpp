@@ -9,6 +9,8 @@
 
 #include <QAbstractItemModelTester>
 #include <QHeaderView>
+#include <QPaintEvent>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QStyleOptionViewItem>
 #include <QTableView>
@@ -227,6 +229,45 @@ TEST_F(GridTest, MovingTheCursorMovesTheGrid)
     EXPECT_EQ(View()->currentIndex().row(), 2);
     EXPECT_TRUE(View()->selectionModel()->isRowSelected(2, QModelIndex()));
     EXPECT_EQ(form->scrolls, 2) << "the grid moved the cursor back";
+}
+
+// What a move repaints: the rows it leaves and reaches, not the titles, the
+// scroll bar or the rest of the grid; and rows that stop fitting, or fit
+// again, leave the grid's layout as it was.
+TEST_F(GridTest, AMoveRepaintsItsRowsOnlyAndTheRowCountKeepsTheLayout)
+{
+    ShowForm();
+    QApplication::processEvents();
+    struct RegionSpy : QObject {
+        QRegion painted;
+        int paints = 0;
+        bool eventFilter(QObject*, QEvent* event) override
+        {
+            if (event->type() == QEvent::Paint) {
+                ++paints;
+                painted += static_cast<QPaintEvent*>(event)->region();
+            }
+            return false;
+        }
+    } cells, titles, bar;
+    View()->viewport()->installEventFilter(&cells);
+    View()->horizontalHeader()->viewport()->installEventFilter(&titles);
+    View()->verticalScrollBar()->installEventFilter(&bar);
+
+    form->cds->Next();
+    QApplication::processEvents();
+    EXPECT_EQ(titles.paints, 0) << "the titles were repainted for a move";
+    EXPECT_EQ(bar.paints, 0) << "the scroll bar was repainted for a move";
+    EXPECT_LE(cells.painted.boundingRect().height(), 2 * View()->rowHeight(0))
+        << "more than the two rows of the move were repainted";
+
+    const QRect cellArea = View()->viewport()->geometry();
+    EXPECT_TRUE(View()->verticalScrollBar()->isVisible());
+    for (int rows : {60, 1, 4}) {
+        form->cds->SetData(Rows(rows));
+        QApplication::processEvents();
+        EXPECT_EQ(View()->viewport()->geometry(), cellArea) << rows << " rows moved the grid's cells";
+    }
 }
 
 TEST_F(GridTest, DisabledControlsFreezeTheGridUntilTheLastEnable)
