@@ -3,6 +3,7 @@
 
 #include <QStringDecoder>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -140,12 +141,19 @@ void TCborWriter::Number(double value)
         std::memcpy(&bits, &half, sizeof bits);
         bytes[0] = char(0xf9);
         qToBigEndian(bits, bytes + 1);
-        out_.append(bytes, 3);
+        Put(bytes, 3);
     } else {
         bytes[0] = char(0xfa);
         qToBigEndian(single, bytes + 1);
-        out_.append(bytes, 5);
+        Put(bytes, 5);
     }
+}
+
+void TCborWriter::Grow(qsizetype bytes)
+{
+    // A shared block with room is copied at its size; a full one doubles.
+    const qsizetype needed = out_.size() + bytes;
+    out_.reserve(needed <= out_.capacity() ? out_.capacity() : std::max(needed, 2 * out_.capacity()));
 }
 
 void TCborWriter::Text(QStringView text)

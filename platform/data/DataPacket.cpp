@@ -201,18 +201,15 @@ int TDataPacket::IndexBuildCount() const { return d->indexBuilds.load(); }
 
 // --- rows ------------------------------------------------------------------
 
-int TRowCursor::Take(const QList<TFieldDesc>& fields, TValue value)
+void TRowCursor::Refuse(const QList<TFieldDesc>& fields, TValue value) const
 {
     if (column_ >= fields.size())
         throw EDatabaseError(QStringLiteral("Registro com mais valores que campos (%1).").arg(fields.size()));
     const TFieldDesc& field = fields[column_];
-    const bool text = field.Type == TFieldType::ftString;
-    if (value == TValue::Text && !text)
+    if (value == TValue::Text)
         throw EDatabaseError(
             QStringLiteral("Campo '%1': esperado %2, recebido texto.").arg(field.Name, FieldTypeName(field.Type)));
-    if (value == TValue::Number && text)
-        throw EDatabaseError(QStringLiteral("Campo '%1': esperado texto, recebido número.").arg(field.Name));
-    return column_++;
+    throw EDatabaseError(QStringLiteral("Campo '%1': esperado texto, recebido número.").arg(field.Name));
 }
 
 void TRowCursor::EndRow(const QList<TFieldDesc>& fields)

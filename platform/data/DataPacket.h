@@ -82,7 +82,14 @@ public:
     enum class TValue { Text, Number, Null };
     // The column of the next value; refuses a value past the last field, and
     // text for a float or date field or a number for a string field.
-    int Take(const QList<TFieldDesc>& fields, TValue value);
+    int Take(const QList<TFieldDesc>& fields, TValue value)
+    {
+        // Inline: it runs for every value of every row.
+        if (column_ >= fields.size()
+            || (value != TValue::Null && (value == TValue::Text) != (fields[column_].Type == TFieldType::ftString)))
+            Refuse(fields, value);
+        return column_++;
+    }
     // Refuses a row with another number of values than fields.
     void EndRow(const QList<TFieldDesc>& fields);
     // Refuses when a row was begun and not ended.
@@ -90,6 +97,8 @@ public:
     bool AtRowStart() const { return column_ == 0; }
 
 private:
+    [[noreturn]] void Refuse(const QList<TFieldDesc>& fields, TValue value) const;
+
     int column_ = 0;
 };
 

@@ -2,13 +2,139 @@
 
 #include "rtl/Exceptions.h"
 
+#include <QHashFunctions>
+
 #include <algorithm>
+#include <cstring>
+#include <string>
 #include <limits>
 #include <numeric>
 
 namespace {
+
+// What a column remembers of the texts it sent in full, and when it gives
+// up looking texts up (PacketCodec.h).
 constexpr qsizetype RememberedTexts = 1 << 16;
+constexpr qsizetype RememberedBytes = 16 << 20;
+constexpr qint64 UniqueAfter = 4096;
+
+bool SameText(QByteArrayView a, const std::string& b)
+{
+    return size_t(a.size()) == b.size() && (b.empty() || std::memcmp(a.data(), b.data(), b.size()) == 0);
 }
+
+// A seeded hash of a text, a word at a time (the texts are codes and names
+// of a few to a few dozen bytes), ending in a full mix.
+quint64 HashText(QByteArrayView text, quint64 seed)
+{
+    constexpr quint64 multiplier = 0x9e3779b97f4a7c15u;
+    quint64 h = seed ^ (quint64(text.size()) * multiplier);
+    const char* p = text.data();
+    qsizetype left = text.size();
+    auto mix = [&h](quint64 word) {
+        h = (h ^ word) * multiplier;
+        h ^= h >> 29;
+    };
+    for (; left >= 8; p += 8, left -= 8) {
+        quint64 word;
+        std::memcpy(&word, p, 8);
+        mix(word);
+    }
+    if (left > 0) {
+        quint64 word = 0;
+        for (qsizetype i = 0; i < left; ++i)
+            word |= quint64(quint8(p[i])) << (8 * i);
+        mix(word);
+    }
+    // The slot comes from the low bits: every bit of the text must reach them.
+    h ^= h >> 33;
+    h *= 0xff51afd7ed558ccdu;
+    h ^= h >> 33;
+    h *= 0xc4ceb9fe1a85ec53u;
+    return h ^ (h >> 33);
+}
+
+// The texts a column sent in full and the number each went as: open
+// addressing over copies kept in one buffer. A search looks at a few slots
+// at most, and a text that finds them all taken is neither found nor
+// remembered: a reference is optional, so texts that collide cost bytes on
+// the wire, never a long search.
+class TSentTexts {
+public:
+    qint64 Find(QByteArrayView text, quint64 hash) const
+    {
+        if (slots_.empty())
+            return -1;
+        const size_t mask = slots_.size() - 1;
+        for (size_t i = size_t(hash) & mask, probe = 0; probe < MaxProbes; i = (i + 1) & mask, ++probe) {
+            const TSlot& slot = slots_[i];
+            if (slot.entry < 0)
+                return -1;
+            if (slot.hash == hash && slot.size == text.size()
+                && std::memcmp(bytes_.data() + slot.offset, text.data(), size_t(text.size())) == 0)
+                return slot.entry;
+        }
+        return -1;
+    }
+    // Remembers `text`, which Find did not find, while there is room.
+    void Add(QByteArrayView text, quint64 hash, qint64 entry)
+    {
+        if (count_ >= RememberedTexts || qsizetype(bytes_.size()) + text.size() > RememberedBytes)
+            return;
+        if (2 * (count_ + 1) > qsizetype(slots_.size()))
+            Rehash(std::max<size_t>(64, 2 * slots_.size()));
+        if (Place({hash, entry, qsizetype(bytes_.size()), text.size()})) {
+            bytes_.append(text.data(), size_t(text.size()));
+            ++count_;
+        }
+    }
+
+private:
+    static constexpr size_t MaxProbes = 64;
+    struct TSlot {
+        quint64 hash = 0;
+        qint64 entry = -1;  // -1: free
+        qsizetype offset = 0;
+        qsizetype size = 0;
+    };
+    bool Place(const TSlot& slot)
+    {
+        const size_t mask = slots_.size() - 1;
+        for (size_t i = size_t(slot.hash) & mask, probe = 0; probe < MaxProbes; i = (i + 1) & mask, ++probe) {
+            if (slots_[i].entry < 0) {
+                slots_[i] = slot;
+                return true;
+            }
+        }
+        return false;
+    }
+    void Rehash(size_t size)
+    {
+        std::vector<TSlot> old(size);
+        old.swap(slots_);
+        for (const TSlot& slot : old)
+            if (slot.entry >= 0)
+                Place(slot);
+    }
+
+    std::vector<TSlot> slots_;  // a power of two of them, at most half taken
+    std::string bytes_;
+    qsizetype count_ = 0;
+};
+
+} // namespace
+
+struct TPacketWriter::TColumnTexts {
+    // Plain form.
+    QString last;             // the previous row's text
+    QByteArray lastUtf8;      // the same in UTF-8
+    // Compact form.
+    std::string previous;     // the previous row's text in UTF-8
+    qint64 previousEntry = -1;  // its number among the texts sent
+    qint64 sent = 0;          // texts sent in full
+    qint64 found = 0;         // texts found among those sent
+    TSentTexts known;
+};
 
 TPacketWriter::TPacketWriter(QList<TFieldDesc> fields, TPacketForm form)
     : fields_(std::move(fields))
@@ -17,12 +143,7 @@ TPacketWriter::TPacketWriter(QList<TFieldDesc> fields, TPacketForm form)
 {
 }
 
-int TPacketWriter::Take(TRowCursor::TValue value)
-{
-    if (cursor_.AtRowStart())
-        out_.StartArray(quint64(fields_.size()));
-    return cursor_.Take(fields_, value);
-}
+TPacketWriter::~TPacketWriter() = default;
 
 void TPacketWriter::AddString(const QString& value)
 {
@@ -47,22 +168,26 @@ void TPacketWriter::AddUtf8(QByteArrayView value)
         out_.Utf8(value);
         return;
     }
-    qint64 entry = t.lastEntry >= 0 && value == QByteArrayView(t.lastUtf8) ? t.lastEntry : -1;
+    qint64 entry = t.previousEntry >= 0 && SameText(value, t.previous) ? t.previousEntry : -1;
+    quint64 hash = 0;
+    const bool lookUp = entry < 0 && (t.found > 0 || t.sent < UniqueAfter);
     if (entry < 0) {
-        t.lastUtf8 = value.toByteArray();
-        const auto known = t.entries.constFind(t.lastUtf8);
-        if (known != t.entries.cend())
-            entry = *known;
+        t.previous.assign(value.data() ? value.data() : "", size_t(value.size()));
+        if (lookUp) {
+            hash = HashText(value, quint64(QHashSeed::globalSeed()));
+            entry = t.known.Find(value, hash);
+            t.found += entry >= 0;
+        }
     }
     if (entry >= 0) {
         out_.Unsigned(quint64(t.sent - 1 - entry));
     } else {
         out_.Utf8(value);
         entry = t.sent++;
-        if (t.entries.size() < RememberedTexts)
-            t.entries.insert(t.lastUtf8, entry);
+        if (lookUp)
+            t.known.Add(value, hash, entry);
     }
-    t.lastEntry = entry;
+    t.previousEntry = entry;
 }
 
 void TPacketWriter::AddNumber(double value)

@@ -49,6 +49,32 @@ TEST(Cbor, WriterMatchesAStandardEncoder)
               Qts([](auto& w) { w.append(true); w.append(false); w.append(nullptr); }));
 }
 
+// The writer copies items into the array's own block: a copy of the array
+// taken before keeps its bytes, and the array stays a null-terminated
+// QByteArray however far it grows.
+TEST(Cbor, WriterLeavesCopiesAloneAndKeepsTheTerminator)
+{
+    QByteArray bytes("\x81", 1);
+    const QByteArray before = bytes;
+    TCborWriter w(bytes);
+    w.Null();
+    EXPECT_EQ(before, QByteArray("\x81", 1));
+    EXPECT_EQ(bytes, QByteArray("\x81\xf6", 2));
+    const QByteArray text(100'000, 'x');
+    QByteArray expected = bytes + QByteArray::fromHex("7a000186a0") + text;
+    w.Utf8(text);
+    w.Utf8({});
+    expected += char(0x60);
+    for (int i = 0; i < 1000; ++i) {
+        const QByteArray copy = bytes;
+        w.Unsigned(quint64(i));
+        EXPECT_EQ(copy.size() + (i < 24 ? 1 : i < 256 ? 2 : 3), bytes.size());
+        expected += Qts([i](auto& q) { q.append(quint64(i)); });
+    }
+    EXPECT_EQ(bytes, expected);
+    EXPECT_EQ(bytes.constData()[bytes.size()], '\0');
+}
+
 // The shortest form a standard encoder would choose for the same value, and
 // the reader gets the very bits back.
 TEST(Cbor, NumbersTakeTheirShortestExactForm)
