@@ -403,7 +403,7 @@ qint64 countRows(TCborReader r)
     return rows;
 }
 
-// Reads the rows into `builder`. The row count, declared (and checked
+// Reads the rows into their columns, one a field; returns the row count. The row count, declared (and checked
 // against the bytes that follow) or counted beforehand, is reserved at once;
 // otherwise, and for each column's stored texts, the vectors grow as values
 // arrive and are charged three times their items (at a doubling they hold
@@ -417,8 +417,8 @@ qint64 countRows(TCborReader r)
 // text received; before the first text left out, every text was stored. A chunked text is joined in one
 // buffer, which the next reuses; the budget is charged for its largest size
 // once.
-void readRows(TCborReader& r, const QList<TFieldDesc>& fields, const TPacketLimits& limits,
-              TDataPacketBuilder& builder, TDecodeBudget& budget)
+int readRows(TCborReader& r, const QList<TFieldDesc>& fields, const TPacketLimits& limits,
+             std::vector<TPacketColumn>& cells, TDecodeBudget& budget)
 {
     const int nFields = int(fields.size());
     const TCborReader atRows = r;
@@ -435,8 +435,20 @@ void readRows(TCborReader& r, const QList<TFieldDesc>& fields, const TPacketLimi
     const qint64 knownRows = declaredRows >= 0 ? declaredRows : countRows(atRows);
     if (knownRows >= 0) {
         budget.Charge(knownRows * rowCost);
-        builder.Reserve(int(knownRows));
+        for (int c = 0; c < nFields; ++c) {
+            TPacketColumn& cell = cells[size_t(c)];
+            if (fields[c].Type == TFieldType::ftString) {
+                cell.Entries.reserve(size_t(knownRows));
+            } else {
+                cell.Numbers.reserve(size_t(knownRows));
+                cell.Nulls.reserve(size_t(knownRows));
+            }
+        }
     }
+    // The kind of each field, looked up once rather than per value.
+    std::vector<char> isString(static_cast<size_t>(nFields));
+    for (int c = 0; c < nFields; ++c)
+        isString[size_t(c)] = fields[c].Type == TFieldType::ftString;
     struct TColumn {
         TRecentTexts recent;
         qint64 stored = 0;                // texts kept
@@ -460,14 +472,21 @@ void readRows(TCborReader& r, const QList<TFieldDesc>& fields, const TPacketLimi
             if (!row.More())
                 bad(QStringLiteral("registro %1 com menos valores que campos").arg(count));
             TColumn& column = columns[size_t(c)];
+            TPacketColumn& cell = cells[size_t(c)];
             if (r.IsSimple(Cbor::Null) || r.IsSimple(Cbor::Undefined)) {
-                builder.AddNull();
+                if (isString[size_t(c)]) {
+                    cell.Entries.push_back(TPacketColumn::NullEntry);
+                } else {
+                    cell.Numbers.push_back(0.0);
+                    cell.Nulls.push_back(1);
+                }
                 r.Next();
-            } else if (fields[c].Type != TFieldType::ftString) {
+            } else if (!isString[size_t(c)]) {
                 double v = 0;
                 if (!r.TakeNumber(v))
                     bad(QStringLiteral("campo '%1' do registro %2 deveria ser número").arg(fields[c].Name).arg(count));
-                builder.AddNumber(v);
+                cell.Numbers.push_back(v);
+                cell.Nulls.push_back(0);
             } else if (r.Kind() == TCborKind::Text) {
                 // A chunked text lives in the joined buffer until the next:
                 // it is compared with the recent texts but never kept as one.
@@ -486,11 +505,12 @@ void readRows(TCborReader& r, const QList<TFieldDesc>& fields, const TPacketLimi
                               + (entry < 0 ? 3 * TextSlotCost + TDecodeBudget::TextCost(text.size()) : 0));
                 if (entry < 0) {
                     entry = column.stored++;
-                    builder.NewString(Cbor::DecodeUtf8(text));
+                    cell.Entries.push_back(quint32(cell.Texts.size()));
+                    cell.Texts.push_back(Cbor::DecodeUtf8(text));
                     if (!chunked)
                         column.recent.Add(text, entry);
                 } else {
-                    builder.AddStringEntry(entry);
+                    cell.Entries.push_back(quint32(entry));
                 }
                 ++column.receivedCount;
                 if (column.mapped)
@@ -510,20 +530,23 @@ void readRows(TCborReader& r, const QList<TFieldDesc>& fields, const TPacketLimi
                 if (!column.referenced && column.stored != received) {
                     budget.Charge(3 * qint64(sizeof(quint32)) * received + TDecodeBudget::BlockCost);
                     column.received.reserve(size_t(received));
-                    for (int before = 0; before < builder.RowCount(); ++before)
-                        if (const qsizetype entry = builder.StringEntry(before, c); entry >= 0)
-                            column.received.push_back(quint32(entry));
+                    for (const quint32 entry : cell.Entries)
+                        if (entry != TPacketColumn::NullEntry)
+                            column.received.push_back(entry);
                     column.mapped = true;
                 }
                 column.referenced = true;
                 const qint64 index = received - 1 - qint64(back);
-                builder.AddStringEntry(column.mapped ? qint64(column.received[size_t(index)]) : index);
+                const qint64 entry = column.mapped ? qint64(column.received[size_t(index)]) : index;
+                if (entry >= qint64(cell.Texts.size()))
+                    bad(QStringLiteral("texto %1 inexistente na coluna '%2'").arg(entry).arg(fields[c].Name));
+                cell.Entries.push_back(quint32(entry));
             }
         }
         if (row.More())
             bad(QStringLiteral("registro %1 com mais valores que campos").arg(count));
-        builder.EndRow();
     }
+    return int(count);
 }
 
 TDataPacket readPacket(TCborReader& r, const TPacketLimits& limits, TDecodeBudget& budget)
@@ -533,9 +556,10 @@ TDataPacket readPacket(TCborReader& r, const TPacketLimits& limits, TDecodeBudge
     TCborArray packet(r, "pacote");
     if (packet.Length() != 2)
         bad(QStringLiteral("o pacote deve ser uma lista de 2 itens"));
-    TDataPacketBuilder builder(readFields(r, limits, budget));
-    readRows(r, builder.Fields(), limits, builder, budget);
-    return builder.Build();
+    QList<TFieldDesc> fields = readFields(r, limits, budget);
+    std::vector<TPacketColumn> columns(size_t(fields.size()));
+    const int rows = readRows(r, fields, limits, columns, budget);
+    return TDataPacket::FromColumns(std::move(fields), std::move(columns), rows);
 }
 
 } // namespace

@@ -216,6 +216,21 @@ TEST(Cbor, Utf8IsChecked)
     EXPECT_EQ(Cbor::DecodeUtf8("Separa\xc3\xa7\xc3\xa3o"), QString::fromUtf8("Separação"));
     EXPECT_THROW(Cbor::DecodeUtf8("\xc3\x28"), ECborError);
     EXPECT_THROW(Cbor::DecodeUtf8("\xed\xa0\x80"), ECborError) << "a lone surrogate";
+    // ASCII is told from the rest a word at a time: a non-ASCII character at
+    // any place of a text of any length, within a word or its tail, and a
+    // bad byte there, are each seen.
+    for (int length = 1; length <= 20; ++length) {
+        for (int at = 0; at < length; ++at) {
+            QString text(length, u'a');
+            text[at] = u'ç';
+            SCOPED_TRACE(text.toStdString());
+            EXPECT_EQ(Cbor::DecodeUtf8(text.toUtf8()), text);
+            QByteArray bad(length, 'a');
+            bad[at] = char(0xff);
+            EXPECT_THROW(Cbor::DecodeUtf8(bad), ECborError);
+        }
+        EXPECT_EQ(Cbor::DecodeUtf8(QByteArray(length, '~')), QString(length, u'~'));
+    }
 }
 
 } // namespace
