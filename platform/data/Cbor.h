@@ -216,32 +216,39 @@ private:
     }
     void Grow(qsizetype bytes);
 
+    // A head of one byte, the most common (a short text, a reference to a
+    // recent text, a small array), inline; the longer ones written in place
+    // with their fixed widths.
     void Head(int major, quint64 value)
     {
-        char bytes[9];
+        if (value < 24)
+            PutByte(char((major << 5) | int(value)));
+        else
+            LongHead(major, value);
+    }
+    void LongHead(int major, quint64 value)
+    {
+        char* at = Room(9);
         const char m = char(major << 5);
-        int size;
-        if (value < 24) {
-            bytes[0] = char(m | char(value));
-            size = 1;
-        } else if (value <= 0xff) {
-            bytes[0] = char(m | 24);
-            bytes[1] = char(value);
+        qsizetype size;
+        if (value <= 0xff) {
+            at[0] = char(m | 24);
+            at[1] = char(value);
             size = 2;
         } else if (value <= 0xffff) {
-            bytes[0] = char(m | 25);
-            qToBigEndian(quint16(value), bytes + 1);
+            at[0] = char(m | 25);
+            qToBigEndian(quint16(value), at + 1);
             size = 3;
         } else if (value <= 0xffffffffu) {
-            bytes[0] = char(m | 26);
-            qToBigEndian(quint32(value), bytes + 1);
+            at[0] = char(m | 26);
+            qToBigEndian(quint32(value), at + 1);
             size = 5;
         } else {
-            bytes[0] = char(m | 27);
-            qToBigEndian(value, bytes + 1);
+            at[0] = char(m | 27);
+            qToBigEndian(value, at + 1);
             size = 9;
         }
-        Put(bytes, size);
+        Wrote(size);
     }
 
     QByteArray& out_;
