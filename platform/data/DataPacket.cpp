@@ -7,6 +7,7 @@
 #include <atomic>
 #include <map>
 #include <mutex>
+#include <numeric>
 
 namespace {
 constexpr quint32 NullEntry = TPacketColumn::NullEntry;
@@ -183,7 +184,19 @@ const std::vector<int>& TDataPacket::RowsMatching(const std::vector<int>& column
         QStringList rowKey;
         rowKey.resize(columns.size());
         std::vector<quint32> runEntries(columns.size(), NullEntry);
+        // A run's rows join its bucket at once when the run ends (one
+        // allocation a run rather than one a doubling), before the next
+        // insertion can move the bucket.
         Bucket* runBucket = nullptr;
+        int runStart = 0;
+        auto endRun = [&](int end) {
+            if (!runBucket)
+                return;
+            const size_t at = runBucket->size();
+            runBucket->resize(at + size_t(end - runStart));
+            std::iota(runBucket->begin() + qsizetype(at), runBucket->end(), runStart);
+            runBucket = nullptr;
+        };
         for (int r = 0; r < d->rows; ++r) {
             bool hasNull = false;
             bool sameAsRun = runBucket != nullptr;
@@ -203,14 +216,17 @@ const std::vector<int>& TDataPacket::RowsMatching(const std::vector<int>& column
                 rowKey[qsizetype(k)] = value;
             }
             if (hasNull) {
-                runBucket = nullptr;
+                endRun(r);
                 std::fill(runEntries.begin(), runEntries.end(), NullEntry);
                 continue;
             }
-            if (!sameAsRun)
+            if (!sameAsRun) {
+                endRun(r);
                 runBucket = &index[rowKey];
-            runBucket->push_back(r);
+                runStart = r;
+            }
         }
+        endRun(d->rows);
         it = d->indexes.emplace(columns, std::move(index)).first;
         ++d->indexBuilds;
     }

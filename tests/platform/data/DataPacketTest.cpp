@@ -69,6 +69,29 @@ TEST(DataPacket, PacketsFromColumnsTakeOnlyWholeColumns)
         EXPECT_THROW(make(), EDatabaseError) << name;
 }
 
+// The key index against a scan of every row: runs of one key, a key that
+// comes back after others, nulls inside and at the end of runs, and one
+// text held twice in a column (as a decoder may keep it).
+TEST(DataPacket, KeyIndexFindsTheRowsAScanFinds)
+{
+    const QList<TFieldDesc> fields = {{"A", TFieldType::ftString, 4}, {"B", TFieldType::ftString, 4}};
+    const quint32 null = TPacketColumn::NullEntry;
+    std::vector<TPacketColumn> columns(2);
+    columns[0].Texts = {"x", "y", "x"};
+    columns[0].Entries = {0, 0, 2, 1, 1, null, 0, 2, 1, 0, 0};
+    columns[1].Texts = {"1", "2"};
+    columns[1].Entries = {0, 0, 0, 0, null, 0, 1, 1, 0, 0, 0};
+    const int rows = int(columns[0].Entries.size());
+    const TDataPacket p = TDataPacket::FromColumns(fields, columns, rows);
+    for (const QStringList key : {QStringList{"x", "1"}, {"x", "2"}, {"y", "1"}, {"y", "2"}, {"z", "1"}}) {
+        std::vector<int> scanned;
+        for (int r = 0; r < rows; ++r)
+            if (!p.IsNull(r, 0) && !p.IsNull(r, 1) && p.String(r, 0) == key[0] && p.String(r, 1) == key[1])
+                scanned.push_back(r);
+        EXPECT_EQ(p.RowsMatching({0, 1}, key), scanned) << key.join(',').toStdString();
+    }
+}
+
 TEST(DataPacket, KeyIndexIsBuiltOncePerTupleAndSharedBySetsHoldingThePacket)
 {
     TClientDataSet a, b;
