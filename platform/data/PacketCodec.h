@@ -79,9 +79,9 @@ public:
     // The encoded packet; raises EDatabaseError when a row is left open.
     TEncodedPacket Finish() const;
 
+private:
     struct TColumnTexts;  // what a string column has sent (PacketCodec.cpp)
 
-private:
     // The column of the next value, opening the row with its first value.
     int Take(TRowCursor::TValue value)
     {
