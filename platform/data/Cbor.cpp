@@ -3,17 +3,27 @@
 
 #include <QStringDecoder>
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace {
 
 bool IsAscii(QByteArrayView bytes)
 {
-    // An OR over all bytes (no early exit) lets the compiler vectorise it.
-    unsigned char any = 0;
-    for (char c : bytes)
-        any |= static_cast<unsigned char>(c);
-    return any < 0x80;
+    // An OR over all bytes, a word at a time: most texts are codes of a few
+    // dozen bytes, too short for a vector loop to pay.
+    const char* p = bytes.data();
+    qsizetype left = bytes.size();
+    quint64 any = 0;
+    for (; left >= 8; p += 8, left -= 8) {
+        quint64 word;
+        std::memcpy(&word, p, 8);
+        any |= word;
+    }
+    for (; left > 0; ++p, --left)
+        any |= quint8(*p);
+    return (any & 0x8080808080808080u) == 0;
 }
 
 } // namespace
@@ -140,12 +150,19 @@ void TCborWriter::Number(double value)
         std::memcpy(&bits, &half, sizeof bits);
         bytes[0] = char(0xf9);
         qToBigEndian(bits, bytes + 1);
-        out_.append(bytes, 3);
+        Put(bytes, 3);
     } else {
         bytes[0] = char(0xfa);
         qToBigEndian(single, bytes + 1);
-        out_.append(bytes, 5);
+        Put(bytes, 5);
     }
+}
+
+void TCborWriter::Grow(qsizetype bytes)
+{
+    // A shared block with room is copied at its size; a full one doubles.
+    const qsizetype needed = out_.size() + bytes;
+    out_.reserve(needed <= out_.capacity() ? out_.capacity() : std::max(needed, 2 * out_.capacity()));
 }
 
 void TCborWriter::Text(QStringView text)

@@ -154,6 +154,11 @@ private:
 
 // Appends items to a byte array. Definite lengths only: every container the
 // system writes knows its size.
+//
+// Items are copied in at the array's end directly: QByteArray::append goes
+// through insert's general path, a call and a dozen checks for an item of a
+// byte or two, which was a third of writing a large work list. The array
+// grows geometrically, and keeps its terminating null.
 class TCborWriter {
 public:
     explicit TCborWriter(QByteArray& out) : out_(out) {}
@@ -165,49 +170,85 @@ public:
     void Utf8(QByteArrayView utf8)
     {
         Head(3, quint64(utf8.size()));
-        out_.append(utf8.data(), utf8.size());
+        Put(utf8.data(), utf8.size());
     }
     void Double(double value)
     {
         char bytes[9] = {char(0xfb)};
         qToBigEndian(value, bytes + 1);
-        out_.append(bytes, 9);
+        Put(bytes, 9);
     }
     // The shortest item that reads back as `value` bit for bit: an integer,
     // or a half, single or double float.
     void Number(double value);
-    void Bool(bool value) { out_.append(char(value ? 0xf5 : 0xf4)); }
-    void Null() { out_.append(char(0xf6)); }
+    void Bool(bool value) { PutByte(char(value ? 0xf5 : 0xf4)); }
+    void Null() { PutByte(char(0xf6)); }
     // One whole item encoded beforehand (by another TCborWriter).
-    void Encoded(QByteArrayView item) { out_.append(item.data(), item.size()); }
+    void Encoded(QByteArrayView item) { Put(item.data(), item.size()); }
 
 private:
+    // Room for `bytes` more at the end, unshared. QByteArray's blocks hold
+    // one byte past their capacity for the terminating null.
+    char* Room(qsizetype bytes)
+    {
+        QByteArray::DataPointer& d = out_.data_ptr();
+        if (d.needsDetach() || d.freeSpaceAtEnd() < bytes)
+            Grow(bytes);
+        return d.data() + d.size;
+    }
+    void Wrote(qsizetype bytes)
+    {
+        QByteArray::DataPointer& d = out_.data_ptr();
+        d.size += bytes;
+        d.data()[d.size] = '\0';
+    }
+    void Put(const char* bytes, qsizetype size)
+    {
+        if (size == 0)  // an empty view may have no data
+            return;
+        std::memcpy(Room(size), bytes, size_t(size));
+        Wrote(size);
+    }
+    void PutByte(char byte)
+    {
+        *Room(1) = byte;
+        Wrote(1);
+    }
+    void Grow(qsizetype bytes);
+
+    // A head of one byte, the most common (a short text, a reference to a
+    // recent text, a small array), inline; the longer ones written in place
+    // with their fixed widths.
     void Head(int major, quint64 value)
     {
-        char bytes[9];
+        if (value < 24)
+            PutByte(char((major << 5) | int(value)));
+        else
+            LongHead(major, value);
+    }
+    void LongHead(int major, quint64 value)
+    {
+        char* at = Room(9);
         const char m = char(major << 5);
-        int size;
-        if (value < 24) {
-            bytes[0] = char(m | char(value));
-            size = 1;
-        } else if (value <= 0xff) {
-            bytes[0] = char(m | 24);
-            bytes[1] = char(value);
+        qsizetype size;
+        if (value <= 0xff) {
+            at[0] = char(m | 24);
+            at[1] = char(value);
             size = 2;
         } else if (value <= 0xffff) {
-            bytes[0] = char(m | 25);
-            qToBigEndian(quint16(value), bytes + 1);
+            at[0] = char(m | 25);
+            qToBigEndian(quint16(value), at + 1);
             size = 3;
         } else if (value <= 0xffffffffu) {
-            bytes[0] = char(m | 26);
-            qToBigEndian(quint32(value), bytes + 1);
+            at[0] = char(m | 26);
+            qToBigEndian(quint32(value), at + 1);
             size = 5;
         } else {
-            bytes[0] = char(m | 27);
-            qToBigEndian(value, bytes + 1);
+            at[0] = char(m | 27);
+            qToBigEndian(value, at + 1);
             size = 9;
         }
-        out_.append(bytes, size);
+        Wrote(size);
     }
 
     QByteArray& out_;

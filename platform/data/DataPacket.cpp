@@ -3,22 +3,15 @@
 #include "rtl/Exceptions.h"
 
 #include <QHash>
+#include <algorithm>
 #include <atomic>
 #include <map>
 #include <mutex>
+#include <numeric>
 
 namespace {
-// A string column holds each text it was given once, in `texts`, and one
-// entry number per row (NullEntry for null): a work list repeats a branch, an
-// invoice, a warehouse down thousands of rows, and four bytes a row cost less
-// than a string each. Float and date columns hold their numbers and a null flag.
-constexpr quint32 NullEntry = 0xffffffffu;
-struct Column {
-    std::vector<QString> texts;
-    std::vector<quint32> entries;
-    std::vector<double> numbers;
-    std::vector<unsigned char> nulls;
-};
+constexpr quint32 NullEntry = TPacketColumn::NullEntry;
+using Column = TPacketColumn;
 
 using Bucket = std::vector<int>;
 using KeyIndex = QHash<QStringList, Bucket>;
@@ -78,21 +71,21 @@ int TDataPacket::IndexOf(const QString& fieldName) const
 bool TDataPacket::IsNull(int row, int column) const
 {
     const Column& c = d->columns[column];
-    return d->isString(column) ? c.entries[row] == NullEntry : c.nulls[row] != 0;
+    return d->isString(column) ? c.Entries[row] == NullEntry : c.Nulls[row] != 0;
 }
 
 const QString& TDataPacket::String(int row, int column) const
 {
     if (!d->isString(column))
         return emptyString();
-    const quint32 entry = d->columns[column].entries[row];
-    return entry == NullEntry ? emptyString() : d->columns[column].texts[entry];
+    const quint32 entry = d->columns[column].Entries[row];
+    return entry == NullEntry ? emptyString() : d->columns[column].Texts[entry];
 }
 
 double TDataPacket::Number(int row, int column) const
 {
     const Column& c = d->columns[column];
-    return d->isString(column) || c.nulls[row] ? 0.0 : c.numbers[row];
+    return d->isString(column) || c.Nulls[row] ? 0.0 : c.Numbers[row];
 }
 
 TDataPacket TDataPacket::Select(const std::vector<int>& rows) const
@@ -104,25 +97,54 @@ TDataPacket TDataPacket::Select(const std::vector<int>& rows) const
         Column& to = s->columns[c];
         if (d->isString(c)) {
             // Only the texts the selected rows use, each once.
-            std::vector<quint32> renumbered(from.texts.size(), NullEntry);
-            to.entries.reserve(rows.size());
+            std::vector<quint32> renumbered(from.Texts.size(), NullEntry);
+            to.Entries.reserve(rows.size());
             for (int r : rows) {
-                const quint32 entry = from.entries[r];
+                const quint32 entry = from.Entries[r];
                 if (entry != NullEntry && renumbered[entry] == NullEntry) {
-                    renumbered[entry] = quint32(to.texts.size());
-                    to.texts.push_back(from.texts[entry]);
+                    renumbered[entry] = quint32(to.Texts.size());
+                    to.Texts.push_back(from.Texts[entry]);
                 }
-                to.entries.push_back(entry == NullEntry ? NullEntry : renumbered[entry]);
+                to.Entries.push_back(entry == NullEntry ? NullEntry : renumbered[entry]);
             }
         } else {
-            to.nulls.reserve(rows.size());
-            to.numbers.reserve(rows.size());
+            to.Nulls.reserve(rows.size());
+            to.Numbers.reserve(rows.size());
             for (int r : rows) {
-                to.nulls.push_back(from.nulls[r]);
-                to.numbers.push_back(from.numbers[r]);
+                to.Nulls.push_back(from.Nulls[r]);
+                to.Numbers.push_back(from.Numbers[r]);
             }
         }
     }
+    TDataPacket p;
+    p.d = std::move(s);
+    return p;
+}
+
+TDataPacket TDataPacket::FromColumns(QList<TFieldDesc> fields, std::vector<TPacketColumn> columns, int rows)
+{
+    auto s = std::make_shared<Storage>(std::move(fields));
+    if (columns.size() != s->columns.size())
+        throw EDatabaseError(QStringLiteral("Pacote de dados com %1 colunas para %2 campos.")
+                                 .arg(columns.size())
+                                 .arg(s->fields.size()));
+    const size_t n = size_t(rows);
+    for (size_t c = 0; c < columns.size(); ++c) {
+        const Column& col = columns[c];
+        const bool whole = s->isString(int(c))
+                               ? col.Entries.size() == n && col.Numbers.empty() && col.Nulls.empty()
+                                     && std::all_of(col.Entries.begin(), col.Entries.end(),
+                                                    [texts = col.Texts.size()](quint32 e) {
+                                                        return e == NullEntry || e < texts;
+                                                    })
+                               : col.Numbers.size() == n && col.Nulls.size() == n && col.Entries.empty()
+                                     && col.Texts.empty();
+        if (!whole)
+            throw EDatabaseError(
+                QStringLiteral("Coluna '%1' incompleta ou com texto inexistente.").arg(s->fields[qsizetype(c)].Name));
+    }
+    s->columns = std::move(columns);
+    s->rows = rows;
     TDataPacket p;
     p.d = std::move(s);
     return p;
@@ -162,34 +184,49 @@ const std::vector<int>& TDataPacket::RowsMatching(const std::vector<int>& column
         QStringList rowKey;
         rowKey.resize(columns.size());
         std::vector<quint32> runEntries(columns.size(), NullEntry);
+        // A run's rows join its bucket at once when the run ends (one
+        // allocation a run rather than one a doubling), before the next
+        // insertion can move the bucket.
         Bucket* runBucket = nullptr;
+        int runStart = 0;
+        auto endRun = [&](int end) {
+            if (!runBucket)
+                return;
+            const size_t at = runBucket->size();
+            runBucket->resize(at + size_t(end - runStart));
+            std::iota(runBucket->begin() + qsizetype(at), runBucket->end(), runStart);
+            runBucket = nullptr;
+        };
         for (int r = 0; r < d->rows; ++r) {
             bool hasNull = false;
             bool sameAsRun = runBucket != nullptr;
             for (size_t k = 0; k < columns.size(); ++k) {
                 const Column& col = d->columns[columns[k]];
-                const quint32 entry = col.entries[r];
+                const quint32 entry = col.Entries[r];
                 if (entry == NullEntry) {
                     hasNull = true;
                     break;
                 }
                 if (entry == runEntries[k])
                     continue;
-                const QString& value = col.texts[entry];
+                const QString& value = col.Texts[entry];
                 if (sameAsRun && value != rowKey[qsizetype(k)])
                     sameAsRun = false;
                 runEntries[k] = entry;
                 rowKey[qsizetype(k)] = value;
             }
             if (hasNull) {
-                runBucket = nullptr;
+                endRun(r);
                 std::fill(runEntries.begin(), runEntries.end(), NullEntry);
                 continue;
             }
-            if (!sameAsRun)
+            if (!sameAsRun) {
+                endRun(r);
                 runBucket = &index[rowKey];
-            runBucket->push_back(r);
+                runStart = r;
+            }
         }
+        endRun(d->rows);
         it = d->indexes.emplace(columns, std::move(index)).first;
         ++d->indexBuilds;
     }
@@ -201,18 +238,15 @@ int TDataPacket::IndexBuildCount() const { return d->indexBuilds.load(); }
 
 // --- rows ------------------------------------------------------------------
 
-int TRowCursor::Take(const QList<TFieldDesc>& fields, TValue value)
+void TRowCursor::Refuse(const QList<TFieldDesc>& fields, TValue value) const
 {
     if (column_ >= fields.size())
         throw EDatabaseError(QStringLiteral("Registro com mais valores que campos (%1).").arg(fields.size()));
     const TFieldDesc& field = fields[column_];
-    const bool text = field.Type == TFieldType::ftString;
-    if (value == TValue::Text && !text)
+    if (value == TValue::Text)
         throw EDatabaseError(
             QStringLiteral("Campo '%1': esperado %2, recebido texto.").arg(field.Name, FieldTypeName(field.Type)));
-    if (value == TValue::Number && text)
-        throw EDatabaseError(QStringLiteral("Campo '%1': esperado texto, recebido número.").arg(field.Name));
-    return column_++;
+    throw EDatabaseError(QStringLiteral("Campo '%1': esperado texto, recebido número.").arg(field.Name));
 }
 
 void TRowCursor::EndRow(const QList<TFieldDesc>& fields)
@@ -242,10 +276,10 @@ void TDataPacketBuilder::Reserve(int rows)
     for (int c = 0; c < s_->fields.size(); ++c) {
         Column& col = s_->columns[c];
         if (s_->isString(c)) {
-            col.entries.reserve(rows);
+            col.Entries.reserve(rows);
         } else {
-            col.nulls.reserve(rows);
-            col.numbers.reserve(rows);
+            col.Nulls.reserve(rows);
+            col.Numbers.reserve(rows);
         }
     }
 }
@@ -254,45 +288,24 @@ int TDataPacketBuilder::FieldCount() const { return int(s_->fields.size()); }
 const QList<TFieldDesc>& TDataPacketBuilder::Fields() const { return s_->fields; }
 int TDataPacketBuilder::RowCount() const { return s_->rows; }
 
-qsizetype TDataPacketBuilder::StringEntry(int row, int column) const
-{
-    const quint32 entry = s_->columns[column].entries[row];
-    return entry == NullEntry ? -1 : qsizetype(entry);
-}
-
 void TDataPacketBuilder::AddString(QString value)
 {
     Column& col = s_->columns[cursor_.Take(s_->fields, TRowCursor::TValue::Text)];
     // Columns repeat their values from row to row (a branch, an invoice, a
     // warehouse): a value equal to the previous row's takes its entry.
-    if (!col.entries.empty() && col.entries.back() != NullEntry && col.texts[col.entries.back()] == value) {
-        col.entries.push_back(col.entries.back());
+    if (!col.Entries.empty() && col.Entries.back() != NullEntry && col.Texts[col.Entries.back()] == value) {
+        col.Entries.push_back(col.Entries.back());
         return;
     }
-    col.entries.push_back(quint32(col.texts.size()));
-    col.texts.push_back(std::move(value));
-}
-
-void TDataPacketBuilder::NewString(QString value)
-{
-    Column& col = s_->columns[cursor_.Take(s_->fields, TRowCursor::TValue::Text)];
-    col.entries.push_back(quint32(col.texts.size()));
-    col.texts.push_back(std::move(value));
-}
-
-void TDataPacketBuilder::AddStringEntry(qsizetype entry)
-{
-    Column& col = s_->columns[cursor_.Take(s_->fields, TRowCursor::TValue::Text)];
-    if (entry < 0 || entry >= qsizetype(col.texts.size()))
-        throw EDatabaseError(QStringLiteral("Texto %1 inexistente na coluna.").arg(entry));
-    col.entries.push_back(quint32(entry));
+    col.Entries.push_back(quint32(col.Texts.size()));
+    col.Texts.push_back(std::move(value));
 }
 
 void TDataPacketBuilder::AddNumber(double value)
 {
     Column& col = s_->columns[cursor_.Take(s_->fields, TRowCursor::TValue::Number)];
-    col.numbers.push_back(value);
-    col.nulls.push_back(0);
+    col.Numbers.push_back(value);
+    col.Nulls.push_back(0);
 }
 
 void TDataPacketBuilder::AddNull()
@@ -300,10 +313,10 @@ void TDataPacketBuilder::AddNull()
     const int c = cursor_.Take(s_->fields, TRowCursor::TValue::Null);
     Column& col = s_->columns[c];
     if (s_->isString(c)) {
-        col.entries.push_back(NullEntry);
+        col.Entries.push_back(NullEntry);
     } else {
-        col.numbers.push_back(0.0);
-        col.nulls.push_back(1);
+        col.Numbers.push_back(0.0);
+        col.Nulls.push_back(1);
     }
 }
 

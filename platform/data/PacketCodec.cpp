@@ -2,13 +2,139 @@
 
 #include "rtl/Exceptions.h"
 
+#include <QHashFunctions>
+
 #include <algorithm>
+#include <cstring>
+#include <string>
 #include <limits>
 #include <numeric>
 
 namespace {
+
+// What a column remembers of the texts it sent in full, and when it gives
+// up looking texts up (PacketCodec.h).
 constexpr qsizetype RememberedTexts = 1 << 16;
+constexpr qsizetype RememberedBytes = 16 << 20;
+constexpr qint64 UniqueAfter = 4096;
+
+bool SameText(QByteArrayView a, const std::string& b)
+{
+    return size_t(a.size()) == b.size() && (b.empty() || std::memcmp(a.data(), b.data(), b.size()) == 0);
 }
+
+// A seeded hash of a text, a word at a time (the texts are codes and names
+// of a few to a few dozen bytes), ending in a full mix.
+quint64 HashText(QByteArrayView text, quint64 seed)
+{
+    constexpr quint64 multiplier = 0x9e3779b97f4a7c15u;
+    quint64 h = seed ^ (quint64(text.size()) * multiplier);
+    const char* p = text.data();
+    qsizetype left = text.size();
+    auto mix = [&h](quint64 word) {
+        h = (h ^ word) * multiplier;
+        h ^= h >> 29;
+    };
+    for (; left >= 8; p += 8, left -= 8) {
+        quint64 word;
+        std::memcpy(&word, p, 8);
+        mix(word);
+    }
+    if (left > 0) {
+        quint64 word = 0;
+        for (qsizetype i = 0; i < left; ++i)
+            word |= quint64(quint8(p[i])) << (8 * i);
+        mix(word);
+    }
+    // The slot comes from the low bits: every bit of the text must reach them.
+    h ^= h >> 33;
+    h *= 0xff51afd7ed558ccdu;
+    h ^= h >> 33;
+    h *= 0xc4ceb9fe1a85ec53u;
+    return h ^ (h >> 33);
+}
+
+// The texts a column sent in full and the number each went as: open
+// addressing over copies kept in one buffer. A search looks at a few slots
+// at most, and a text that finds them all taken is neither found nor
+// remembered: a reference is optional, so texts that collide cost bytes on
+// the wire, never a long search.
+class TSentTexts {
+public:
+    qint64 Find(QByteArrayView text, quint64 hash) const
+    {
+        if (slots_.empty())
+            return -1;
+        const size_t mask = slots_.size() - 1;
+        for (size_t i = size_t(hash) & mask, probe = 0; probe < MaxProbes; i = (i + 1) & mask, ++probe) {
+            const TSlot& slot = slots_[i];
+            if (slot.entry < 0)
+                return -1;
+            if (slot.hash == hash && slot.size == text.size()
+                && std::memcmp(bytes_.data() + slot.offset, text.data(), size_t(text.size())) == 0)
+                return slot.entry;
+        }
+        return -1;
+    }
+    // Remembers `text`, which Find did not find, while there is room.
+    void Add(QByteArrayView text, quint64 hash, qint64 entry)
+    {
+        if (count_ >= RememberedTexts || qsizetype(bytes_.size()) + text.size() > RememberedBytes)
+            return;
+        if (2 * (count_ + 1) > qsizetype(slots_.size()))
+            Rehash(std::max<size_t>(64, 2 * slots_.size()));
+        if (Place({hash, entry, qsizetype(bytes_.size()), text.size()})) {
+            bytes_.append(text.data(), size_t(text.size()));
+            ++count_;
+        }
+    }
+
+private:
+    static constexpr size_t MaxProbes = 64;
+    struct TSlot {
+        quint64 hash = 0;
+        qint64 entry = -1;  // -1: free
+        qsizetype offset = 0;
+        qsizetype size = 0;
+    };
+    bool Place(const TSlot& slot)
+    {
+        const size_t mask = slots_.size() - 1;
+        for (size_t i = size_t(slot.hash) & mask, probe = 0; probe < MaxProbes; i = (i + 1) & mask, ++probe) {
+            if (slots_[i].entry < 0) {
+                slots_[i] = slot;
+                return true;
+            }
+        }
+        return false;
+    }
+    void Rehash(size_t size)
+    {
+        std::vector<TSlot> old(size);
+        old.swap(slots_);
+        for (const TSlot& slot : old)
+            if (slot.entry >= 0)
+                Place(slot);
+    }
+
+    std::vector<TSlot> slots_;  // a power of two of them, at most half taken
+    std::string bytes_;
+    qsizetype count_ = 0;
+};
+
+} // namespace
+
+struct TPacketWriter::TColumnTexts {
+    // Plain form.
+    QString last;             // the previous row's text
+    QByteArray lastUtf8;      // the same in UTF-8
+    // Compact form.
+    std::string previous;     // the previous row's text in UTF-8
+    qint64 previousEntry = -1;  // its number among the texts sent
+    qint64 sent = 0;          // texts sent in full
+    qint64 found = 0;         // texts found among those sent
+    TSentTexts known;
+};
 
 TPacketWriter::TPacketWriter(QList<TFieldDesc> fields, TPacketForm form)
     : fields_(std::move(fields))
@@ -17,12 +143,7 @@ TPacketWriter::TPacketWriter(QList<TFieldDesc> fields, TPacketForm form)
 {
 }
 
-int TPacketWriter::Take(TRowCursor::TValue value)
-{
-    if (cursor_.AtRowStart())
-        out_.StartArray(quint64(fields_.size()));
-    return cursor_.Take(fields_, value);
-}
+TPacketWriter::~TPacketWriter() = default;
 
 void TPacketWriter::AddString(const QString& value)
 {
@@ -47,22 +168,26 @@ void TPacketWriter::AddUtf8(QByteArrayView value)
         out_.Utf8(value);
         return;
     }
-    qint64 entry = t.lastEntry >= 0 && value == QByteArrayView(t.lastUtf8) ? t.lastEntry : -1;
+    qint64 entry = t.previousEntry >= 0 && SameText(value, t.previous) ? t.previousEntry : -1;
+    quint64 hash = 0;
+    const bool lookUp = entry < 0 && (t.found > 0 || t.sent < UniqueAfter);
     if (entry < 0) {
-        t.lastUtf8 = value.toByteArray();
-        const auto known = t.entries.constFind(t.lastUtf8);
-        if (known != t.entries.cend())
-            entry = *known;
+        t.previous.assign(value.data() ? value.data() : "", size_t(value.size()));
+        if (lookUp) {
+            hash = HashText(value, quint64(QHashSeed::globalSeed()));
+            entry = t.known.Find(value, hash);
+            t.found += entry >= 0;
+        }
     }
     if (entry >= 0) {
         out_.Unsigned(quint64(t.sent - 1 - entry));
     } else {
         out_.Utf8(value);
         entry = t.sent++;
-        if (t.entries.size() < RememberedTexts)
-            t.entries.insert(t.lastUtf8, entry);
+        if (lookUp)
+            t.known.Add(value, hash, entry);
     }
-    t.lastEntry = entry;
+    t.previousEntry = entry;
 }
 
 void TPacketWriter::AddNumber(double value)
@@ -278,7 +403,7 @@ qint64 countRows(TCborReader r)
     return rows;
 }
 
-// Reads the rows into `builder`. The row count, declared (and checked
+// Reads the rows into their columns, one a field; returns the row count. The row count, declared (and checked
 // against the bytes that follow) or counted beforehand, is reserved at once;
 // otherwise, and for each column's stored texts, the vectors grow as values
 // arrive and are charged three times their items (at a doubling they hold
@@ -292,8 +417,8 @@ qint64 countRows(TCborReader r)
 // text received; before the first text left out, every text was stored. A chunked text is joined in one
 // buffer, which the next reuses; the budget is charged for its largest size
 // once.
-void readRows(TCborReader& r, const QList<TFieldDesc>& fields, const TPacketLimits& limits,
-              TDataPacketBuilder& builder, TDecodeBudget& budget)
+int readRows(TCborReader& r, const QList<TFieldDesc>& fields, const TPacketLimits& limits,
+             std::vector<TPacketColumn>& cells, TDecodeBudget& budget)
 {
     const int nFields = int(fields.size());
     const TCborReader atRows = r;
@@ -310,8 +435,20 @@ void readRows(TCborReader& r, const QList<TFieldDesc>& fields, const TPacketLimi
     const qint64 knownRows = declaredRows >= 0 ? declaredRows : countRows(atRows);
     if (knownRows >= 0) {
         budget.Charge(knownRows * rowCost);
-        builder.Reserve(int(knownRows));
+        for (int c = 0; c < nFields; ++c) {
+            TPacketColumn& cell = cells[size_t(c)];
+            if (fields[c].Type == TFieldType::ftString) {
+                cell.Entries.reserve(size_t(knownRows));
+            } else {
+                cell.Numbers.reserve(size_t(knownRows));
+                cell.Nulls.reserve(size_t(knownRows));
+            }
+        }
     }
+    // The kind of each field, looked up once rather than per value.
+    std::vector<char> isString(static_cast<size_t>(nFields));
+    for (int c = 0; c < nFields; ++c)
+        isString[size_t(c)] = fields[c].Type == TFieldType::ftString;
     struct TColumn {
         TRecentTexts recent;
         qint64 stored = 0;                // texts kept
@@ -335,14 +472,21 @@ void readRows(TCborReader& r, const QList<TFieldDesc>& fields, const TPacketLimi
             if (!row.More())
                 bad(QStringLiteral("registro %1 com menos valores que campos").arg(count));
             TColumn& column = columns[size_t(c)];
+            TPacketColumn& cell = cells[size_t(c)];
             if (r.IsSimple(Cbor::Null) || r.IsSimple(Cbor::Undefined)) {
-                builder.AddNull();
+                if (isString[size_t(c)]) {
+                    cell.Entries.push_back(TPacketColumn::NullEntry);
+                } else {
+                    cell.Numbers.push_back(0.0);
+                    cell.Nulls.push_back(1);
+                }
                 r.Next();
-            } else if (fields[c].Type != TFieldType::ftString) {
+            } else if (!isString[size_t(c)]) {
                 double v = 0;
                 if (!r.TakeNumber(v))
                     bad(QStringLiteral("campo '%1' do registro %2 deveria ser número").arg(fields[c].Name).arg(count));
-                builder.AddNumber(v);
+                cell.Numbers.push_back(v);
+                cell.Nulls.push_back(0);
             } else if (r.Kind() == TCborKind::Text) {
                 // A chunked text lives in the joined buffer until the next:
                 // it is compared with the recent texts but never kept as one.
@@ -361,11 +505,12 @@ void readRows(TCborReader& r, const QList<TFieldDesc>& fields, const TPacketLimi
                               + (entry < 0 ? 3 * TextSlotCost + TDecodeBudget::TextCost(text.size()) : 0));
                 if (entry < 0) {
                     entry = column.stored++;
-                    builder.NewString(Cbor::DecodeUtf8(text));
+                    cell.Entries.push_back(quint32(cell.Texts.size()));
+                    cell.Texts.push_back(Cbor::DecodeUtf8(text));
                     if (!chunked)
                         column.recent.Add(text, entry);
                 } else {
-                    builder.AddStringEntry(entry);
+                    cell.Entries.push_back(quint32(entry));
                 }
                 ++column.receivedCount;
                 if (column.mapped)
@@ -385,20 +530,23 @@ void readRows(TCborReader& r, const QList<TFieldDesc>& fields, const TPacketLimi
                 if (!column.referenced && column.stored != received) {
                     budget.Charge(3 * qint64(sizeof(quint32)) * received + TDecodeBudget::BlockCost);
                     column.received.reserve(size_t(received));
-                    for (int before = 0; before < builder.RowCount(); ++before)
-                        if (const qsizetype entry = builder.StringEntry(before, c); entry >= 0)
-                            column.received.push_back(quint32(entry));
+                    for (const quint32 entry : cell.Entries)
+                        if (entry != TPacketColumn::NullEntry)
+                            column.received.push_back(entry);
                     column.mapped = true;
                 }
                 column.referenced = true;
                 const qint64 index = received - 1 - qint64(back);
-                builder.AddStringEntry(column.mapped ? qint64(column.received[size_t(index)]) : index);
+                const qint64 entry = column.mapped ? qint64(column.received[size_t(index)]) : index;
+                if (entry >= qint64(cell.Texts.size()))
+                    bad(QStringLiteral("texto %1 inexistente na coluna '%2'").arg(entry).arg(fields[c].Name));
+                cell.Entries.push_back(quint32(entry));
             }
         }
         if (row.More())
             bad(QStringLiteral("registro %1 com mais valores que campos").arg(count));
-        builder.EndRow();
     }
+    return int(count);
 }
 
 TDataPacket readPacket(TCborReader& r, const TPacketLimits& limits, TDecodeBudget& budget)
@@ -408,9 +556,10 @@ TDataPacket readPacket(TCborReader& r, const TPacketLimits& limits, TDecodeBudge
     TCborArray packet(r, "pacote");
     if (packet.Length() != 2)
         bad(QStringLiteral("o pacote deve ser uma lista de 2 itens"));
-    TDataPacketBuilder builder(readFields(r, limits, budget));
-    readRows(r, builder.Fields(), limits, builder, budget);
-    return builder.Build();
+    QList<TFieldDesc> fields = readFields(r, limits, budget);
+    std::vector<TPacketColumn> columns(size_t(fields.size()));
+    const int rows = readRows(r, fields, limits, columns, budget);
+    return TDataPacket::FromColumns(std::move(fields), std::move(columns), rows);
 }
 
 } // namespace

@@ -32,7 +32,6 @@
 #include "data/DecodeBudget.h"
 
 #include <QByteArray>
-#include <QHash>
 #include <QMetaType>
 
 #include <vector>
@@ -57,13 +56,17 @@ Q_DECLARE_METATYPE(TEncodedPacket)
 // Writes a packet's wire form row by row, with the same contract as
 // TDataPacketBuilder (one value per field, in field order, then EndRow), so a
 // packet can go from a query to the wire without being held as a packet.
-// In the compact form a text already sent in its column goes as a reference
-// (the first 65,536 distinct texts of a column are remembered, so a column of
-// unique codes costs bounded memory); in the plain form a run of equal
-// strings down a column is converted to UTF-8 once.
+// In the compact form a text already sent in its column goes as a reference:
+// the previous row's text always, an earlier one while the column remembers
+// it (the first 65,536 distinct texts, within 16 MiB, so a column of long or
+// unique texts costs bounded memory; a column whose first 4,096 texts sent
+// in full held no repeat is taken for a column of unique codes and no longer
+// looked up). In the plain form a run of equal strings down a column is
+// converted to UTF-8 once.
 class TPacketWriter {
 public:
     explicit TPacketWriter(QList<TFieldDesc> fields, TPacketForm form = TPacketForm::Compact);
+    ~TPacketWriter();
     TPacketWriter(const TPacketWriter&) = delete;
     TPacketWriter& operator=(const TPacketWriter&) = delete;
     void AddString(const QString& value);
@@ -77,16 +80,16 @@ public:
     TEncodedPacket Finish() const;
 
 private:
-    // The column of the next value, opening the row with its first value.
-    int Take(TRowCursor::TValue value);
+    struct TColumnTexts;  // what a string column has sent (PacketCodec.cpp)
 
-    struct TColumnTexts {
-        QString last;            // plain form: the previous row's text
-        QByteArray lastUtf8;     // the previous row's text in UTF-8
-        qint64 lastEntry = -1;   // compact form: its number among the texts sent
-        qint64 sent = 0;         // compact form: texts sent in full
-        QHash<QByteArray, qint64> entries;  // compact form: texts sent, by number
-    };
+    // The column of the next value, opening the row with its first value.
+    int Take(TRowCursor::TValue value)
+    {
+        if (cursor_.AtRowStart())
+            out_.StartArray(quint64(fields_.size()));
+        return cursor_.Take(fields_, value);
+    }
+
     QList<TFieldDesc> fields_;
     TPacketForm form_;
     std::vector<TColumnTexts> texts_;

@@ -49,6 +49,32 @@ TEST(Cbor, WriterMatchesAStandardEncoder)
               Qts([](auto& w) { w.append(true); w.append(false); w.append(nullptr); }));
 }
 
+// The writer copies items into the array's own block: a copy of the array
+// taken before keeps its bytes, and the array stays a null-terminated
+// QByteArray however far it grows.
+TEST(Cbor, WriterLeavesCopiesAloneAndKeepsTheTerminator)
+{
+    QByteArray bytes("\x81", 1);
+    const QByteArray before = bytes;
+    TCborWriter w(bytes);
+    w.Null();
+    EXPECT_EQ(before, QByteArray("\x81", 1));
+    EXPECT_EQ(bytes, QByteArray("\x81\xf6", 2));
+    const QByteArray text(100'000, 'x');
+    QByteArray expected = bytes + QByteArray::fromHex("7a000186a0") + text;
+    w.Utf8(text);
+    w.Utf8({});
+    expected += char(0x60);
+    for (int i = 0; i < 1000; ++i) {
+        const QByteArray copy = bytes;
+        w.Unsigned(quint64(i));
+        EXPECT_EQ(copy.size() + (i < 24 ? 1 : i < 256 ? 2 : 3), bytes.size());
+        expected += Qts([i](auto& q) { q.append(quint64(i)); });
+    }
+    EXPECT_EQ(bytes, expected);
+    EXPECT_EQ(bytes.constData()[bytes.size()], '\0');
+}
+
 // The shortest form a standard encoder would choose for the same value, and
 // the reader gets the very bits back.
 TEST(Cbor, NumbersTakeTheirShortestExactForm)
@@ -190,6 +216,21 @@ TEST(Cbor, Utf8IsChecked)
     EXPECT_EQ(Cbor::DecodeUtf8("Separa\xc3\xa7\xc3\xa3o"), QString::fromUtf8("Separação"));
     EXPECT_THROW(Cbor::DecodeUtf8("\xc3\x28"), ECborError);
     EXPECT_THROW(Cbor::DecodeUtf8("\xed\xa0\x80"), ECborError) << "a lone surrogate";
+    // ASCII is told from the rest a word at a time: a non-ASCII character at
+    // any place of a text of any length, within a word or its tail, and a
+    // bad byte there, are each seen.
+    for (int length = 1; length <= 20; ++length) {
+        for (int at = 0; at < length; ++at) {
+            QString text(length, u'a');
+            text[at] = u'ç';
+            SCOPED_TRACE(text.toStdString());
+            EXPECT_EQ(Cbor::DecodeUtf8(text.toUtf8()), text);
+            QByteArray bad(length, 'a');
+            bad[at] = char(0xff);
+            EXPECT_THROW(Cbor::DecodeUtf8(bad), ECborError);
+        }
+        EXPECT_EQ(Cbor::DecodeUtf8(QByteArray(length, '~')), QString(length, u'~'));
+    }
 }
 
 } // namespace

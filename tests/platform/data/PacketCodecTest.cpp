@@ -99,6 +99,43 @@ TEST(PacketCodec, TextsGivenAsUtf8AreWrittenAsTheSameTextsGivenAsStrings)
     }
 }
 
+// The compact writer finds a text sent earlier in its column by content:
+// texts of every length a word-at-a-time hash meets (empty, shorter than,
+// equal to and longer than a word, differing only in their last byte),
+// non-ASCII ones, and enough distinct ones to grow its table, each repeated
+// far from its first row, some rows null. A column of unique codes is given up on after a
+// while, and a repeat that comes later goes in full and still reads back.
+TEST(PacketCodec, CompactWriterFindsEarlierTextsOfEveryShape)
+{
+    QStringList distinct = {"", "a", "ab", "abcdefg", "abcdefgh", "abcdefgi", "abcdefghi", "abcdefghabcdefgh",
+                            QString::fromUtf8("São Paulo – armazém 😀"), QString(300, u'x'), QString(300, u'x') + "y"};
+    for (int i = 0; i < 1000; ++i)
+        distinct << QStringLiteral("LOTE%1").arg(i, 6, 10, QChar(u'0'));
+    const QList<TFieldDesc> fields = {{"REPEATED", TFieldType::ftString, 400}, {"UNIQUE", TFieldType::ftString, 20}};
+    QList<QVariantList> rows;
+    for (int pass = 0; pass < 3; ++pass)
+        for (qsizetype i = 0; i < distinct.size(); ++i) {
+            const QVariant text = pass == 1 && i % 7 == 3 ? QVariant() : QVariant(distinct[i]);
+            rows.append({text, QStringLiteral("IUM%1").arg(rows.size())});
+        }
+    // Past the first few thousand unique codes, an early one comes again.
+    for (int i = 0; i < 5000; ++i)
+        rows.append({QVariant(), QStringLiteral("C%1").arg(i)});
+    rows.append({distinct[3], QStringLiteral("C0")});
+    const TDataPacket p = MakePacket(fields, rows);
+
+    const QByteArray compact = EncodePacket(p, TPacketForm::Compact);
+    const TDataPacket back = DecodePacket(compact);
+    ASSERT_TRUE(back == p);
+    // Each distinct text goes in full once, later passes as references, so
+    // the decoded column holds each text once.
+    for (qsizetype i = 1; i < distinct.size(); ++i) {  // an empty QString shares no block
+        EXPECT_TRUE(back.String(int(i), 0).isSharedWith(back.String(int(2 * distinct.size() + i), 0))) << i;
+    }
+    EXPECT_TRUE(back.String(3, 0).isSharedWith(back.String(back.RowCount() - 1, 0)));
+    EXPECT_LT(compact.size(), EncodePacket(p, TPacketForm::Plain).size() - 10 * distinct.size());
+}
+
 TEST(PacketCodec, ChunkedStringsAreReadToo)
 {
     // [ [ ["A", 1, 4] ], [ [ (_ "ab", "c") ], [ "abc" ] ] ]: the first value
