@@ -83,7 +83,7 @@ TEST(DataPacket, KeyIndexFindsTheRowsAScanFinds)
     columns[1].Entries = {0, 0, 0, 0, null, 0, 1, 1, 0, 0, 0};
     const int rows = int(columns[0].Entries.size());
     const TDataPacket p = TDataPacket::FromColumns(fields, columns, rows);
-    for (const QStringList key : {QStringList{"x", "1"}, {"x", "2"}, {"y", "1"}, {"y", "2"}, {"z", "1"}}) {
+    for (const QStringList& key : {QStringList{"x", "1"}, {"x", "2"}, {"y", "1"}, {"y", "2"}, {"z", "1"}}) {
         std::vector<int> scanned;
         for (int r = 0; r < rows; ++r)
             if (!p.IsNull(r, 0) && !p.IsNull(r, 1) && p.String(r, 0) == key[0] && p.String(r, 1) == key[1])
