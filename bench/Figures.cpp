@@ -1,5 +1,7 @@
 #include "Figures.h"
 
+#include "rtl/MemoryPolicy.h"
+
 #include <QString>
 #include <QtGlobal>
 #include <benchmark/benchmark.h>
@@ -44,6 +46,8 @@ void Report(const std::string& name, double value, const char* unit) { figures()
 
 int Main(int argc, char** argv)
 {
+    // Every figure is taken in a process that keeps memory as the host does.
+    KeepFreedMemory();
     std::vector<char*> args;
     for (int i = 0; i < argc; ++i) {
         if (std::string(argv[i]) == "--quick")

@@ -6,6 +6,7 @@
 #include "CommandLine.h"
 #include "Host.h"
 
+#include "rtl/MemoryPolicy.h"
 #include "ui/Application.h"
 
 #include <QApplication>
@@ -39,6 +40,7 @@ int main(int argc, char** argv)
         return 0;
     }
 
+    KeepFreedMemory();
     QApplication qt(argc, argv);
     TApplication application;
     int code = 0;
