@@ -98,7 +98,7 @@ TDataPacket TDataPacket::Select(const std::vector<int>& rows) const
         if (d->isString(c)) {
             // Only the texts the selected rows use, each once.
             std::vector<quint32> renumbered(from.Texts.size(), NullEntry);
-            to.Entries.reserve(rows.size());
+            to.Reserve(true, rows.size());
             for (int r : rows) {
                 const quint32 entry = from.Entries[r];
                 if (entry != NullEntry && renumbered[entry] == NullEntry) {
@@ -108,8 +108,7 @@ TDataPacket TDataPacket::Select(const std::vector<int>& rows) const
                 to.Entries.push_back(entry == NullEntry ? NullEntry : renumbered[entry]);
             }
         } else {
-            to.Nulls.reserve(rows.size());
-            to.Numbers.reserve(rows.size());
+            to.Reserve(false, rows.size());
             for (int r : rows) {
                 to.Nulls.push_back(from.Nulls[r]);
                 to.Numbers.push_back(from.Numbers[r]);
@@ -273,15 +272,8 @@ TDataPacketBuilder::~TDataPacketBuilder() = default;
 
 void TDataPacketBuilder::Reserve(int rows)
 {
-    for (int c = 0; c < s_->fields.size(); ++c) {
-        Column& col = s_->columns[c];
-        if (s_->isString(c)) {
-            col.Entries.reserve(rows);
-        } else {
-            col.Nulls.reserve(rows);
-            col.Numbers.reserve(rows);
-        }
-    }
+    for (int c = 0; c < s_->fields.size(); ++c)
+        s_->columns[c].Reserve(s_->isString(c), size_t(rows));
 }
 
 int TDataPacketBuilder::FieldCount() const { return int(s_->fields.size()); }
@@ -293,31 +285,21 @@ void TDataPacketBuilder::AddString(QString value)
     Column& col = s_->columns[cursor_.Take(s_->fields, TRowCursor::TValue::Text)];
     // Columns repeat their values from row to row (a branch, an invoice, a
     // warehouse): a value equal to the previous row's takes its entry.
-    if (!col.Entries.empty() && col.Entries.back() != NullEntry && col.Texts[col.Entries.back()] == value) {
-        col.Entries.push_back(col.Entries.back());
-        return;
-    }
-    col.Entries.push_back(quint32(col.Texts.size()));
-    col.Texts.push_back(std::move(value));
+    if (!col.Entries.empty() && col.Entries.back() != NullEntry && col.Texts[col.Entries.back()] == value)
+        col.AddEntry(col.Entries.back());
+    else
+        col.AddText(std::move(value));
 }
 
 void TDataPacketBuilder::AddNumber(double value)
 {
-    Column& col = s_->columns[cursor_.Take(s_->fields, TRowCursor::TValue::Number)];
-    col.Numbers.push_back(value);
-    col.Nulls.push_back(0);
+    s_->columns[cursor_.Take(s_->fields, TRowCursor::TValue::Number)].AddNumber(value);
 }
 
 void TDataPacketBuilder::AddNull()
 {
     const int c = cursor_.Take(s_->fields, TRowCursor::TValue::Null);
-    Column& col = s_->columns[c];
-    if (s_->isString(c)) {
-        col.Entries.push_back(NullEntry);
-    } else {
-        col.Numbers.push_back(0.0);
-        col.Nulls.push_back(1);
-    }
+    s_->columns[c].AddNull(s_->isString(c));
 }
 
 void TDataPacketBuilder::EndRow()

@@ -41,6 +41,39 @@ struct TPacketColumn {
     std::vector<quint32> Entries;
     std::vector<double> Numbers;
     std::vector<unsigned char> Nulls;
+
+    // Room for `rows` values of a string column or of a number column.
+    void Reserve(bool isString, size_t rows)
+    {
+        if (isString) {
+            Entries.reserve(rows);
+        } else {
+            Numbers.reserve(rows);
+            Nulls.reserve(rows);
+        }
+    }
+    // One more row's value.
+    void AddNull(bool isString)
+    {
+        if (isString) {
+            Entries.push_back(NullEntry);
+        } else {
+            Numbers.push_back(0.0);
+            Nulls.push_back(1);
+        }
+    }
+    void AddNumber(double value)
+    {
+        Numbers.push_back(value);
+        Nulls.push_back(0);
+    }
+    void AddText(QString text)
+    {
+        Entries.push_back(quint32(Texts.size()));
+        Texts.push_back(std::move(text));
+    }
+    // A text the column already holds.
+    void AddEntry(quint32 entry) { Entries.push_back(entry); }
 };
 
 class TDataPacket {

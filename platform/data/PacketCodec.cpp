@@ -429,26 +429,19 @@ int readRows(TCborReader& r, const QList<TFieldDesc>& fields, const TPacketLimit
     // A row takes at least one byte for itself and one a value.
     if (declaredRows > r.Remaining() / (nFields + 1))
         bad(QStringLiteral("%1 registros declarados, mais do que os dados contêm").arg(declaredRows));
+    // The kind of each field, looked up once rather than per value.
+    std::vector<char> isString(static_cast<size_t>(nFields));
     qint64 rowCost = 0;
-    for (const TFieldDesc& field : fields)
-        rowCost += field.Type == TFieldType::ftString ? StringCellCost : NumberCellCost;
+    for (int c = 0; c < nFields; ++c) {
+        isString[size_t(c)] = fields[c].Type == TFieldType::ftString;
+        rowCost += isString[size_t(c)] ? StringCellCost : NumberCellCost;
+    }
     const qint64 knownRows = declaredRows >= 0 ? declaredRows : countRows(atRows);
     if (knownRows >= 0) {
         budget.Charge(knownRows * rowCost);
-        for (int c = 0; c < nFields; ++c) {
-            TPacketColumn& cell = cells[size_t(c)];
-            if (fields[c].Type == TFieldType::ftString) {
-                cell.Entries.reserve(size_t(knownRows));
-            } else {
-                cell.Numbers.reserve(size_t(knownRows));
-                cell.Nulls.reserve(size_t(knownRows));
-            }
-        }
+        for (int c = 0; c < nFields; ++c)
+            cells[size_t(c)].Reserve(isString[size_t(c)], size_t(knownRows));
     }
-    // The kind of each field, looked up once rather than per value.
-    std::vector<char> isString(static_cast<size_t>(nFields));
-    for (int c = 0; c < nFields; ++c)
-        isString[size_t(c)] = fields[c].Type == TFieldType::ftString;
     struct TColumn {
         TRecentTexts recent;
         qint64 stored = 0;                // texts kept
@@ -474,19 +467,13 @@ int readRows(TCborReader& r, const QList<TFieldDesc>& fields, const TPacketLimit
             TColumn& column = columns[size_t(c)];
             TPacketColumn& cell = cells[size_t(c)];
             if (r.IsSimple(Cbor::Null) || r.IsSimple(Cbor::Undefined)) {
-                if (isString[size_t(c)]) {
-                    cell.Entries.push_back(TPacketColumn::NullEntry);
-                } else {
-                    cell.Numbers.push_back(0.0);
-                    cell.Nulls.push_back(1);
-                }
+                cell.AddNull(isString[size_t(c)]);
                 r.Next();
             } else if (!isString[size_t(c)]) {
                 double v = 0;
                 if (!r.TakeNumber(v))
                     bad(QStringLiteral("campo '%1' do registro %2 deveria ser número").arg(fields[c].Name).arg(count));
-                cell.Numbers.push_back(v);
-                cell.Nulls.push_back(0);
+                cell.AddNumber(v);
             } else if (r.Kind() == TCborKind::Text) {
                 // A chunked text lives in the joined buffer until the next:
                 // it is compared with the recent texts but never kept as one.
@@ -505,12 +492,11 @@ int readRows(TCborReader& r, const QList<TFieldDesc>& fields, const TPacketLimit
                               + (entry < 0 ? 3 * TextSlotCost + TDecodeBudget::TextCost(text.size()) : 0));
                 if (entry < 0) {
                     entry = column.stored++;
-                    cell.Entries.push_back(quint32(cell.Texts.size()));
-                    cell.Texts.push_back(Cbor::DecodeUtf8(text));
+                    cell.AddText(Cbor::DecodeUtf8(text));
                     if (!chunked)
                         column.recent.Add(text, entry);
                 } else {
-                    cell.Entries.push_back(quint32(entry));
+                    cell.AddEntry(quint32(entry));
                 }
                 ++column.receivedCount;
                 if (column.mapped)
@@ -537,10 +523,8 @@ int readRows(TCborReader& r, const QList<TFieldDesc>& fields, const TPacketLimit
                 }
                 column.referenced = true;
                 const qint64 index = received - 1 - qint64(back);
-                const qint64 entry = column.mapped ? qint64(column.received[size_t(index)]) : index;
-                if (entry >= qint64(cell.Texts.size()))
-                    bad(QStringLiteral("texto %1 inexistente na coluna '%2'").arg(entry).arg(fields[c].Name));
-                cell.Entries.push_back(quint32(entry));
+                // A text the column holds: FromColumns checks it once more.
+                cell.AddEntry(column.mapped ? column.received[size_t(index)] : quint32(index));
             }
         }
         if (row.More())
