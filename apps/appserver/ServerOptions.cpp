@@ -34,6 +34,9 @@ std::optional<TServerOptions> ParseServerOptions(const QStringList& arguments, Q
     const QCommandLineOption create(QStringLiteral("create"), QStringLiteral("Cria um banco de dados vazio se o arquivo não existir."));
     const QCommandLineOption maxConnections(QStringLiteral("max-connections"), QStringLiteral("Conexões abertas ao mesmo tempo."),
                                             QStringLiteral("n"));
+    const QCommandLineOption maxPerAddress(QStringLiteral("max-connections-per-address"),
+                                           QStringLiteral("Conexões abertas ao mesmo tempo a partir de um endereço."),
+                                           QStringLiteral("n"));
     const QCommandLineOption helloTimeout(QStringLiteral("hello-timeout"),
                                           QStringLiteral("Segundos para um cliente se apresentar."), QStringLiteral("s"));
     const QCommandLineOption idleTimeout(QStringLiteral("idle-timeout"),
@@ -50,7 +53,7 @@ std::optional<TServerOptions> ParseServerOptions(const QStringList& arguments, Q
     const QCommandLineOption addUser(QStringLiteral("add-user"), QStringLiteral("Acrescenta um usuário ao arquivo de contas."),
                                      QStringLiteral("name"));
     const QCommandLineOption help(QStringLiteral("help"), QStringLiteral("Mostra esta ajuda."));
-    parser.addOptions({listen, database, create, threads, maxFrame, budget, maxConnections, helloTimeout, idleTimeout,
+    parser.addOptions({listen, database, create, threads, maxFrame, budget, maxConnections, maxPerAddress, helloTimeout, idleTimeout,
                        initDemo, scale, tlsCert, tlsKey, accounts, addUser, help});
     if (!parser.parse(arguments)) {
         // The parser's own texts are English.
@@ -76,9 +79,15 @@ std::optional<TServerOptions> ParseServerOptions(const QStringList& arguments, Q
         const qsizetype colon = value.lastIndexOf(u':');
         bool ok = false;
         const uint port = colon < 0 ? 0 : value.mid(colon + 1).toUInt(&ok);
-        const QHostAddress address(colon < 0 ? QString() : value.left(colon));
+        QString host = colon < 0 ? QString() : value.left(colon);
+        // An IPv6 address goes in brackets, as in a URL: [::1]:21300.
+        if (host.startsWith(u'[') && host.endsWith(u']'))
+            host = host.mid(1, host.size() - 2);
+        const QHostAddress address(host);
         if (colon < 0 || !ok || port > 65535 || address.isNull()) {
-            error = QStringLiteral("Endereço inválido em --listen: %1 (use ENDEREÇO:PORTA, por exemplo 127.0.0.1:21300)").arg(value);
+            error = QStringLiteral("Endereço inválido em --listen: %1 (use ENDEREÇO:PORTA, por exemplo 127.0.0.1:21300 "
+                                   "ou [::1]:21300)")
+                        .arg(value);
             return std::nullopt;
         }
         options.Address = address;
@@ -114,6 +123,7 @@ std::optional<TServerOptions> ParseServerOptions(const QStringList& arguments, Q
         return std::nullopt;
     }
     for (const auto& [option, out, max] : {std::tuple{&maxConnections, &options.MaxConnections, 100000},
+                                           std::tuple{&maxPerAddress, &options.MaxConnectionsPerAddress, 100000},
                                            std::tuple{&helloTimeout, &options.HelloTimeout, 3600},
                                            std::tuple{&idleTimeout, &options.IdleTimeout, 86400}}) {
         if (parser.isSet(*option) && !PositiveInt(parser.value(*option), max, *out)) {
@@ -160,6 +170,9 @@ QString ServerUsage()
                "  --max-frame BYTES        maior quadro de requisição aceito (padrão: 1 MiB)\n"
                "  --request-budget BYTES   bytes de requisições retidos ao mesmo tempo (padrão: 32 MiB)\n"
                "  --max-connections N      conexões abertas ao mesmo tempo (padrão: 256)\n"
+               "  --max-connections-per-address N\n"
+               "                           conexões abertas ao mesmo tempo a partir de um endereço\n"
+               "                           (IPv6: de uma rede /64; padrão: 64)\n"
                "  --hello-timeout S        segundos para um cliente se apresentar (padrão: 10)\n"
                "  --idle-timeout S         segundos de conexão ociosa entre chamadas (padrão: 600)\n"
                "  --tls-cert ARQUIVO       certificado do servidor (PEM), com --tls-key: conexões com TLS\n"

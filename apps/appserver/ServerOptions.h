@@ -8,9 +8,11 @@
 // --database takes a SQLite file or a PostgreSQL URI (Database.h). Serving a
 // SQLite file that does not exist is refused unless --create asks for a new,
 // empty one (a mistyped path must not serve an empty work list).
+// --listen takes an IPv6 address in brackets ([::1]:21300) or without.
 // Defaults: 127.0.0.1:21300 and the SQLite file the host also uses
 // (framework/Defaults.h), 4 threads, requests up to 1 MiB a frame and 32 MiB
-// held at once by the whole server, 256 connections, 10 s to say hello,
+// held at once by the whole server, 256 connections (64 from one address,
+// an IPv6 /64 network counting as one), 10 s to say hello,
 // 600 s idle between calls. Port 0 picks a free port (the server
 // prints the one it listens on).
 // On a loopback address TLS and accounts are optional; on any other address
@@ -32,6 +34,7 @@ struct TServerOptions {
     quint32 MaxFrame = 1u << 20;             // largest request frame
     qint64 RequestBudget = qint64(32) << 20; // request bytes held at once, at least MaxFrame
     int MaxConnections = 256;
+    int MaxConnectionsPerAddress = 64;
     int HelloTimeout = 10;   // seconds
     int IdleTimeout = 600;   // seconds
     QString TlsCertificate;  // PEM files; both or neither

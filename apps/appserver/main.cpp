@@ -22,7 +22,9 @@
 #include <csignal>
 #include <cstdio>
 #include <iostream>
+#include <limits>
 #include <string>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <termios.h>
 #include <unistd.h>
@@ -119,6 +121,21 @@ bool Secure(const TServerOptions& options, TServerConfig& config)
     return true;
 }
 
+// The soft limit of open files raised to the hard one; the limit in force.
+qint64 DescriptorLimit()
+{
+    rlimit limit = {};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0)
+        return 1024;
+    if (limit.rlim_cur < limit.rlim_max) {
+        rlimit raised = limit;
+        raised.rlim_cur = limit.rlim_max;
+        if (::setrlimit(RLIMIT_NOFILE, &raised) == 0)
+            limit = raised;
+    }
+    return limit.rlim_cur == RLIM_INFINITY ? std::numeric_limits<qint64>::max() : qint64(limit.rlim_cur);
+}
+
 int Serve(QCoreApplication& app, const TServerOptions& options)
 {
     TServerConfig config;
@@ -144,8 +161,13 @@ int Serve(QCoreApplication& app, const TServerOptions& options)
     config.MaxRequestSize = options.MaxFrame;
     config.RequestBudget = options.RequestBudget;
     config.MaxConnections = options.MaxConnections;
+    config.MaxConnectionsPerAddress = options.MaxConnectionsPerAddress;
     config.HelloTimeoutMs = options.HelloTimeout * 1000;
     config.IdleTimeoutMs = options.IdleTimeout * 1000;
+    QString note;
+    EffectiveConnections(config, DescriptorLimit(), note);
+    if (!note.isEmpty())
+        Print(stderr, QStringLiteral("appserver: ") + note);
     TRpcServer server(config, dispatcher);
     QString error;
     if (!server.Listen(options.Address, options.Port, error)) {

@@ -503,7 +503,7 @@ int readRows(TCborReader& r, const QList<TFieldDesc>& fields, const TPacketLimit
                     column.received.push_back(quint32(entry));
             } else {
                 quint64 back = 0;
-                if (!r.TakeUnsigned(back))
+                if (!r.TakeUnsigned(back) || !limits.references)
                     bad(QStringLiteral("campo '%1' do registro %2 deveria ser texto").arg(fields[c].Name).arg(count));
                 const qint64 received = column.receivedCount;
                 if (back >= quint64(received))

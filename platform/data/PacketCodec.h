@@ -41,6 +41,9 @@ struct TPacketLimits {
     qint64 maxRows = 20'000'000;
     qint64 maxStringBytes = 1 << 20;   // one string value or field name
     qint64 maxCells = 200'000'000;     // rows x fields
+    // References (the compact form) are read only from a peer that agreed on
+    // that form; a reader of the plain form alone refuses them.
+    bool references = true;
 };
 
 enum class TPacketForm { Plain, Compact };

@@ -52,4 +52,10 @@ QByteArray Decompress(QByteArrayView payload, quint32 maxSize)
     return out;
 }
 
+quint64 DeclaredContentSize(QByteArrayView payload)
+{
+    const unsigned long long size = ZSTD_getFrameContentSize(payload.data(), size_t(payload.size()));
+    return size == ZSTD_CONTENTSIZE_ERROR || size == ZSTD_CONTENTSIZE_UNKNOWN ? 0 : quint64(size);
+}
+
 } // namespace Rpc

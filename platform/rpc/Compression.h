@@ -21,5 +21,8 @@ QByteArray Compress(QByteArrayView payload);
 // not one whole zstd frame, or its content is empty or passes `maxSize`
 // bytes; it never allocates beyond `maxSize`.
 QByteArray Decompress(QByteArrayView payload, quint32 maxSize);
+// The content size a compressed payload's frame header declares, or 0 when
+// it declares none or is damaged (Decompress refuses it then).
+quint64 DeclaredContentSize(QByteArrayView payload);
 
 } // namespace Rpc

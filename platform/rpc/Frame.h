@@ -52,6 +52,8 @@ public:
     }
 
     bool ReadFrom(QIODevice& device);
+    // The bound of the frames whose header has not arrived yet.
+    void SetMaxFrameSize(quint32 maxFrameSize) { maxFrameSize_ = maxFrameSize; }
     QByteArray TakeFrame();
     // Part of a frame (header or payload) has arrived and more is awaited.
     bool Pending() const { return headerHave_ > 0; }

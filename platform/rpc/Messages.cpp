@@ -281,6 +281,12 @@ TMessage DecodeMessage(const QByteArray& payload, const TRpcLimits& limits, cons
         return DecodeMessage(Decompress(payload, limits.MaxFrameSize), limits, TFeatures{features.Compact, false});
     }
     try {
+        // References are the compact form's, which only an agreement allows.
+        if (limits.Packet.references != features.Compact) {
+            TRpcLimits agreed = limits;
+            agreed.Packet.references = features.Compact;
+            return DecodeItems(payload, agreed);
+        }
         return DecodeItems(payload, limits);
     } catch (const ECborError& e) {
         Malformed(e.Message());

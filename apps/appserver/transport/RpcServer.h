@@ -9,32 +9,59 @@
 // FrameTimeoutMs, or a message out of place) is answered with a fault when
 // possible and closes that connection only.
 //
-// Memory: a request frame is at most MaxRequestSize bytes and each text in
-// it at most MaxTextBytes; and the bytes of all requests held at once (being
-// read, queued or running) stay within RequestBudget. A frame that would
-// pass the budget is refused ("busy") before its buffer is allocated, and
-// only its connection is closed. Replies are bounded by Limits.
+// Before a login (the welcome) a connection costs almost nothing: its frames
+// may be at most PreLoginFrameBytes, and are not charged to the request
+// budget; it is closed after HelloTimeoutMs without a hello.
 //
-// Connections: at most MaxConnections at once (one more is answered "busy"
-// and closed); one that has not said hello within HelloTimeoutMs, or sits
-// idle between calls for IdleTimeoutMs, is closed (the client opens a new
-// one on its next call). When accept() fails (out of file descriptors, say)
-// accepting is set aside for AcceptPauseMs instead of being retried at once.
+// Memory: after the welcome a request frame is at most MaxRequestSize bytes
+// (compressed or not) and each text in it at most MaxTextBytes; the bytes of
+// all requests held at once (being read, queued or running, decompressed
+// sizes included) stay within RequestBudget. A frame that would pass the
+// budget is refused ("busy") before its buffer is allocated, and only its
+// connection is closed. Replies are bounded by Limits; a connection whose
+// replies waiting to be sent pass OutputCap bytes is not read until they
+// drop below it (back-pressure), and one whose waiting output makes no
+// progress for StallTimeoutMs is closed.
+//
+// Connections: at most MaxConnections at once, and MaxConnectionsPerAddress
+// from one address group (AddressGroup.h); one more is answered "busy" and
+// closed (over TLS, once its handshake is done, so that the answer can be
+// read; at most MaxRefusing such handshakes at once, beyond which a
+// connection is closed unanswered). Logins in flight (a hello with
+// credentials, from its arrival to its answer, the delays of the login
+// throttle included) are bounded by MaxLoginsPerAddress and MaxLoginsInFlight
+// instead: they do not hold places of MaxConnections, so waiting logins cannot
+// lock stations out. Beyond either bound a login is refused at once
+// ("auth"), unchecked. An address group opens at most ConnectBurst
+// connections at once and one more every ConnectIntervalMs after that; one
+// more is closed at once, unanswered and before any TLS handshake, so that
+// reconnecting in a loop costs the server next to nothing. The caps are lowered at start to what the process's
+// descriptor limit allows (EffectiveConnections), so that a connection over
+// the cap can still be accepted and told "busy". A connection idle between
+// calls for IdleTimeoutMs is closed (the client opens a new one on its next
+// call). When accept() fails (out of file descriptors, say) accepting is set
+// aside for AcceptPauseMs instead of being retried at once.
 //
 // Security: with Tls set, every connection is TLS with that configuration
-// (its certificate and key) before anything else is read. With Accounts set,
-// a hello must carry a user and password of those accounts; a hello without
-// them gets the fault "auth" at once, a wrong pair gets it after the delay
-// of LoginThrottle (a timer: other connections go on being served), and
-// either closes the connection; LoginThrottle also spaces, or refuses, the
-// checks of logins an address with failures sends at once. The passwords are checked on a thread of
-// their own, never on the event loop's. Nothing of a connection is read
-// after its hello until the check is done, so no call runs unauthenticated.
-// The user of each call reaches the database connection (TDatabase::User)
-// for the audit; without Accounts it is empty.
+// (its certificate and key) before anything else is read; a failed handshake
+// closes that connection only, after the TLS library has finished with it.
+// With Accounts set, a hello must carry a user and password of those
+// accounts; a hello without them gets the fault "auth" at once, a wrong pair
+// gets it after the delay of LoginThrottle (a timer: other connections go on
+// being served), and either closes the connection. A failure counts also when
+// its client hung up before the answer. The passwords are checked on threads
+// of their own, in turns by address group (PasswordChecks.h), never on the
+// event loop's. Nothing of a connection is read after its hello until the
+// check is done, so no call runs unauthenticated. The user of each call
+// reaches the database connection (TDatabase::User) for the audit; without
+// Accounts it is empty. Log lines about connections not logged in are
+// rate-limited per address group (TPreLoginLog).
 #include "Accounts.h"
 #include "Dispatcher.h"
 #include "LoginThrottle.h"
+#include "PasswordChecks.h"
+#include "RateLimit.h"
+#include "ServerLog.h"
 #include "rpc/Limits.h"
 #include "rpc/Messages.h"
 #include "storage/Database.h"
@@ -43,13 +70,13 @@
 #include <QHash>
 #include <QHostAddress>
 #include <QObject>
+#include <QSocketNotifier>
 #include <QSslConfiguration>
 #include <QTcpServer>
-#include <QSocketNotifier>
 #include <QThreadPool>
+#include <atomic>
 #include <memory>
 #include <optional>
-#include <atomic>
 
 class QTcpSocket;
 class TServerConnection;
@@ -58,11 +85,21 @@ struct TServerConfig {
     TDbConfig Db;
     Rpc::TRpcLimits Limits;  // the replies written
     quint32 MaxRequestSize = 1u << 20;
+    quint32 PreLoginFrameBytes = 4096;
     quint32 MaxTextBytes = 4096;
     qint64 RequestBudget = qint64(32) << 20;
+    qint64 OutputCap = qint64(1) << 20;
+    int StallTimeoutMs = 60000;
     int Threads = 4;
+    int AuthThreads = 2;
     int FrameTimeoutMs = 30000;
     int MaxConnections = 256;
+    int MaxConnectionsPerAddress = 64;
+    int MaxLoginsInFlight = 64;
+    int MaxLoginsPerAddress = 4;
+    int MaxRefusing = 16;
+    int ConnectBurst = 128;       // new connections of one address group at once,
+    int ConnectIntervalMs = 50;   // and one more every so often after that
     int HelloTimeoutMs = 10000;
     int IdleTimeoutMs = 600000;
     int AcceptPauseMs = 500;
@@ -72,6 +109,11 @@ struct TServerConfig {
     // Limits as requests are read and decoded.
     Rpc::TRpcLimits RequestLimits() const;
 };
+
+// The connection caps `config` asks for, lowered so that every connection
+// they allow, the refusals and the server's own files fit in `descriptors`
+// (the process's limit); `note` says what was lowered, or is left empty.
+void EffectiveConnections(TServerConfig& config, qint64 descriptors, QString& note);
 
 class TRpcServer : public QObject {
 public:
@@ -86,16 +128,27 @@ public:
 
 private:
     friend class TServerConnection;
+
+    // What one address group holds.
+    struct TAddressUse {
+        int Connections = 0;  // places of MaxConnections
+        int Logins = 0;       // logins in flight
+    };
+
     void Accept();
     void Admit(QTcpSocket* socket);
     void Run(quint64 connection, QByteArray payload, qint64 held, const TModule* module, Rpc::TFeatures features,
              const QString& user);
-    // Checks the credentials off the event loop; the connection learns the
-    // outcome through Authenticated.
-    void Authenticate(quint64 connection, Rpc::TCredentials credentials);
     // Reserves `bytes` of the request budget; false when they do not fit.
     bool TakeBudget(qint64 bytes);
     void GiveBudget(qint64 bytes);
+    // A connection's place moves from the cap of connections to the bound of
+    // logins in flight (false, nothing moved, when that bound is reached) and
+    // back.
+    bool BeginLogin(TServerConnection& connection);
+    void EndLogin(TServerConnection& connection);
+    // Gives back what a connection being forgotten holds.
+    void Release(const TServerConnection& connection);
     void Deliver(quint64 connection, const QByteArray& frame, bool close);
     void Forget(quint64 connection);
 
@@ -107,10 +160,16 @@ private:
     QTcpServer listener_;
     std::unique_ptr<QSocketNotifier> acceptor_;
     QThreadPool pool_;
-    QThreadPool authPool_;  // one thread: password checks cost ~0.2 s each
+    TPasswordChecks checks_;
     TLoginThrottle throttle_;
-    QElapsedTimer clock_;  // the throttle's
+    TPreLoginLog preLoginLog_;
+    TRateLimit connects_;
+    QElapsedTimer clock_;  // the throttle's and the log's
     QHash<quint64, TServerConnection*> connections_;
+    QHash<QString, TAddressUse> addresses_;
+    int placed_ = 0;     // connections holding a place of MaxConnections
+    int logins_ = 0;     // logins in flight
+    int refusing_ = 0;   // connections being told "busy"
     quint64 nextConnection_ = 1;
     bool stopping_ = false;
     std::atomic<qint64> budgetUsed_{0};

@@ -129,7 +129,7 @@ TDataPacket ReadingsOf(const Rpc::TMessage& message)
 
 // The server keeps packets in the compact form; a peer that did not agree to
 // it gets exactly the plain form, byte for byte what a packet of the same
-// values encodes to.
+// values encodes to, and its references are refused when it sends them.
 TEST(Messages, APeerWithoutTheCompactFormGetsPlainPackets)
 {
     const Rpc::TResult compact = ReplyWithReadings(50);
@@ -139,6 +139,8 @@ TEST(Messages, APeerWithoutTheCompactFormGetsPlainPackets)
     const QByteArray agreed = Rpc::EncodeFrame(compact, limits, Rpc::TFeatures{true, false});
     EXPECT_LT(agreed.size() + 400, Rpc::EncodeFrame(plain, limits).size()) << "short dates, one branch text";
     EXPECT_TRUE(ReadingsOf(Rpc::DecodeMessage(agreed.mid(4), limits, Rpc::TFeatures{true, false})) == values);
+    // Nor does a peer send the compact form to one that did not agree to it.
+    EXPECT_THROW(Rpc::DecodeMessage(agreed.mid(4), limits), EProtocolError);
 }
 
 TEST(Messages, CompressedFramesTravelOnlyWhenAgreed)

@@ -1,0 +1,94 @@
+#pragma once
+// One client socket of TRpcServer (RpcServer.h states the limits it keeps).
+// States:
+//
+//   greeting --[hello accepted: HandleHello]--> ready
+//   greeting --[hello with credentials: HandleHello]--> waiting (its turn in the throttle)
+//   waiting --[StartCheck]--> checking --[right: Checked]--> ready
+//   checking --[wrong: Checked, then the throttle's delay]--> gone
+//   ready --[call frame: Process]--> running --[reply queued: Deliver]--> ready, or draining
+//   draining --[queued output below the cap: OnWritten]--> ready
+//   (admitted over a cap) refusing --["busy" written, after the TLS handshake: Reject]--> gone
+//   any --[bad frame, wrong hello, peer closed, time-out, stalled output: Close]--> gone
+//
+// The object belongs to the server, which deletes it (deleteLater) once its
+// socket is closed and no call or password check of it is running; a
+// connection never deletes itself.
+#include "LoginThrottle.h"
+#include "rpc/Frame.h"
+#include "rpc/Messages.h"
+
+#include <QObject>
+#include <QTimer>
+#include <optional>
+
+class QTcpSocket;
+class TModule;
+class TRpcServer;
+
+class TServerConnection : public QObject {
+public:
+    // What the connection holds of the server's caps.
+    enum class TPlace { None, Connection, Login };
+
+    static constexpr int LingerMs = 10000;
+
+    TServerConnection(TRpcServer& server, quint64 id, QTcpSocket* socket, QString group);
+    ~TServerConnection() override;
+
+    const QString& Group() const { return group_; }
+    TPlace Place() const { return place_; }
+    void SetPlace(TPlace place) { place_ = place; }
+    bool Refusing() const { return refusing_; }
+
+    // Reads and handles what has arrived, as far as the state allows.
+    void Process();
+    // The reply of the running call; `close` when the call was malformed.
+    void Deliver(const QByteArray& frame, bool close);
+    // Answers with a connection-level fault, then closes (over TLS, once the
+    // handshake is done: the answer cannot travel before).
+    void Reject(const QString& message, const QString& code = Rpc::Fault::Frame);
+    // Closes once what was written has gone out (a peer that does not read
+    // gets LingerMs); `reason`, when given, goes to the log.
+    void Close(const QString& reason);
+
+private:
+    struct TOverBudget {};
+    // A hello whose credentials are being checked.
+    struct TPending {
+        const TModule* Module = nullptr;
+        std::optional<Rpc::TFeatures> Features;
+        Rpc::TCredentials Credentials;
+    };
+
+    void AdmitFrame(quint32 length);
+    void HandleHello(const QByteArray& payload);
+    void StartCheck();
+    void Checked(bool right);
+    void Welcome(const TModule* module, const std::optional<Rpc::TFeatures>& offered, const QString& user);
+    void OnSocketError();
+    void OnWritten();
+    // Bytes written but not yet sent, TLS records included.
+    qint64 Queued() const;
+    bool Backlogged() const;
+    void Log(const QString& line);
+
+    TRpcServer& server_;
+    quint64 id_;
+    QTcpSocket* socket_;
+    QString group_;
+    Rpc::TFrameReader reader_;
+    QTimer frameTimer_;
+    QTimer idleTimer_;   // the hello's deadline, then the idle time between calls
+    QTimer stallTimer_;  // queued output without progress
+    const TModule* module_ = nullptr;
+    QString user_;  // authenticated; empty on a server without accounts
+    std::optional<TPending> pending_;
+    Rpc::TFeatures features_;  // agreed in the handshake
+    qint64 held_ = 0;  // request budget held by the frame being read
+    TPlace place_ = TPlace::None;
+    bool running_ = false;   // a call, a password check or a throttle's wait
+    bool checkQueued_ = false;
+    bool refusing_ = false;
+    bool closed_ = false;
+};

@@ -1,0 +1,228 @@
+#!/usr/bin/python3
+"""The caps a server keeps before and around a login, seen from outside:
+
+- connections over the global cap, and over the cap of one address, are told
+  "busy" at once, over TLS too (after the handshake), while another address
+  is still served;
+- a server whose descriptor limit is below its cap (ulimit -n 128) lowers the
+  cap, says so, and answers the client after 200 idle ones with "busy"
+  instead of letting it time out;
+- hellos announcing big frames are refused at once and reserve nothing of
+  the request memory: 32 of them do not make a login "busy";
+- logins in flight from one address are bounded, and a failure counts even
+  when its client hung up before the answer;
+- an address that reconnects in a loop is cut off, others are served;
+- --listen takes a bracketed IPv6 address.
+
+    caps.py APPSERVER"""
+import socket
+import sys
+import threading
+import time
+
+import peer
+
+
+def expect_fault(connection, code, within=5):
+    connection.sock.settimeout(within)
+    reply = connection.receive()
+    if reply[0] != "fault" or reply[2] != code:
+        raise AssertionError(f"expected the fault {code!r}, got {reply}")
+    return reply[3]
+
+
+def check_global_and_address_caps(site, failures):
+    server = peer.Server(site, [*site.secure_arguments(), "--max-connections", "6",
+                                "--max-connections-per-address", "3"])
+    held = []
+    try:
+        held = [peer.Connection(server.port, site.certificate, "127.0.0.2") for _ in range(3)]
+        extra = peer.Connection(server.port, site.certificate, "127.0.0.2")
+        start = time.monotonic()
+        message = expect_fault(extra, "busy")
+        if "deste endereço" not in message or time.monotonic() - start > 2:
+            failures.append(f"per-address cap over TLS: {message!r} after {time.monotonic() - start:.1f} s")
+        extra.close()
+        held += [peer.Connection(server.port, site.certificate, "127.0.0.3") for _ in range(3)]
+        over = peer.Connection(server.port, site.certificate, "127.0.0.4")
+        message = expect_fault(over, "busy")
+        if "limite de 6 conexões" not in message:
+            failures.append(f"global cap over TLS: {message!r}")
+        over.close()
+        for connection in held[:2]:
+            connection.close()
+        time.sleep(0.5)
+        station = peer.login(server.port, "joao", peer.PASSWORD, site.certificate, "127.0.0.5")
+        station.close()
+    except (AssertionError, OSError, peer.Closed) as error:
+        failures.append(f"caps: {error}")
+    finally:
+        for connection in held:
+            connection.close()
+        server.stop()
+
+
+def check_descriptor_limit(site, failures):
+    server = peer.Server(site, ["--max-connections-per-address", "1000"], nofile=128)
+    idle = []
+    try:
+        if "ulimit -n" not in server.log():
+            failures.append("the lowered cap was not reported: " + server.log()[-500:])
+        for i in range(200):
+            try:
+                idle.append(peer.Connection(server.port, source=f"127.0.0.{10 + i % 4}", timeout=5))
+            except OSError:
+                break
+        late = peer.Connection(server.port, timeout=5)
+        start = time.monotonic()
+        try:
+            expect_fault(late, "busy", within=3)
+        except (socket.timeout, TimeoutError):
+            failures.append(f"descriptor limit: no answer within {time.monotonic() - start:.1f} s")
+        late.close()
+        if not server.alive():
+            failures.append("descriptor limit: the server ended")
+    except (AssertionError, OSError, peer.Closed) as error:
+        failures.append(f"descriptor limit: {error}")
+    finally:
+        for connection in idle:
+            connection.close()
+        server.stop()
+
+
+def check_big_hellos(site, failures):
+    server = peer.Server(site, [])
+    hellos = []
+    try:
+        for _ in range(32):
+            connection = peer.Connection(server.port, source="127.0.0.2")
+            connection.send(bytes.fromhex("0010000086"))
+            hellos.append(connection)
+        refused = 0
+        for connection in hellos:
+            try:
+                expect_fault(connection, "frame", within=2)
+                refused += 1
+            except (socket.timeout, TimeoutError, peer.Closed):
+                pass
+        if refused != 32:
+            failures.append(f"big hellos: {refused} of 32 refused at once")
+        station = peer.Connection(server.port)
+        station.send(peer.hello() + peer.call("GetItensIUM", ["0001", "0000000001"]))
+        if station.receive()[0] != "welcome" or station.receive()[0] != "result":
+            failures.append("big hellos: the station was not served")
+        station.close()
+    except (AssertionError, OSError, peer.Closed) as error:
+        failures.append(f"big hellos: {error}")
+    finally:
+        for connection in hellos:
+            connection.close()
+        server.stop()
+
+
+def check_logins_in_flight(site, failures):
+    server = peer.Server(site, site.secure_arguments())
+    try:
+        # Ten wrong logins at once from one address: four are taken in, the
+        # others refused unchecked.
+        connections = [peer.Connection(server.port, site.certificate, "127.0.0.6") for _ in range(10)]
+        for connection in connections:
+            connection.send(peer.hello("maria", "errada-1"))
+        messages = []
+        for connection in connections:
+            try:
+                messages.append(expect_fault(connection, "auth", within=40))
+            except (socket.timeout, TimeoutError, peer.Closed):
+                messages.append("")
+            connection.close()
+        refused = sum("Tentativas demais" in m for m in messages)
+        checked = server.log().count("usuário ou senha inválidos")
+        if refused < 6 or checked > 4:
+            failures.append(f"logins in flight: {refused} refused unchecked, {checked} checked")
+        # Hanging up before the answer does not escape the count: each of
+        # these is checked and counted, so the next answer comes later.
+        before = server.log().count("usuário ou senha inválidos")
+        for _ in range(3):
+            connection = peer.Connection(server.port, site.certificate, "127.0.0.7")
+            connection.send(peer.hello("joao", "errada-2"))
+            time.sleep(0.8)
+            connection.close()
+        time.sleep(1.5)
+        counted = server.log().count("usuário ou senha inválidos") - before
+        if counted < 2:
+            failures.append(f"hang-ups: {counted} of 3 failures counted")
+        last = server.log().strip().splitlines()[-1]
+        if "resposta em 1000 ms" in last:
+            failures.append(f"hang-ups: the delay did not grow: {last}")
+    except (AssertionError, OSError, peer.Closed) as error:
+        failures.append(f"logins in flight: {error}")
+    finally:
+        server.stop()
+
+
+def check_connect_rate(site, failures):
+    """An address that reconnects in a loop is cut off before any handshake,
+    and only that address."""
+    server = peer.Server(site, site.secure_arguments())
+    try:
+        cut = 0
+        for _ in range(400):
+            try:
+                with socket.create_connection(("127.0.0.1", server.port), timeout=5,
+                                              source_address=("127.0.0.8", 0)) as sock:
+                    sock.sendall(b"\x16\x03\x01\x00\x05hello")
+                    sock.settimeout(5)
+                    if not sock.recv(4096):
+                        cut += 1
+            except (ConnectionResetError, OSError):
+                cut += 1
+        if cut < 400 - 128 - 50:
+            failures.append(f"connect rate: {cut} of 400 connections cut off")
+        if "conexões novas demais" not in server.log():
+            failures.append("connect rate: not logged")
+        station = peer.login(server.port, "joao", peer.PASSWORD, site.certificate, "127.0.0.9")
+        station.close()
+    except (AssertionError, OSError, peer.Closed) as error:
+        failures.append(f"connect rate: {error}")
+    finally:
+        server.stop()
+
+
+def check_ipv6_listen(site, failures):
+    """--listen takes an IPv6 address in brackets, as a URL writes it."""
+    if not socket.has_ipv6:
+        return
+    try:
+        server = peer.Server(site, ["--listen", "[::1]:0"])
+    except RuntimeError as error:
+        failures.append(f"[::1]: {error}")
+        return
+    try:
+        with socket.create_connection(("::1", server.port), timeout=5) as sock:
+            sock.sendall(peer.hello())
+            if b"welcome" not in sock.recv(4096):
+                failures.append("[::1]: no welcome")
+    except OSError as error:
+        failures.append(f"[::1]: {error}")
+    finally:
+        server.stop()
+
+
+def main(argv):
+    site = peer.Site(argv[1])
+    failures = []
+    try:
+        for check in (check_global_and_address_caps, check_descriptor_limit, check_big_hellos, check_logins_in_flight,
+                      check_connect_rate, check_ipv6_listen):
+            check(site, failures)
+    finally:
+        site.cleanup()
+    if failures:
+        print("\n".join(failures))
+        return 1
+    print("caps held")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))
