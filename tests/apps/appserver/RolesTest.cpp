@@ -2,13 +2,16 @@
 // own command, run by the cluster's administrator, on a database of the test
 // cluster whose owner is an ordinary role (no CREATEROLE), then filled with
 // demo data by that owner: the stations' role reads the branch table and
-// nothing else and writes nowhere; the server's role serves the real server
+// nothing else and writes nowhere (the host's own branch query runs as it);
+// the server's role serves the real server
 // process and changes no schema; tables the owner adds later are the
 // server's too; running the command again changes only the passwords given;
 // a server without DDL refuses a schema that is not current and names the
 // owner's step. PostgreSQL only (label pg).
+#include "BranchQueryText.h"
 #include "ServerData.h"
 #include "ServerSession.h"
+#include "framework/Varneth.h"
 #include "storage/Database.h"
 #include "storage/PgDriver.h"
 #include "storage/Schema.h"
@@ -143,6 +146,28 @@ TEST_F(Roles, TheStationsReadTheBranchesAndNothingElseAndWriteNowhere)
     // The host's branch query, NVL included.
     EXPECT_EQ(Column(as, QStringLiteral("SELECT NMFILIAL FROM FILIAL WHERE CDFILIAL = NVL(:P, CDFILIAL)"), QStringLiteral("0001")).size(), 1);
     EXPECT_EQ(Column(as, QStringLiteral("SELECT CDFILIAL FROM FILIAL")).size(), Column(own, QStringLiteral("SELECT CDFILIAL FROM FILIAL")).size());
+}
+
+TEST_F(Roles, TheHostsBranchQueryRunsAsTheStations)
+{
+    const Varneth::THostSettings saved = Varneth::Settings();
+    Varneth::SetDatabasePath(Uri(station));
+    {
+        TdtmDBGeral module;
+        module.Open();
+        TADOIBQuery qryFilial;
+        composeBranchQuery(qryFilial);
+        qryFilial.ParamByName("P_CDFILIAL")->Clear();
+        qryFilial.Open();
+        QStringList codes;
+        for (qryFilial.First(); !qryFilial.Eof(); qryFilial.Next())
+            codes << qryFilial.FieldByName("CDFILIAL")->AsString();
+        EXPECT_EQ(codes, (QStringList{QStringLiteral("0001"), QStringLiteral("0002"), QStringLiteral("0003")}));
+        TADOIBQuery invoices;
+        invoices.SQL = {QStringLiteral("SELECT COUNT(*) FROM NOTAFISCAL")};
+        EXPECT_THROW(invoices.Open(), EDatabaseError) << "the host's connection is the stations' role";
+    }
+    Varneth::SetSettings(saved);
 }
 
 TEST_F(Roles, TheServersRoleServesAndChangesNoSchema)
