@@ -4,7 +4,7 @@
 #              host looks for it, EXP_PACKAGE_DIR), the documentation;
 #   appserver  the application server (exp13000-appserver), its systemd unit (runs it as the
 #              system user exp13000, restarts it on failure) and its settings
-#              in /etc/exp13000/appserver.conf.
+#              in /etc/exp13000/appserver.conf (0640, root:exp13000).
 # Installed under the product's name: a bare `host` would clash with the
 # DNS lookup tool.
 install(PROGRAMS $<TARGET_FILE:host> DESTINATION ${CMAKE_INSTALL_BINDIR} RENAME exp13000-host COMPONENT host)
@@ -14,7 +14,10 @@ install(FILES README.md docs/host.md docs/host-settings.md docs/deploy.md
 
 install(PROGRAMS $<TARGET_FILE:appserver> DESTINATION ${CMAKE_INSTALL_BINDIR} RENAME exp13000-appserver COMPONENT appserver)
 install(FILES package/debian/exp13000-appserver.service DESTINATION lib/systemd/system COMPONENT appserver)
-install(FILES package/debian/appserver.conf DESTINATION /etc/exp13000 COMPONENT appserver)
+# The settings may hold the database's password: not for every user to read
+# (the package's postinst gives them to the group exp13000).
+install(FILES package/debian/appserver.conf DESTINATION /etc/exp13000
+        PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ COMPONENT appserver)
 install(FILES docs/appserver.md docs/deploy.md DESTINATION ${CMAKE_INSTALL_DOCDIR}/appserver COMPONENT appserver)
 
 set(CPACK_PACKAGE_NAME exp13000)

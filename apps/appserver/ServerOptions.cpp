@@ -1,5 +1,7 @@
 #include "ServerOptions.h"
 
+#include "storage/Database.h"
+
 #include <QCommandLineParser>
 #include <tuple>
 
@@ -52,9 +54,16 @@ std::optional<TServerOptions> ParseServerOptions(const QStringList& arguments, Q
                                       QStringLiteral("file"));
     const QCommandLineOption addUser(QStringLiteral("add-user"), QStringLiteral("Acrescenta um usuário ao arquivo de contas."),
                                      QStringLiteral("name"));
+    const QCommandLineOption createRoles(QStringLiteral("create-roles"),
+                                         QStringLiteral("Cria os papéis do PostgreSQL e lhes dá as permissões."));
+    const QCommandLineOption serverRole(QStringLiteral("server-role"), QStringLiteral("Papel do servidor de aplicação."),
+                                        QStringLiteral("name"));
+    const QCommandLineOption stationRole(QStringLiteral("station-role"), QStringLiteral("Papel das estações."),
+                                         QStringLiteral("name"));
     const QCommandLineOption help(QStringLiteral("help"), QStringLiteral("Mostra esta ajuda."));
-    parser.addOptions({listen, database, create, threads, maxFrame, budget, maxConnections, maxPerAddress, helloTimeout, idleTimeout,
-                       initDemo, scale, tlsCert, tlsKey, accounts, addUser, help});
+    parser.addOptions({listen, database, create, threads, maxFrame, budget, maxConnections, maxPerAddress,
+                       helloTimeout, idleTimeout, initDemo, scale, tlsCert, tlsKey, accounts, addUser, createRoles,
+                       serverRole, stationRole, help});
     if (!parser.parse(arguments)) {
         // The parser's own texts are English.
         error = parser.unknownOptionNames().isEmpty()
@@ -149,6 +158,27 @@ std::optional<TServerOptions> ParseServerOptions(const QStringList& arguments, Q
                     .arg(options.Address.toString());
         return std::nullopt;
     }
+    options.CreateRoles = parser.isSet(createRoles);
+    if ((parser.isSet(serverRole) || parser.isSet(stationRole)) && !options.CreateRoles) {
+        error = QStringLiteral("--server-role e --station-role só valem com --create-roles.");
+        return std::nullopt;
+    }
+    if (options.CreateRoles && !IsPostgresDatabase(options.Database)) {
+        error = QStringLiteral("--create-roles exige o banco PostgreSQL em --database (postgresql://dono@servidor/banco).");
+        return std::nullopt;
+    }
+    for (const auto& [option, out] : {std::pair{&serverRole, &options.Roles.ServerRole},
+                                      std::pair{&stationRole, &options.Roles.StationRole}}) {
+        if (!parser.isSet(*option))
+            continue;
+        *out = parser.value(*option);
+        if (!ValidRoleName(*out)) {
+            error = QStringLiteral("Nome de papel inválido em --%1: '%2' (de 1 a 63 letras minúsculas, algarismos e _, "
+                                   "sem começar por algarismo nem por pg_).")
+                        .arg(option->names().first(), *out);
+            return std::nullopt;
+        }
+    }
     options.Create = parser.isSet(create);
     options.InitDemo = parser.isSet(initDemo);
     if (parser.isSet(scale) && !PositiveInt(parser.value(scale), 10000, options.Scale)) {
@@ -182,9 +212,15 @@ QString ServerUsage()
                "  --add-user NOME          acrescenta NOME ao arquivo de --accounts (ou troca sua senha),\n"
                "                           com a senha lida da entrada padrão, e sai\n"
                "  --init-demo              cria o esquema e os dados de demonstração e sai\n"
+               "  --create-roles           no banco PostgreSQL de --database, com a conexão do dono ou de um\n"
+               "                           administrador: cria ou atualiza o esquema, cria os papéis do\n"
+               "                           servidor e das estações (senhas lidas da entrada padrão) e lhes\n"
+               "                           dá as permissões; depois sai\n"
+               "  --server-role NOME       papel do servidor (padrão: %4)\n"
+               "  --station-role NOME      papel das estações (padrão: %5)\n"
                "  --scale N                multiplicador dos dados de demonstração (com --init-demo)\n"
                "  --help                   mostra esta ajuda\n")
         .arg(QString::fromLatin1(Defaults::ServerHost))
         .arg(Defaults::ServerPort)
-        .arg(Defaults::DatabasePath());
+        .arg(Defaults::DatabasePath(), TRoleSetup().ServerRole, TRoleSetup().StationRole);
 }

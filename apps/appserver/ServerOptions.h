@@ -4,7 +4,8 @@
 //             [--max-frame BYTES] [--request-budget BYTES] [--max-connections N]
 //             [--hello-timeout SECONDS] [--idle-timeout SECONDS]
 //             [--tls-cert FILE --tls-key FILE] [--accounts FILE]
-//             [--init-demo [--scale N]] [--add-user NAME --accounts FILE] [--help]
+//             [--init-demo [--scale N]] [--add-user NAME --accounts FILE]
+//             [--create-roles --database URI [--server-role NAME] [--station-role NAME]] [--help]
 // --database takes a SQLite file or a PostgreSQL URI (Database.h). Serving a
 // SQLite file that does not exist is refused unless --create asks for a new,
 // empty one (a mistyped path must not serve an empty work list).
@@ -18,8 +19,11 @@
 // On a loopback address TLS and accounts are optional; on any other address
 // both are required (a certificate and key, and an accounts file), and a
 // command line without them is refused. --add-user adds a user to the
-// accounts file (or sets its password) and stops.
+// accounts file (or sets its password) and stops. --create-roles sets up a
+// PostgreSQL database's roles (storage/Roles.h) and stops; the role names are
+// checked here.
 #include "server/Defaults.h"
+#include "storage/Roles.h"
 
 #include <QHostAddress>
 #include <QString>
@@ -41,6 +45,8 @@ struct TServerOptions {
     QString TlsKey;
     QString Accounts;  // the accounts file (Accounts.h); "" none
     QString AddUser;   // add this user to Accounts and stop
+    bool CreateRoles = false;
+    TRoleSetup Roles;  // the names; the passwords are asked when they are set up
     bool Create = false;
     bool InitDemo = false;
     int Scale = 1;

@@ -3,13 +3,16 @@
 // It serves only a database that exists (a PostgreSQL one, or a SQLite file)
 // unless --create asks for a new, empty SQLite file. --add-user adds a user
 // to the accounts file (the password read from stdin, not echoed when it is
-// a terminal) and exits.
+// a terminal) and exits. --create-roles sets up a PostgreSQL database's roles
+// (storage/Roles.h), their passwords read from stdin, and exits.
 // SIGINT and SIGTERM stop it cleanly: no new connection is accepted, running
 // calls finish, the database connections close.
 #include "ServerOptions.h"
 #include "demo/DemoData.h"
 #include "rtl/Exceptions.h"
 #include "rules/Modules.h"
+#include "storage/PgDriver.h"
+#include "storage/Roles.h"
 #include "storage/Schema.h"
 #include "transport/Accounts.h"
 #include "transport/RpcServer.h"
@@ -24,6 +27,7 @@
 #include <iostream>
 #include <limits>
 #include <string>
+#include <utility>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <termios.h>
@@ -98,6 +102,41 @@ int AddUser(const TServerOptions& options)
     return 0;
 }
 
+// The server's and the stations' passwords from stdin, one line each, asked
+// and repeated on a terminal; an empty one sets none.
+int CreateRoles(const TServerOptions& options)
+{
+    TRoleSetup setup = options.Roles;
+    for (const auto& [role, password] : {std::pair{setup.ServerRole, &setup.ServerPassword},
+                                         std::pair{setup.StationRole, &setup.StationPassword}}) {
+        const QString typed = ReadPassword(QStringLiteral("Senha do papel %1 (vazia: nenhuma senha nova): ").arg(role));
+        if (!typed.isEmpty() && ::isatty(STDIN_FILENO) && ReadPassword(QStringLiteral("Repita a senha: ")) != typed) {
+            Print(stderr, QStringLiteral("appserver: as senhas digitadas não conferem; nada foi gravado."));
+            return 1;
+        }
+        if (!typed.isEmpty())
+            *password = typed;
+    }
+    TDatabase db(TDbConfig{options.Database});
+    for (const QString& line : SetUpRoles(db, setup))
+        Print(stdout, QStringLiteral("appserver: %1.").arg(line));
+    return 0;
+}
+
+// Says once, at start, when the link to PostgreSQL leaves this machine
+// without checking whom it reached.
+void WarnOfUnverifiedLink(TDatabase& db)
+{
+    if (db.Engine() != TEngine::Postgres)
+        return;
+    const TPgLink link = PgLinkOf(db.Connection());
+    if (!PgLinkTrusted(link))
+        Print(stderr, QStringLiteral("appserver: aviso: a conexão com o PostgreSQL em %1 não verifica o servidor do banco "
+                                     "(sslmode=%2): quem estiver no caminho pode ler o tráfego ou se passar pelo "
+                                     "banco. Use sslmode=verify-full na URI de --database.")
+                          .arg(link.Host, link.SslMode));
+}
+
 // TLS and the accounts the options name, into `config`; false with the
 // reason printed.
 bool Secure(const TServerOptions& options, TServerConfig& config)
@@ -150,7 +189,8 @@ int Serve(QCoreApplication& app, const TServerOptions& options)
     }
     {
         TDatabase db(TDbConfig{options.Database});
-        CreateSchema(db);
+        WarnOfUnverifiedLink(db);
+        PrepareSchema(db);
     }
     TDispatcher dispatcher;
     dispatcher.Add(ConfRastrModule());
@@ -222,6 +262,8 @@ int main(int argc, char** argv)
     try {
         if (!options->AddUser.isEmpty())
             return AddUser(*options);
+        if (options->CreateRoles)
+            return CreateRoles(*options);
         return options->InitDemo ? InitDemo(*options) : Serve(app, *options);
     } catch (const Exception& e) {
         Print(stderr, QStringLiteral("appserver: %1").arg(e.Message()));

@@ -8,11 +8,14 @@
 
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QHostAddress>
+#include <QHostInfo>
 #include <QSslConfiguration>
 #include <QSslSocket>
 #include <QTcpSocket>
 #include <QTimer>
 
+#include <algorithm>
 #include <functional>
 #include <optional>
 
@@ -44,6 +47,16 @@ QString CertificateProblem(const QSslError& error)
 }
 
 } // namespace
+
+bool IsLoopbackHost(const QString& host)
+{
+    QHostAddress address;
+    if (address.setAddress(host))
+        return address.isLoopback();
+    const QList<QHostAddress> addresses = QHostInfo::fromName(host).addresses();
+    return !addresses.isEmpty()
+           && std::all_of(addresses.cbegin(), addresses.cend(), [](const QHostAddress& a) { return a.isLoopback(); });
+}
 
 void TNetConnection::SetReceiveProgress(TReceiveProgress hook)
 {
@@ -292,6 +305,11 @@ std::optional<Rpc::TMessage> TNetConnection::Greet(int timeoutMs, std::optional<
 
 void TNetConnection::Connect(int timeoutMs)
 {
+    if (!security_.Tls && !security_.User.isEmpty() && !IsLoopbackHost(host_))
+        Drop(QStringLiteral("A conexão com o servidor de aplicação em %1 levaria a senha do usuário %2 sem criptografia "
+                            "e não foi aberta: ative o TLS (server/tls=true nas configurações do host) ou use um "
+                            "servidor desta máquina.")
+                 .arg(Address(), security_.User));
     const QString unreachable = QStringLiteral("Não foi possível conectar ao servidor de aplicação em %1.").arg(Address());
     channel_ = std::make_unique<TChannel>(limits_, security_.Tls);
     if (!security_.Tls) {

@@ -18,7 +18,11 @@
 // With a User, the hello carries the user and password; a server that
 // requires accounts refuses a hello without them, or with wrong ones, with
 // EServerError. A connection starts with the process's default security
-// (SetDefaultSecurity), which the host sets from its settings.
+// (SetDefaultSecurity), which the host sets from its settings. A password
+// never travels in clear beyond this machine: with a User and without Tls,
+// a host that is not loopback (IsLoopbackHost) is refused with
+// EConnectionError before any connection is made, the message naming the
+// host's setting server/tls.
 //
 // Every open runs BeforeConnect first (that is where the host and port are
 // set). A call on a closed connection, or on one whose peer went away while
@@ -56,6 +60,11 @@
 #include <optional>
 
 class TNetConnection;
+
+// Whether `host` leads to this machine only: a loopback address (127.0.0.0/8,
+// ::1), or a name whose every address is one ("localhost"). A name is
+// resolved here, blocking; one that resolves to nothing is not loopback.
+bool IsLoopbackHost(const QString& host);
 
 // The late-bound call object of a connection.
 class TAppServer {

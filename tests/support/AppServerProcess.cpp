@@ -126,12 +126,14 @@ void EndWithThisProcess(QProcess& process)
 
 } // namespace
 
-int TAppServerProcess::RunOnce(const QStringList& arguments, QString* output)
+int TAppServerProcess::RunOnce(const QStringList& arguments, QString* output, const QByteArray& input)
 {
     QProcess process;
     EndWithThisProcess(process);
     process.setProcessChannelMode(QProcess::MergedChannels);
     process.start(Executable(), arguments);
+    process.write(input);
+    process.closeWriteChannel();
     if (!process.waitForFinished(120000)) {
         process.kill();
         process.waitForFinished();

@@ -56,9 +56,10 @@ public:
 
     // The server executable built with the tests.
     static QString Executable();
-    // Runs the executable with `arguments` to completion; returns its exit
-    // code, with stdout and stderr in `output`.
-    static int RunOnce(const QStringList& arguments, QString* output = nullptr);
+    // Runs the executable with `arguments` to completion, `input` on its
+    // stdin (then closed, so a command that reads it never waits); returns
+    // its exit code, with stdout and stderr in `output`.
+    static int RunOnce(const QStringList& arguments, QString* output = nullptr, const QByteArray& input = {});
     // Whether the next servers use PostgreSQL (the pg variants of the tests).
     static void UsePostgres(bool on);
 

@@ -45,6 +45,9 @@ public:
     // transaction already holds the whole database.
     QString ForUpdate() const;
     bool Broken() const { return connection_->Broken(); }
+    // The engine's connection, for what one engine alone offers (PgDriver.h);
+    // replaced when a broken link is opened again (Begin).
+    TConnection& Connection() { return *connection_; }
     // Runs statements without parameters or rows.
     void Execute(const QString& sql);
     // Runs a transaction's first statements. When they fail because the link

@@ -4,6 +4,8 @@
 
 #include <libpq-fe.h>
 
+#include <arpa/inet.h>
+
 #include <charconv>
 #include <vector>
 
@@ -139,9 +141,9 @@ public:
     void Execute(const QByteArray& sql) override { TResult(PQexec(conn(), sql.constData())).Check(conn(), sql.left(40).constData()); }
     bool Broken() const override { return PQstatus(conn()) != CONNECTION_OK; }
 
-private:
     PGconn* conn() const { return conn_.get(); }
 
+private:
     std::unique_ptr<PGconn, decltype(&PQfinish)> conn_;
     quint64 statements_ = 0;
 };
@@ -151,4 +153,64 @@ private:
 std::unique_ptr<TConnection> OpenPostgres(const QString& conninfo)
 {
     return std::make_unique<TPgConnection>(conninfo);
+}
+
+namespace {
+
+PGconn* PgConn(TConnection& connection)
+{
+    auto* pg = dynamic_cast<TPgConnection*>(&connection);
+    if (!pg)
+        throw EDatabaseError(QStringLiteral("Erro no banco de dados: a operação exige um banco PostgreSQL."));
+    return pg->conn();
+}
+
+} // namespace
+
+TPgLink PgLinkOf(TConnection& connection)
+{
+    PGconn* conn = PgConn(connection);
+    TPgLink link{QString::fromUtf8(PQhost(conn)), QString::fromUtf8(PQhostaddr(conn)), QString()};
+    std::unique_ptr<PQconninfoOption, decltype(&PQconninfoFree)> options(PQconninfo(conn), PQconninfoFree);
+    for (const PQconninfoOption* option = options.get(); option && option->keyword; ++option)
+        if (qstrcmp(option->keyword, "sslmode") == 0 && option->val)
+            link.SslMode = QString::fromUtf8(option->val);
+    return link;
+}
+
+namespace {
+
+// 127.0.0.0/8, ::1, or 127/8 mapped into IPv6. The storage links no network
+// library, so the address is read with the C library's inet_pton.
+bool LoopbackAddress(const QString& text)
+{
+    const QByteArray address = text.toLatin1();
+    in_addr v4 = {};
+    if (inet_pton(AF_INET, address.constData(), &v4) == 1)
+        return (ntohl(v4.s_addr) >> 24) == 127;
+    in6_addr v6 = {};
+    if (inet_pton(AF_INET6, address.constData(), &v6) != 1)
+        return false;
+    return IN6_IS_ADDR_LOOPBACK(&v6) || (IN6_IS_ADDR_V4MAPPED(&v6) && v6.s6_addr[12] == 127);
+}
+
+} // namespace
+
+bool PgLinkTrusted(const TPgLink& link)
+{
+    // libpq names a Unix socket by its folder (or "@name" for Linux's abstract
+    // namespace) and leaves its address empty.
+    const bool socket = link.Host.startsWith(u'/') || link.Host.startsWith(u'@');
+    return socket || LoopbackAddress(link.Address) || link.SslMode == QLatin1String("verify-full")
+           || link.SslMode == QLatin1String("verify-ca");
+}
+
+QByteArray PgPasswordVerifier(TConnection& connection, const QByteArray& role, const QByteArray& password)
+{
+    PGconn* conn = PgConn(connection);
+    std::unique_ptr<char, decltype(&PQfreemem)> verifier(
+        PQencryptPasswordConn(conn, password.constData(), role.constData(), nullptr), PQfreemem);
+    if (!verifier)
+        Fail("senha", PQerrorMessage(conn));
+    return QByteArray(verifier.get());
 }

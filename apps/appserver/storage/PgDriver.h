@@ -9,3 +9,25 @@
 #include "Statement.h"
 
 std::unique_ptr<TConnection> OpenPostgres(const QString& conninfo);
+
+// Where an open PostgreSQL connection leads and how it was checked: the host
+// it reached (a socket's folder for a Unix socket), that host's address, and
+// the effective sslmode (the URI's, else PGSSLMODE, else libpq's "prefer").
+struct TPgLink {
+    QString Host;
+    QString Address;
+    QString SslMode;
+};
+// Raises EDatabaseError when `connection` is not a PostgreSQL one.
+TPgLink PgLinkOf(TConnection& connection);
+
+// Whether a link needs no certificate check: it stays on this machine (a
+// Unix socket, a loopback address) or verifies the server (verify-ca,
+// verify-full). Any other may be read or answered by whoever sits between.
+bool PgLinkTrusted(const TPgLink& link);
+
+// The password verifier of `role` for CREATE ROLE / ALTER ROLE ... PASSWORD,
+// computed by libpq on this side with the server's password_encryption
+// (SCRAM-SHA-256 by default), so that the clear password never reaches the
+// database or its statement log. Raises EDatabaseError.
+QByteArray PgPasswordVerifier(TConnection& connection, const QByteArray& role, const QByteArray& password);

@@ -2,6 +2,8 @@
 
 #include "Database.h"
 
+#include "rtl/Exceptions.h"
+
 #include <QStringList>
 
 namespace {
@@ -155,6 +157,41 @@ const QString postgresNvl = QStringLiteral(
     "CREATE OR REPLACE FUNCTION NVL(VALUE TEXT, FALLBACK TEXT) RETURNS TEXT"
     " LANGUAGE SQL IMMUTABLE AS 'SELECT COALESCE(VALUE, FALLBACK)'");
 
+// One row: the version of the schema the tables have.
+const QString versionTable = QStringLiteral("CREATE TABLE IF NOT EXISTS VERSAOESQUEMA (NRVERSAO INTEGER NOT NULL)");
+
+// The first column of the first row of `sql`, a number.
+double Scalar(TDatabase& db, const QString& sql)
+{
+    TSql query(db, sql);
+    query.Exec();
+    return query.Next() && !query.IsNull(0) ? query.Number(0) : 0;
+}
+
+// The version the database records; 0 when it records none. The catalogue
+// is asked first: a query of a missing table would end a PostgreSQL
+// transaction.
+int RecordedVersion(TDatabase& db)
+{
+    const bool present =
+        Scalar(db, db.Engine() == TEngine::Postgres
+                       ? QStringLiteral("SELECT COUNT(*) FROM pg_tables WHERE schemaname = current_schema()"
+                                        " AND tablename = 'versaoesquema'")
+                       : QStringLiteral("SELECT COUNT(*) FROM sqlite_master WHERE type = 'table' AND name = 'VERSAOESQUEMA'"))
+        > 0;
+    return present ? int(Scalar(db, QStringLiteral("SELECT MAX(NRVERSAO) FROM VERSAOESQUEMA"))) : 0;
+}
+
+// The role the PostgreSQL connection acts as, when it may not create tables
+// in the current schema; "" when it may.
+QString RoleWithoutDdl(TDatabase& db)
+{
+    TSql query(db, QStringLiteral("SELECT current_user FROM (SELECT 1) AS ONE"
+                                  " WHERE NOT has_schema_privilege(current_schema(), 'CREATE')"));
+    query.Exec();
+    return query.Next() ? query.Text(0) : QString();
+}
+
 } // namespace
 
 void CreateSchema(TDatabase& db)
@@ -166,5 +203,35 @@ void CreateSchema(TDatabase& db)
     AddAuditUser(db);
     if (db.Engine() == TEngine::Postgres)
         db.Execute(postgresNvl);
+    db.Execute(versionTable);
+    db.Execute(QStringLiteral("DELETE FROM VERSAOESQUEMA"));
+    TSql(db, QStringLiteral("INSERT INTO VERSAOESQUEMA (NRVERSAO) VALUES (:NRVERSAO)"))
+        .Bind(QStringLiteral(":NRVERSAO"), SchemaVersion)
+        .Exec();
     transaction.Commit();
+}
+
+void PrepareSchema(TDatabase& db)
+{
+    const int recorded = RecordedVersion(db);
+    if (recorded == SchemaVersion)
+        return;
+    if (recorded > SchemaVersion)
+        throw EDatabaseError(QStringLiteral("O esquema do banco de dados é da versão %1, mais nova que a deste servidor "
+                                            "de aplicação (%2): atualize o servidor.")
+                                 .arg(recorded)
+                                 .arg(SchemaVersion));
+    if (db.Engine() == TEngine::Postgres) {
+        const QString role = RoleWithoutDdl(db);
+        if (!role.isEmpty())
+            throw EDatabaseError(
+                QStringLiteral("O esquema do banco de dados não existe ou não está atualizado (versão %1 no banco; este "
+                               "servidor usa a %2), e o papel %3, com que o servidor se conecta, não pode alterá-lo. O "
+                               "dono do banco deve criá-lo ou atualizá-lo: appserver --create-roles --database "
+                               "URI-DO-DONO (veja \"Papéis do PostgreSQL\" na documentação do servidor).")
+                    .arg(recorded)
+                    .arg(SchemaVersion)
+                    .arg(role));
+    }
+    CreateSchema(db);
 }

@@ -2,10 +2,14 @@
 
 #include "rtl/Exceptions.h"
 
-#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 #include <sqlite3.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -13,6 +17,24 @@ namespace {
 {
     throw EDatabaseError(QStringLiteral("Erro no banco de dados (%1): %2")
                              .arg(QString::fromUtf8(what), QString::fromUtf8(sqlite3_errmsg(db))));
+}
+
+// A database file that does not exist yet is made here, empty (SQLite takes
+// an empty file as a new database), readable and writable by its owner only,
+// inside folders made for it the same way: it holds customers' tax numbers
+// and the audit. SQLite gives its -wal and -shm files the database file's
+// mode. What exists already is left as it is.
+void CreateOwnerOnly(const QString& path)
+{
+    const QString folder = QFileInfo(path).absolutePath();
+    for (qsizetype slash = folder.indexOf(u'/', 1);; slash = folder.indexOf(u'/', slash + 1)) {
+        ::mkdir(QFile::encodeName(slash < 0 ? folder : folder.left(slash)).constData(), 0700);  // EEXIST: kept
+        if (slash < 0)
+            break;
+    }
+    const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd >= 0)
+        ::close(fd);
 }
 
 class TSqliteStatement final : public TStatement {
@@ -95,7 +117,7 @@ class TSqliteConnection final : public TConnection {
 public:
     TSqliteConnection(const QString& path, int busyTimeoutMs)
     {
-        QDir().mkpath(QFileInfo(path).absolutePath());
+        CreateOwnerOnly(path);
         sqlite3* opened = nullptr;
         const int rc = sqlite3_open_v2(path.toUtf8().constData(), &opened,
                                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);

@@ -2,8 +2,9 @@
 // The SQLite driver of the statement interface, on SQLite's C API.
 //
 // Each connection runs in WAL mode (readers never wait for the writer) with a
-// busy time-out and foreign keys on. The file's folder is created when
-// missing.
+// busy time-out and foreign keys on. A missing file and its missing folders
+// are created readable by their owner only (0600, 0700); the -wal and -shm
+// files follow the file's mode.
 #include "Statement.h"
 
 std::unique_ptr<TConnection> OpenSqlite(const QString& path, int busyTimeoutMs);

@@ -634,7 +634,17 @@ INSTANTIATE_TEST_SUITE_P(
                       TBadCommandLine{"badPort", {QStringLiteral("--listen"), QStringLiteral("127.0.0.1:70000")}, "--listen"},
                       TBadCommandLine{"zeroThreads", {QStringLiteral("--threads"), QStringLiteral("0")}, "threads"},
                       TBadCommandLine{"badScale", {QStringLiteral("--init-demo"), QStringLiteral("--scale"), QStringLiteral("x")}, "Escala"},
-                      TBadCommandLine{"unknownOption", {QStringLiteral("--bogus")}, "bogus"}),
+                      TBadCommandLine{"unknownOption", {QStringLiteral("--bogus")}, "bogus"},
+                      TBadCommandLine{"rolesOnSqlite", {QStringLiteral("--create-roles"), QStringLiteral("--database"),
+                                                        QStringLiteral("x.sqlite")}, "exige o banco PostgreSQL"},
+                      TBadCommandLine{"upperCaseRole", {QStringLiteral("--create-roles"), QStringLiteral("--database"),
+                                                        QStringLiteral("postgresql:///x"), QStringLiteral("--server-role"),
+                                                        QStringLiteral("Servidor")}, "--server-role: 'Servidor'"},
+                      TBadCommandLine{"postgresOwnRole", {QStringLiteral("--create-roles"), QStringLiteral("--database"),
+                                                          QStringLiteral("postgresql:///x"), QStringLiteral("--station-role"),
+                                                          QStringLiteral("pg_read_all_data")}, "--station-role"},
+                      TBadCommandLine{"roleWithoutCreateRoles", {QStringLiteral("--station-role"), QStringLiteral("estacao")},
+                                      "só valem com --create-roles"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // A mistyped path is refused, and creates nothing, unless a new database is

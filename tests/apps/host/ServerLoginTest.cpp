@@ -1,6 +1,7 @@
 // The host's login to the application server: the password asked at start
 // through the dialog service (or taken from the password file, without
-// asking), and the screens' connections logging in with it over TLS.
+// asking), and the screens' connections logging in with it over TLS; a
+// password never sent in clear beyond this machine.
 #include "HostFixture.h"
 
 #include "ServerSite.h"
@@ -10,6 +11,7 @@
 #include "server/RemoteNames.h"
 
 #include <QFile>
+#include <QTcpServer>
 
 namespace {
 
@@ -44,6 +46,15 @@ protected:
         net.Open();
     }
 
+    void WritePasswordFile()
+    {
+        QFile secret(Path(QStringLiteral("senha")));
+        ASSERT_TRUE(secret.open(QIODevice::WriteOnly));
+        secret.write(TServerSite::Password.toUtf8() + '\n');
+        secret.close();
+        ASSERT_TRUE(secret.setPermissions(QFile::ReadOwner | QFile::WriteOwner));
+    }
+
     static inline TSiteServer* secure = nullptr;
     static inline TServerSite* site = nullptr;
     static inline TAppServerProcess* server = nullptr;
@@ -61,11 +72,7 @@ TEST_F(ServerLoginTest, AsksThePasswordAtStartAndConnectionsLogInWithIt)
 
 TEST_F(ServerLoginTest, APasswordFileIsUsedWithoutAsking)
 {
-    QFile secret(Path(QStringLiteral("senha")));
-    ASSERT_TRUE(secret.open(QIODevice::WriteOnly));
-    secret.write(TServerSite::Password.toUtf8() + '\n');
-    secret.close();
-    ASSERT_TRUE(secret.setPermissions(QFile::ReadOwner | QFile::WriteOwner));
+    WritePasswordFile();
     WriteSettings("user=joao\npassword_file=senha\n");
     auto host = StartHost();
     EXPECT_TRUE(dialogs.Texts(TDialogKind::Password).isEmpty());
@@ -83,6 +90,50 @@ TEST_F(ServerLoginTest, ACancelledPromptLeavesTheServerToRefuse)
     } catch (const EServerError& e) {
         EXPECT_EQ(e.Message(), QStringLiteral("Usuário ou senha inválidos."));
     }
+}
+
+// 0.0.0.0 is no loopback address, yet Linux hands a connection to it to
+// this machine's own listeners: had the host connected, the listener here
+// would have seen it, as it does once no password is at stake.
+TEST_F(ServerLoginTest, AClearPasswordIsNotSentBeyondThisMachine)
+{
+    QTcpServer listener;
+    ASSERT_TRUE(listener.listen(QHostAddress::LocalHost));
+    auto settings = [&](const QByteArray& login) {
+        QFile config(Path(QStringLiteral("host.ini")));
+        ASSERT_TRUE(config.open(QIODevice::WriteOnly));
+        config.write("[server]\nhost=0.0.0.0\nport=" + QByteArray::number(listener.serverPort()) + "\ntls=false\n" + login
+                     + "[database]\npath=db.sqlite\n");
+    };
+    // A screen's connection, with a short wait: the listener never answers.
+    auto open = [] {
+        TNetConnection net;
+        net.SetServerName(Remote::ConfRastr);
+        net.SetHost(Varneth::WebURL());
+        net.SetPort(Varneth::WebPort());
+        net.SetTimeout(1);
+        net.Open();
+    };
+
+    WritePasswordFile();
+    settings("user=maria\npassword_file=senha\n");
+    auto host = StartHost();
+    try {
+        open();
+        ADD_FAILURE() << "connected";
+    } catch (const EConnectionError& e) {
+        EXPECT_EQ(e.Message(), QStringLiteral("A conexão com o servidor de aplicação em 0.0.0.0:%1 levaria a senha do usuário "
+                                              "maria sem criptografia e não foi aberta: ative o TLS (server/tls=true nas "
+                                              "configurações do host) ou use um servidor desta máquina.")
+                                   .arg(listener.serverPort()));
+    }
+    EXPECT_FALSE(listener.waitForNewConnection(300)) << "a connection was made";
+    host.reset();
+
+    settings("");
+    host = StartHost();
+    EXPECT_THROW(open(), EConnectionError) << "no answer to the hello";
+    EXPECT_TRUE(listener.hasPendingConnections() || listener.waitForNewConnection(300));
 }
 
 } // namespace

@@ -363,3 +363,45 @@ TEST(NetConnection, ALongReplyReportsHowMuchOfItHasArrived)
 }
 
 } // namespace
+
+namespace {
+
+struct TLoopbackCase {
+    const char* name;
+    const char* host;
+    bool loopback;
+};
+
+class LoopbackHost : public ::testing::TestWithParam<TLoopbackCase> {};
+
+// Names other than localhost are left out: resolving them would ask the
+// network's name server.
+TEST_P(LoopbackHost, IsTheMachineItself)
+{
+    EXPECT_EQ(IsLoopbackHost(QString::fromLatin1(GetParam().host)), GetParam().loopback);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Hosts, LoopbackHost,
+    ::testing::Values(TLoopbackCase{"v4", "127.0.0.1", true}, TLoopbackCase{"anyOf127", "127.45.6.7", true},
+                      TLoopbackCase{"v6", "::1", true}, TLoopbackCase{"localhostName", "localhost", true},
+                      TLoopbackCase{"unspecifiedV4", "0.0.0.0", false}, TLoopbackCase{"unspecifiedV6", "::", false},
+                      TLoopbackCase{"privateV4", "10.1.2.3", false}, TLoopbackCase{"documentationV4", "192.0.2.10", false},
+                      TLoopbackCase{"documentationV6", "2001:db8::5", false}, TLoopbackCase{"empty", "", false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// A name that resolves to loopback only is this machine: the password goes
+// in the hello without TLS.
+TEST(NetConnection, ACredentialedConnectionWithoutTlsReachesLocalhost)
+{
+    TFakeAppServer server;
+    TNetConnection net;
+    net.SetServerName(QStringLiteral("exp13000.rdmConfRastr"));
+    net.SetHost(QStringLiteral("localhost"));
+    net.SetPort(server.Port());
+    net.SetSecurity({false, QString(), QStringLiteral("maria"), QStringLiteral("segredo123")});
+    EXPECT_NO_THROW(net.Open());
+    EXPECT_EQ(server.Hellos, 1);
+}
+
+} // namespace
