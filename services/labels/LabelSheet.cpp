@@ -40,18 +40,19 @@ void DrawLabel(QPainter& painter, qreal dots, const TSheetLabel& label, const TG
     QRectF text = toDots(QRectF(area.left() + Padding + SymbolSide + Padding, area.top() + Padding,
                                 area.width() - SymbolSide - 3 * Padding, area.height() - 2 * Padding));
     QFont font(QStringLiteral("DejaVu Sans"));
-    const auto write = [&](qreal points, bool bold, const QColor& colour, const QString& line) {
+    // Words wrap whole; the element string, one long word, anywhere.
+    const auto write = [&](qreal points, bool bold, const QColor& colour, const QString& line, int wrap) {
         font.setPointSizeF(points);
         font.setBold(bold);
         painter.setFont(font);
         painter.setPen(colour);
         QRectF used;
-        painter.drawText(text, Qt::TextWrapAnywhere | Qt::AlignLeft | Qt::AlignTop, line, &used);
+        painter.drawText(text, wrap | Qt::AlignLeft | Qt::AlignTop, line, &used);
         text.setTop(used.bottom() + dots * 0.8);
     };
-    write(7, true, Qt::black, label.Title);
-    write(6, false, Qt::black, Gs1HumanReadable(label.Elements));
-    write(6.5, label.Wrong, label.Wrong ? QColor(190, 0, 0) : QColor(0, 100, 0), label.Note);
+    write(7, true, Qt::black, label.Title, Qt::TextWordWrap);
+    write(6, false, Qt::black, Gs1HumanReadable(label.Elements), Qt::TextWrapAnywhere);
+    write(6.5, label.Wrong, label.Wrong ? QColor(190, 0, 0) : QColor(0, 100, 0), label.Note, Qt::TextWordWrap);
     painter.setPen(QPen(Qt::lightGray, dots * 0.1));
     painter.setBrush(Qt::NoBrush);
     painter.drawRoundedRect(toDots(area), dots * 2, dots * 2);
