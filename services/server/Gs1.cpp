@@ -216,9 +216,10 @@ TGs1Code Split(const QString& scan, const QDate& today, const TRefusal& refuse)
                        .arg(code.SymbologyIdentifier));
     }
     code.Code = scan.mid(code.SymbologyIdentifier.size());
-    if (code.Code.isEmpty())
-        refuse(QStringLiteral("leitura vazia"));
     code.Elements = Elements(code.Code, today, refuse);
+    // Nothing, or separators alone.
+    if (code.Elements.isEmpty())
+        refuse(QStringLiteral("leitura vazia"));
     return code;
 }
 

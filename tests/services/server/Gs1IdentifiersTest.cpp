@@ -229,7 +229,8 @@ INSTANTIATE_TEST_SUITE_P(
         TRuleCase{"gs1128", "]C1" + gtin, nullptr},
         TRuleCase{"gs1Qr", "]Q3" + gtin, nullptr},
         TRuleCase{"gs1DataBar", "]e0" + gtin, nullptr},
-        TRuleCase{"identifierOnly", "]d2", "leitura vazia"}),
+        TRuleCase{"identifierOnly", "]d2", "leitura vazia"},
+        TRuleCase{"separatorsOnly", "]d2" + gs + gs, "leitura vazia"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Gs1ElementString, SeparatesOnlyWhatNeedsIt)
