@@ -1,42 +1,33 @@
-// The GS1 parser of IUM codes (server/Gs1.h): the input is a scan, as the
-// server receives it in setLeituraIUM. A code accepted has a GTIN with a
-// valid check digit and a serial, its variable fields within GS1's bounds,
-// and reads back the same from its own element string.
+// The GS1 parser (server/Gs1.h): the input is a scan, as the server receives
+// it in setLeituraIUM. An element string accepted has only values within its
+// identifiers' shapes and reads back the same from its own element string;
+// an IUM accepted has a GTIN with a valid check digit and a serial, and
+// agrees with the element string's values.
 #include "Fuzz.h"
 
 #include "rtl/Exceptions.h"
 #include "server/Gs1.h"
+#include "server/Gs1Identifiers.h"
 
 namespace {
 
 const QDate Today(2026, 6, 15);
 
-bool Variable(const QString& value, bool required)
+void CheckIum(const QString& scan, const TGs1Code& gs1)
 {
-    if (value.isEmpty())
-        return !required;
-    if (value.size() > 20)
-        return false;
-    for (QChar c : value)
-        if (!IsGs1Character(c))
-            return false;
-    return true;
-}
-
-// The code's element string: fixed fields first, each variable one ended by
-// the group separator.
-QString ElementString(const TIumCode& code)
-{
-    const QChar separator(29);
-    QString out = QStringLiteral("01") + code.Gtin;
-    if (code.Expiry.isValid())
-        out += QStringLiteral("17") + code.Expiry.toString(QStringLiteral("yyMMdd"));
-    out += QStringLiteral("21") + code.Serial + separator;
-    if (!code.Lot.isEmpty())
-        out += QStringLiteral("10") + code.Lot + separator;
-    if (!code.Registration.isEmpty())
-        out += QStringLiteral("713") + code.Registration;
-    return out;
+    TIumCode code;
+    try {
+        code = ParseIumCode(scan, Today);
+    } catch (const EConvertError&) {
+        Fuzz::Require(gs1.Value(u"01").isEmpty() || gs1.Value(u"21").isEmpty(),
+                      "an element string with a GTIN and a serial is an IUM");
+        return;
+    }
+    Fuzz::Require(IsValidGtin(code.Gtin) && code.Gtin.size() == 14, "an accepted IUM has a valid GTIN-14");
+    Fuzz::Require(code.Gtin == gs1.Value(u"01") && code.Serial == gs1.Value(u"21") && code.Lot == gs1.Value(u"10")
+                      && code.Registration == gs1.Value(u"713"),
+                  "an IUM's elements are the element string's");
+    Fuzz::Require(code.Code == WithoutSymbologyIdentifier(scan), "the code is the scan without its symbology identifier");
 }
 
 } // namespace
@@ -44,21 +35,25 @@ QString ElementString(const TIumCode& code)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const QString scan = QString::fromUtf8(Fuzz::Bytes(data, size));
-    TIumCode code;
+    TGs1Code code;
     try {
-        code = ParseIumCode(scan, Today);
+        code = ParseGs1(scan, Today);
     } catch (const EConvertError&) {
-        return 0;
+        try {
+            ParseIumCode(scan, Today);
+        } catch (const EConvertError&) {
+            return 0;
+        }
+        Fuzz::Require(false, "an IUM is a valid element string");
     }
-    Fuzz::Require(IsValidGtin(code.Gtin) && code.Gtin.size() == 14, "an accepted code has a valid GTIN-14");
-    Fuzz::Require(Variable(code.Serial, true) && Variable(code.Lot, false) && Variable(code.Registration, false),
-                  "variable fields are 1 to 20 characters of GS1's set");
-    Fuzz::Require(code.Code == (scan.startsWith(u"]d2") ? scan.mid(3) : scan), "the code is the scan without ]d2");
-    // The day 00 of (17) is read as the month's last day, which writes back
-    // as that day: compare the fields, not the texts.
-    const TIumCode again = ParseIumCode(ElementString(code), Today);
-    Fuzz::Require(again.Gtin == code.Gtin && again.Serial == code.Serial && again.Lot == code.Lot
-                      && again.Registration == code.Registration && again.Expiry == code.Expiry,
-                  "a code reads back from its own element string");
+    for (const TGs1Element& element : code.Elements) {
+        const TGs1Identifier* id = FindGs1Identifier(element.Ai);
+        Fuzz::Require(id && id->Ai == element.Ai, "every element has a known identifier");
+        Fuzz::Require(!element.Value.isEmpty() && element.Value.size() <= id->MaxLength(),
+                      "every value fits its identifier");
+    }
+    const TGs1Code again = ParseGs1(Gs1ElementString(code.Elements), Today);
+    Fuzz::Require(again.Elements == code.Elements, "an element string reads back from its own elements");
+    CheckIum(scan, code);
     return 0;
 }

@@ -159,6 +159,10 @@ void Texts()
     Seed("gs1", "symbology-all-fields",
          QStringLiteral("]d201%1" "17271200" "21ABC-123\x1d" "10LOTE/7\x1d" "713RMS12345").arg(gtin));
     Seed("gs1", "serial-first", QStringLiteral("21X\x1d" "01%1" "17260229").arg(gtin));
+    Seed("gs1", "logistic-unit",
+         QStringLiteral("]C100178912340000000016" "0207891234567895" "3705\x1d" "3103001250" "11250600" "422076\x1d" "91X"));
+    Seed("gs1", "times", QStringLiteral("01%1" "70032506152359\x1d" "8008250615231059\x1d" "21S").arg(gtin));
+    Seed("gs1", "model-and-parts", QStringLiteral("]Q380131987654Ad4X4bL5ttr2310c2K\x1d" "801012AB-#/\x1d" "8011123"));
 
     // mask NUL text NUL edits (MaskFuzz.cpp)
     auto mask = [](const char* name, const char* editMask, const char* text, QByteArray edits) {

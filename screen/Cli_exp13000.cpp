@@ -114,6 +114,7 @@ void TfrmConfSepExp::WireEvents()
     cdsIUMProd->AfterDelete = closure(this, &TfrmConfSepExp::cdsIUMProdAfterDelete);
     cdsNotaFiscalNRINSJURCLIE->OnGetText = closure(this, &TfrmConfSepExp::cdsNotaFiscalNRINSJURCLIEGetText);
     cdsNrExpedicaoIDSTATUSSEP->OnGetText = closure(this, &TfrmConfSepExp::cdsNrExpedicaoIDSTATUSSEPGetText);
+    cdsIUMProdCDIUMPROD->OnGetText = closure(this, &TfrmConfSepExp::cdsIUMProdCDIUMPRODGetText);
     dtsNotaFiscal->OnStateChange = closure(this, &TfrmConfSepExp::dtsNotaFiscalStateChange);
 }
 

@@ -233,6 +233,7 @@ public:
                                   TGridDrawState State);
     void cdsNotaFiscalNRINSJURCLIEGetText(TField* Sender, QString& Text, bool DisplayText);
     void cdsNrExpedicaoIDSTATUSSEPGetText(TField* Sender, QString& Text, bool DisplayText);
+    void cdsIUMProdCDIUMPRODGetText(TField* Sender, QString& Text, bool DisplayText);
 
     // --- check actions (actions/)
     void dbgNotaFiscalDblClick(TObject* Sender);

@@ -18,32 +18,47 @@ QString knownCodes()
 
 QString ParseCommandLine(const QStringList& arguments, THostOptions& options)
 {
-    const QString open = QStringLiteral("--open");
     THostOptions parsed;
-    QStringList settings;
-    for (qsizetype i = 0; i < arguments.size(); ++i) {
+    QStringList settings{arguments.value(0)};
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
         const QString& argument = arguments.at(i);
-        if (i == 0) {
-            settings.append(argument);
-        } else if (argument == u"--help") {
+        // The value of option `name`: after "=" or the next argument.
+        QString value;
+        const auto takes = [&](const QString& name) {
+            if (argument.startsWith(name + u'=')) {
+                value = argument.mid(name.size() + 1);
+                return true;
+            }
+            if (argument != name)
+                return false;
+            if (i + 1 < arguments.size())
+                value = arguments.at(++i);
+            return true;
+        };
+        if (argument == u"--help") {
             parsed.Help = true;
-        } else if (argument == open || argument.startsWith(open + u'=')) {
-            QString code;
-            if (argument != open)
-                code = argument.mid(open.size() + 1);
-            else if (i + 1 < arguments.size())
-                code = arguments.at(++i);
-            else
+        } else if (takes(QStringLiteral("--open"))) {
+            if (value.isEmpty())
                 return QStringLiteral("Falta o valor da opção --open.");
-            const TScreenEntry* screen = FindScreen(code);
+            const TScreenEntry* screen = FindScreen(value);
             if (!screen)
                 return QStringLiteral("Tela desconhecida em --open: '%1' (telas disponíveis: %2).")
-                    .arg(code, knownCodes());
+                    .arg(value, knownCodes());
             parsed.Open.append(screen->Code);
+        } else if (takes(QStringLiteral("--demo-labels"))) {
+            if (value.isEmpty())
+                return QStringLiteral("Falta o arquivo PDF da opção --demo-labels.");
+            parsed.DemoLabels = value;
+        } else if (takes(QStringLiteral("--invoice"))) {
+            if (value.isEmpty() || value.size() > 10)
+                return QStringLiteral("Número de nota fiscal inválido em --invoice: '%1' (1 a 10 caracteres).").arg(value);
+            parsed.Invoice = value;
         } else {
             settings.append(argument);
         }
     }
+    if (!parsed.Invoice.isEmpty() && parsed.DemoLabels.isEmpty())
+        return QStringLiteral("A opção --invoice só serve com --demo-labels.");
     if (parsed.Help) {
         options = parsed;
         return QString();
@@ -65,6 +80,10 @@ QString Usage()
                "  --fixed-branch         o usuário não pode trocar a filial\n"
                "  --database ARQUIVO     banco de dados SQLite\n"
                "  --config ARQUIVO       arquivo de configuração (padrão: %2)\n"
+               "  --demo-labels ARQUIVO  grava em ARQUIVO (PDF) os rótulos de demonstração dos IUM\n"
+               "                         por ler de uma nota fiscal da filial, e sai\n"
+               "  --invoice NÚMERO       a nota fiscal dos rótulos (padrão: a primeira à espera\n"
+               "                         de leituras)\n"
                "  --help                 mostra esta ajuda\n")
         .arg(knownCodes(), Varneth::DefaultConfigFile());
 }

@@ -1,23 +1,28 @@
 #include "Host.h"
 
+#include "DemoLabelsCommand.h"
 #include "MainForm.h"
 #include "ScreenPlacement.h"
 #include "ServerLogin.h"
 #include "WindowState.h"
 
+#include "codbarium/Codbarium.h"
 #include "framework/ADOIBQuery.h"
 #include "framework/DtmDBGeral.h"
 #include "framework/Varneth.h"
 #include "rtl/Exceptions.h"
 #include "ui/Application.h"
+#include "ui/Dialogs.h"
 #include "ui/Dispatch.h"
 #include "ui/Screen.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QGuiApplication>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QScreen>
+#include <QStandardPaths>
 #include <QtDebug>
 
 namespace {
@@ -29,7 +34,9 @@ constexpr QSize firstRunSize(1280, 800);
 
 THost::TPlaces THost::DefaultPlaces()
 {
-    return {TScreenPackages::DefaultSearchDirs(), DefaultWindowStateFile()};
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    return {TScreenPackages::DefaultSearchDirs(), DefaultWindowStateFile(),
+            QDir(documents).exists() ? documents : QDir::homePath()};
 }
 
 THost::THost(THostOptions options, TPlaces places)
@@ -47,6 +54,8 @@ void THost::Start()
     Application->SetTitle(mainForm_->Caption());
     mainForm_->OnOpenScreen = closure(this, &THost::OpenScreen);
     mainForm_->OnClose = closure(this, &THost::MainFormClose);
+    mainForm_->OnTestaLeitor = closure(this, &THost::TestaLeitor);
+    mainForm_->OnRotulosDemo = closure(this, &THost::RotulosDemo);
     PlaceMainForm();
     mainForm_->Show();
     ApplyServerLogin();
@@ -101,6 +110,13 @@ void THost::NameBranch()
 }
 
 int THost::Run() { return Application->Run(); }
+
+void THost::TestaLeitor(TObject*) { Codbarium::TestaLeitor(); }
+
+void THost::RotulosDemo(TObject*)
+{
+    MessageDlg(WriteDemoLabels(QString(), places_.LabelsDir), TMsgDlgType::mtInformation, TMsgDlgBtn::mbOK, 0);
+}
 
 void THost::OpenScreen(TObject*, const TScreenEntry& screen)
 {

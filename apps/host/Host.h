@@ -21,6 +21,11 @@
 // (Application->HandleException) and the host runs on without them; the
 // same holds for the screens opened from the menu.
 //
+// "Leitor → Testar leitor" runs the scanner check (Codbarium::TestaLeitor);
+// "Leitor → Rótulos de demonstração" writes the demo labels of the branch's
+// first invoice waiting for readings into LabelsDir (DemoLabelsCommand.h)
+// and says where in a message.
+//
 // Closing the main window closes the screens open in it (each through its
 // own close handling), saves the window's geometry and ends Run.
 //
@@ -40,8 +45,10 @@ public:
     struct TPlaces {
         QStringList PackageDirs;  // where screen packages are looked for
         QString WindowStateFile;  // where the main window's geometry is kept
+        QString LabelsDir;        // where "Rótulos de demonstração" writes its PDF
     };
-    // The host's folder and ../lib; the user's configuration folder.
+    // The host's folder and ../lib; the user's configuration folder; the
+    // user's documents folder.
     static TPlaces DefaultPlaces();
 
     THost(THostOptions options, TPlaces places);
@@ -63,6 +70,8 @@ private:
     void MainFormClose(TObject* sender, TCloseAction& action);
     void PlaceMainForm();
     void NameBranch();
+    void TestaLeitor(TObject* sender);
+    void RotulosDemo(TObject* sender);
 
     THostOptions options_;
     TPlaces places_;

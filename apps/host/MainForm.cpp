@@ -41,6 +41,11 @@ TfrmPrincipal::TfrmPrincipal(TComponent* owner)
         AddAction(menu, screen.Caption, QStringLiteral("mni") + screen.Code,
                   [this, entry] { OnOpenScreen(this, *entry); });
     }
+    QMenu* scanner = AddMenu(QStringLiteral("Leitor"));
+    AddAction(scanner, QStringLiteral("Testar leitor"), QStringLiteral("mniTestarLeitor"),
+              [this] { OnTestaLeitor(this); });
+    AddAction(scanner, QStringLiteral("Rótulos de demonstração"), QStringLiteral("mniRotulosDemo"),
+              [this] { OnRotulosDemo(this); });
     QMenu* windows = AddMenu(QStringLiteral("Janela"));
     actFecharTela_ = AddAction(windows, QStringLiteral("Fechar tela"), QStringLiteral("mniFecharTela"), [this] {
         if (QMdiSubWindow* screen = MdiArea()->activeSubWindow())

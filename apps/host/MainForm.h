@@ -8,6 +8,9 @@
 // Choosing a menu entry runs OnOpenScreen with the entry's screen, inside
 // the dispatch boundary: whatever it raises goes to the error display.
 //
+// "Leitor → Testar leitor" runs OnTestaLeitor and "Leitor → Rótulos de
+// demonstração" OnRotulosDemo, likewise.
+//
 // Keys: every menu title and entry has a mnemonic (Alt+letter); F10 opens
 // the first menu; "Arquivo → Sair" (Ctrl+Q) closes the main window as its
 // close button does; "Janela → Fechar tela" (Ctrl+F4) closes the active
@@ -45,6 +48,8 @@ public:
     void ShowSettings();
 
     TEvent<TObject*, const TScreenEntry&> OnOpenScreen;
+    TNotifyEvent OnTestaLeitor;
+    TNotifyEvent OnRotulosDemo;
 
     TControl* mnuPrincipal;
     TControl* stbPrincipal;

@@ -2,8 +2,10 @@
 // the configuration file, shows the main window and opens the screens of the
 // packages from its menu. A bad command line stops it with status 2; --help
 // prints the usage and stops with 0. Both are done before the window system
-// is touched, so they work without a display.
+// is touched, so they work without a display; so does --demo-labels, which
+// writes its PDF and stops.
 #include "CommandLine.h"
+#include "DemoLabelsCommand.h"
 #include "Host.h"
 
 #include "rtl/MemoryPolicy.h"
@@ -38,6 +40,14 @@ int main(int argc, char** argv)
     if (options.Help) {
         Print(stdout, Usage());
         return 0;
+    }
+
+    if (!options.DemoLabels.isEmpty()) {
+        // A command: the PDF needs fonts, not a window.
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        QGuiApplication qt(argc, argv);
+        return RunDemoLabelsCommand(options);
     }
 
     KeepFreedMemory();

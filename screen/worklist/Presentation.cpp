@@ -1,11 +1,13 @@
 // How coded values are shown: the IUM picture, warehouse and location with
-// their descriptions, the customer's document number, the separation status.
+// their descriptions, the customer's document number, the separation status,
+// the IUM code's group separators.
 // Nothing here changes data; the drawing handlers read only the row being
 // drawn, which the grid has made current for the fields.
 #include "screen/Cli_exp13000.h"
 
 #include "framework/Consiste.h"
 #include "rtl/MaskUtils.h"
+#include "server/Gs1.h"
 
 void TfrmConfSepExp::dbgNotaFiscalDrawColumnCell(TObject*, const TRect& Rect, int, TColumn* Column, TGridDrawState)
 {
@@ -56,4 +58,11 @@ void TfrmConfSepExp::cdsNrExpedicaoIDSTATUSSEPGetText(TField* Sender, QString& T
         Text = msgPadrao->Msg(QStringLiteral("AN"));
     else
         Text = msgPadrao->Msg(QStringLiteral("CO"));
+}
+
+// A font draws the group separator as an empty box or not at all: the code
+// shows it as its mark. The value, which deletion sends back, keeps it.
+void TfrmConfSepExp::cdsIUMProdCDIUMPRODGetText(TField* Sender, QString& Text, bool)
+{
+    Text = Gs1ForDisplay(Sender->AsString());
 }

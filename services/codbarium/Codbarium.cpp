@@ -1,6 +1,7 @@
 #include "Codbarium.h"
 
 #include "IumReadingForm.h"
+#include "ScannerCheckForm.h"
 #include "framework/Consiste.h"
 #include "rtl/Exceptions.h"
 #include "ui/Dialogs.h"
@@ -14,11 +15,11 @@ namespace {
 
 QVariant RunReadingScreen(const TReadingRequest& request)
 {
-    auto* form = dynamic_cast<TfrmLeituraIUM*>(request.Context);
+    auto* form = dynamic_cast<TModalForm*>(request.Context);
     if (!form)
-        throw Exception(QStringLiteral("A tela de leitura foi chamada sem o formulário de leitura de IUM."));
+        throw Exception(QStringLiteral("A tela de leitura foi chamada sem o formulário de leitura."));
     form->WaitUntilClosed();
-    return form->Accepted();
+    return form->Outcome();
 }
 
 void RegisterReadingScreen()
@@ -30,23 +31,35 @@ void RegisterReadingScreen()
     Q_UNUSED(registered);
 }
 
+// Runs `form`, shown over the active window with the focus on `focus`,
+// through the dialog service; closes it should the service return first.
+QVariant RunModal(TModalForm& form, TWinControl* focus, const QVariantMap& arguments)
+{
+    RegisterReadingScreen();
+    form.ShowModalOver(focus);
+    Dialogs().Reading({arguments, &form});
+    if (form.Showing())
+        form.Close();
+    return form.Outcome();
+}
+
 } // namespace
 
 QVariant CriaLeituraIUM(const QString& branch, const QString& invoice, TNetConnection* connection)
 {
     if (Consiste::EmptyString(invoice))
         throw Exception(QStringLiteral("Nenhuma nota selecionada para a leitura de IUM."));
-    RegisterReadingScreen();
-
     std::unique_ptr<TfrmLeituraIUM> form(TForm::Create<TfrmLeituraIUM>(nullptr));
     form->SetInvoice(branch, invoice, connection);
     form->LoadItems();
-    form->ShowReading();
-    Dialogs().Reading({QVariantMap{{QStringLiteral("CDFILIAL"), branch}, {QStringLiteral("NRLANCTONF"), invoice}},
-                       form.get()});
-    if (form->Showing())
-        form->Close();
-    return form->Accepted();
+    return RunModal(*form, form->edtCodigoIUM,
+                    {{QStringLiteral("CDFILIAL"), branch}, {QStringLiteral("NRLANCTONF"), invoice}});
+}
+
+QVariant TestaLeitor()
+{
+    std::unique_ptr<TfrmTestaLeitor> form(TForm::Create<TfrmTestaLeitor>(nullptr));
+    return RunModal(*form, form->edtLeitura, {{QStringLiteral("TESTELEITOR"), true}});
 }
 
 } // namespace Codbarium

@@ -31,4 +31,11 @@ namespace Codbarium {
 
 QVariant CriaLeituraIUM(const QString& branch, const QString& invoice, TNetConnection* connection);
 
+// Runs the scanner check (TfrmTestaLeitor, ScannerCheckForm.h) the same
+// way: through Dialogs().Reading, with the form, shown with the focus in its
+// field, as Context and {"TESTELEITOR": true} as Arguments. Needs no
+// connection and stores nothing. Returns true when the last scan found the
+// scanner ready, else false.
+QVariant TestaLeitor();
+
 } // namespace Codbarium

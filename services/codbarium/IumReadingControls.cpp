@@ -61,3 +61,8 @@ TColor TReadingLog::TextColor(int index) const
 {
     return QColorToColor(List()->item(index)->foreground().color());
 }
+
+QString TReadingLog::Hint(int index) const
+{
+    return List()->item(index)->toolTip();
+}

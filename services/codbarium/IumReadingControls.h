@@ -33,6 +33,7 @@ public:
     // Line `index`, 0 the newest.
     QString Text(int index) const;
     TColor TextColor(int index) const;
+    QString Hint(int index) const;
 
 private:
     QListWidget* List() const;

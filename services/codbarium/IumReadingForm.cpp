@@ -1,5 +1,6 @@
 #include "IumReadingForm.h"
 
+#include "Codbarium.h"
 #include "IumReadingText.h"
 #include "framework/Varneth.h"
 #include "netconn/CheckResultServ.h"
@@ -11,7 +12,6 @@
 #include "server/RemoteNames.h"
 
 #include <QApplication>
-#include <QEventLoop>
 #include <QLabel>
 #include <QPainter>
 #include <QRegularExpression>
@@ -39,14 +39,6 @@ F* AddField(TClientDataSet* dataSet, const char* name, int size, const char* lab
     return field;
 }
 
-template <class C>
-C* Place(C* control, const char* name, TWinControl* parent)
-{
-    control->SetName(QString::fromLatin1(name));
-    control->SetParent(parent);
-    return control;
-}
-
 // `word` standing alone in a text; nothing matches an empty word.
 QRegularExpression WholeWord(const QString& word)
 {
@@ -56,7 +48,7 @@ QRegularExpression WholeWord(const QString& word)
 
 } // namespace
 
-TfrmLeituraIUM::TfrmLeituraIUM(TComponent* owner) : TForm(owner)
+TfrmLeituraIUM::TfrmLeituraIUM(TComponent* owner) : TModalForm(owner)
 {
     SetName(QStringLiteral("frmLeituraIUM"));
     SetCaption(QStringLiteral("Leitura de IUM"));
@@ -104,6 +96,9 @@ TfrmLeituraIUM::TfrmLeituraIUM(TComponent* owner) : TForm(owner)
                          QStringLiteral("Exclui do servidor a última leitura gravada nesta tela (pede confirmação)"),
                          TAlign::alLeft, 180, &TfrmLeituraIUM::sbtDesfazerClick);
     sbtDesfazer->SetEnabled(false);
+    sbtTestarLeitor = button("sbtTestarLeitor", QStringLiteral("Testar leitor"),
+                             QStringLiteral("Mostra um símbolo de teste e diz o que mudar na configuração do leitor"),
+                             TAlign::alLeft, 120, &TfrmLeituraIUM::sbtTestarLeitorClick);
 
     panResultado = Place(new TPanel(this), "panResultado", this);
     panResultado->SetAlign(TAlign::alBottom);
@@ -198,29 +193,6 @@ void TfrmLeituraIUM::LoadItems()
         cdsItens->Locate(QStringLiteral("CDPRODUTO"), product, {});
 }
 
-void TfrmLeituraIUM::ShowReading()
-{
-    QWidget* window = HostWindow();
-    window->setWindowModality(Qt::ApplicationModal);
-    if (const QWidget* over = QApplication::activeWindow()) {
-        QRect frame = window->frameGeometry();
-        frame.moveCenter(over->frameGeometry().center());
-        window->move(frame.topLeft());
-    }
-    Show();
-    edtCodigoIUM->SetFocus();
-}
-
-void TfrmLeituraIUM::WaitUntilClosed()
-{
-    if (!Showing())
-        return;
-    QEventLoop loop;
-    loop_ = &loop;
-    loop.exec(QEventLoop::DialogExec);
-    loop_ = nullptr;
-}
-
 void TfrmLeituraIUM::FormKeyDown(TObject*, TKey& key, TShiftState)
 {
     if (key == Keys::Escape) {
@@ -238,9 +210,7 @@ void TfrmLeituraIUM::FormKeyDown(TObject*, TKey& key, TShiftState)
 
 void TfrmLeituraIUM::FormClose(TObject*, TCloseAction& action)
 {
-    action = TCloseAction::caHide;
-    if (loop_)
-        loop_->quit();
+    EndModal(action);
 }
 
 void TfrmLeituraIUM::sbtFecharClick(TObject*)
@@ -253,7 +223,7 @@ void TfrmLeituraIUM::sbtDesfazerClick(TObject*)
     if (stored_.isEmpty())
         return;
     const TStored last = stored_.last();
-    const QString shown = IumReading::CodeForDisplay(last.Code);
+    const QString shown = Gs1ForDisplay(last.Code);
     if (MessageDlg(QStringLiteral("Desfazer a última leitura (IUM %1)?").arg(shown), TMsgDlgType::mtConfirmation,
                    TMsgDlgBtn::mbYes | TMsgDlgBtn::mbNo, 0)
         != mrYes) {
@@ -285,6 +255,12 @@ void TfrmLeituraIUM::sbtDesfazerClick(TObject*)
     ShowResult(QStringLiteral("Leitura desfeita: IUM %1 (%2 %3)")
                    .arg(shown, cdsItensCDARVPROD->DisplayText().trimmed(), cdsItensNMPRODUTO->AsString()),
                clNavy, last.Code);
+}
+
+void TfrmLeituraIUM::sbtTestarLeitorClick(TObject*)
+{
+    Codbarium::TestaLeitor();
+    edtCodigoIUM->SetFocus();
 }
 
 bool TfrmLeituraIUM::ReloadAfter(const QString& what, const QString& code)
@@ -389,17 +365,19 @@ QString TfrmLeituraIUM::AcceptedText(const QString& code, const QVariant& payloa
     } catch (const EConvertError&) {
         // The server took a code this parser does not (another century window
         // for the expiry, say): the code as read still says what was stored.
-        text += QStringLiteral(" - ") + IumReading::CodeForDisplay(code);
+        text += QStringLiteral(" - ") + Gs1ForDisplay(code);
     }
     return text;
 }
 
-void TfrmLeituraIUM::ShowResult(const QString& text, TColor color, const QString& code)
+void TfrmLeituraIUM::ShowResult(const QString& result, TColor color, const QString& code)
 {
+    // A message may quote the code: its separators show as the mark too.
+    const QString text = Gs1ForDisplay(result);
     lblStatus->Font().SetColor(color);
     lblStatus->SetCaption(text);
     lstLeituras->Add(QStringLiteral("%1  %2").arg(QTime::currentTime().toString(QStringLiteral("HH:mm:ss")), text),
-                     color, text + QStringLiteral("\nCódigo lido: ") + IumReading::CodeForDisplay(code));
+                     color, text + QStringLiteral("\nCódigo lido: ") + Gs1ForDisplay(code));
 }
 
 void TfrmLeituraIUM::dbgItensDrawColumnCell(TObject*, const TRect& rect, int, TColumn* column, TGridDrawState)

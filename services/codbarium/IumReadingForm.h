@@ -28,26 +28,27 @@
 // stored and has not undone yet, after the user says yes, through the
 // server's deleteIUMProd (its rules hold: a confirmed invoice refuses, and
 // the refusal shows as a scan's does); it is enabled while there is one.
-// Label counts ("Qt. Lida") show as whole numbers.
+// sbtTestarLeitor ("Testar leitor") runs the scanner check
+// (Codbarium::TestaLeitor) over this form; the scan field has the focus
+// again afterwards. Label counts ("Qt. Lida") show as whole numbers.
 //
 // Ownership: whoever creates the form owns it; the connection must outlive it.
 // Failures: LoadItems raises (EServerError, EConnectionError,
 // EDatabaseError for a packet without the item fields). A scan never raises:
 // whatever goes wrong with it is shown in the result list.
 #include "IumReadingControls.h"
+#include "ModalForm.h"
 #include "ReadingSounds.h"
 #include "data/ClientDataSet.h"
 #include "data/DataSource.h"
 #include "ui/Buttons.h"
 #include "ui/DBGrid.h"
-#include "ui/Form.h"
 #include "ui/Panels.h"
 
-class QEventLoop;
 class TAppServer;
 class TNetConnection;
 
-class TfrmLeituraIUM : public TForm {
+class TfrmLeituraIUM : public TModalForm {
 public:
     explicit TfrmLeituraIUM(TComponent* owner);
 
@@ -58,13 +59,11 @@ public:
     void LoadItems();
     // Shows the form as the application's modal window, centred over the
     // active window, with the focus in the scan field.
-    void ShowReading();
-    // Runs the events until the form closes; returns at once when it is not
-    // showing.
-    void WaitUntilClosed();
+    void ShowReading() { ShowModalOver(edtCodigoIUM); }
     // Readings stored on the server since the form was created, less those
     // undone.
     int Accepted() const { return int(stored_.size()); }
+    QVariant Outcome() const override { return Accepted(); }
 
     TPanel* panLeitura;
     TLabel* lblNota;
@@ -77,6 +76,7 @@ public:
     TPanel* panBotoes;
     TSpeedButton* sbtFechar;
     TSpeedButton* sbtDesfazer;
+    TSpeedButton* sbtTestarLeitor;
 
     TClientDataSet* cdsItens;
     TDataSource* dtsItens;
@@ -93,6 +93,7 @@ public:
     void FormClose(TObject* sender, TCloseAction& action);
     void sbtFecharClick(TObject* sender);
     void sbtDesfazerClick(TObject* sender);
+    void sbtTestarLeitorClick(TObject* sender);
     void dbgItensDrawColumnCell(TObject* sender, const TRect& rect, int dataCol, TColumn* column,
                                 TGridDrawState state);
 
@@ -120,7 +121,6 @@ private:
     QString invoice_;
     TNetConnection* connection_ = nullptr;
     TColumn* progressColumn_ = nullptr;
-    QEventLoop* loop_ = nullptr;
     struct TStored {
         QString Product;  // CDPRODUTO
         QString Code;     // CDIUMPROD as the server stored it

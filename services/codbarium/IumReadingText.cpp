@@ -19,8 +19,7 @@ QString ScanToCode(const QString& typed, QChar replacement)
 
 QString StoredCode(const QString& code)
 {
-    const QString prefix = QStringLiteral("]d2");
-    return code.startsWith(prefix) ? code.mid(prefix.size()) : code;
+    return WithoutSymbologyIdentifier(code);
 }
 
 QString SeparatorHint(const QString& code)
@@ -37,12 +36,6 @@ QString SeparatorHint(const QString& code)
                 .arg(c);
     }
     return QString();
-}
-
-QString CodeForDisplay(const QString& code)
-{
-    QString shown = code;
-    return shown.replace(QChar(Varneth::GroupSeparator), QChar(GroupSeparatorMark));
 }
 
 QString DescribeIumCode(const TIumCode& code)

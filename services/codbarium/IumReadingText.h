@@ -10,10 +10,9 @@
 namespace IumReading {
 
 // What the scan field shows in place of a group separator typed by the
-// scanner: a line edit drops control characters, so the separator needs a
-// visible stand-in. The broken bar (U+00A6) is in every font, reads as a
-// separator and is not a GS1 data character.
-inline constexpr char16_t GroupSeparatorMark = 0x00A6;
+// scanner (a line edit drops control characters): the mark every code
+// shown to a person carries (server/Gs1.h).
+inline constexpr char16_t GroupSeparatorMark = ::GroupSeparatorMark;
 
 // The scan as typed, ready for the server: the blanks around it removed
 // (Consiste::AllTrim), then the mark and `replacement` (the character the
@@ -22,7 +21,7 @@ inline constexpr char16_t GroupSeparatorMark = 0x00A6;
 QString ScanToCode(const QString& typed, QChar replacement);
 
 // The code the server stores for `code` (a scan as ScanToCode gives it):
-// without the symbology identifier.
+// without a symbology identifier.
 QString StoredCode(const QString& code);
 
 // The hint added to a refusal of `code` (as ScanToCode gives it) that a
@@ -30,9 +29,6 @@ QString StoredCode(const QString& code);
 // a printable character that is neither GS1 data nor the separator's
 // stand-in. "" when there is nothing to hint.
 QString SeparatorHint(const QString& code);
-
-// The scan as the user may read it: group separators shown as the mark.
-QString CodeForDisplay(const QString& code);
 
 // The elements of a code, e.g.
 // "GTIN 07891234567895, série ABC123, validade 31/12/2027, lote L7";

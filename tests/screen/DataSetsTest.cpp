@@ -152,6 +152,7 @@ TEST_F(DataSets, SourcesAndEvents)
                 closure(f, &TfrmConfSepExp::cdsNotaFiscalNRINSJURCLIEGetText));
     EXPECT_TRUE(f->cdsNrExpedicaoIDSTATUSSEP->OnGetText ==
                 closure(f, &TfrmConfSepExp::cdsNrExpedicaoIDSTATUSSEPGetText));
+    EXPECT_TRUE(f->cdsIUMProdCDIUMPROD->OnGetText == closure(f, &TfrmConfSepExp::cdsIUMProdCDIUMPRODGetText));
     EXPECT_TRUE(f->dtsNotaFiscal->OnStateChange == closure(f, &TfrmConfSepExp::dtsNotaFiscalStateChange));
 }
 

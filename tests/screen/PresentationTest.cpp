@@ -3,6 +3,8 @@
 // document number. Read back from the painted grids.
 #include "WorkListFixture.h"
 
+#include "framework/Consiste.h"
+#include "server/Gs1.h"
 #include "ui/Application.h"
 
 #include <QPainter>
@@ -110,6 +112,21 @@ TEST_F(Presentation, WarehouseAndLocationShowCodeAndDescriptionOnlyWithACode)
             const QRect inside(0, 0, cell.width() - 1, cell.height() - 1);
             EXPECT_EQ(painted.copy(cell).copy(inside), expected(cell, text).copy(inside));
         }
+}
+
+TEST_F(Presentation, TheIumCodeShowsItsGroupSeparatorsAsAMarkAndKeepsThem)
+{
+    const QString gs(QChar(29));
+    const QString code = "0107891234567895" "21A1" + gs + "10L" + gs + "713R";
+    readings = {Reading("0001", "0000000001", "10", code)};
+    TfrmConfSepExp* f = LoadByTabbing();
+    ASSERT_EQ(f->cdsIUMProd->RecordCount(), 1);
+    EXPECT_EQ(f->cdsIUMProdCDIUMPROD->AsString(), code) << "the value deletion sends back";
+    const int column = Consiste::IndiceCol(f->dbgIUMProd, QStringLiteral("CDIUMPROD"));
+    const QString shown = f->dbgIUMProd->View()->model()->index(0, column).data().toString();
+    EXPECT_EQ(shown, QStringLiteral("0107891234567895" "21A1¦10L¦713R"));
+    // A glyph of the grid's own font, not the box of a missing one.
+    EXPECT_TRUE(QFontMetrics(f->dbgIUMProd->View()->font()).inFont(QChar(GroupSeparatorMark)));
 }
 
 struct DocumentCase {

@@ -1,7 +1,9 @@
+#include "AppServerProcess.h"
 #include "host/CommandLine.h"
 
 #include "framework/Varneth.h"
 
+#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 
@@ -78,6 +80,8 @@ INSTANTIATE_TEST_SUITE_P(
         TBadArgumentCase{"UnknownScreen", {"--open", "EXP99999"},
                          "Tela desconhecida em --open: 'EXP99999' (telas disponíveis: EXP13000)."},
         TBadArgumentCase{"OpenWithoutScreen", {"--open"}, "Falta o valor da opção --open."},
+        TBadArgumentCase{"DemoLabelsWithoutFile", {"--demo-labels"}, "Falta o arquivo PDF da opção --demo-labels."},
+        TBadArgumentCase{"InvoiceWithoutDemoLabels", {"--invoice", "12"}, "A opção --invoice só serve com --demo-labels."},
         TBadArgumentCase{"BadPort", {"--server", "localhost:70000"},
                          "Porta do servidor inválida: '70000' (deve ser um número de 1 a 65535)."},
         TBadArgumentCase{"MissingConfig", {"--config", "/nonexistent/host.ini"},
@@ -121,6 +125,37 @@ TEST(Programs, AnUnknownOptionOfTheServerIsNamedInPortuguese)
     EXPECT_EQ(server.exitCode(), 2);
     EXPECT_EQ(QString::fromUtf8(server.readAllStandardError()),
               "appserver: Opção desconhecida: 'bogus'. Use appserver --help para ver as opções.\n");
+}
+
+TEST(Programs, DemoLabelsCommandWritesThePdfWithoutADisplay)
+{
+    const TAppServerProcess server;
+    QTemporaryDir dir;
+    const QString pdf = dir.filePath(QStringLiteral("rotulos.pdf"));
+    const auto run = [&](const QStringList& extra, int code) {
+        QProcess host;
+        QProcessEnvironment environment = NoDisplay();
+        environment.insert("XDG_CONFIG_HOME", dir.path());
+        environment.insert("XDG_RUNTIME_DIR", dir.path());
+        host.setProcessEnvironment(environment);
+        host.start(QStringLiteral(EXP_HOST_PATH),
+                   QStringList{"--demo-labels", pdf, "--database", server.DatabasePath(), "--branch", "1"} + extra);
+        EXPECT_TRUE(host.waitForFinished(60000));
+        EXPECT_EQ(host.exitCode(), code);
+        // What it says goes to stdout on success, to stderr on failure.
+        return QString::fromUtf8(code == 0 ? host.readAllStandardOutput() : host.readAllStandardError());
+    };
+
+    const QString done = run({}, 0);
+    EXPECT_TRUE(done.startsWith(QStringLiteral("host: Rótulos da nota fiscal "))) << done.toStdString();
+    EXPECT_TRUE(done.contains(QStringLiteral("da filial 0001 gravados em %1: ").arg(pdf))) << done.toStdString();
+    EXPECT_TRUE(done.endsWith(QStringLiteral(" para ler e 4 errados de propósito.\n"))) << done.toStdString();
+    QFile file(pdf);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(file.read(5) == "%PDF-");
+    file.close();
+
+    EXPECT_EQ(run({"--invoice", "X"}, 1), QStringLiteral("host: A nota fiscal X da filial 0001 não existe.\n"));
 }
 
 } // namespace

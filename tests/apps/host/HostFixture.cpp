@@ -43,7 +43,7 @@ std::unique_ptr<THost> HostTest::StartHost(const QStringList& arguments)
         options);
     EXPECT_EQ(error, QString());
     auto host = std::make_unique<THost>(
-        options, THost::TPlaces{{Path(QStringLiteral("pkg"))}, Path(QStringLiteral("window.ini"))});
+        options, THost::TPlaces{{Path(QStringLiteral("pkg"))}, Path(QStringLiteral("window.ini")), dir_.path()});
     host->Start();
     return host;
 }

@@ -7,6 +7,7 @@
 #include "codbarium/Codbarium.h"
 #include "codbarium/IumReadingForm.h"
 #include "codbarium/ReadingSounds.h"
+#include "codbarium/ScannerCheckForm.h"
 #include "data/DataPacket.h"
 #include "framework/Varneth.h"
 #include "netconn/CheckResultServ.h"
@@ -467,6 +468,40 @@ TEST_F(Codbarium, AScanWithAnUnknownSeparatorSaysWhichSettingToChange)
         Type(form, QStringLiteral("]d20107891234567890") + QStringLiteral("21CB1T2"));
         EXPECT_FALSE(form.lblStatus->Caption().contains("separador")) << form.lblStatus->Caption().toStdString();
         form.Close();
+    });
+    EXPECT_EQ(::Codbarium::CriaLeituraIUM(Branch, t.invoice, net.get()), QVariant(0));
+}
+
+TEST_F(Codbarium, TheSeparatorShowsAsItsMarkAndTheScannerCheckOpensFromTheWindow)
+{
+    const TTarget t = Target(0);
+    const QString scan = Scan(t.gtin14, QStringLiteral("CB9M")) + GS + QStringLiteral("11251340");
+    ExpectScreen([&](TfrmLeituraIUM& form) {
+        QWidget* field = form.edtCodigoIUM->Widget();
+        QTest::keyClicks(field, scan.section(GS, 0, 0));
+        QTest::sendKeyEvent(QTest::Click, field, Qt::Key_unknown, QString(GS), {});
+        QTest::keyClicks(field, scan.section(GS, 1));
+        QTest::keyClick(field, Qt::Key_Return);
+        EXPECT_TRUE(form.lblStatus->Caption().contains(QStringLiteral("identificador (11) com data inválida: 251340")))
+            << form.lblStatus->Caption().toStdString();
+        const QString hint = form.lstLeituras->Hint(0);
+        EXPECT_TRUE(hint.endsWith(QStringLiteral("Código lido: ") + Gs1ForDisplay(scan))) << hint.toStdString();
+        EXPECT_TRUE(hint.contains(QChar(GroupSeparatorMark)));
+        EXPECT_FALSE(hint.contains(GS) || form.lstLeituras->Text(0).contains(GS));
+
+        dialogs.ExpectReading([](const TReadingRequest& request) {
+            EXPECT_EQ(request.Arguments.value(QStringLiteral("TESTELEITOR")), QVariant(true));
+            auto* check = dynamic_cast<TfrmTestaLeitor*>(request.Context);
+            if (check)
+                check->sbtFechar->Click();
+            else
+                ADD_FAILURE() << "the reading request carries no scanner check";
+            return QVariant();
+        });
+        form.sbtTestarLeitor->Click();
+        EXPECT_TRUE(form.Showing());
+        EXPECT_TRUE(form.edtCodigoIUM->Focused());
+        QTest::keyClick(form.edtCodigoIUM->Widget(), Qt::Key_Escape);
     });
     EXPECT_EQ(::Codbarium::CriaLeituraIUM(Branch, t.invoice, net.get()), QVariant(0));
 }

@@ -45,7 +45,7 @@ TEST(IumReadingText, DescribesTheElementsTheCodeCarries)
     code.Registration = QStringLiteral("R3");
     EXPECT_EQ(IumReading::DescribeIumCode(code),
               QStringLiteral("GTIN 07891234567895, série S1, validade 28/02/2027, lote L9, registro R3"));
-    EXPECT_EQ(IumReading::CodeForDisplay(QStringLiteral("21A") + GS + QStringLiteral("10L")),
+    EXPECT_EQ(Gs1ForDisplay(QStringLiteral("21A") + GS + QStringLiteral("10L")),
               QStringLiteral("21A") + Mark + QStringLiteral("10L"));
 }
 

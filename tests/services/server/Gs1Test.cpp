@@ -26,7 +26,7 @@ TEST_P(Gs1Accepts, ExtractsEveryElement)
     EXPECT_EQ(code.Lot, c.lot);
     EXPECT_EQ(code.Registration, c.registration);
     EXPECT_EQ(code.Expiry, c.expiry);
-    EXPECT_FALSE(code.Code.startsWith(QStringLiteral("]d2")));
+    EXPECT_FALSE(code.Code.startsWith(u']'));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -46,6 +46,10 @@ INSTANTIATE_TEST_SUITE_P(
                   QDate(2075, 1, 1)},
         TGoodScan{"centuryWindowAhead", "0107891234567895" "17740101" "21S", "07891234567895", "S", "", "",
                   QDate(2074, 1, 1)},
+        TGoodScan{"genuinePackWithOtherIdentifiers",
+                  "]d2" "0107891234567895" "11250100" "17270331" "10L7" + gs + "21S9" + gs + "240ABC" + gs + "91INTERNO",
+                  "07891234567895", "S9", "L7", "", QDate(2027, 3, 31)},
+        TGoodScan{"qrCodeIdentifier", "]Q3" "0107891234567895" "21S", "07891234567895", "S", "", "", QDate()},
         TGoodScan{"maxLengthSerial", "0107891234567895" "21" + QString(20, u'9'), "07891234567895",
                   QString(20, u'9'), "", "", QDate()}),
     [](const auto& info) { return std::string(info.param.name); });
@@ -74,15 +78,18 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(TBadScan{"empty", "", "vazia"},
                       TBadScan{"badCheckDigit", "0107891234567896" "21S", "dígito verificador"},
                       TBadScan{"shortGtin", "01078912345", "incompleto"},
-                      TBadScan{"lettersInGtin", "010789123456789A" "21S", "14 dígitos"},
+                      TBadScan{"lettersInGtin", "010789123456789A" "21S", "identificador (01) aceita só dígitos: 0789123456789A"},
                       TBadScan{"noSerial", "0107891234567895" "10L1", "falta o número de série"},
                       TBadScan{"noGtin", "21S1", "falta o GTIN"},
-                      TBadScan{"unknownAi", "0107891234567895" "99X" + gs + "21S", "não suportado"},
+                      TBadScan{"gtinWithoutSerial", "]d2" "0107891234567895" "10L1", "falta o número de série (21)"},
+                      TBadScan{"lotOfAnotherItem", "0107891234567895" "21S" + gs + "8006178912345678921202", "identificadores (01) e (8006)"},
+                      TBadScan{"notGs1", "]d1" "0107891234567895" "21S", "identificador de simbologia ]d1"},
+                      TBadScan{"unknownAi", "0107891234567895" "5012X" + gs + "21S", "identificador de aplicação desconhecido em \"5012\""},
                       TBadScan{"repeatedAi", "0107891234567895" "21A" + gs + "21B", "repetido"},
                       TBadScan{"missingSeparatorMakesSerialTooLong",
                                "0107891234567895" "21SERIE1234567890" "10LOTE12345", "mais de 20"},
-                      TBadScan{"badMonth", "0107891234567895" "17251301" "21S", "mês 13"},
-                      TBadScan{"badDay", "0107891234567895" "17250231" "21S", "dia 31"},
+                      TBadScan{"badMonth", "0107891234567895" "17251301" "21S", "identificador (17) com data inválida: 251301"},
+                      TBadScan{"badDay", "0107891234567895" "17250231" "21S", "identificador (17) com data inválida: 250231"},
                       TBadScan{"spaceInLot", "0107891234567895" "10LO TE" + gs + "21S", "caractere"},
                       TBadScan{"emptySerial", "0107891234567895" "21" + gs + "10L", "vazio"},
                       TBadScan{"sqlInjection", "0107891234567895" "21'; DROP TABLE LEITURAIUM; --", "caractere"}),
