@@ -264,7 +264,7 @@ void TServerConnection::HandleHello(const QByteArray& payload)
         Reject(tooManyLogins, Rpc::Fault::Auth);
         return;
     }
-    const int wait = server_.throttle_.Admit({group_, hello->Credentials->User}, server_.clock_.elapsed());
+    const int wait = server_.throttle_.Admit(ThrottleKey(hello->Credentials->User), server_.clock_.elapsed());
     if (wait > TLoginThrottle::MaxDelayMs) {
         Reject(tooManyLogins, Rpc::Fault::Auth);
         return;
@@ -298,7 +298,7 @@ void TServerConnection::StartCheck()
 void TServerConnection::Checked(bool right)
 {
     running_ = false;
-    const TLoginThrottle::TLogin login{group_, pending_->Credentials.User};
+    const TLoginThrottle::TLogin login = ThrottleKey(pending_->Credentials.User);
     if (right) {
         server_.throttle_.Succeeded(login);
         if (closed_) {
@@ -339,6 +339,13 @@ void TServerConnection::Welcome(const TModule* module, const std::optional<Rpc::
     socket_->write(Rpc::EncodeFrame(Rpc::TWelcome{Rpc::ProtocolVersion, module->Name(), module->Id(), offered},
                                     server_.config_.Limits));
     features_ = offered.value_or(Rpc::TFeatures{});
+}
+
+TLoginThrottle::TLogin TServerConnection::ThrottleKey(const QString& user) const
+{
+    // No account name is longer (Accounts.h): a longer one costs the table no
+    // more than one that long.
+    return {group_, user.left(64)};
 }
 
 void TServerConnection::Log(const QString& line)

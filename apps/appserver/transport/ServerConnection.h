@@ -72,6 +72,7 @@ private:
     qint64 Queued() const;
     bool Backlogged() const;
     void Log(const QString& line);
+    TLoginThrottle::TLogin ThrottleKey(const QString& user) const;
 
     TRpcServer& server_;
     quint64 id_;
