@@ -279,6 +279,8 @@ Rpc::TRpcLimits TServerConfig::RequestLimits() const
     Rpc::TRpcLimits limits = Limits;
     limits.MaxFrameSize = MaxRequestSize;
     limits.MaxTextBytes = MaxTextBytes;
+    // Texts inside a packet argument too: a delta's are codes and names.
+    limits.Packet.maxStringBytes = MaxTextBytes;
     return limits;
 }
 

@@ -10,7 +10,8 @@
 // possible and closes that connection only.
 //
 // Memory: a request frame is at most MaxRequestSize bytes and each text in
-// it at most MaxTextBytes; and the bytes of all requests held at once (being
+// it at most MaxTextBytes, inside a data packet too (a text, a field name, a
+// string field's size); and the bytes of all requests held at once (being
 // read, queued or running) stay within RequestBudget. A frame that would
 // pass the budget is refused ("busy") before its buffer is allocated, and
 // only its connection is closed. Replies are bounded by Limits.
