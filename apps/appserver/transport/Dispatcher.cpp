@@ -6,6 +6,7 @@
 #include "rpc/ValueCodec.h"
 #include "rtl/DateTime.h"
 #include "rtl/Exceptions.h"
+#include "storage/SqlValues.h"
 #include "storage/Statement.h"
 
 #include <QElapsedTimer>
@@ -101,6 +102,13 @@ Rpc::TMessage TDispatcher::Execute(const TModule& module, Rpc::TCall call, const
                           QStringLiteral("Argumento %1 inválido na chamada de %2: esperado %3, recebido %4.")
                               .arg(i + 1)
                               .arg(where, KindName(found->Args[i]), Rpc::KindName(call.Args[i])));
+        // A date the database cannot hold would reach the queries as null.
+        if (found->Args[i] == TArgKind::Date && !StorableDate(call.Args[i].value<TDateTime>()))
+            return refuse(Rpc::Fault::Arguments,
+                          QStringLiteral("Argumento %1 inválido na chamada de %2: data fora do calendário "
+                                         "(de 01/01/0001 a 31/12/9999).")
+                              .arg(i + 1)
+                              .arg(where));
     }
 
     TCallContext context{nullptr, std::move(call.Args), 0};
