@@ -48,6 +48,19 @@ QString InternalError(const QString& where)
         .arg(where);
 }
 
+// The refusal of a call that names a branch `principal` may not work on, or
+// "" when it may work on every one.
+QString Unauthorized(const TMethod& method, const QVariantList& args, const TPrincipal& principal)
+{
+    if (!method.Branches)
+        return QString();
+    for (const QString& branch : method.Branches(args)) {
+        if (!principal.Branches.Contains(branch))
+            return QStringLiteral("O usuário %1 não tem acesso à filial %2.").arg(principal.User, Rpc::Quoted(branch));
+    }
+    return QString();
+}
+
 } // namespace
 
 void TModule::Add(TMethod method)
@@ -75,7 +88,7 @@ const TModule* TDispatcher::Find(const QString& module) const
 }
 
 Rpc::TMessage TDispatcher::Execute(const TModule& module, Rpc::TCall call, const TDbConfig& db,
-                                   const QString& user) const
+                                   const TPrincipal& principal) const
 {
     QElapsedTimer clock;
     clock.start();
@@ -111,12 +124,18 @@ Rpc::TMessage TDispatcher::Execute(const TModule& module, Rpc::TCall call, const
                               .arg(where));
     }
 
-    TCallContext context{nullptr, std::move(call.Args), 0};
+    TCallContext context{nullptr, std::move(call.Args), 0, principal};
     Rpc::TResult result{call.Id, QVariant(), {}};
+    QString unauthorized;
     try {
-        context.Db = &ThreadDatabase(db);
-        context.Db->SetUser(user);
-        result.Value = found->Run(context);
+        unauthorized = Unauthorized(*found, context.Args, principal);
+        if (!unauthorized.isEmpty()) {
+            result.Value = module.Withheld().isValid() ? module.Withheld() : Rpc::Failure(unauthorized);
+        } else {
+            context.Db = &ThreadDatabase(db);
+            context.Db->SetUser(principal.User);
+            result.Value = found->Run(context);
+        }
     } catch (const EDatabaseLost& e) {
         return refuse(Rpc::Fault::Internal, e.Message(), e.Detail);
     } catch (const Exception& e) {
@@ -129,7 +148,9 @@ Rpc::TMessage TDispatcher::Execute(const TModule& module, Rpc::TCall call, const
 
     const auto envelope = Rpc::ParseEnvelope(result.Value);
     QString outcome = QStringLiteral("%1 linha(s)").arg(context.Rows);
-    if (envelope && !envelope->Ok)
+    if (!unauthorized.isEmpty())
+        outcome = QStringLiteral("recusado: ") + unauthorized;
+    else if (envelope && !envelope->Ok)
         outcome = QStringLiteral("recusado: ") + envelope->Message;
     LogCall(module.Name(), found->Name, clock.elapsed(), outcome);
     return result;

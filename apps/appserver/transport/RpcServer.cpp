@@ -383,7 +383,7 @@ void TRpcServer::GiveBudget(qint64 bytes)
 void TRpcServer::Authenticate(quint64 connection, Rpc::TCredentials credentials)
 {
     authPool_.start([this, connection, credentials = std::move(credentials)] {
-        const bool right = config_.Accounts->Check(credentials.User, credentials.Password);
+        const bool right = config_.Accounts->Login(credentials.User, credentials.Password);
         QMetaObject::invokeMethod(
             this,
             [this, connection, right] {
@@ -405,7 +405,8 @@ void TRpcServer::Run(quint64 connection, QByteArray payload, qint64 held, const 
             if (auto* call = std::get_if<Rpc::TCall>(&message)) {
                 const quint64 id = call->Id;
                 const QString method = Rpc::Quoted(call->Method);
-                Rpc::TMessage reply = dispatcher_.Execute(*module, std::move(*call), config_.Db, user);
+                const TPrincipal principal = config_.Accounts ? config_.Accounts->Principal(user) : TPrincipal{};
+                Rpc::TMessage reply = dispatcher_.Execute(*module, std::move(*call), config_.Db, principal);
                 try {
                     frame = Rpc::EncodeFrame(reply, config_.Limits, features);
                 } catch (const EProtocolError& e) {

@@ -32,8 +32,11 @@
 // their own, never on the event loop's. Nothing of a connection is read
 // after its hello until the check is done, so no call runs unauthenticated.
 // The user of each call reaches the database connection (TDatabase::User)
-// for the audit; without Accounts it is empty.
-#include "Accounts.h"
+// for the audit; without Accounts it is empty. Each call runs for the user's
+// principal as the accounts stand when it runs (AccountService.h), so a
+// reload that narrows or removes an account holds on connections already
+// open.
+#include "AccountService.h"
 #include "Dispatcher.h"
 #include "LoginThrottle.h"
 #include "rpc/Limits.h"
@@ -68,7 +71,7 @@ struct TServerConfig {
     int IdleTimeoutMs = 600000;
     int AcceptPauseMs = 500;
     std::optional<QSslConfiguration> Tls;     // none: plain TCP
-    std::shared_ptr<const TAccounts> Accounts;  // none: callers are trusted, no user
+    std::shared_ptr<TAccountService> Accounts;  // none: callers are trusted, no user
 
     // Limits as requests are read and decoded.
     Rpc::TRpcLimits RequestLimits() const;
@@ -108,7 +111,7 @@ private:
     QTcpServer listener_;
     std::unique_ptr<QSocketNotifier> acceptor_;
     QThreadPool pool_;
-    QThreadPool authPool_;  // one thread: password checks cost ~0.2 s each
+    QThreadPool authPool_;  // one thread: password checks cost ~0.9 s each
     TLoginThrottle throttle_;
     QElapsedTimer clock_;  // the throttle's
     QHash<quint64, TServerConnection*> connections_;
