@@ -47,7 +47,6 @@ public:
     TPrincipal Principal(const QString& user) const;
     qsizetype Size() const { return accounts_.size(); }
     int CheckRounds() const { return checkRounds_; }
-    const TDerive& Derive() const { return derive_; }
 
     // `name` with `password` under a new random salt and a key of Rounds
     // iterations, for `branches`.

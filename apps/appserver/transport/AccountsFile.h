@@ -5,7 +5,7 @@
 //
 // where SALT (16 random bytes, one per account) and KEY (32 bytes) are in
 // base64, KEY is PBKDF2-HMAC-SHA256 of the password (UTF-8) with that salt
-// and ROUNDS iterations (1,000 to 10,000,000), and BRANCHES is "*" (every
+// and ROUNDS iterations (MinRounds to MaxRounds), and BRANCHES is "*" (every
 // branch) or the codes of the branches the user may work on ("0001,0003").
 // A line of the first five fields alone, the form written before accounts
 // had branches, stands for an account of every branch: a site keeps working
@@ -36,7 +36,9 @@ public:
     static constexpr int SaltBytes = 16;
     static constexpr int KeyBytes = 32;
     static constexpr int MinRounds = 1000;
-    static constexpr int MaxRounds = 10000000;
+    // Every check pays the file's highest count (Accounts.h), so one line
+    // sets the cost of every login: at most this, a few times the default.
+    static constexpr int MaxRounds = 2000000;
     // An accounts file is a few kilobytes; one beyond this is no such file.
     static constexpr qint64 MaxBytes = 16 << 20;
 

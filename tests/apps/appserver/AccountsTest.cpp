@@ -81,6 +81,15 @@ QByteArray AccountLine(const QString& name, const QString& password, int rounds,
 }
 
 const QString secret = QStringLiteral("senha-certa-1");
+constexpr auto owner = QFile::ReadOwner | QFile::WriteOwner;
+
+// Writes `text` as the whole of `path`, with `permissions`.
+bool WriteFile(const QString& path, const QByteArray& text, QFile::Permissions permissions = owner)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(text) == text.size()
+           && file.setPermissions(permissions);
+}
 
 struct TCostCase {
     const char* name;
@@ -160,13 +169,7 @@ TEST(AccountsFile, LinesWithoutBranchesAreAccountsOfEveryBranch)
 // A file of the server's, private to its owner, with `text`.
 class AccountsOnDisk : public ::testing::Test {
 protected:
-    void Write(const QByteArray& text) const
-    {
-        QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write(text);
-        file.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
-    }
+    void Write(const QByteArray& text) const { ASSERT_TRUE(WriteFile(path, text)); }
     QByteArray Read() const
     {
         QFile file(path);
@@ -274,11 +277,7 @@ TEST_P(PrivateFileMode, GrantsNothingToGroupOrOthers)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("server.key"));
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("chave");
-    file.close();
-    ASSERT_TRUE(QFile::setPermissions(path, GetParam().permissions));
+    ASSERT_TRUE(WriteFile(path, "chave", GetParam().permissions));
     QString error;
     const auto bytes = ReadPrivateFile(path, QStringLiteral("a chave privada"), 1024, error);
     EXPECT_EQ(bytes.has_value(), GetParam().accepted) << error.toStdString();
@@ -287,8 +286,6 @@ TEST_P(PrivateFileMode, GrantsNothingToGroupOrOthers)
         EXPECT_TRUE(error.endsWith(QStringLiteral("corrija com chmod 600 %1.").arg(path))) << error.toStdString();
     }
 }
-
-constexpr auto owner = QFile::ReadOwner | QFile::WriteOwner;
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, PrivateFileMode,
@@ -307,11 +304,7 @@ TEST(PrivateFileOwner, MustBeTheServersUserOrRoot)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("accounts"));
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("# nada\n");
-    file.setPermissions(owner);
-    file.close();
+    ASSERT_TRUE(WriteFile(path, "# nada\n"));
     QString error;
     const auto read = [&](uid_t server) {
         return ReadPrivateFile(path, QStringLiteral("o arquivo de contas"), 1024, error, server).has_value();
