@@ -124,7 +124,7 @@ Rpc::TMessage TDispatcher::Execute(const TModule& module, Rpc::TCall call, const
                               .arg(where));
     }
 
-    TCallContext context{nullptr, std::move(call.Args), 0, principal};
+    TCallContext context{nullptr, std::move(call.Args), 0};
     Rpc::TResult result{call.Id, QVariant(), {}};
     QString unauthorized;
     try {

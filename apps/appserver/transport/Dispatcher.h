@@ -29,7 +29,6 @@ struct TCallContext {
     TDatabase* Db = nullptr;  // the worker thread's connection
     QVariantList Args;  // checked against the method's kinds; by-reference values are read back from here
     qint64 Rows = 0;    // rows read or changed, for the log
-    TPrincipal Principal;  // whom the call is made for, allowed on every branch the call names
 };
 
 struct TMethod {
