@@ -60,10 +60,17 @@ std::optional<TServerOptions> ParseServerOptions(const QStringList& arguments, Q
                                         QStringLiteral("name"));
     const QCommandLineOption stationRole(QStringLiteral("station-role"), QStringLiteral("Papel das estações."),
                                          QStringLiteral("name"));
+    const QCommandLineOption setBranches(QStringLiteral("set-branches"),
+                                         QStringLiteral("Troca as filiais de um usuário do arquivo de contas."),
+                                         QStringLiteral("name"));
+    const QCommandLineOption branches(QStringLiteral("branches"), QStringLiteral("Filiais de um usuário."),
+                                      QStringLiteral("list"));
+    const QCommandLineOption listUsers(QStringLiteral("list-users"),
+                                       QStringLiteral("Lista os usuários do arquivo de contas com suas filiais."));
     const QCommandLineOption help(QStringLiteral("help"), QStringLiteral("Mostra esta ajuda."));
     parser.addOptions({listen, database, create, threads, maxFrame, budget, maxConnections, maxPerAddress,
-                       helloTimeout, idleTimeout, initDemo, scale, tlsCert, tlsKey, accounts, addUser, createRoles,
-                       serverRole, stationRole, help});
+                       helloTimeout, idleTimeout, initDemo, scale, tlsCert, tlsKey, accounts, addUser, setBranches,
+                       branches, listUsers, createRoles, serverRole, stationRole, help});
     if (!parser.parse(arguments)) {
         // The parser's own texts are English.
         error = parser.unknownOptionNames().isEmpty()
@@ -144,13 +151,39 @@ std::optional<TServerOptions> ParseServerOptions(const QStringList& arguments, Q
     options.TlsKey = parser.value(tlsKey);
     options.Accounts = parser.value(accounts);
     options.AddUser = parser.value(addUser);
+    options.SetBranches = parser.value(setBranches);
+    options.ListUsers = parser.isSet(listUsers);
     if (options.TlsCertificate.isEmpty() != options.TlsKey.isEmpty()) {
         error = QStringLiteral("--tls-cert e --tls-key vão juntos: informe o certificado e a chave privada.");
         return std::nullopt;
     }
-    if (parser.isSet(addUser) && options.Accounts.isEmpty()) {
-        error = QStringLiteral("--add-user exige o arquivo de contas (--accounts ARQUIVO).");
+    QStringList commands;  // the account commands asked for
+    for (const QCommandLineOption* command : {&addUser, &setBranches, &listUsers})
+        if (parser.isSet(*command))
+            commands.append(QStringLiteral("--") + command->names().first());
+    if (commands.size() > 1) {
+        error = QStringLiteral("Use um só de --add-user, --set-branches e --list-users por vez.");
         return std::nullopt;
+    }
+    if (!commands.isEmpty() && options.Accounts.isEmpty()) {
+        error = QStringLiteral("%1 exige o arquivo de contas (--accounts ARQUIVO).").arg(commands.first());
+        return std::nullopt;
+    }
+    if (parser.isSet(setBranches) && !parser.isSet(branches)) {
+        error = QStringLiteral("--set-branches exige as filiais (--branches 0001,0003, ou --branches '*' para todas).");
+        return std::nullopt;
+    }
+    if (parser.isSet(branches)) {
+        if (!parser.isSet(addUser) && !parser.isSet(setBranches)) {
+            error = QStringLiteral("--branches vai com --add-user ou --set-branches.");
+            return std::nullopt;
+        }
+        QString wrong;
+        options.Branches = TBranches::Parse(parser.value(branches), wrong);
+        if (!options.Branches) {
+            error = QStringLiteral("--branches: %1.").arg(wrong);
+            return std::nullopt;
+        }
     }
     if (!options.Address.isLoopback() && (options.TlsCertificate.isEmpty() || options.Accounts.isEmpty())) {
         error = QStringLiteral("Para atender em %1, fora da interface local, o servidor exige TLS (--tls-cert e "
@@ -211,6 +244,10 @@ QString ServerUsage()
                "                           (TLS e contas são obrigatórios fora de 127.0.0.1 e ::1)\n"
                "  --add-user NOME          acrescenta NOME ao arquivo de --accounts (ou troca sua senha),\n"
                "                           com a senha lida da entrada padrão, e sai\n"
+               "  --branches FILIAIS       com --add-user ou --set-branches: as filiais do usuário,\n"
+               "                           códigos separados por vírgula (0001,0003) ou '*' para todas\n"
+               "  --set-branches NOME      troca as filiais de NOME no arquivo de --accounts e sai\n"
+               "  --list-users             lista os usuários do arquivo de --accounts com suas filiais e sai\n"
                "  --init-demo              cria o esquema e os dados de demonstração e sai\n"
                "  --create-roles           no banco PostgreSQL de --database, com a conexão do dono ou de um\n"
                "                           administrador: cria ou atualiza o esquema, cria os papéis do\n"

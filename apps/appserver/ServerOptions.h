@@ -4,8 +4,11 @@
 //             [--max-frame BYTES] [--request-budget BYTES] [--max-connections N]
 //             [--hello-timeout SECONDS] [--idle-timeout SECONDS]
 //             [--tls-cert FILE --tls-key FILE] [--accounts FILE]
-//             [--init-demo [--scale N]] [--add-user NAME --accounts FILE]
+//             [--init-demo [--scale N]]
 //             [--create-roles --database URI [--server-role NAME] [--station-role NAME]] [--help]
+//   appserver --add-user NAME [--branches LIST] --accounts FILE
+//   appserver --set-branches NAME --branches LIST --accounts FILE
+//   appserver --list-users --accounts FILE
 // --database takes a SQLite file or a PostgreSQL URI (Database.h). Serving a
 // SQLite file that does not exist is refused unless --create asks for a new,
 // empty one (a mistyped path must not serve an empty work list).
@@ -18,12 +21,16 @@
 // prints the one it listens on).
 // On a loopback address TLS and accounts are optional; on any other address
 // both are required (a certificate and key, and an accounts file), and a
-// command line without them is refused. --add-user adds a user to the
-// accounts file (or sets its password) and stops. --create-roles sets up a
+// command line without them is refused. --create-roles sets up a
 // PostgreSQL database's roles (storage/Roles.h) and stops; the role names are
 // checked here.
+// The account commands work on the accounts file and stop: --add-user adds
+// a user (or sets its password), --set-branches sets a user's branches,
+// --list-users lists the users with their branches. LIST is "*" (every
+// branch) or branch codes separated by commas; a new user needs one.
 #include "server/Defaults.h"
 #include "storage/Roles.h"
+#include "transport/Principal.h"
 
 #include <QHostAddress>
 #include <QString>
@@ -47,6 +54,9 @@ struct TServerOptions {
     QString AddUser;   // add this user to Accounts and stop
     bool CreateRoles = false;
     TRoleSetup Roles;  // the names; the passwords are asked when they are set up
+    QString SetBranches;  // set this user's branches in Accounts and stop
+    bool ListUsers = false;  // list the users of Accounts and stop
+    std::optional<TBranches> Branches;  // --branches, for AddUser or SetBranches
     bool Create = false;
     bool InitDemo = false;
     int Scale = 1;

@@ -3,10 +3,12 @@
 // It serves only a database that exists (a PostgreSQL one, or a SQLite file)
 // unless --create asks for a new, empty SQLite file. --add-user adds a user
 // to the accounts file (the password read from stdin, not echoed when it is
-// a terminal) and exits. --create-roles sets up a PostgreSQL database's roles
-// (storage/Roles.h), their passwords read from stdin, and exits.
+// a terminal), --set-branches changes a user's branches and --list-users
+// lists the users; --create-roles sets up a PostgreSQL database's roles
+// (storage/Roles.h), their passwords read from stdin; each then exits.
 // SIGINT and SIGTERM stop it cleanly: no new connection is accepted, running
-// calls finish, the database connections close.
+// calls finish, the database connections close. SIGHUP reads the accounts
+// file again (AccountService.h).
 #include "ServerOptions.h"
 #include "demo/DemoData.h"
 #include "rtl/Exceptions.h"
@@ -14,8 +16,9 @@
 #include "storage/PgDriver.h"
 #include "storage/Roles.h"
 #include "storage/Schema.h"
-#include "transport/Accounts.h"
+#include "transport/AccountAdmin.h"
 #include "transport/RpcServer.h"
+#include "transport/ServerLog.h"
 #include "transport/ServerTls.h"
 
 #include <QCoreApplication>
@@ -37,9 +40,10 @@ namespace {
 
 int signalPipe[2] = {-1, -1};
 
-void OnSignal(int)
+// The signal's number goes down the pipe; the event loop reads it.
+void OnSignal(int signal)
 {
-    const char byte = 1;
+    const char byte = char(signal);
     [[maybe_unused]] const auto written = ::write(signalPipe[1], &byte, 1);
 }
 
@@ -86,7 +90,7 @@ QString ReadPassword(const QString& prompt)
     return QString::fromStdString(line);
 }
 
-int AddUser(const TServerOptions& options)
+int AddUserCommand(const TServerOptions& options)
 {
     const QString password = ReadPassword(QStringLiteral("Senha de %1: ").arg(options.AddUser));
     if (::isatty(STDIN_FILENO) && ReadPassword(QStringLiteral("Repita a senha: ")) != password) {
@@ -94,7 +98,7 @@ int AddUser(const TServerOptions& options)
         return 1;
     }
     QString error;
-    if (!TAccounts::AddUser(options.Accounts, options.AddUser, password, error)) {
+    if (!AddUser(options.Accounts, options.AddUser, password, options.Branches, error)) {
         Print(stderr, QStringLiteral("appserver: %1").arg(error));
         return 1;
     }
@@ -137,6 +141,32 @@ void WarnOfUnverifiedLink(TDatabase& db)
                           .arg(link.Host, link.SslMode));
 }
 
+int SetBranchesCommand(const TServerOptions& options)
+{
+    QString error;
+    if (!SetBranches(options.Accounts, options.SetBranches, *options.Branches, error)) {
+        Print(stderr, QStringLiteral("appserver: %1").arg(error));
+        return 1;
+    }
+    Print(stdout, QStringLiteral("appserver: filiais de %1 gravadas em %2: %3; valem para o servidor quando ele "
+                                 "reler o arquivo (SIGHUP).")
+                      .arg(options.SetBranches, options.Accounts, options.Branches->Text()));
+    return 0;
+}
+
+int ListUsersCommand(const TServerOptions& options)
+{
+    QString error;
+    const auto users = ListUsers(options.Accounts, error);
+    if (!users) {
+        Print(stderr, QStringLiteral("appserver: %1").arg(error));
+        return 1;
+    }
+    for (const QString& user : *users)
+        Print(stdout, user);
+    return 0;
+}
+
 // TLS and the accounts the options name, into `config`; false with the
 // reason printed.
 bool Secure(const TServerOptions& options, TServerConfig& config)
@@ -150,12 +180,11 @@ bool Secure(const TServerOptions& options, TServerConfig& config)
         }
     }
     if (!options.Accounts.isEmpty()) {
-        auto accounts = TAccounts::Load(options.Accounts, error);
-        if (!accounts) {
+        config.Accounts = TAccountService::Open(options.Accounts, error);
+        if (!config.Accounts) {
             Print(stderr, QStringLiteral("appserver: %1").arg(error));
             return false;
         }
-        config.Accounts = std::make_shared<const TAccounts>(std::move(*accounts));
     }
     return true;
 }
@@ -223,17 +252,25 @@ int Serve(QCoreApplication& app, const TServerOptions& options)
         return 1;
     }
     QSocketNotifier notifier(signalPipe[0], QSocketNotifier::Read);
-    QObject::connect(&notifier, &QSocketNotifier::activated, &app, [&app] {
-        char byte;
-        [[maybe_unused]] const auto got = ::read(signalPipe[0], &byte, 1);
-        app.quit();
+    QObject::connect(&notifier, &QSocketNotifier::activated, &app, [&app, accounts = config.Accounts] {
+        char byte = 0;
+        if (::read(signalPipe[0], &byte, 1) != 1)
+            return;
+        if (byte != SIGHUP) {
+            app.quit();
+            return;
+        }
+        QString message = QStringLiteral("o servidor não usa arquivo de contas; nada a reler");
+        if (accounts)
+            accounts->Reload(message);
+        LogLine(QStringLiteral("SIGHUP: ") + message);
     });
     struct sigaction action = {};
     action.sa_handler = OnSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP})
+        sigaction(signal, &action, nullptr);
     // A client that vanishes while we write must not end the process.
     std::signal(SIGPIPE, SIG_IGN);
 
@@ -261,7 +298,11 @@ int main(int argc, char** argv)
     }
     try {
         if (!options->AddUser.isEmpty())
-            return AddUser(*options);
+            return AddUserCommand(*options);
+        if (!options->SetBranches.isEmpty())
+            return SetBranchesCommand(*options);
+        if (options->ListUsers)
+            return ListUsersCommand(*options);
         if (options->CreateRoles)
             return CreateRoles(*options);
         return options->InitDemo ? InitDemo(*options) : Serve(app, *options);

@@ -95,7 +95,7 @@ def main(argv):
     appserver = argv[1]
     seconds = float(argv[2]) if len(argv) > 2 else 20
     site = peer.Site(appserver)
-    peer.run([appserver, "--add-user", "ana", "--accounts", site.accounts], stdin=peer.PASSWORD + "\n")
+    peer.run([appserver, "--add-user", "ana", "--branches", "*", "--accounts", site.accounts], stdin=peer.PASSWORD + "\n")
     server = peer.Server(site, site.secure_arguments())
     stop = threading.Event()
     failures = []

@@ -130,7 +130,7 @@ class Site:
              "-addext", "subjectAltName=IP:127.0.0.1", "-keyout", self.key, "-out", self.certificate])
         os.chmod(self.key, 0o600)
         for user in ("maria", "joao"):
-            run([appserver, "--add-user", user, "--accounts", self.accounts], stdin=PASSWORD + "\n")
+            run([appserver, "--add-user", user, "--branches", "*", "--accounts", self.accounts], stdin=PASSWORD + "\n")
 
     def file(self, name):
         return os.path.join(self.path, name)

@@ -2,6 +2,7 @@
 
 #include "AppServerProcess.h"
 
+#include <QFile>
 #include <QProcess>
 #include <stdexcept>
 
@@ -17,6 +18,7 @@ TServerSite::TServerSite()
     if (!openssl.waitForFinished(60000) || openssl.exitStatus() != QProcess::NormalExit || openssl.exitCode() != 0)
         throw std::runtime_error("openssl req failed: " + openssl.errorString().toStdString() + ' '
                                  + openssl.readAll().toStdString());
+    QFile::setPermissions(Key(), QFile::ReadOwner | QFile::WriteOwner);
     for (const QString& name : {QStringLiteral("maria"), QStringLiteral("joao")}) {
         QString output;
         if (AddUser(Accounts(), name, Password, &output) != 0)
@@ -30,12 +32,15 @@ QStringList TServerSite::ServerArguments() const
             Accounts()};
 }
 
-int TServerSite::AddUser(const QString& accounts, const QString& name, const QString& password, QString* output)
+int TServerSite::AddUser(const QString& accounts, const QString& name, const QString& password, QString* output,
+                         const QString& branches)
 {
+    QStringList arguments = {QStringLiteral("--add-user"), name, QStringLiteral("--accounts"), accounts};
+    if (!branches.isEmpty())
+        arguments += {QStringLiteral("--branches"), branches};
     QProcess process;
     process.setProcessChannelMode(QProcess::MergedChannels);
-    process.start(TAppServerProcess::Executable(),
-                  {QStringLiteral("--add-user"), name, QStringLiteral("--accounts"), accounts});
+    process.start(TAppServerProcess::Executable(), arguments);
     process.write((password + u'\n').toUtf8());
     process.closeWriteChannel();
     if (!process.waitForFinished(60000))

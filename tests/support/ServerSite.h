@@ -1,8 +1,8 @@
 #pragma once
 // A site's security made at test time, as docs/appserver.md sets one up: a
 // self-signed certificate for 127.0.0.1 (the openssl command line) with its
-// key, and an accounts file with the users "maria" and "joao", both with
-// Password. ServerArguments() makes a TAppServerProcess serve with TLS and
+// key (its owner's only), and an accounts file with the users "maria" and
+// "joao", both with Password and every branch. ServerArguments() makes a TAppServerProcess serve with TLS and
 // these accounts (TSiteServer: a site and its server, demo data at scale 1);
 // the certificate is the authority a station trusts.
 //
@@ -26,9 +26,11 @@ public:
     QString Folder() const { return dir_.path(); }
     QStringList ServerArguments() const;
 
-    // Runs `appserver --add-user NAME --accounts FILE` with `password` on
-    // stdin; its exit code, with its output in `output`.
-    static int AddUser(const QString& accounts, const QString& name, const QString& password, QString* output = nullptr);
+    // Runs `appserver --add-user NAME --branches BRANCHES --accounts FILE`
+    // with `password` on stdin (no --branches when `branches` is empty); its
+    // exit code, with its output in `output`.
+    static int AddUser(const QString& accounts, const QString& name, const QString& password, QString* output = nullptr,
+                       const QString& branches = QStringLiteral("*"));
 
 private:
     QTemporaryDir dir_;

@@ -68,6 +68,31 @@ bool BranchUses(TCallContext& c, const QString& column)
     return c.Rows == 1 && query.Text(0) == QLatin1String("S");
 }
 
+// The branch a method names in its first argument, as every method of both
+// modules does but the deletion.
+QStringList FirstArgument(const QVariantList& args)
+{
+    return {args[0].toString()};
+}
+
+// The branches of a deletion delta's rows. A row without a branch (no
+// CDFILIAL field, or null in it) names none: it matches no reading, and the
+// deletion refuses it.
+QStringList DeltaBranches(const QVariantList& args)
+{
+    const TDataPacket delta = args[0].value<TDataPacket>();
+    const int column = delta.IndexOf(QStringLiteral("CDFILIAL"));
+    QStringList branches;
+    if (column < 0 || delta.Field(column).Type != TFieldType::ftString)
+        return branches;
+    for (int row = 0; row < delta.RowCount(); ++row) {
+        if (!delta.IsNull(row, column))
+            branches.append(delta.String(row, column));
+    }
+    branches.removeDuplicates();
+    return branches;
+}
+
 // Runs a change again when the database ended it for a conflict with a
 // change of another server (a deadlock, which the invoices' lock order keeps
 // away, or a serialization failure): nothing of that run was recorded. Each
@@ -94,26 +119,32 @@ QVariant Retried(const std::function<QVariant()>& change)
 TModule ConfRastrModule()
 {
     TModule module(Remote::ConfRastr, Remote::ConfRastrId);
-    module.Add({Remote::GetDados, {Text, Text, Text, DateArg, DateArg, DateArg, DateArg}, GetDados});
-    module.Add({Remote::GetNrLancamento, {Text, Text, Text, DateArg, DateArg, DateArg, DateArg, Text, Text}, GetNrLancamento});
+    module.Add({Remote::GetDados, {Text, Text, Text, DateArg, DateArg, DateArg, DateArg}, GetDados, FirstArgument});
+    module.Add({Remote::GetNrLancamento, {Text, Text, Text, DateArg, DateArg, DateArg, DateArg, Text, Text},
+                GetNrLancamento, FirstArgument});
     module.Add({Remote::SetConfRastrOK, {Text, Text},
-                [](TCallContext& c) { return Retried([&] { return ConfirmInvoice(*c.Db, Str(c, 0), Str(c, 1), c.Rows); }); }});
+                [](TCallContext& c) { return Retried([&] { return ConfirmInvoice(*c.Db, Str(c, 0), Str(c, 1), c.Rows); }); },
+                FirstArgument});
     module.Add({Remote::DeleteIUMProd, {TArgKind::Packet},
                 [](TCallContext& c) {
                     return Retried([&] { return DeleteReadings(*c.Db, c.Args[0].value<TDataPacket>(), c.Rows); });
-                }});
-    module.Add({Remote::GetItensIUM, {Text, Text}, GetItensIUM});
+                },
+                DeltaBranches});
+    module.Add({Remote::GetItensIUM, {Text, Text}, GetItensIUM, FirstArgument});
     module.Add({Remote::SetLeituraIUM, {Text, Text, Text},
-                [](TCallContext& c) { return Retried([&] { return StoreReading(*c.Db, Str(c, 0), Str(c, 1), Str(c, 2), c.Rows); }); }});
+                [](TCallContext& c) { return Retried([&] { return StoreReading(*c.Db, Str(c, 0), Str(c, 1), Str(c, 2), c.Rows); }); },
+                FirstArgument});
     return module;
 }
 
 TModule EstoqueModule()
 {
-    TModule module(Remote::Estoque, QString());
+    // Its answers have no envelope: a branch the caller may not work on
+    // answers as an unknown one, false.
+    TModule module(Remote::Estoque, QString(), false);
     module.Add({Remote::UtilizaAlmoxarifado, {Text},
-                [](TCallContext& c) { return QVariant(BranchUses(c, QStringLiteral("IDUTILALMOX"))); }});
+                [](TCallContext& c) { return QVariant(BranchUses(c, QStringLiteral("IDUTILALMOX"))); }, FirstArgument});
     module.Add({Remote::UtilizaLocalEstoque, {Text},
-                [](TCallContext& c) { return QVariant(BranchUses(c, QStringLiteral("IDUTILLOCAL"))); }});
+                [](TCallContext& c) { return QVariant(BranchUses(c, QStringLiteral("IDUTILLOCAL"))); }, FirstArgument});
     return module;
 }

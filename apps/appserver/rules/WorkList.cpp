@@ -8,6 +8,7 @@
 
 #include <QList>
 #include <algorithm>
+#include <optional>
 #include <iterator>
 #include <utility>
 
@@ -35,18 +36,29 @@ struct TConditions {
     void Bind(TSql& query) const { BindValues(query, values); }
 };
 
+// The exclusive bound of a range that ends on `to`'s day: the next day, or
+// nothing when `to` is the calendar's last day (StorableDate), which every
+// date precedes.
+std::optional<QDate> DayAfter(TDateTime to)
+{
+    const QDate day = DateParam(to);
+    if (day == QDate(9999, 12, 31))
+        return std::nullopt;
+    return day.addDays(1);
+}
+
 // Date parts only: from D is ">= D", to D is "< D + 1 day", so a time on the
 // last day still counts.
 void AddDateRanges(TConditions& where, const TDateRanges& dates)
 {
     if (dates.OrderFrom != 0)
         where.Add(QStringLiteral("NF.DTPEDIDO >= :DTPEDIDOINI"), QStringLiteral(":DTPEDIDOINI"), DateParam(dates.OrderFrom));
-    if (dates.OrderTo != 0)
-        where.Add(QStringLiteral("NF.DTPEDIDO < :DTPEDIDOFIM"), QStringLiteral(":DTPEDIDOFIM"), DateParam(dates.OrderTo).addDays(1));
+    if (const auto bound = dates.OrderTo != 0 ? DayAfter(dates.OrderTo) : std::nullopt)
+        where.Add(QStringLiteral("NF.DTPEDIDO < :DTPEDIDOFIM"), QStringLiteral(":DTPEDIDOFIM"), *bound);
     if (dates.OutFrom != 0)
         where.Add(QStringLiteral("NF.DTENTRSAID >= :DTSAIDAINI"), QStringLiteral(":DTSAIDAINI"), DateParam(dates.OutFrom));
-    if (dates.OutTo != 0)
-        where.Add(QStringLiteral("NF.DTENTRSAID < :DTSAIDAFIM"), QStringLiteral(":DTSAIDAFIM"), DateParam(dates.OutTo).addDays(1));
+    if (const auto bound = dates.OutTo != 0 ? DayAfter(dates.OutTo) : std::nullopt)
+        where.Add(QStringLiteral("NF.DTENTRSAID < :DTSAIDAFIM"), QStringLiteral(":DTSAIDAFIM"), *bound);
 }
 
 TConditions InvoiceConditions(const TWorkListFilter& filter)
@@ -54,10 +66,10 @@ TConditions InvoiceConditions(const TWorkListFilter& filter)
     TConditions where;
     where.text = QStringLiteral("NF.CDFILIAL = :CDFILIAL AND NF.IDCONFRASTR = 'N'");
     where.values.append({QStringLiteral(":CDFILIAL"), filter.Branch});
-    if (filter.Expedition != QLatin1String("T"))
-        where.Add(QStringLiteral("NF.NREXPEDICAO = :NREXPEDICAO"), QStringLiteral(":NREXPEDICAO"), filter.Expedition);
-    if (filter.Order != QLatin1String("T"))
-        where.Add(QStringLiteral("NF.NRPEDIDO = :NRPEDIDO"), QStringLiteral(":NRPEDIDO"), filter.Order);
+    if (const auto expedition = FilterNumber(filter.Expedition))
+        where.Add(QStringLiteral("NF.NREXPEDICAO = :NREXPEDICAO"), QStringLiteral(":NREXPEDICAO"), *expedition);
+    if (const auto order = FilterNumber(filter.Order))
+        where.Add(QStringLiteral("NF.NRPEDIDO = :NRPEDIDO"), QStringLiteral(":NRPEDIDO"), *order);
     AddDateRanges(where, filter.Dates);
     return where;
 }
@@ -122,6 +134,14 @@ const QString readingsSql = QStringLiteral(
 
 } // namespace
 
+std::optional<QString> FilterNumber(const QString& text, QLatin1String word)
+{
+    const QString number = text.trimmed();
+    if (number.isEmpty() || number == QLatin1String("T") || (!word.isEmpty() && number == word))
+        return std::nullopt;
+    return number;
+}
+
 QList<TWorkListStatement> WorkListStatements(const TWorkListFilter& filter)
 {
     const TConditions where = InvoiceConditions(filter);
@@ -153,11 +173,6 @@ TEncodedPacket LoadNumberList(TDatabase& db, const QString& branch, const QStrin
         refusal = QStringLiteral("Situação de separação inválida: %1").arg(Rpc::Quoted(status));
         return TEncodedPacket();
     }
-    auto isNumber = [](const QString& value, const char* word) {
-        const QString v = value.trimmed();
-        return !v.isEmpty() && v != QLatin1String("T") && v != QLatin1String(word);
-    };
-
     // Invoices in the date ranges, tied to the outer row (which binds the
     // branch, once: a placeholder is never used twice).
     TConditions invoice;
@@ -172,7 +187,7 @@ TEncodedPacket LoadNumberList(TDatabase& db, const QString& branch, const QStrin
     // The two lists, each narrowed to the number the user typed, if any.
     struct TNumberList {
         QLatin1String kind;
-        const char* word;  // what a client sends for "no number"
+        QLatin1String word;  // what a client sends for "no number"
         const QString& number;
         QString column;    // the number's column, with its table's alias
         QString parameter;
@@ -180,7 +195,7 @@ TEncodedPacket LoadNumberList(TDatabase& db, const QString& branch, const QStrin
         const QList<TFieldDesc>& fields;
     };
     const TNumberList lists[] = {
-        {QLatin1String("EXP"), "EXPEDICAO", expedition, QStringLiteral("EX.NREXPEDICAO"),
+        {QLatin1String("EXP"), QLatin1String("EXPEDICAO"), expedition, QStringLiteral("EX.NREXPEDICAO"),
          QStringLiteral(":NREXPEDICAO"),
          QStringLiteral("SELECT EX.CDFILIAL, EX.NREXPEDICAO, EX.DTEXPEDICAO, EX.IDSTATUSSEP"
                         "  FROM EXPEDICAO EX"
@@ -188,7 +203,7 @@ TEncodedPacket LoadNumberList(TDatabase& db, const QString& branch, const QStrin
                         "                WHERE NF.CDFILIAL = EX.CDFILIAL AND NF.NREXPEDICAO = EX.NREXPEDICAO AND %1)"
                         " ORDER BY EX.NREXPEDICAO"),
          Layout::Expeditions()},
-        {QLatin1String("PED"), "PEDIDO", order, QStringLiteral("PE.NRPEDIDO"), QStringLiteral(":NRPEDIDO"),
+        {QLatin1String("PED"), QLatin1String("PEDIDO"), order, QStringLiteral("PE.NRPEDIDO"), QStringLiteral(":NRPEDIDO"),
          QStringLiteral("SELECT PE.NRPEDIDO, PE.CDFILIAL"
                         "  FROM PEDIDO PE"
                         " WHERE EXISTS (SELECT 1 FROM NOTAFISCAL NF"
@@ -203,8 +218,8 @@ TEncodedPacket LoadNumberList(TDatabase& db, const QString& branch, const QStrin
         refusal = QStringLiteral("Tipo de lista inválido: %1").arg(Rpc::Quoted(kind));
         return TEncodedPacket();
     }
-    if (isNumber(list->number, list->word))
-        invoice.Add(list->column + QStringLiteral(" = ") + list->parameter, list->parameter, list->number);
+    if (const auto number = FilterNumber(list->number, list->word))
+        invoice.Add(list->column + QStringLiteral(" = ") + list->parameter, list->parameter, *number);
     TSql query(db, list->sql.arg(invoice.text));
     invoice.Bind(query);
     return QueryEncodedPacket(query.Exec(), list->fields);

@@ -9,6 +9,7 @@
 
 #include <QString>
 #include <QList>
+#include <optional>
 #include <utility>
 
 // Dates are compared by their date part, bounds included; 0 is an open bound.
@@ -19,10 +20,15 @@ struct TDateRanges {
 
 struct TWorkListFilter {
     QString Branch;
-    QString Expedition;  // "T": any
-    QString Order;       // "T": any
+    QString Expedition;  // a number, or any (FilterNumber)
+    QString Order;       // a number, or any (FilterNumber)
     TDateRanges Dates;
 };
+
+// The number a filter position holds, without the blanks around it; nothing
+// when it holds none: blank, "T" or `word` (GetNrLancamento's "EXPEDICAO"
+// and "PEDIDO"), those in upper case only.
+std::optional<QString> FilterNumber(const QString& text, QLatin1String word = QLatin1String());
 
 // In wire form: the work list is only sent.
 struct TWorkList {
@@ -48,8 +54,8 @@ TWorkList LoadWorkList(TDatabase& db, const TWorkListFilter& filter);
 
 // GetNrLancamento. `kind` "EXP" lists the branch's expeditions that have
 // invoices in the date ranges (only `expedition` when it holds a number,
-// i.e. is neither "EXPEDICAO", "T" nor blank); "PED" lists the orders
-// likewise (`order`, "PEDIDO"). `status` "T" or blank: any separation status;
+// FilterNumber with "EXPEDICAO"); "PED" lists the orders likewise (`order`,
+// "PEDIDO"). `status` "T" or blank: any separation status;
 // "P", "A", "C": expeditions in that status (for "PED": orders with an invoice
 // in an expedition in that status). Returns the packet, or sets `refusal`
 // (and returns an empty packet) for an unknown kind or status.

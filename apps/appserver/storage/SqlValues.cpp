@@ -46,3 +46,11 @@ QDate DateParam(TDateTime value)
 {
     return value == 0 ? QDate() : ToQDate(value);
 }
+
+bool StorableDate(TDateTime value)
+{
+    if (value == 0)
+        return true;
+    const QDate date = ToQDate(value);
+    return date.isValid() && date.year() >= 1 && date.year() <= 9999;
+}

@@ -1,53 +1,62 @@
 #pragma once
-// The server's user accounts: a text file, one account a line,
+// The accounts a server checks logins against, as one reading of the
+// accounts file (AccountsFile.h) holds them. Read-only once made, so Check
+// may run on any thread.
 //
-//   NAME:pbkdf2-sha256:ITERATIONS:SALT:KEY
+// Passwords are PBKDF2-HMAC-SHA256 keys. A new or renewed key takes Rounds
+// iterations (about 0.6 s of one core): guessing is slow. An account hashed
+// with another count is stale, and the server hashes it again with Rounds
+// at its next successful login (AccountService.h).
 //
-// where SALT (16 random bytes, one per account) and KEY (32 bytes) are in
-// base64, and KEY is PBKDF2-HMAC-SHA256 of the password (UTF-8) with that
-// salt and iteration count. Blank lines and lines starting with '#' are
-// skipped. A name is 1 to 64 of the characters A-Z a-z 0-9 . _ @ - and
-// appears once. New accounts get Iterations (about 0.2 s of one core per
-// check, so guessing is slow); an account keeps the count it was made with.
-//
-// The file is outside input: Load refuses it whole, with a Portuguese
-// message naming the file and the line, when any line is not of that form;
-// and it refuses a file that others than its owner may change.
+// Every check costs the same whatever the name and the password: it derives
+// CheckRounds() iterations in all, Rounds or the highest count of the file
+// if that is more. An account of fewer iterations pays the rest on a key no
+// password gives, and an unknown name pays them all, so the time of a wrong
+// password tells neither which names exist nor how they were hashed. (The
+// file bounds the counts, MaxRounds, and so what one check can cost.)
 // The passwords themselves are never stored nor logged.
-//
-// A TAccounts is read-only once loaded, so Check may run on any thread.
+#include "AccountsFile.h"
+#include "Principal.h"
+
 #include <QByteArray>
 #include <QHash>
 #include <QString>
+#include <functional>
 #include <optional>
 
 class TAccounts {
 public:
-    static constexpr int Iterations = 200000;
+    static constexpr int Rounds = 600000;
     static constexpr int MinPasswordLength = 8;
 
-    // The accounts of `fileName`, or nothing with `error` set.
-    static std::optional<TAccounts> Load(const QString& fileName, QString& error);
+    // A key derivation: the key of `password` with `salt` after `rounds`
+    // iterations. A test may count the rounds through its own.
+    using TDerive = std::function<QByteArray(const QByteArray& password, const QByteArray& salt, int rounds)>;
+    static QByteArray Pbkdf2(const QByteArray& password, const QByteArray& salt, int rounds);
 
-    // True when `user` exists and `password` is its password. An unknown
-    // user costs as much time as a known one, so the time taken does not
-    // tell which names exist.
-    bool Check(const QString& user, const QString& password) const;
-    qsizetype Size() const { return accounts_.size(); }
+    explicit TAccounts(const TAccountsFile& file, TDerive derive = Pbkdf2);
 
-    // Adds `user` with `password` to `fileName` (created, readable by its
-    // owner only, when missing), or replaces that user's password; the other
-    // lines are kept as they are. False with `error` set (Portuguese) for a
-    // bad name, a password shorter than MinPasswordLength, a file that is
-    // not a valid accounts file, or one that cannot be written.
-    static bool AddUser(const QString& fileName, const QString& user, const QString& password, QString& error);
-
-    struct TAccount {
-        int Iterations = 0;
-        QByteArray Salt;
-        QByteArray Key;
+    struct TCheck {
+        bool Right = false;  // the user exists and that is its password
+        bool Stale = false;  // right, and the account's key is not of Rounds iterations
     };
+    TCheck Check(const QString& user, const QString& password) const;
+
+    const TAccount* Find(const QString& user) const;
+    // The principal of `user`; no branch at all when there is no such user.
+    TPrincipal Principal(const QString& user) const;
+    qsizetype Size() const { return accounts_.size(); }
+    int CheckRounds() const { return checkRounds_; }
+
+    // `name` with `password` under a new random salt and a key of Rounds
+    // iterations, for `branches`.
+    static TAccount Hashed(const QString& name, const QString& password, const TBranches& branches,
+                           const TDerive& derive = Pbkdf2);
+    // These accounts with `account` in place of the one of its name.
+    TAccounts With(const TAccount& account) const;
 
 private:
     QHash<QString, TAccount> accounts_;
+    TDerive derive_;
+    int checkRounds_ = Rounds;
 };

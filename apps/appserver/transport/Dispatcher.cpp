@@ -6,6 +6,7 @@
 #include "rpc/ValueCodec.h"
 #include "rtl/DateTime.h"
 #include "rtl/Exceptions.h"
+#include "storage/SqlValues.h"
 #include "storage/Statement.h"
 
 #include <QElapsedTimer>
@@ -47,6 +48,19 @@ QString InternalError(const QString& where)
         .arg(where);
 }
 
+// The refusal of a call that names a branch `principal` may not work on, or
+// "" when it may work on every one.
+QString Unauthorized(const TMethod& method, const QVariantList& args, const TPrincipal& principal)
+{
+    if (!method.Branches)
+        return QString();
+    for (const QString& branch : method.Branches(args)) {
+        if (!principal.Branches.Contains(branch))
+            return QStringLiteral("O usuário %1 não tem acesso à filial %2.").arg(principal.User, Rpc::Quoted(branch));
+    }
+    return QString();
+}
+
 } // namespace
 
 void TModule::Add(TMethod method)
@@ -74,7 +88,7 @@ const TModule* TDispatcher::Find(const QString& module) const
 }
 
 Rpc::TMessage TDispatcher::Execute(const TModule& module, Rpc::TCall call, const TDbConfig& db,
-                                   const QString& user) const
+                                   const TPrincipal& principal) const
 {
     QElapsedTimer clock;
     clock.start();
@@ -101,14 +115,27 @@ Rpc::TMessage TDispatcher::Execute(const TModule& module, Rpc::TCall call, const
                           QStringLiteral("Argumento %1 inválido na chamada de %2: esperado %3, recebido %4.")
                               .arg(i + 1)
                               .arg(where, KindName(found->Args[i]), Rpc::KindName(call.Args[i])));
+        // A date the database cannot hold would reach the queries as null.
+        if (found->Args[i] == TArgKind::Date && !StorableDate(call.Args[i].value<TDateTime>()))
+            return refuse(Rpc::Fault::Arguments,
+                          QStringLiteral("Argumento %1 inválido na chamada de %2: data fora do calendário "
+                                         "(de 01/01/0001 a 31/12/9999).")
+                              .arg(i + 1)
+                              .arg(where));
     }
 
     TCallContext context{nullptr, std::move(call.Args), 0};
     Rpc::TResult result{call.Id, QVariant(), {}};
+    QString unauthorized;
     try {
-        context.Db = &ThreadDatabase(db);
-        context.Db->SetUser(user);
-        result.Value = found->Run(context);
+        unauthorized = Unauthorized(*found, context.Args, principal);
+        if (!unauthorized.isEmpty()) {
+            result.Value = module.Withheld().isValid() ? module.Withheld() : Rpc::Failure(unauthorized);
+        } else {
+            context.Db = &ThreadDatabase(db);
+            context.Db->SetUser(principal.User);
+            result.Value = found->Run(context);
+        }
     } catch (const EDatabaseLost& e) {
         return refuse(Rpc::Fault::Internal, e.Message(), e.Detail);
     } catch (const Exception& e) {
@@ -121,7 +148,9 @@ Rpc::TMessage TDispatcher::Execute(const TModule& module, Rpc::TCall call, const
 
     const auto envelope = Rpc::ParseEnvelope(result.Value);
     QString outcome = QStringLiteral("%1 linha(s)").arg(context.Rows);
-    if (envelope && !envelope->Ok)
+    if (!unauthorized.isEmpty())
+        outcome = QStringLiteral("recusado: ") + unauthorized;
+    else if (envelope && !envelope->Ok)
         outcome = QStringLiteral("recusado: ") + envelope->Message;
     LogCall(module.Name(), found->Name, clock.elapsed(), outcome);
     return result;

@@ -9,6 +9,12 @@
 // becomes an "internal" fault whose message is Portuguese and generic, the
 // exception's own text going to the log only. Business refusals
 // are not faults: the methods return them in their result envelope.
+//
+// Authorization: a method says which branches a call names or touches
+// (TMethod::Branches); a call on behalf of a principal that may not work on
+// one of them does not run. It is refused as a business refusal, logged
+// like any other with the user and the branch.
+#include "Principal.h"
 #include "rpc/Messages.h"
 #include "storage/Database.h"
 
@@ -29,19 +35,31 @@ struct TMethod {
     QString Name;
     QList<TArgKind> Args;
     std::function<QVariant(TCallContext&)> Run;
+    // The branches a call names or touches, from its checked arguments; the
+    // principal must be allowed on each. Null: the method touches none.
+    std::function<QStringList(const QVariantList&)> Branches;
 };
 
 class TModule {
 public:
-    TModule(QString name, QString id) : name_(std::move(name)), id_(std::move(id)) {}
+    // `withheld`: what a call refused for a branch answers; invalid, the
+    // refusal envelope (Rpc::Failure) of methods that answer in envelopes.
+    TModule(QString name, QString id, QVariant withheld = QVariant())
+        : name_(std::move(name))
+        , id_(std::move(id))
+        , withheld_(std::move(withheld))
+    {
+    }
     const QString& Name() const { return name_; }
     const QString& Id() const { return id_; }  // empty: the module has no identifier
+    const QVariant& Withheld() const { return withheld_; }
     void Add(TMethod method);
     const TMethod* Find(const QString& method) const;
 
 private:
     QString name_;
     QString id_;
+    QVariant withheld_;
     QHash<QString, TMethod> methods_;  // by lower-case name
 };
 
@@ -49,9 +67,11 @@ class TDispatcher {
 public:
     void Add(TModule module);
     const TModule* Find(const QString& module) const;
-    // A TResult or a TFault for the call, made on behalf of `user` (the
-    // authenticated user; "" on a server without accounts).
-    Rpc::TMessage Execute(const TModule& module, Rpc::TCall call, const TDbConfig& db, const QString& user) const;
+    // A TResult or a TFault for the call, made on behalf of `principal` (the
+    // authenticated user and its branches; no user and every branch on a
+    // server without accounts).
+    Rpc::TMessage Execute(const TModule& module, Rpc::TCall call, const TDbConfig& db,
+                          const TPrincipal& principal) const;
 
 private:
     QHash<QString, TModule> modules_;

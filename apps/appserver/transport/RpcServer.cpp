@@ -20,6 +20,8 @@ Rpc::TRpcLimits TServerConfig::RequestLimits() const
     Rpc::TRpcLimits limits = Limits;
     limits.MaxFrameSize = MaxRequestSize;
     limits.MaxTextBytes = MaxTextBytes;
+    // Texts inside a packet argument too: a delta's are codes and names.
+    limits.Packet.maxStringBytes = MaxTextBytes;
     return limits;
 }
 
@@ -221,7 +223,8 @@ void TRpcServer::Run(quint64 connection, QByteArray payload, qint64 held, const 
             if (auto* call = std::get_if<Rpc::TCall>(&message)) {
                 const quint64 id = call->Id;
                 const QString method = Rpc::Quoted(call->Method);
-                Rpc::TMessage reply = dispatcher_.Execute(*module, std::move(*call), config_.Db, user);
+                const TPrincipal principal = config_.Accounts ? config_.Accounts->Principal(user) : TPrincipal{};
+                Rpc::TMessage reply = dispatcher_.Execute(*module, std::move(*call), config_.Db, principal);
                 try {
                     frame = Rpc::EncodeFrame(reply, config_.Limits, features);
                 } catch (const EProtocolError& e) {

@@ -14,7 +14,8 @@
 // budget; it is closed after HelloTimeoutMs without a hello.
 //
 // Memory: after the welcome a request frame is at most MaxRequestSize bytes
-// (compressed or not) and each text in it at most MaxTextBytes; the bytes of
+// (compressed or not) and each text in it at most MaxTextBytes, inside a data
+// packet too (a text, a field name, a string field's size); the bytes of
 // all requests held at once (being read, queued or running, decompressed
 // sizes included) stay within RequestBudget. A frame that would pass the
 // budget is refused ("busy") before its buffer is allocated, and only its
@@ -54,9 +55,12 @@
 // event loop's. Nothing of a connection is read after its hello until the
 // check is done, so no call runs unauthenticated. The user of each call
 // reaches the database connection (TDatabase::User) for the audit; without
-// Accounts it is empty. Log lines about connections not logged in are
-// rate-limited per address group (TPreLoginLog).
-#include "Accounts.h"
+// Accounts it is empty. Each call runs for the user's principal as the
+// accounts stand when it runs (AccountService.h), so a reload that narrows or
+// removes an account holds on connections already open. Log lines about
+// connections not logged in are rate-limited per address group
+// (TPreLoginLog).
+#include "AccountService.h"
 #include "Dispatcher.h"
 #include "LoginThrottle.h"
 #include "PasswordChecks.h"
@@ -104,7 +108,7 @@ struct TServerConfig {
     int IdleTimeoutMs = 600000;
     int AcceptPauseMs = 500;
     std::optional<QSslConfiguration> Tls;     // none: plain TCP
-    std::shared_ptr<const TAccounts> Accounts;  // none: callers are trusted, no user
+    std::shared_ptr<TAccountService> Accounts;  // none: callers are trusted, no user
 
     // Limits as requests are read and decoded.
     Rpc::TRpcLimits RequestLimits() const;

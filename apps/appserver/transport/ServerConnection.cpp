@@ -287,7 +287,7 @@ void TServerConnection::StartCheck()
     server_.checks_.Enqueue(
         id_, group_,
         [accounts = server_.config_.Accounts, credentials = pending_->Credentials] {
-            return accounts->Check(credentials.User, credentials.Password);
+            return accounts->Login(credentials.User, credentials.Password);
         },
         [this](bool right) {
             checkQueued_ = false;

@@ -1,4 +1,5 @@
 #include "ServerTls.h"
+#include "PrivateFile.h"
 
 #include <QFile>
 #include <QSslCertificate>
@@ -41,7 +42,7 @@ std::optional<QSslConfiguration> LoadServerTls(const QString& certificateFile, c
         error = QStringLiteral("O arquivo %1 não contém um certificado no formato PEM.").arg(certificateFile);
         return std::nullopt;
     }
-    const auto keyText = ReadPem(keyFile, QStringLiteral("a chave privada"), error);
+    const auto keyText = ReadPrivateFile(keyFile, QStringLiteral("a chave privada"), MaxPemBytes, error);
     if (!keyText)
         return std::nullopt;
     QSslKey key(*keyText, QSsl::Rsa, QSsl::Pem, QSsl::PrivateKey);

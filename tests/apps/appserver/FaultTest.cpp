@@ -45,7 +45,7 @@ protected:
     Rpc::TMessage Call(const QString& method, const QVariantList& args) const
     {
         return dispatcher.Execute(*dispatcher.Find(Remote::ConfRastr), Rpc::TCall{1, method, args, {}},
-                                  TDbConfig{server->DatabasePath()}, QString());
+                                  TDbConfig{server->DatabasePath()}, TPrincipal{});
     }
 
     // Runs `method` with failures at statements 1, 2, ... (attempt i takes

@@ -126,6 +126,20 @@ QByteArray DeepCall(int depth)
     });
 }
 
+// A deletion whose delta holds one reading with the code `ium`, in a string
+// field of `size` characters.
+QByteArray DeletionCall(const QString& ium, int size = 100)
+{
+    TDataPacketBuilder delta({{QStringLiteral("CDFILIAL"), TFieldType::ftString, 4},
+                              {QStringLiteral("NRLANCTONF"), TFieldType::ftString, 10},
+                              {QStringLiteral("CDIUMPROD"), TFieldType::ftString, size}});
+    delta.AddString(QStringLiteral("0001"));
+    delta.AddString(QStringLiteral("0000000001"));
+    delta.AddString(ium);
+    delta.EndRow();
+    return CallFrame(QStringLiteral("deleteIUMProd"), {QVariant::fromValue(delta.Build())});
+}
+
 const QVariantList getDadosArgs = {QStringLiteral("0001"), QStringLiteral("T"), QStringLiteral("T"),
                                    QVariant::fromValue(TDateTime()), QVariant::fromValue(TDateTime()),
                                    QVariant::fromValue(TDateTime()), QVariant::fromValue(TDateTime())};
@@ -197,6 +211,14 @@ INSTANTIATE_TEST_SUITE_P(
         TBadInput{"overRequestLimit", true, Length((1u << 20) + 1), Rpc::Fault::Frame, true, "excede o limite de 1048576 bytes"},
         TBadInput{"longText", true, CallFrame(QStringLiteral("GetDados"), {QString(4097, u'x')}), Rpc::Fault::Frame, true,
                   "texto maior que o limite de 4096 bytes"},
+        // Texts inside a packet argument are request texts too.
+        TBadInput{"longTextInPacket", true, DeletionCall(QString(900 * 1024, u'x')), Rpc::Fault::Frame, true,
+                  "texto maior que o limite de 4096 bytes"},
+        TBadInput{"textInPacketOneByteOver", true, DeletionCall(QString(4095, u'x') + QString(u'é')),
+                  Rpc::Fault::Frame, true, "texto maior que o limite de 4096 bytes"},
+        TBadInput{"fieldSizeOverLimit", true, DeletionCall(QStringLiteral("x"), 4097), Rpc::Fault::Frame, true,
+                  "tamanho 4097 do campo 'CDIUMPROD' acima do limite"},
+        TBadInput{"longestTextInPacket", true, DeletionCall(QString(4096, u'x'), 4096), QString(), false, ""},
         TBadInput{"zeroLength", true, Length(0), Rpc::Fault::Frame, true, "vazio"},
         TBadInput{"malformedCbor", true, Frame(QByteArray::fromHex("ffffff")), Rpc::Fault::Frame, true, "malformada"},
         TBadInput{"tooDeep", true, DeepCall(200), Rpc::Fault::Frame, true, "aninhamento"},

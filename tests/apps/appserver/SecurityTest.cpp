@@ -13,6 +13,7 @@
 #include <QSslSocket>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 namespace {
 
@@ -257,6 +258,8 @@ struct TRefusedStart {
     int code;
     const char* message;
     QFile::Permissions permissions = QFile::ReadOwner | QFile::WriteOwner;  // of SITE/bad
+    const char* copy = nullptr;  // a file of the site copied to SITE/bad instead
+    bool stranger = false;       // SITE/bad given to another user (run as root only)
 };
 
 class RefusedStart : public ::testing::TestWithParam<TRefusedStart> {
@@ -271,18 +274,28 @@ TServerSite* RefusedStart::site = nullptr;
 TEST_P(RefusedStart, SaysWhyAndDoesNotListen)
 {
     const TRefusedStart& c = GetParam();
-    if (!c.accounts.isEmpty()) {
-        QFile bad(site->File(QStringLiteral("bad")));
+    if (c.stranger && ::geteuid() != 0)
+        GTEST_SKIP() << "only root gives a file to another user";
+    const QString badFile = site->File(QStringLiteral("bad"));
+    QFile::remove(badFile);  // a new file, of this process's user
+    if (!c.accounts.isEmpty() || c.copy) {
+        QFile source(c.copy ? site->File(QString::fromLatin1(c.copy)) : QString());
+        ASSERT_TRUE(!c.copy || source.open(QIODevice::ReadOnly));
+        QFile bad(badFile);
         ASSERT_TRUE(bad.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        bad.write(c.accounts);
+        bad.write(c.copy ? source.readAll() : c.accounts);
         ASSERT_TRUE(bad.setPermissions(c.permissions));
+    }
+    if (c.stranger) {
+        ASSERT_EQ(::chown(QFile::encodeName(badFile).constData(), 65534, 65534), 0);
     }
     QStringList arguments = {QStringLiteral("--database"), site->File(QStringLiteral("db.sqlite")), QStringLiteral("--create")};
     for (const QString& argument : c.arguments)
         arguments += QString(argument).replace(QStringLiteral("SITE"), site->Folder());
     QString output;
     EXPECT_EQ(TAppServerProcess::RunOnce(arguments, &output), c.code) << output.toStdString();
-    EXPECT_TRUE(output.contains(QString::fromUtf8(c.message))) << output.toStdString();
+    EXPECT_TRUE(output.contains(QString::fromUtf8(c.message).replace(QStringLiteral("SITE"), site->Folder())))
+        << output.toStdString();
     EXPECT_FALSE(output.contains(QStringLiteral("ouvindo em"))) << output.toStdString();
 }
 
@@ -320,13 +333,33 @@ INSTANTIATE_TEST_SUITE_P(
                       "maria:md5:200000:AAAAAAAAAAAAAAAAAAAAAA==:AAAA\n", 1, "linha 1: algoritmo desconhecido"},
         TRefusedStart{"accountsFewIterations", {QStringLiteral("--accounts"), QStringLiteral("SITE/bad")},
                       "# ok\nmaria:pbkdf2-sha256:10:AAAAAAAAAAAAAAAAAAAAAA==:AAAA\n", 1, "linha 2: número de iterações inválido"},
+        TRefusedStart{"accountsTooManyIterations", {QStringLiteral("--accounts"), QStringLiteral("SITE/bad")},
+                      QByteArray(goodLine).replace(":200000:", ":2000001:"), 1,
+                      "linha 1: número de iterações inválido (de 1000 a 2000000)"},
         TRefusedStart{"accountsShortSalt", {QStringLiteral("--accounts"), QStringLiteral("SITE/bad")},
                       "maria:pbkdf2-sha256:200000:AAAA:AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA=\n", 1, "linha 1: sal inválido"},
         TRefusedStart{"accountsBadKey", {QStringLiteral("--accounts"), QStringLiteral("SITE/bad")},
                       "maria:pbkdf2-sha256:200000:AAAAAAAAAAAAAAAAAAAAAA==:não-é-base64\n", 1, "linha 1: chave inválida"},
         TRefusedStart{"accountsWritableByOthers", {QStringLiteral("--accounts"), QStringLiteral("SITE/bad")}, goodLine, 1,
-                      "pode ser alterado por outros usuários",
+                      "tem permissões 0660, que dão acesso a outros usuários além do dono; corrija com chmod 600",
                       QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::WriteGroup},
+        TRefusedStart{"accountsReadableByOthers", {QStringLiteral("--accounts"), QStringLiteral("SITE/bad")}, goodLine, 1,
+                      "O arquivo de contas SITE/bad tem permissões 0604", QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther},
+        TRefusedStart{"accountsOfAnotherUser", {QStringLiteral("--accounts"), QStringLiteral("SITE/bad")}, goodLine, 1,
+                      "pertence ao usuário nobody; deve pertencer ao usuário do servidor (root) ou ao root: chown root",
+                      QFile::ReadOwner | QFile::WriteOwner, nullptr, true},
+        TRefusedStart{"accountsBadBranches", {QStringLiteral("--accounts"), QStringLiteral("SITE/bad")},
+                      goodLine.trimmed() + ":0001;0002\n", 1, "linha 1: lista de filiais inválida: '0001;0002'"},
+        TRefusedStart{"keyReadableByOthers",
+                      {QStringLiteral("--tls-cert"), QStringLiteral("SITE/server.crt"), QStringLiteral("--tls-key"),
+                       QStringLiteral("SITE/bad")},
+                      {}, 1, "A chave privada SITE/bad tem permissões 0644, que dão acesso a outros usuários além do dono; corrija com chmod 600 SITE/bad.",
+                      QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther, "server.key"},
+        TRefusedStart{"keyOfAnotherUser",
+                      {QStringLiteral("--tls-cert"), QStringLiteral("SITE/server.crt"), QStringLiteral("--tls-key"),
+                       QStringLiteral("SITE/bad")},
+                      {}, 1, "A chave privada SITE/bad pertence ao usuário nobody", QFile::ReadOwner | QFile::WriteOwner,
+                      "server.key", true},
         TRefusedStart{"accountsRepeatedUser", {QStringLiteral("--accounts"), QStringLiteral("SITE/bad")}, goodLine + goodLine,
                       1, "linha 2: usuário maria repetido"}),
     [](const auto& info) { return std::string(info.param.name); });
@@ -353,7 +386,7 @@ TEST(AddUser, KeepsTheFilePrivateAndReplacesOnlyThatUser)
     ASSERT_EQ(TServerSite::AddUser(accounts, QStringLiteral("maria"), QStringLiteral("outra-senha-longa")), 0);
     const QList<QByteArray> after = lines();
     ASSERT_EQ(after.size(), 3);
-    EXPECT_TRUE(after[0].startsWith("maria:pbkdf2-sha256:200000:"));
+    EXPECT_TRUE(after[0].startsWith("maria:pbkdf2-sha256:600000:"));
     EXPECT_NE(after[0], before[0]) << "a new salt and key";
     EXPECT_EQ(after[1], before[1]);
 
@@ -361,6 +394,68 @@ TEST(AddUser, KeepsTheFilePrivateAndReplacesOnlyThatUser)
     EXPECT_EQ(TServerSite::AddUser(accounts, QStringLiteral("ana"), QStringLiteral("curta"), &output), 1);
     EXPECT_TRUE(output.contains(QStringLiteral("pelo menos 8 caracteres"))) << output.toStdString();
     EXPECT_EQ(lines(), after);
+}
+
+// The branches of each user: required for a new user, listed, changed
+// without a password, kept when a password is set again.
+TEST(AccountCommands, GiveListAndChangeEachUsersBranches)
+{
+    QTemporaryDir dir;
+    const QString accounts = dir.filePath(QStringLiteral("accounts"));
+    const auto run = [&](const QStringList& arguments, QString& output) {
+        return TAppServerProcess::RunOnce(arguments + QStringList{QStringLiteral("--accounts"), accounts}, &output);
+    };
+    const auto lines = [&] {
+        QFile file(accounts);
+        file.open(QIODevice::ReadOnly);
+        return file.readAll().split('\n');
+    };
+    QString output;
+    EXPECT_EQ(TServerSite::AddUser(accounts, QStringLiteral("ana"), password, &output, QString()), 1);
+    EXPECT_TRUE(output.contains(QStringLiteral("Informe as filiais em que ana pode trabalhar: --branches 0001,0003")))
+        << output.toStdString();
+    EXPECT_FALSE(QFile::exists(accounts));
+
+    ASSERT_EQ(TServerSite::AddUser(accounts, QStringLiteral("ana"), password, &output, QStringLiteral("0003,0001")), 0)
+        << output.toStdString();
+    ASSERT_EQ(TServerSite::AddUser(accounts, QStringLiteral("maria"), password, &output), 0) << output.toStdString();
+    ASSERT_EQ(run({QStringLiteral("--list-users")}, output), 0) << output.toStdString();
+    EXPECT_EQ(output, QStringLiteral("ana 0001,0003\nmaria todas\n"));
+
+    const QList<QByteArray> before = lines();
+    ASSERT_EQ(run({QStringLiteral("--set-branches"), QStringLiteral("ana"), QStringLiteral("--branches"), QStringLiteral("0002")},
+                  output),
+              0)
+        << output.toStdString();
+    const QList<QByteArray> after = lines();
+    ASSERT_EQ(after.size(), before.size());
+    EXPECT_EQ(after[0], before[0].left(before[0].lastIndexOf(':')) + ":0002") << "the same key, other branches";
+    EXPECT_EQ(after[1], before[1]);
+
+    ASSERT_EQ(TServerSite::AddUser(accounts, QStringLiteral("ana"), QStringLiteral("outra-senha-longa"), &output, QString()), 0)
+        << output.toStdString();
+    EXPECT_TRUE(lines()[0].endsWith(":0002")) << "a new password keeps the branches";
+    EXPECT_NE(lines()[0], after[0]);
+
+    EXPECT_EQ(run({QStringLiteral("--set-branches"), QStringLiteral("ninguem"), QStringLiteral("--branches"), QStringLiteral("*")},
+                  output),
+              1);
+    EXPECT_TRUE(output.contains(QStringLiteral("não tem o usuário ninguem"))) << output.toStdString();
+    EXPECT_EQ(run({QStringLiteral("--set-branches"), QStringLiteral("ana"), QStringLiteral("--branches"), QStringLiteral("01")},
+                  output),
+              2);
+    EXPECT_TRUE(output.contains(QStringLiteral("--branches: lista de filiais inválida: '01'"))) << output.toStdString();
+    EXPECT_EQ(run({QStringLiteral("--set-branches"), QStringLiteral("ana")}, output), 2);
+    EXPECT_TRUE(output.contains(QStringLiteral("--set-branches exige as filiais"))) << output.toStdString();
+    EXPECT_TRUE(lines()[0].endsWith(":0002"));
+
+    // A file of the form before branches lists its users with every branch.
+    QFile old(accounts);
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    old.write(goodLine);
+    old.close();
+    ASSERT_EQ(run({QStringLiteral("--list-users")}, output), 0) << output.toStdString();
+    EXPECT_EQ(output, QStringLiteral("maria todas\n"));
 }
 
 } // namespace

@@ -4,7 +4,10 @@
 #include "netconn/Lib00200.h"
 
 #include <QSqlRecord>
+#include <cmath>
+#include <functional>
 #include <gtest/gtest.h>
+#include <limits>
 
 namespace {
 
@@ -193,6 +196,75 @@ TEST_F(WorkList, DateRangesCompareDatePartsWithBoundsIncluded)
     EXPECT_LT(byOrderDate.RowCount(), all.RowCount());
 }
 
+// A number filter that is empty or blank means any number, as "T" does; a
+// number is compared without the blanks around it.
+TEST_F(WorkList, EmptyOrBlankFilterMeansAnyNumberAndBlanksAroundANumberDoNotCount)
+{
+    const QString b = QStringLiteral("0001"), t = QStringLiteral("T");
+    const TDataPacket all = GetDados(*net, b).Invoices;
+    ASSERT_GT(all.RowCount(), 0);
+    for (const QString& none : {QString(), QStringLiteral("   "), QStringLiteral(" T ")}) {
+        EXPECT_EQ(GetDados(*net, b, none, t).Invoices.RowCount(), all.RowCount()) << "expedition '" << none.toStdString() << "'";
+        EXPECT_EQ(GetDados(*net, b, t, none).Invoices.RowCount(), all.RowCount()) << "order '" << none.toStdString() << "'";
+    }
+    const QString expedition = all.String(0, Col(all, "NREXPEDICAO"));
+    const TDataPacket exact = GetDados(*net, b, expedition).Invoices;
+    ASSERT_GT(exact.RowCount(), 0);
+    EXPECT_EQ(GetDados(*net, b, u' ' + expedition + u' ').Invoices.RowCount(), exact.RowCount());
+}
+
+// A date argument outside the calendar is an argument fault, not a bound of
+// null that silently lists nothing; the calendar's first and last days are
+// dates like any other.
+struct TOutOfCalendar {
+    const char* name;
+    double value;
+};
+
+class DateArguments : public WorkList, public ::testing::WithParamInterface<TOutOfCalendar> {};
+
+TEST_P(DateArguments, OutsideTheCalendarAreRefused)
+{
+    const QString b = QStringLiteral("0001"), t = QStringLiteral("T");
+    const TDateTime date(GetParam().value);
+    const std::function<void()> calls[] = {
+        [&] { GetDados(*net, b, t, t, date); },
+        [&] { GetDados(*net, b, t, t, {}, {}, {}, date); },
+        [&] {
+            net->AppServer().Call(Remote::GetNrLancamento,
+                                  {b, t, t, TDateTime(), date, TDateTime(), TDateTime(), t, QStringLiteral("EXP")});
+        },
+    };
+    for (const auto& call : calls) {
+        try {
+            call();
+            ADD_FAILURE() << "a date outside the calendar was taken";
+        } catch (const EServerError& e) {
+            EXPECT_TRUE(e.Message().contains(QStringLiteral("data fora do calendário (de 01/01/0001 a 31/12/9999)")))
+                << e.Message().toStdString();
+        }
+    }
+    EXPECT_GT(GetDados(*net, b).Invoices.RowCount(), 0) << "the connection serves on";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, DateArguments,
+    ::testing::Values(TOutOfCalendar{"year10000", DateTimeFromQDate(QDate(10000, 1, 1))},
+                      TOutOfCalendar{"beforeYear1", DateTimeFromQDate(QDate(-1, 12, 31))},
+                      TOutOfCalendar{"beyondEveryDate", 1e300}, TOutOfCalendar{"notANumber", std::nan("")},
+                      TOutOfCalendar{"infinite", -std::numeric_limits<double>::infinity()}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(WorkList, TheCalendarsFirstAndLastDaysAreDates)
+{
+    const QString b = QStringLiteral("0001"), t = QStringLiteral("T");
+    const TDateTime first = DateTimeFromQDate(QDate(1, 1, 1));
+    const TDateTime last = DateTimeFromQDate(QDate(9999, 12, 31));
+    const int all = GetDados(*net, b).Invoices.RowCount();
+    EXPECT_EQ(GetDados(*net, b, t, t, first, last, first, last).Invoices.RowCount(), all);
+    EXPECT_EQ(GetDados(*net, b, t, t, last, last).Invoices.RowCount(), 0);
+}
+
 QVariant NumberList(TNetConnection& net, const QString& expedition, const QString& order, const QString& status,
                     const QString& kind, const QString& branch = QStringLiteral("0001"))
 {
@@ -222,6 +294,9 @@ TEST_F(WorkList, ExpeditionListHonoursNumberAndStatus)
     const TDataPacket one = expeditions(number, QString());
     ASSERT_EQ(one.RowCount(), 1);
     EXPECT_EQ(one.String(0, Col(one, "NREXPEDICAO")), number);
+    EXPECT_EQ(expeditions(QStringLiteral("  ") + number + u' ', QString()).RowCount(), 1)
+        << "blanks around a number decide nothing and compare as nothing";
+    EXPECT_EQ(expeditions(QStringLiteral("  "), QString()).RowCount(), all.RowCount());
     EXPECT_EQ(expeditions(QStringLiteral("9999999999"), QString()).RowCount(), 0);
     EXPECT_EQ(Refusal(NumberList(*net, QStringLiteral("EXPEDICAO"), QStringLiteral("PEDIDO"), QStringLiteral("X"),
                                  QStringLiteral("EXP"))),
@@ -242,6 +317,12 @@ TEST_F(WorkList, OrderListAndUnknownKind)
                                 .value<TDataPacket>();
     ASSERT_EQ(one.RowCount(), 1);
     EXPECT_EQ(one.String(0, 0), order);
+    EXPECT_EQ(Consiste::CheckResultServ(NumberList(*net, QStringLiteral("EXPEDICAO"), u' ' + order + QStringLiteral("  "),
+                                                   QString(), QStringLiteral("PED")),
+                                        true, 0)
+                  .value<TDataPacket>()
+                  .RowCount(),
+              1);
     EXPECT_EQ(Refusal(NumberList(*net, QStringLiteral("EXPEDICAO"), QStringLiteral("PEDIDO"), QStringLiteral("T"),
                                  QStringLiteral("NFX"))),
               QStringLiteral("Tipo de lista inválido: NFX"));
