@@ -1,28 +1,64 @@
-# exp_add_test(NAME name LABEL layer SOURCES ... LIBS ... [OWN_MAIN] [SERIAL] [PREFIX p])
+# exp_add_test(NAME name LABEL layer SOURCES ... LIBS ... [MAIN CORE|UI] [SERIAL] [PREFIX p]
+#              [DATABASES SQLITE POSTGRES])
 #
-# OWN_MAIN: the sources bring their own main() (a test that needs a
-# QApplication, say); otherwise GoogleTest's main is linked. PREFIX goes
-# before each case's CTest name, for a second build of the same cases.
-# SERIAL: no other test runs beside these cases (they disturb what others share).
+# MAIN: the main() the program runs under: CORE a QCoreApplication (event
+# loops, sockets), UI a QApplication with the application object
+# (tests/support/UiTestMain.cpp); without it, GoogleTest's own. Each is
+# compiled once for every test program. PREFIX goes before each case's CTest
+# name. SERIAL: no other test runs beside these cases (they disturb what
+# others share).
+#
+# DATABASES, for tests that start application servers: SQLITE (the default)
+# registers the cases as above; POSTGRES registers them labelled pg and named
+# pg.<case>, with EXP_SERVER_TESTS_ON_POSTGRES=1 in their environment, under
+# which every server they start uses a database of the throwaway PostgreSQL
+# cluster (tests/support/AppServerProcess.h). Both: one program, its cases
+# run on each database.
 #
 # One GoogleTest executable per call. Every discovered case carries the layer's
 # CTest label (so `ctest -L data` runs one layer) and runs on Qt's offscreen
 # platform, so no test needs a display.
 function(exp_add_test)
-  cmake_parse_arguments(T "OWN_MAIN;SERIAL" "NAME;LABEL;PREFIX" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(T "SERIAL" "NAME;LABEL;PREFIX;MAIN" "SOURCES;LIBS;DATABASES" ${ARGN})
+  if(NOT T_DATABASES)
+    set(T_DATABASES SQLITE)
+  endif()
   add_executable(${T_NAME} ${T_SOURCES})
   exp_warnings(${T_NAME})
   target_include_directories(${T_NAME} PRIVATE ${PROJECT_SOURCE_DIR}/tests/support)
-  target_compile_options(${T_NAME} PRIVATE -include ${PROJECT_SOURCE_DIR}/tests/support/QtPrinters.h)
   target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest)
-  if(NOT T_OWN_MAIN)
+  if(T_MAIN STREQUAL "CORE")
+    target_link_libraries(${T_NAME} PRIVATE exp_test_main_core)
+  elseif(T_MAIN STREQUAL "UI")
+    target_link_libraries(${T_NAME} PRIVATE exp_test_main_ui)
+  elseif(T_MAIN)
+    message(FATAL_ERROR "exp_add_test(${T_NAME}): MAIN is CORE or UI, not ${T_MAIN}")
+  else()
     target_link_libraries(${T_NAME} PRIVATE GTest::gtest_main)
   endif()
-  gtest_discover_tests(${T_NAME}
-    TEST_PREFIX "${T_PREFIX}"
-    PROPERTIES LABELS ${T_LABEL}
-               ENVIRONMENT "QT_QPA_PLATFORM=offscreen"
-               RUN_SERIAL ${T_SERIAL}
+  # The printers for Qt values come with the precompiled header, or are
+  # included first where there is none (cmake/Precompiled.cmake).
+  set_property(GLOBAL APPEND PROPERTY EXP_TEST_TARGETS ${T_NAME})
+  if(SQLITE IN_LIST T_DATABASES)
+    _exp_discover(${T_NAME} "${T_LABEL}" "${T_PREFIX}" "${T_SERIAL}")
+  endif()
+  if(POSTGRES IN_LIST T_DATABASES)
+    _exp_discover(${T_NAME} pg "pg.${T_PREFIX}" "${T_SERIAL}"
+                  ENVIRONMENT_MODIFICATION EXP_SERVER_TESTS_ON_POSTGRES=set:1)
+  endif()
+endfunction()
+
+# Registers the cases of `target`; further arguments are more test properties.
+function(_exp_discover target label prefix serial)
+  if(NOT serial)
+    set(serial OFF)
+  endif()
+  gtest_discover_tests(${target}
+    TEST_PREFIX "${prefix}"
+    PROPERTIES LABELS ${label}
+               ENVIRONMENT QT_QPA_PLATFORM=offscreen
+               RUN_SERIAL ${serial}
+               ${ARGN}
     DISCOVERY_TIMEOUT 60
     NO_PRETTY_VALUES)
 endfunction()
