@@ -13,7 +13,10 @@
 #include "WorkListFixture.h"
 #include "codbarium/IumReadingForm.h"
 #include "framework/LookupListDialog.h"
+#include "server/PacketLayouts.h"
+#include "ui/CellText.h"
 #include "ui/DBGrid.h"
+#include "ui/GridDelegate.h"
 #include "ui/Form.h"
 
 #include <QGroupBox>
@@ -166,17 +169,20 @@ void ExpectTextsFit(QWidget* window)
         const QAbstractItemModel* model = view->model();
         const QFontMetrics headerMetrics(view->horizontalHeader()->font());
         const QFontMetrics cellMetrics(view->font());
+        // A cell's text is drawn between two blanks and left of the
+        // column's line, laid out as the grid lays it out (TCellText).
+        const int blanks = 2 * TGridDelegate::TextMargin(view->style(), view) + 1;
+        TCellText measure;
         for (int c = 0; c < model->columnCount(); ++c) {
             if (view->isColumnHidden(c))
                 continue;
             const QString title = model->headerData(c, Qt::Horizontal).toString();
-            // A column's cells and title keep a few pixels of margin.
-            const int room = view->columnWidth(c) - 4;
-            EXPECT_LE(headerMetrics.horizontalAdvance(title), room) << "title cut: " << title.toStdString();
+            EXPECT_LE(headerMetrics.horizontalAdvance(title), view->columnWidth(c) - 4)
+                << "title cut: " << title.toStdString();
             for (int r = 0; r < model->rowCount(); ++r) {
                 const QString text = model->index(r, c).data().toString();
-                EXPECT_LE(cellMetrics.horizontalAdvance(text), room) << "cell cut: " << title.toStdString() << " "
-                                                                     << text.toStdString();
+                EXPECT_LE(measure.Width(view->font(), text) + blanks, view->columnWidth(c))
+                    << "cell cut: " << title.toStdString() << " " << text.toStdString();
             }
         }
         EXPECT_GE(view->verticalHeader()->defaultSectionSize(), cellMetrics.height()) << "rows lower than their text";
@@ -251,6 +257,24 @@ TEST_F(Look, TheReadingWindowIsNamedAndShowsEveryTextWhole)
 {
     TfrmLeituraIUM form(nullptr);
     form.SetInvoice(QStringLiteral("0001"), QStringLiteral("0000000001"), nullptr);
+    const auto item = [](const char* product, const char* code, const char* name, const char* unit, double toShip,
+                         double read) {
+        return QVariantMap{{"CDFILIAL", "0001"},
+                           {"NRLANCTONF", "0000000001"},
+                           {"CDPRODUTO", product},
+                           {"CDARVPROD", code},
+                           {"NMPRODUTO", QString::fromUtf8(name)},
+                           {"SGUNIDADE", unit},
+                           {"CDGTIN", "7890000010296"},
+                           {"IDCONTROLAIUM", "S"},
+                           {"QTITEMPROD", toShip},
+                           {"QTRESPRODPED", read},
+                           {"IDSTATUSSEPSNCM", read < toShip ? "N" : "S"}};
+    };
+    form.cdsItens->SetData(PacketOf(Layout::ReadingItems(),
+                                    {item("10", "90.80.008", "Rolamento blindado P", "KG", 3, 1),
+                                     item("11", "50.50.022", "Válvula esfera de latão M", "PC", 16, 16),
+                                     item("12", "80.90.043", "Luva nitrílica G", "CX", 1250, 12)}));
     form.Widget()->show();
     Activate(form.Widget());
     ExpectNamed(form.Widget(), 1);
