@@ -32,6 +32,28 @@ namespace {
 
 class Look : public WorkListTest {
 protected:
+    // The work list with the names and places a site shows, as long as its
+    // texts run.
+    void SetUp() override
+    {
+        WorkListTest::SetUp();
+        const char* customers[] = {"Drogaria Ipiranga", "Comercial Bandeirantes de Campinas", "Atacadista Ipiranga"};
+        for (int i = 0; i < invoices.size(); ++i)
+            invoices[i]["NMFANTCLIE"] = QString::fromUtf8(customers[i % 3]);
+        const char* products[] = {"Rolamento blindado P", "Válvula esfera de latão M", "Luva nitrílica G"};
+        for (int i = 0; i < items.size(); ++i) {
+            items[i]["NMPRODUTO"] = QString::fromUtf8(products[i % 3]);
+            items[i]["CDARVPROD"] = QStringLiteral("90.80.0%1").arg(10 + i);
+            items[i]["SGUNIDADE"] = QStringLiteral("KG");
+        }
+        for (QVariantMap& reading : readings) {
+            reading["CDALMOXARIFE"] = QStringLiteral("01 - Almoxarifado Central");
+            reading["CDLOCALESTOQ"] = QStringLiteral("A01 - Corredor A, prateleira 1");
+            reading["NRLOTEESTQ"] = QStringLiteral("L280800");
+            reading["NRSUBLOTE"] = QStringLiteral("01");
+        }
+    }
+
     TfrmConfSepExp* OpenLoaded()
     {
         TfrmConfSepExp* f = OpenFilled();
