@@ -1,10 +1,11 @@
-# exp_add_test(NAME name LABEL layer SOURCES ... LIBS ... [MAIN CORE|UI] [SERIAL] [PREFIX p]
+# exp_add_test(NAME name LABEL layer SOURCES ... LIBS ... [MAIN CORE|UI | OWN_MAIN] [SERIAL] [PREFIX p]
 #              [DATABASES SQLITE POSTGRES] [SCALES factor...] [APART source...])
 #
 # MAIN: the main() the program runs under: CORE a QCoreApplication (event
 # loops, sockets), UI a QApplication with the application object
 # (tests/support/UiTestMain.cpp); without it, GoogleTest's own. Each is
-# compiled once for every test program. PREFIX goes before each case's CTest
+# compiled once for every test program. OWN_MAIN: the sources bring their
+# own main(). PREFIX goes before each case's CTest
 # name. SERIAL: no other test runs beside these cases (they disturb what
 # others share).
 #
@@ -28,7 +29,7 @@
 # CTest label (so `ctest -L data` runs one layer) and runs on Qt's offscreen
 # platform, so no test needs a display.
 function(exp_add_test)
-  cmake_parse_arguments(T "SERIAL" "NAME;LABEL;PREFIX;MAIN" "SOURCES;LIBS;DATABASES;SCALES;APART" ${ARGN})
+  cmake_parse_arguments(T "SERIAL;OWN_MAIN" "NAME;LABEL;PREFIX;MAIN" "SOURCES;LIBS;DATABASES;SCALES;APART" ${ARGN})
   if(NOT T_DATABASES)
     set(T_DATABASES SQLITE)
   endif()
@@ -48,7 +49,7 @@ function(exp_add_test)
     target_link_libraries(${T_NAME} PRIVATE exp_test_main_ui)
   elseif(T_MAIN)
     message(FATAL_ERROR "exp_add_test(${T_NAME}): MAIN is CORE or UI, not ${T_MAIN}")
-  else()
+  elseif(NOT T_OWN_MAIN)
     target_link_libraries(${T_NAME} PRIVATE GTest::gtest_main)
   endif()
   # The printers for Qt values come with the precompiled header, or are
