@@ -1,10 +1,10 @@
-// How the screen, its lookup list and the reading window reach people who
-// do not see them as designed: what a screen reader is told (every control
-// that takes the focus has a name, the grids announce the current cell with
-// its column's title, the focus moves in reading order), and, at the scale
-// factor this process runs under (QT_SCALE_FACTOR: the cases are registered
-// once per factor), whether every caption, field and cell shows its whole
-// text.
+// How the screen, its lookup list, its search dialog and the reading window
+// reach people who do not see them as designed: what a screen reader is told
+// (every control that takes the focus has a name, the grids announce the
+// current cell with its column's title, the focus moves in reading order),
+// and, at the scale factor this process runs under (QT_SCALE_FACTOR: the
+// cases are registered once per factor), whether every caption, field and
+// cell shows its whole text.
 //
 // With EXP_LOOK_PICTURES naming a folder, the cases that check the texts
 // also save what they checked there, as <window>-<factor>.png: the pictures
@@ -13,6 +13,7 @@
 #include "WorkListFixture.h"
 #include "codbarium/IumReadingForm.h"
 #include "framework/LookupListDialog.h"
+#include "framework/SearchDialog.h"
 #include "server/PacketLayouts.h"
 #include "ui/CellText.h"
 #include "ui/DBGrid.h"
@@ -139,10 +140,13 @@ void ExpectTextsFit(QWidget* window)
             continue;
         const QRect room = label->contentsRect();
         const QFontMetrics metrics(label->font());
-        const QRect needed = metrics.boundingRect(room, int(label->alignment()) | (label->wordWrap() ? Qt::TextWordWrap : 0),
-                                                  label->text());
-        EXPECT_LE(needed.width(), room.width()) << "cut: " << Describe(label).toStdString() << " " << label->text().toStdString();
-        EXPECT_LE(needed.height(), room.height()) << "cut: " << Describe(label).toStdString() << " " << label->text().toStdString();
+        // A label with a buddy shows "&" as the underline of the next letter.
+        const int flags = int(label->alignment()) | (label->wordWrap() ? Qt::TextWordWrap : 0) |
+                          (label->buddy() ? Qt::TextShowMnemonic : 0);
+        const QRect needed = metrics.boundingRect(room, flags, label->text());
+        const std::string what = Describe(label).toStdString() + " " + label->text().toStdString();
+        EXPECT_LE(needed.width(), room.width()) << "cut: " << what;
+        EXPECT_LE(needed.height(), room.height()) << "cut: " << what;
     }
     for (const QGroupBox* box : window->findChildren<QGroupBox*>()) {
         if (!box->isVisibleTo(window))
@@ -273,6 +277,16 @@ TEST_F(Look, TheLookupListIsNamedAndShowsEveryTextWhole)
     EXPECT_EQ(dialog.Grid()->AccessibleName(), "Nota Fiscal");
     ExpectTextsFit(&dialog);
     SavePicture(&dialog, "lookup");
+}
+
+TEST_F(Look, TheSearchDialogIsNamedAndShowsEveryTextWhole)
+{
+    TfrmConfSepExp* f = OpenLoaded();
+    TSearchDialog dialog(f->cdsNotaFiscal);
+    dialog.show();
+    Activate(&dialog);
+    ExpectNamed(&dialog, 5);
+    ExpectTextsFit(&dialog);
 }
 
 TEST_F(Look, TheReadingWindowIsNamedAndShowsEveryTextWhole)
