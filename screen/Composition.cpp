@@ -74,13 +74,25 @@ TDateEditPlus* dateEdit(TComponent* owner, TWinControl* parent, const char* name
     return edit;
 }
 
-TBtnPesquisa* lookupButton(TComponent* owner, TWinControl* parent, const char* name, int left, int top)
+// `what` completes the button's name for assistive technology ("Pesquisar
+// filial"), as three buttons share the hint.
+TBtnPesquisa* lookupButton(TComponent* owner, TWinControl* parent, const char* name, int left, int top,
+                           const QString& what)
 {
     auto* button = Make<TBtnPesquisa>(owner, parent, name);
     button->SetBounds(left, top, 21, 21);
     button->SetHint(QStringLiteral("Pesquisar"));
     button->SetShowHint(true);
+    button->SetAccessibleName(QStringLiteral("Pesquisar ") + what);
     return button;
+}
+
+// A field as assistive technology tells it: named by its caption, described
+// by what the caption leaves out.
+void describe(TLabel* caption, TWinControl* field, const QString& description)
+{
+    caption->SetFocusControl(field);
+    field->SetAccessibleDescription(description);
 }
 
 TDBGrid* grid(TComponent* owner, TWinControl* parent, const char* name, TDBGridOptions extra)
@@ -148,13 +160,15 @@ void TfrmConfSepExp::CreateFilterPanel()
     Panel1 = row(this, panFiltro, "Panel1", 32);
     lblFilial = caption(this, Panel1, "lblFilial", QStringLiteral("Filial"), 8, 9);
     medCdFilial = maskEdit(this, Panel1, "medCdFilial", QStringLiteral("9999;0; "), 4, 52, 5, 40, clInfoBk);
-    btnFilial = lookupButton(this, Panel1, "btnFilial", 94, 5);
+    btnFilial = lookupButton(this, Panel1, "btnFilial", 94, 5, QStringLiteral("filial"));
     edtNmFilial = Make<TEdit>(this, Panel1, "edtNmFilial");
     edtNmFilial->SetBounds(118, 5, 616, 21);
     edtNmFilial->SetReadOnly(true);
     edtNmFilial->SetEnabled(false);
     edtNmFilial->SetTabStop(false);
     edtNmFilial->SetColor(clBtnFace);
+    edtNmFilial->SetAccessibleName(QStringLiteral("Nome da filial"));
+    describe(lblFilial, medCdFilial, QStringLiteral("Código da filial, até 4 dígitos"));
 
     Panel2 = row(this, panFiltro, "Panel2", 64);
     GroupBox1 = group(this, Panel2, "GroupBox1", QStringLiteral("Data do Pedido  "), 387);
@@ -167,16 +181,25 @@ void TfrmConfSepExp::CreateFilterPanel()
     depSaidaInicial = dateEdit(this, GroupBox2, "depSaidaInicial", 8, 34);
     Label4 = caption(this, GroupBox2, "Label4", QStringLiteral("Final"), 200, 18);
     depSaidaFim = dateEdit(this, GroupBox2, "depSaidaFim", 200, 34);
+    // The two pairs share their captions: the description says which date.
+    describe(Label1, depInicial, QStringLiteral("Data do pedido inicial, no formato dd/mm/aaaa"));
+    describe(Label2, depFinal, QStringLiteral("Data do pedido final, no formato dd/mm/aaaa"));
+    describe(Label3, depSaidaInicial, QStringLiteral("Data de saída inicial, no formato dd/mm/aaaa"));
+    describe(Label4, depSaidaFim, QStringLiteral("Data de saída final, no formato dd/mm/aaaa"));
 
     Panel3 = row(this, panFiltro, "Panel3", 55);
     GroupBox3 = group(this, Panel3, "GroupBox3", QStringLiteral("Lançamentos "), 782);
-    lblExpedicao = caption(this, GroupBox3, "lblExpedicao", QStringLiteral("Nr. Expedição"), 8, 14);
-    medNrExpedicao = maskEdit(this, GroupBox3, "medNrExpedicao", QStringLiteral("9999999999;0; "), 10, 8, 28, 85,
+    // Below the box's top line as the dates' captions are, the fields right
+    // under them, within the row's fixed height.
+    lblExpedicao = caption(this, GroupBox3, "lblExpedicao", QStringLiteral("Nr. Expedição"), 8, 18);
+    medNrExpedicao = maskEdit(this, GroupBox3, "medNrExpedicao", QStringLiteral("9999999999;0; "), 10, 8, 32, 85,
                               clWindow);
-    btnNrExpedicao = lookupButton(this, GroupBox3, "btnNrExpedicao", 95, 28);
-    Label5 = caption(this, GroupBox3, "Label5", QStringLiteral("Nr. Pedido"), 200, 14);
-    medNrPedido = maskEdit(this, GroupBox3, "medNrPedido", QStringLiteral("9999999999;0; "), 10, 200, 28, 85, clWindow);
-    btnNrPedido = lookupButton(this, GroupBox3, "btnNrPedido", 287, 28);
+    btnNrExpedicao = lookupButton(this, GroupBox3, "btnNrExpedicao", 95, 32, QStringLiteral("expedição"));
+    Label5 = caption(this, GroupBox3, "Label5", QStringLiteral("Nr. Pedido"), 200, 18);
+    medNrPedido = maskEdit(this, GroupBox3, "medNrPedido", QStringLiteral("9999999999;0; "), 10, 200, 32, 85, clWindow);
+    btnNrPedido = lookupButton(this, GroupBox3, "btnNrPedido", 287, 32, QStringLiteral("pedido"));
+    describe(lblExpedicao, medNrExpedicao, QStringLiteral("Número da expedição, até 10 dígitos"));
+    describe(Label5, medNrPedido, QStringLiteral("Número do pedido, até 10 dígitos"));
 }
 
 void TfrmConfSepExp::CreateGrids()
@@ -199,6 +222,9 @@ void TfrmConfSepExp::CreateGrids()
     dbgIUMProd = grid(this, panGrid, "dbgIUMProd", {});
     dbgIUMProd->SetHeight(148);
     dbgIUMProd->SetAlign(TAlign::alBottom);
+    dbgNotaFiscal->SetAccessibleName(QStringLiteral("Notas fiscais"));
+    dbgItemProduto->SetAccessibleName(QStringLiteral("Itens da nota fiscal"));
+    dbgIUMProd->SetAccessibleName(QStringLiteral("IUMs lidos do item"));
 
     column(dbgNotaFiscal, "IDSITSEPNF", 32);
     column(dbgNotaFiscal, "NRLANCTONF");

@@ -41,6 +41,22 @@ void TSpeedButton::SetCaption(const QString& caption)
     auto* button = static_cast<QToolButton*>(Widget());
     button->setText(caption);
     button->setToolButtonStyle(caption.isEmpty() ? Qt::ToolButtonIconOnly : Qt::ToolButtonTextBesideIcon);
+    NameByHint();
+}
+
+void TSpeedButton::NameByHint()
+{
+    // Qt names a button by its text; a picture alone says nothing, so the
+    // hint names it instead of describing it.
+    if (Caption().isEmpty()) {
+        SetAccessibleName(Hint());
+        if (AccessibleDescription() == Hint())
+            SetAccessibleDescription(QString());
+    } else {
+        SetAccessibleName(QString());
+        if (AccessibleDescription().isEmpty())
+            SetAccessibleDescription(Hint());
+    }
 }
 
 void TSpeedButton::GlyphChanged()

@@ -20,6 +20,15 @@ QPointF TCellText::Origin(const QPainter* painter, const QRect& area, Qt::Alignm
     return QPointF(std::round(x), area.top() + (area.height() - height_) / 2 + ascent_);
 }
 
+int TCellText::Width(const QFont& font, const QString& text)
+{
+    if (text.isEmpty())
+        return 0;
+    if (line_.Layout(font, text))
+        return int(std::ceil(line_.Width()));
+    return QFontMetrics(font).horizontalAdvance(text);
+}
+
 void TCellText::Draw(QPainter* painter, const QRect& area, Qt::Alignment alignment, const QString& text)
 {
     if (text.isEmpty())

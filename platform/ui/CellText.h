@@ -13,6 +13,10 @@ class TCellText {
 public:
     // Draws `text` in `area` with `painter`'s font and pen.
     void Draw(QPainter* painter, const QRect& area, Qt::Alignment alignment, const QString& text);
+    // The width `text` takes in `font` as Draw lays it out: in an area this
+    // wide it is drawn whole. The font's own advances may add up to more
+    // than QFontMetrics says.
+    int Width(const QFont& font, const QString& text);
 
 private:
     // Where a line of `width` starts in `area` (its baseline) for the font

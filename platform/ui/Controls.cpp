@@ -5,6 +5,7 @@
 #include "Focus.h"
 #include "Form.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QEvent>
 
@@ -148,9 +149,48 @@ void TControl::SetAlign(TAlign align)
 
 void TControl::SetHint(const QString& hint)
 {
+    // `hint` may be hint_ itself (SetShowHint).
+    const QString previous = hint_;
     hint_ = hint;
-    if (widget_)
-        widget_->setToolTip(showHint_ ? hint_ : QString());
+    if (!widget_)
+        return;
+    widget_->setToolTip(showHint_ ? hint_ : QString());
+    if (QWidget* speaker = AccessibleWidget(); speaker && speaker->accessibleDescription() == previous)
+        speaker->setAccessibleDescription(hint_);
+    HintChanged();
+}
+
+QString TControl::AccessibleName() const
+{
+    const QWidget* speaker = AccessibleWidget();
+    return speaker ? speaker->accessibleName() : QString();
+}
+
+void TControl::SetAccessibleName(const QString& name)
+{
+    if (QWidget* speaker = AccessibleWidget())
+        speaker->setAccessibleName(name);
+}
+
+QString TControl::AccessibleDescription() const
+{
+    const QWidget* speaker = AccessibleWidget();
+    return speaker ? speaker->accessibleDescription() : QString();
+}
+
+void TControl::SetAccessibleDescription(const QString& description)
+{
+    if (QWidget* speaker = AccessibleWidget())
+        speaker->setAccessibleDescription(description);
+}
+
+void TControl::Announce() const
+{
+    QWidget* speaker = AccessibleWidget();
+    if (!speaker || !QAccessible::isActive())
+        return;
+    QAccessibleEvent alert(speaker, QAccessible::Alert);
+    QAccessible::updateAccessibility(&alert);
 }
 
 void TControl::SetShowHint(bool show)

@@ -62,6 +62,8 @@ public:
     TAlign Align() const { return align_; }
     void SetAlign(TAlign align);
 
+    // The hint is also what assistive technology reads as the control's
+    // description, unless one was set (SetAccessibleDescription).
     QString Hint() const { return hint_; }
     void SetHint(const QString& hint);
     bool ShowHint() const { return showHint_; }
@@ -79,6 +81,22 @@ public:
     void Repaint();
     void Invalidate();
 
+    // What assistive technology (a screen reader) says of the control, kept
+    // on the widget that takes its focus: the name (a caption names its
+    // own control, a label the control it is the caption of,
+    // TLabel::SetFocusControl, and a button showing only a picture is named
+    // by its hint) and, where the name is not enough, a description (a
+    // field's format, a button's effect).
+    QString AccessibleName() const;
+    void SetAccessibleName(const QString& name);
+    QString AccessibleDescription() const;
+    void SetAccessibleDescription(const QString& description);
+    // Has assistive technology say the control's name now, as news (an
+    // alert): for a result that appears on screen, so that no one depends on
+    // its colour or sound to learn it. Nothing happens while no assistive
+    // technology listens.
+    void Announce() const;
+
 protected:
     // Qt events of the widget, seen before the widget gets them; return true
     // to stop the event. Runs inside the dispatch boundary.
@@ -87,6 +105,10 @@ protected:
     virtual QPalette::ColorRole ColorRole() const { return QPalette::Window; }
     // The control's font changed (its widget has it already).
     virtual void FontChanged() {}
+    // The hint changed (its widget has it already).
+    virtual void HintChanged() {}
+    // The widget that speaks for the control to assistive technology.
+    virtual QWidget* AccessibleWidget() const { return Widget(); }
     // Leaves the parent and deletes the widget, quietly (destructors only).
     void ReleaseWidget();
 
@@ -138,6 +160,7 @@ public:
 
     // The widget that holds Qt's focus for this control.
     virtual QWidget* FocusWidget() const { return Widget(); }
+    QWidget* AccessibleWidget() const override { return FocusWidget(); }
     // The widget the controls placed in this one are children of.
     virtual QWidget* ClientWidget() const { return Widget(); }
     // The area, in the widget's coordinates, that aligned children share.

@@ -41,6 +41,21 @@ QRect TGridDelegate::DrawLines(QPainter* painter, const QStyle* style, const QSt
     return cell;
 }
 
+int TGridDelegate::TextMargin(const QStyle* style, const QWidget* widget)
+{
+    return style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, widget) + 1;
+}
+
+QSize TGridDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const
+{
+    const QStyle* style = option.widget ? option.widget->style() : QApplication::style();
+    QString text;
+    Dispatch(grid_, [&] { text = model_->DisplayText(index); });
+    const int lines = grid_->Options().testFlag(TDBGridOption::dgColLines) ? 1 : 0;
+    return QSize(text_.Width(option.font, text) + 2 * TextMargin(style, option.widget) + lines,
+                 QStyledItemDelegate::sizeHint(option, index).height());
+}
+
 void TGridDelegate::paint(QPainter* painter, const QStyleOptionViewItem& given, const QModelIndex& index) const
 {
     const QStyle* style = given.widget ? given.widget->style() : QApplication::style();
@@ -56,7 +71,7 @@ void TGridDelegate::paint(QPainter* painter, const QStyleOptionViewItem& given, 
     QString text;
     Dispatch(grid_, [&] { text = model_->DisplayText(index); });
     if (!text.isEmpty()) {
-        const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, option.widget) + 1;
+        const int margin = TextMargin(style, option.widget);
         painter->save();
         painter->setFont(option.font);
         painter->setPen(option.palette.color(group, selected ? QPalette::HighlightedText : QPalette::Text));

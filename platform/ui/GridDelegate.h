@@ -27,6 +27,12 @@ public:
     TGridDelegate(TDBGrid* grid, const TGridModel* model, QObject* parent);
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+    // Room for the cell's whole text as paint() lays it out (a column sized
+    // to its contents cuts none): the text, its margins and the grid's line.
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+    // The blank kept on each side of a cell's text; the cell's line, when
+    // the grid draws column lines, takes one pixel more on its right.
+    static int TextMargin(const QStyle* style, const QWidget* widget);
 
 private:
     // Draws the lines and returns the rest of the cell.

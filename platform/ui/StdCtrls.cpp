@@ -24,6 +24,24 @@ void TLabel::SetCaption(const QString& caption)
 {
     Label()->setText(caption);
     SetAutoSize(autoSize_);
+    NameFocusControl();
+}
+
+void TLabel::SetFocusControl(TWinControl* control)
+{
+    Label()->setBuddy(control ? control->FocusWidget() : nullptr);
+    NameFocusControl();
+}
+
+void TLabel::NameFocusControl() const
+{
+    QWidget* buddy = Label()->buddy();
+    if (!buddy)
+        return;
+    QString name = Caption().trimmed();
+    if (name.endsWith(u':'))
+        name.chop(1);
+    buddy->setAccessibleName(name);
 }
 
 void TLabel::SetAutoSize(bool autoSize)

@@ -19,12 +19,18 @@ public:
     // its font, also after the font changes.
     bool AutoSize() const { return autoSize_; }
     void SetAutoSize(bool autoSize);
+    // The control this label is the caption of: assistive technology names
+    // it by the caption (without its outer blanks and a closing colon), now
+    // and whenever the caption changes. The label does not own it; a
+    // control destroyed first is forgotten.
+    void SetFocusControl(TWinControl* control);
 
 protected:
     void FontChanged() override { SetAutoSize(autoSize_); }
 
 private:
     QLabel* Label() const;
+    void NameFocusControl() const;
     bool autoSize_ = true;
 };
 

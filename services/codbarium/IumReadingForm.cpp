@@ -72,6 +72,9 @@ TfrmLeituraIUM::TfrmLeituraIUM(TComponent* owner) : TModalForm(owner)
     lblCodigoIUM->SetTop(48);
     edtCodigoIUM = Place(new TScanEdit(this), "edtCodigoIUM", panLeitura);
     edtCodigoIUM->SetBounds(100, 44, 600, 24);
+    lblCodigoIUM->SetFocusControl(edtCodigoIUM);
+    edtCodigoIUM->SetAccessibleDescription(
+        QStringLiteral("Leia o código com o leitor, ou digite-o e tecle Enter; o resultado é anunciado"));
 
     panBotoes = Place(new TPanel(this), "panBotoes", this);
     panBotoes->SetAlign(TAlign::alBottom);
@@ -115,6 +118,7 @@ TfrmLeituraIUM::TfrmLeituraIUM(TComponent* owner) : TModalForm(owner)
     lblStatus->SetCaption(QStringLiteral("Leia os códigos IUM dos produtos da nota."));
     lstLeituras = Place(new TReadingLog(this), "lstLeituras", panResultado);
     lstLeituras->SetAlign(TAlign::alClient);
+    lstLeituras->SetAccessibleName(QStringLiteral("Leituras desta nota, a mais recente primeiro"));
 
     BuildItemGrid();
 }
@@ -149,6 +153,7 @@ void TfrmLeituraIUM::BuildItemGrid()
     // The scanner types into whatever has the focus: the list never takes it.
     dbgItens->SetTabStop(false);
     dbgItens->View()->setFocusPolicy(Qt::NoFocus);
+    dbgItens->SetAccessibleName(QStringLiteral("Itens da nota fiscal"));
     struct TColumnLayout {
         const char* field;
         int width;
@@ -376,6 +381,8 @@ void TfrmLeituraIUM::ShowResult(const QString& result, TColor color, const QStri
     const QString text = Gs1ForDisplay(result);
     lblStatus->Font().SetColor(color);
     lblStatus->SetCaption(text);
+    // The colour and the sound are not all: the text itself is said.
+    lblStatus->Announce();
     lstLeituras->Add(QStringLiteral("%1  %2").arg(QTime::currentTime().toString(QStringLiteral("HH:mm:ss")), text),
                      color, text + QStringLiteral("\nCódigo lido: ") + Gs1ForDisplay(code));
 }

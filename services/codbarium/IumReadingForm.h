@@ -6,8 +6,8 @@
 // (product code, name, unit, quantity to ship, quantity read, progress) and
 // takes scans in edtCodigoIUM as a keyboard-wedge scanner types them:
 // characters, then Enter. Each scan is sent at once to setLeituraIUM on the
-// connection; its result shows in lblStatus and on top of lstLeituras (whose
-// lines wrap), with its sound (ReadingSounds.h) unless the host's setting
+// connection; its result shows in lblStatus (and is said, as text, to
+// assistive technology) and on top of lstLeituras (whose lines wrap), with its sound (ReadingSounds.h) unless the host's setting
 // turns sounds off (then a refusal rings the bell):
 //   accepted: the product and the elements of the code (server/Gs1.h), after
 //             which the item list is read again from the server;

@@ -24,6 +24,9 @@ TLookupListDialog::TLookupListDialog(const TLookupListRequest& request, QWidget*
     grid_->SetDataSource(request.Source);
     grid_->OnDblClick = TNotifyEvent::Of([this](TObject*) { accept(); });
     grid_->View()->installEventFilter(this);
+    // The list is named by the dialog's title; how to use it goes with it.
+    grid_->SetAccessibleName(request.Title);
+    grid_->SetAccessibleDescription(QStringLiteral("Enter escolhe a linha; Esc cancela; digite para localizar"));
 
     auto* hint = new QLabel(QStringLiteral("Enter: escolher    Esc: cancelar    Digite para localizar"), this);
     hint->setEnabled(false);

@@ -21,7 +21,8 @@ constexpr int StopTimeoutMs = 15000;
     throw std::runtime_error(message.toStdString());
 }
 
-bool usePostgres = false;
+// The pg registrations of the server tests set this (cmake/LayerTest.cmake).
+bool usePostgres = qEnvironmentVariable("EXP_SERVER_TESTS_ON_POSTGRES") == QLatin1String("1");
 
 bool IsPostgresUri(const QString& database)
 {

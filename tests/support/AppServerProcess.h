@@ -5,7 +5,8 @@
 // otherwise), and is stopped (SIGTERM, then SIGKILL after a grace period)
 // when the object is destroyed.
 //
-// After UsePostgres(true) the database is instead a new PostgreSQL database
+// After UsePostgres(true), or in a process started with
+// EXP_SERVER_TESTS_ON_POSTGRES=1, the database is instead a new PostgreSQL database
 // of its own, created on the cluster the PG environment variables name (the
 // throwaway cluster of scripts/with-postgres, which sets
 // EXP_TEST_POSTGRES=1) and dropped with the object; without that cluster

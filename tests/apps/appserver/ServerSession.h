@@ -3,8 +3,8 @@
 // unpacked through Consiste::CheckResultServ, and direct reads of the
 // server's database (SQLite in WAL mode: reading beside the server is safe).
 //
-// The same tests run on both databases: built with EXP_SERVER_TESTS_ON_POSTGRES
-// (the `pg` variants) every server they start uses a PostgreSQL database.
+// The same tests run on both databases: in their `pg` registrations every
+// server they start uses a PostgreSQL database (TAppServerProcess).
 #include "AppServerProcess.h"
 #include "data/DataPacket.h"
 #include "netconn/CheckResultServ.h"
@@ -21,10 +21,6 @@
 #include <QThread>
 #include <QUuid>
 #include <memory>
-
-#ifdef EXP_SERVER_TESTS_ON_POSTGRES
-inline const bool serverTestsOnPostgres = (TAppServerProcess::UsePostgres(true), true);
-#endif
 
 inline std::unique_ptr<TNetConnection> Connect(const TAppServerProcess& server,
                                                const QString& module = Remote::ConfRastr)

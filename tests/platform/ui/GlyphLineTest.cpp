@@ -1,3 +1,4 @@
+#include "ui/CellText.h"
 #include "ui/GlyphLine.h"
 
 #include <QFontMetricsF>
@@ -84,6 +85,23 @@ TEST(GlyphLineTest, RefusesATextWithACharacterTheFontLacks)
     EXPECT_FALSE(line.Layout(GridFont(), QStringLiteral("Código ") + han));
     EXPECT_TRUE(line.Layout(GridFont(), QStringLiteral("")));
     EXPECT_EQ(line.Width(), 0);
+}
+
+// A column sized by the cell's width (the grid's size hint) shows its text
+// whole; a pixel less cuts it.
+TEST(GlyphLineTest, ACellAsWideAsItsTextsWidthDrawsItWhole)
+{
+    for (const QString& text : texts) {
+        SCOPED_TRACE(text.toStdString());
+        TCellText cell;
+        const int width = cell.Width(GridFont(), text);
+        const auto drawnIn = [&](int areaWidth) {
+            return Drawn([&](QPainter& p) { cell.Draw(&p, QRect(5, 0, areaWidth, 30), Qt::AlignLeft, text); });
+        };
+        const QImage whole = drawnIn(390);
+        EXPECT_EQ(drawnIn(width), whole);
+        EXPECT_NE(drawnIn(width - 1), whole);
+    }
 }
 
 } // namespace

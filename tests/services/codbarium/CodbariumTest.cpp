@@ -2,6 +2,7 @@
 // scans typed into the scan field as a keyboard-wedge scanner types them,
 // the results the screen shows, and what the server stored, read back over
 // the connection afterwards.
+#include "AccessibleTree.h"
 #include "AppServerProcess.h"
 #include "UiTest.h"
 #include "codbarium/Codbarium.h"
@@ -571,6 +572,40 @@ TEST_F(Codbarium, UndoRemovesTheLastStoredReadingAfterAskingAndAConfirmedInvoice
     });
     EXPECT_EQ(::Codbarium::CriaLeituraIUM(Branch, t.invoice, net.get()), QVariant(1));
     EXPECT_EQ(ReadCount(t), t.read + 1);
+}
+
+TEST_F(Codbarium, NamesWhatTakesTheFocusAndSaysEachResultAsText)
+{
+    const TTarget t = Target(0);
+    const QString scan = Scan(t.gtin14, QStringLiteral("CBAC1"));
+    TAccessibleEvents events;
+    ExpectScreen([&](TfrmLeituraIUM& form) {
+        const QList<TAccessibleControl> controls = FocusableControls(form.Widget());
+        EXPECT_FALSE(controls.isEmpty());
+        for (const TAccessibleControl& c : controls)
+            EXPECT_FALSE(c.Name.trimmed().isEmpty()) << "unnamed: " << c.Object->metaObject()->className();
+        EXPECT_EQ(form.edtCodigoIUM->AccessibleName(), QStringLiteral("Código IUM"));
+        EXPECT_FALSE(form.edtCodigoIUM->AccessibleDescription().isEmpty());
+        EXPECT_EQ(QAccessible::queryAccessibleInterface(form.sbtDesfazer->Widget())->text(QAccessible::Name),
+                  QStringLiteral("Desfazer última leitura"));
+
+        // Each outcome is said once, in the words the status line shows.
+        events.Clear();
+        Type(form, scan);
+        QList<TAccessibleEventSeen> said = events.Of(QAccessible::Alert, form.lblStatus->Widget());
+        ASSERT_EQ(said.size(), 1);
+        EXPECT_TRUE(said[0].Name.startsWith(QStringLiteral("IUM aceito"))) << said[0].Name.toStdString();
+        EXPECT_EQ(said[0].Name, form.lblStatus->Caption());
+
+        events.Clear();
+        Type(form, scan);
+        said = events.Of(QAccessible::Alert, form.lblStatus->Widget());
+        ASSERT_EQ(said.size(), 1);
+        EXPECT_TRUE(said[0].Name.startsWith(QStringLiteral("IUM recusado: "))) << said[0].Name.toStdString();
+        EXPECT_EQ(said[0].Name, form.lblStatus->Caption());
+        form.Close();
+    });
+    EXPECT_EQ(::Codbarium::CriaLeituraIUM(Branch, t.invoice, net.get()), QVariant(1));
 }
 
 } // namespace

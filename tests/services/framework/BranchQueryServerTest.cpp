@@ -1,9 +1,8 @@
 // The branch query with its generic text as stored, on the host's connection
 // to the application server's own database: the demo data's branches, by a
-// null parameter (every branch) or a code (that branch only). Built twice
-// from these cases: on the server's SQLite file (label framework) and on a
-// PostgreSQL database of the test cluster (label pg), whose schema provides
-// the NVL the text calls.
+// null parameter (every branch) or a code (that branch only). The cases run
+// on the server's SQLite file (label framework) and on a PostgreSQL database
+// of the test cluster (label pg), whose schema provides the NVL the text calls.
 #include "AppServerProcess.h"
 #include "BranchQueryText.h"
 #include "framework/Varneth.h"
@@ -23,9 +22,6 @@ class BranchQueryOnServerDatabase : public ::testing::TestWithParam<TBranchCase>
 public:
     static void SetUpTestSuite()
     {
-#ifdef EXP_SERVER_TESTS_ON_POSTGRES
-        TAppServerProcess::UsePostgres(true);
-#endif
         server = new TAppServerProcess();
     }
     static void TearDownTestSuite()
