@@ -130,8 +130,6 @@ def main(argv):
         code = server.stop()
         log = server.log()
         site.cleanup()
-    connections = [int(word) for line in log.splitlines() if line.startswith("conexão ")
-                   for word in line.split()[1:2] if word.isdigit()]
     slow = [w for w in waits if w > STATION_LIMIT_S]
     if not waits:
         failures.append("no station login was measured")
@@ -145,7 +143,7 @@ def main(argv):
     waits.sort()
     print(f"station logins: {len(waits)}, median {waits[len(waits) // 2]:.3f} s, slowest {waits[-1]:.3f} s; "
           f"server memory: {baseline:.0f} MB at start, {peak:.0f} MB at most; "
-          f"connections: {max(connections, default=0)}; log lines: {log.count(chr(10))}"
+          f"log lines: {log.count(chr(10))}"
           if waits else "no station login")
     if failures:
         print("\n".join(failures))
