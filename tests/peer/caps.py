@@ -15,9 +15,9 @@
 - --listen takes a bracketed IPv6 address.
 
     caps.py APPSERVER"""
+import contextlib
 import socket
 import sys
-import threading
 import time
 
 import peer
@@ -31,75 +31,69 @@ def expect_fault(connection, code, within=5):
     return reply[3]
 
 
-def check_global_and_address_caps(site, failures):
-    server = peer.Server(site, [*site.secure_arguments(), "--max-connections", "6",
-                                "--max-connections-per-address", "3"])
+@contextlib.contextmanager
+def serving(site, failures, what, arguments=(), **options):
+    """A server for one check, and the connections it holds, closed after it;
+    what the check meets on the way becomes one failure named `what`."""
+    server = peer.Server(site, arguments, **options)
     held = []
     try:
-        held = [peer.Connection(server.port, site.certificate, "127.0.0.2") for _ in range(3)]
-        extra = peer.Connection(server.port, site.certificate, "127.0.0.2")
-        start = time.monotonic()
-        message = expect_fault(extra, "busy")
-        if "deste endereço" not in message or time.monotonic() - start > 2:
-            failures.append(f"per-address cap over TLS: {message!r} after {time.monotonic() - start:.1f} s")
-        extra.close()
-        held += [peer.Connection(server.port, site.certificate, "127.0.0.3") for _ in range(3)]
-        over = peer.Connection(server.port, site.certificate, "127.0.0.4")
-        message = expect_fault(over, "busy")
-        if "limite de 6 conexões" not in message:
-            failures.append(f"global cap over TLS: {message!r}")
-        over.close()
-        for connection in held[:2]:
-            connection.close()
-        time.sleep(0.5)
-        station = peer.login(server.port, "joao", peer.PASSWORD, site.certificate, "127.0.0.5")
-        station.close()
+        yield server, held
     except (AssertionError, OSError, peer.Closed) as error:
-        failures.append(f"caps: {error}")
+        failures.append(f"{what}: {error!r}")
     finally:
         for connection in held:
             connection.close()
         server.stop()
 
 
+def check_global_and_address_caps(site, failures):
+    arguments = [*site.secure_arguments(), "--max-connections", "6", "--max-connections-per-address", "3"]
+    with serving(site, failures, "caps", arguments) as (server, held):
+        held += [peer.Connection(server.port, site.certificate, "127.0.0.2") for _ in range(3)]
+        extra = peer.Connection(server.port, site.certificate, "127.0.0.2")
+        held.append(extra)
+        start = time.monotonic()
+        message = expect_fault(extra, "busy")
+        if "deste endereço" not in message or time.monotonic() - start > 2:
+            failures.append(f"per-address cap over TLS: {message!r} after {time.monotonic() - start:.1f} s")
+        held += [peer.Connection(server.port, site.certificate, "127.0.0.3") for _ in range(3)]
+        over = peer.Connection(server.port, site.certificate, "127.0.0.4")
+        held.append(over)
+        message = expect_fault(over, "busy")
+        if "limite de 6 conexões" not in message:
+            failures.append(f"global cap over TLS: {message!r}")
+        for connection in held[:2]:
+            connection.close()
+        time.sleep(0.5)
+        held.append(peer.login(server.port, "joao", peer.PASSWORD, site.certificate, "127.0.0.5"))
+
+
 def check_descriptor_limit(site, failures):
-    server = peer.Server(site, ["--max-connections-per-address", "1000"], nofile=128)
-    idle = []
-    try:
+    with serving(site, failures, "descriptor limit", ["--max-connections-per-address", "1000"],
+                 nofile=128) as (server, held):
         if "ulimit -n" not in server.log():
             failures.append("the lowered cap was not reported: " + server.log()[-500:])
         for i in range(200):
-            try:
-                idle.append(peer.Connection(server.port, source=f"127.0.0.{10 + i % 4}", timeout=5))
-            except OSError:
-                break
+            held.append(peer.Connection(server.port, source=f"127.0.0.{10 + i % 4}", timeout=5))
         late = peer.Connection(server.port, timeout=5)
+        held.append(late)
         start = time.monotonic()
         try:
             expect_fault(late, "busy", within=3)
         except (socket.timeout, TimeoutError):
             failures.append(f"descriptor limit: no answer within {time.monotonic() - start:.1f} s")
-        late.close()
         if not server.alive():
             failures.append("descriptor limit: the server ended")
-    except (AssertionError, OSError, peer.Closed) as error:
-        failures.append(f"descriptor limit: {error}")
-    finally:
-        for connection in idle:
-            connection.close()
-        server.stop()
 
 
 def check_big_hellos(site, failures):
-    server = peer.Server(site, [])
-    hellos = []
-    try:
+    with serving(site, failures, "big hellos") as (server, held):
         for _ in range(32):
-            connection = peer.Connection(server.port, source="127.0.0.2")
-            connection.send(bytes.fromhex("0010000086"))
-            hellos.append(connection)
+            held.append(peer.Connection(server.port, source="127.0.0.2"))
+            held[-1].send(bytes.fromhex("0010000086"))
         refused = 0
-        for connection in hellos:
+        for connection in held:
             try:
                 expect_fault(connection, "frame", within=2)
                 refused += 1
@@ -108,33 +102,25 @@ def check_big_hellos(site, failures):
         if refused != 32:
             failures.append(f"big hellos: {refused} of 32 refused at once")
         station = peer.Connection(server.port)
+        held.append(station)
         station.send(peer.hello() + peer.call("GetItensIUM", ["0001", "0000000001"]))
         if station.receive()[0] != "welcome" or station.receive()[0] != "result":
             failures.append("big hellos: the station was not served")
-        station.close()
-    except (AssertionError, OSError, peer.Closed) as error:
-        failures.append(f"big hellos: {error}")
-    finally:
-        for connection in hellos:
-            connection.close()
-        server.stop()
 
 
 def check_logins_in_flight(site, failures):
-    server = peer.Server(site, site.secure_arguments())
-    try:
+    with serving(site, failures, "logins in flight", site.secure_arguments()) as (server, held):
         # Ten wrong logins at once from one address: four are taken in, the
         # others refused unchecked.
-        connections = [peer.Connection(server.port, site.certificate, "127.0.0.6") for _ in range(10)]
-        for connection in connections:
+        held += [peer.Connection(server.port, site.certificate, "127.0.0.6") for _ in range(10)]
+        for connection in held:
             connection.send(peer.hello("maria", "errada-1"))
         messages = []
-        for connection in connections:
+        for connection in held:
             try:
                 messages.append(expect_fault(connection, "auth", within=40))
             except (socket.timeout, TimeoutError, peer.Closed):
                 messages.append("")
-            connection.close()
         refused = sum("Tentativas demais" in m for m in messages)
         checked = server.log().count("usuário ou senha inválidos")
         if refused < 6 or checked > 4:
@@ -154,58 +140,38 @@ def check_logins_in_flight(site, failures):
         last = server.log().strip().splitlines()[-1]
         if "resposta em 1000 ms" in last:
             failures.append(f"hang-ups: the delay did not grow: {last}")
-    except (AssertionError, OSError, peer.Closed) as error:
-        failures.append(f"logins in flight: {error}")
-    finally:
-        server.stop()
 
 
 def check_connect_rate(site, failures):
     """An address that reconnects in a loop is cut off before any handshake,
     and only that address."""
-    server = peer.Server(site, site.secure_arguments())
-    try:
+    with serving(site, failures, "connect rate", site.secure_arguments()) as (server, held):
         cut = 0
         for _ in range(400):
             try:
                 with socket.create_connection(("127.0.0.1", server.port), timeout=5,
                                               source_address=("127.0.0.8", 0)) as sock:
                     sock.sendall(b"\x16\x03\x01\x00\x05hello")
-                    sock.settimeout(5)
                     if not sock.recv(4096):
                         cut += 1
-            except (ConnectionResetError, OSError):
+            except OSError:
                 cut += 1
         if cut < 400 - 128 - 50:
             failures.append(f"connect rate: {cut} of 400 connections cut off")
         if "conexões novas demais" not in server.log():
             failures.append("connect rate: not logged")
-        station = peer.login(server.port, "joao", peer.PASSWORD, site.certificate, "127.0.0.9")
-        station.close()
-    except (AssertionError, OSError, peer.Closed) as error:
-        failures.append(f"connect rate: {error}")
-    finally:
-        server.stop()
+        held.append(peer.login(server.port, "joao", peer.PASSWORD, site.certificate, "127.0.0.9"))
 
 
 def check_ipv6_listen(site, failures):
     """--listen takes an IPv6 address in brackets, as a URL writes it."""
     if not socket.has_ipv6:
         return
-    try:
-        server = peer.Server(site, ["--listen", "[::1]:0"])
-    except RuntimeError as error:
-        failures.append(f"[::1]: {error}")
-        return
-    try:
+    with serving(site, failures, "[::1]", ["--listen", "[::1]:0"]) as (server, held):
         with socket.create_connection(("::1", server.port), timeout=5) as sock:
             sock.sendall(peer.hello())
             if b"welcome" not in sock.recv(4096):
                 failures.append("[::1]: no welcome")
-    except OSError as error:
-        failures.append(f"[::1]: {error}")
-    finally:
-        server.stop()
 
 
 def main(argv):
