@@ -8,6 +8,7 @@
 #include "framework/ADOIBQuery.h"
 #include "framework/DtmDBGeral.h"
 #include "framework/Varneth.h"
+#include "netconn/NoticeChannel.h"
 #include "rtl/Exceptions.h"
 #include "ui/Application.h"
 #include "ui/Dispatch.h"
@@ -50,6 +51,10 @@ void THost::Start()
     PlaceMainForm();
     mainForm_->Show();
     ApplyServerLogin();
+    notices_ = std::make_unique<TNoticeChannel>();
+    notices_->SetServer(Varneth::WebURL(), Varneth::WebPort(), TNetConnection::DefaultSecurity());
+    notices_->SetStation(TNetConnection::DefaultStation());
+    SetNotices(notices_.get());
 
     Dispatch(mainForm_, [] { dtmDBGeral->Open(); });
     NameBranch();
@@ -143,4 +148,6 @@ void THost::Shutdown()
     while (Application->ComponentCount() > 0)
         delete Application->Components(Application->ComponentCount() - 1);
     Dispatch(Application, [this] { packages_.UnloadAll(); });
+    SetNotices(nullptr);
+    notices_.reset();
 }

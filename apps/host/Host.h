@@ -33,7 +33,10 @@
 
 #include "ui/Form.h"
 
+#include <memory>
+
 class TfrmPrincipal;
+class TNoticeChannel;
 
 class THost {
 public:
@@ -68,5 +71,6 @@ private:
     TPlaces places_;
     TScreenPackages packages_;
     TfrmPrincipal* mainForm_ = nullptr;
+    std::unique_ptr<TNoticeChannel> notices_;  // the screens' notices (Notices())
     bool shutDown_ = false;
 };

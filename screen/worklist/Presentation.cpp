@@ -7,8 +7,27 @@
 #include "framework/Consiste.h"
 #include "rtl/MaskUtils.h"
 
-void TfrmConfSepExp::dbgNotaFiscalDrawColumnCell(TObject*, const TRect& Rect, int, TColumn* Column, TGridDrawState)
+#include <QPainter>
+#include <QPolygon>
+
+#include <algorithm>
+
+void TfrmConfSepExp::dbgNotaFiscalDrawColumnCell(TObject*, const TRect& Rect, int DataCol, TColumn* Column,
+                                                 TGridDrawState)
 {
+    // An invoice changed by another station since the load: a small corner
+    // in its first cell (ChangeNotices.cpp).
+    if (DataCol == 0 && !invoicesChanged_.isEmpty() && invoicesChanged_.contains(cdsNotaFiscalNRLANCTONF->AsString())) {
+        TCanvas* canvas = dbgNotaFiscal->Canvas();
+        const int size = std::min(8, Rect.Height() / 2);
+        QPainter* painter = canvas->Painter();
+        painter->save();
+        painter->setPen(Qt::NoPen);
+        painter->setBrush(QColor(230, 120, 0));
+        const QPoint corner(Rect.Left, Rect.Top);
+        painter->drawPolygon(QPolygon({corner, corner + QPoint(size, 0), corner + QPoint(0, size)}));
+        painter->restore();
+    }
     if (cdsNotaFiscal->IsEmpty() || Column->FieldName() != QLatin1String("IDSITSEPNF"))
         return;
     TBitmap picture;

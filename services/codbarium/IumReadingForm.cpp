@@ -4,6 +4,7 @@
 #include "framework/Varneth.h"
 #include "netconn/CheckResultServ.h"
 #include "netconn/NetConnection.h"
+#include "netconn/NoticeChannel.h"
 #include "rtl/Exceptions.h"
 #include "rtl/FormatFloat.h"
 #include "ui/Dialogs.h"
@@ -74,6 +75,11 @@ TfrmLeituraIUM::TfrmLeituraIUM(TComponent* owner) : TForm(owner)
     lblNota = Place(new TLabel(this), "lblNota", panLeitura);
     lblNota->Font().SetStyle(TFontStyle::fsBold);
     lblNota->SetBounds(10, 10, 500, 20);
+    lblPresenca = Place(new TLabel(this), "lblPresenca", panLeitura);
+    lblPresenca->SetAutoSize(false);
+    lblPresenca->SetBounds(10, 27, 840, 16);
+    lblPresenca->Font().SetColor(ColorFromRGB(160, 80, 0));
+    lblPresenca->Font().SetStyle(TFontStyle::fsBold);
     lblCodigoIUM = Place(new TLabel(this), "lblCodigoIUM", panLeitura);
     lblCodigoIUM->SetCaption(QStringLiteral("Código IUM:"));
     lblCodigoIUM->SetLeft(10);
@@ -122,6 +128,12 @@ TfrmLeituraIUM::TfrmLeituraIUM(TComponent* owner) : TForm(owner)
     lstLeituras->SetAlign(TAlign::alClient);
 
     BuildItemGrid();
+    channel_ = Notices();
+}
+
+TfrmLeituraIUM::~TfrmLeituraIUM()
+{
+    LeaveReading();
 }
 
 void TfrmLeituraIUM::BuildItemGrid()
@@ -209,6 +221,7 @@ void TfrmLeituraIUM::ShowReading()
     }
     Show();
     edtCodigoIUM->SetFocus();
+    JoinReading();
 }
 
 void TfrmLeituraIUM::WaitUntilClosed()
@@ -239,6 +252,7 @@ void TfrmLeituraIUM::FormKeyDown(TObject*, TKey& key, TShiftState)
 void TfrmLeituraIUM::FormClose(TObject*, TCloseAction& action)
 {
     action = TCloseAction::caHide;
+    LeaveReading();
     if (loop_)
         loop_->quit();
 }
@@ -360,6 +374,10 @@ void TfrmLeituraIUM::ReadScan()
         // connection) leaves the scan unstored all the same.
         const bool refused = dynamic_cast<const EServerError*>(&e) != nullptr;
         ShowRefusal(refused ? QStringLiteral("IUM recusado: ") : QStringLiteral("IUM não gravado: "), e.Message(), code);
+        // The server's over-read refusal, told as what happened: another
+        // checker read the item's last unit.
+        if (const QString elsewhere = refused ? CompletedElsewhere(refusedProduct_) : QString(); !elsewhere.isEmpty())
+            ShowResult(QStringLiteral("IUM recusado: ") + elsewhere, RefusedColor, code);
         return;
     }
     const QString product = payload.toList().value(0).toString();

@@ -30,6 +30,15 @@
 // the refusal shows as a scan's does); it is enabled while there is one.
 // Label counts ("Qt. Lida") show as whole numbers.
 //
+// Other checkers (IumReadingPresence.cpp), through a notice channel
+// (netconn/NoticeChannel.h; the host's, Notices(), unless SetChannel gives
+// another): while the form shows, the channel says this station has the
+// invoice's reading open; lblPresenca names the other stations that have it
+// open too ("user (station)"), and their readings and deletions set the
+// items' Qt. Lida (and so the progress) as they are heard. A scan the server
+// refuses for an item another checker has completed is answered with who
+// completed it. Without a channel the form works alone, as before.
+//
 // Ownership: whoever creates the form owns it; the connection must outlive it.
 // Failures: LoadItems raises (EServerError, EConnectionError,
 // EDatabaseError for a packet without the item fields). A scan never raises:
@@ -43,13 +52,21 @@
 #include "ui/Form.h"
 #include "ui/Panels.h"
 
+#include <QHash>
+#include <QStringList>
+
 class QEventLoop;
+class TNoticeChannel;
+namespace Rpc {
+struct TNotice;
+}
 class TAppServer;
 class TNetConnection;
 
 class TfrmLeituraIUM : public TForm {
 public:
     explicit TfrmLeituraIUM(TComponent* owner);
+    ~TfrmLeituraIUM() override;
 
     // The invoice, its branch and the connection to "exp13000.rdmConfRastr".
     void SetInvoice(const QString& branch, const QString& invoice, TNetConnection* connection);
@@ -65,9 +82,15 @@ public:
     // Readings stored on the server since the form was created, less those
     // undone.
     int Accepted() const { return int(stored_.size()); }
+    // The channel of other checkers' notices (nullptr: none); by default the
+    // host's. It must outlive the form, or be set to nullptr first.
+    void SetChannel(TNoticeChannel* channel);
+    // The other stations with this invoice's reading open, "user (station)".
+    QStringList Present() const;
 
     TPanel* panLeitura;
     TLabel* lblNota;
+    TLabel* lblPresenca;
     TLabel* lblCodigoIUM;
     TScanEdit* edtCodigoIUM;
     TDBGrid* dbgItens;
@@ -98,6 +121,13 @@ public:
 
 private:
     void BuildItemGrid();
+    // Presence and the others' counts (IumReadingPresence.cpp).
+    void JoinReading();
+    void LeaveReading();
+    void NoticeHeard(const Rpc::TNotice& notice);
+    void SetReadCount(const QString& product, double count);
+    // The refusal of a scan for an item another checker completed, or "".
+    QString CompletedElsewhere(const QString& product) const;
     // The connection's call object; raises Exception when there is none.
     TAppServer& Server() const;
     // Sends the scan field's text and shows the outcome.
@@ -127,4 +157,13 @@ private:
     };
     QList<TStored> stored_;
     QString refusedProduct_;
+    TNoticeChannel* channel_ = nullptr;
+    int listener_ = 0;
+    struct TChecker {
+        QString User;
+        QString Station;
+        bool operator==(const TChecker&) const = default;
+    };
+    QList<TChecker> present_;
+    QHash<QString, TChecker> completedBy_;  // by CDPRODUTO: who read its last unit
 };

@@ -104,6 +104,20 @@ public:
     };
     // What connections made from now on start with.
     static void SetDefaultSecurity(TSecurity security);
+    static const TSecurity& DefaultSecurity();
+
+    // Which station this is and whom it works for there, for the notices of
+    // the changes its calls make (docs/protocol.md, "Notices"). With a
+    // station named, a connection offers "notices" and, when the server
+    // agrees, names the station (IdentificaEstacao) right after its welcome.
+    struct TStation {
+        QString User;
+        QString Name;  // "": the connection does not offer "notices"
+    };
+    static void SetDefaultStation(TStation station);
+    static const TStation& DefaultStation();
+    // Takes effect at the next open.
+    void SetStation(TStation station) { station_ = std::move(station); }
 
     explicit TNetConnection(TComponent* owner = nullptr);
     ~TNetConnection() override;
@@ -178,6 +192,7 @@ private:
     TCompression compression_ = TCompression::Auto;
     Rpc::TRpcLimits limits_;
     TSecurity security_;
+    TStation station_;
     Rpc::TFeatures features_;
     quint64 nextCallId_ = 1;
     bool busy_ = false;

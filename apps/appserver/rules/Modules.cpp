@@ -2,6 +2,7 @@
 // each runs. Argument order is the clients' (docs/protocol.md, "Methods").
 #include "Modules.h"
 #include "InvoiceState.h"
+#include "Notices.h"
 #include "Operations.h"
 #include "WorkList.h"
 #include "rpc/Envelope.h"
@@ -105,6 +106,7 @@ TModule ConfRastrModule()
     module.Add({Remote::GetItensIUM, {Text, Text}, GetItensIUM});
     module.Add({Remote::SetLeituraIUM, {Text, Text, Text},
                 [](TCallContext& c) { return Retried([&] { return StoreReading(*c.Db, Str(c, 0), Str(c, 1), Str(c, 2), c.Rows); }); }});
+    AddNoticeMethods(module);
     return module;
 }
 

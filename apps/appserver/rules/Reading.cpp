@@ -1,4 +1,5 @@
 #include "InvoiceState.h"
+#include "Notices.h"
 #include "Operations.h"
 #include "rpc/Envelope.h"
 #include "rtl/Exceptions.h"
@@ -71,10 +72,7 @@ QVariant StoreReading(TDatabase& db, const QString& branch, const QString& invoi
     if (const QString refusal = readAlready(); !refusal.isEmpty())
         return Rpc::Failure(refusal);
 
-    TSql count(db, QStringLiteral("SELECT COUNT(*) FROM LEITURAIUM"
-                                  " WHERE CDFILIAL = :CDFILIAL AND NRLANCTONF = :NRLANCTONF AND CDPRODUTO = :CDPRODUTO"));
-    BindInvoice(count, branch, invoice).Bind(QStringLiteral(":CDPRODUTO"), product).Exec();
-    const double readings = count.Next() ? count.Number(0) : 0;
+    const double readings = ReadingsOf(db, branch, invoice, product);
     if (readings + 1 > toShip)
         return Rpc::Failure(QStringLiteral("A %1 já tem %2 leitura(s) do produto %3 para %4 a expedir.")
                                 .arg(name)
@@ -115,6 +113,7 @@ QVariant StoreReading(TDatabase& db, const QString& branch, const QString& invoi
     rows = 1;
     Audit(db, TAuditEvent::Reading, branch, invoice, code.Code,
           QStringLiteral("Leitura do IUM de GTIN %1 e série %2 na %3").arg(code.Gtin, code.Serial, name));
+    PublishChange(db, Rpc::Notice::Reading, branch, invoice, product, readings + 1);
     transaction.Commit();
     return Rpc::Success(QVariantList{product, readings + 1, toShip});
 }

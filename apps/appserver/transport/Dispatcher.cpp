@@ -74,7 +74,7 @@ const TModule* TDispatcher::Find(const QString& module) const
 }
 
 Rpc::TMessage TDispatcher::Execute(const TModule& module, Rpc::TCall call, const TDbConfig& db,
-                                   const QString& user) const
+                                   const QString& user, const TCallPeer& peer) const
 {
     QElapsedTimer clock;
     clock.start();
@@ -103,11 +103,13 @@ Rpc::TMessage TDispatcher::Execute(const TModule& module, Rpc::TCall call, const
                               .arg(where, KindName(found->Args[i]), Rpc::KindName(call.Args[i])));
     }
 
-    TCallContext context{nullptr, std::move(call.Args), 0};
+    TCallContext context{nullptr, std::move(call.Args), 0, peer};
     Rpc::TResult result{call.Id, QVariant(), {}};
     try {
         context.Db = &ThreadDatabase(db);
         context.Db->SetUser(user);
+        const TNoticeHub::TStation station = peer.Notices ? peer.Notices->Identity(peer.Connection) : TNoticeHub::TStation{};
+        context.Db->SetStation({station.User, station.Name});
         result.Value = found->Run(context);
     } catch (const EDatabaseLost& e) {
         return refuse(Rpc::Fault::Internal, e.Message(), e.Detail);

@@ -9,6 +9,7 @@
 // becomes an "internal" fault whose message is Portuguese and generic, the
 // exception's own text going to the log only. Business refusals
 // are not faults: the methods return them in their result envelope.
+#include "NoticeHub.h"
 #include "rpc/Messages.h"
 #include "storage/Database.h"
 
@@ -19,10 +20,18 @@
 
 enum class TArgKind { Text, Date, Packet };
 
+// The connection a call came on, for the methods of notices: Notices is
+// set only when the connection agreed "notices".
+struct TCallPeer {
+    TNoticeHub* Notices = nullptr;
+    quint64 Connection = 0;
+};
+
 struct TCallContext {
     TDatabase* Db = nullptr;  // the worker thread's connection
     QVariantList Args;  // checked against the method's kinds; by-reference values are read back from here
     qint64 Rows = 0;    // rows read or changed, for the log
+    TCallPeer Peer;
 };
 
 struct TMethod {
@@ -50,8 +59,11 @@ public:
     void Add(TModule module);
     const TModule* Find(const QString& module) const;
     // A TResult or a TFault for the call, made on behalf of `user` (the
-    // authenticated user; "" on a server without accounts).
-    Rpc::TMessage Execute(const TModule& module, Rpc::TCall call, const TDbConfig& db, const QString& user) const;
+    // authenticated user; "" on a server without accounts) on `peer`, whose
+    // station (TNoticeHub::Identity) the database connection learns for the
+    // notices.
+    Rpc::TMessage Execute(const TModule& module, Rpc::TCall call, const TDbConfig& db, const QString& user,
+                          const TCallPeer& peer = {}) const;
 
 private:
     QHash<QString, TModule> modules_;

@@ -54,7 +54,13 @@ TRpcServer::TRpcServer(TServerConfig config, const TDispatcher& dispatcher, QObj
     , dispatcher_(dispatcher)
     , checks_(config_.AuthThreads)
     , connects_(config_.ConnectBurst, config_.ConnectIntervalMs)
+    , notices_([this](quint64 connection, const Rpc::TNotice& notice) {
+        if (TServerConnection* target = connections_.value(connection))
+            target->Notify(notice);
+    })
 {
+    if (!IsPostgresDatabase(config_.Db.Database))
+        config_.Db.Notices = [this](const QByteArray& payload) { notices_.Heard(payload); };
     pool_.setMaxThreadCount(std::max(1, config_.Threads));
     // Workers stay, and with them their database connections.
     pool_.setExpiryTimeout(-1);
@@ -221,7 +227,8 @@ void TRpcServer::Run(quint64 connection, QByteArray payload, qint64 held, const 
             if (auto* call = std::get_if<Rpc::TCall>(&message)) {
                 const quint64 id = call->Id;
                 const QString method = Rpc::Quoted(call->Method);
-                Rpc::TMessage reply = dispatcher_.Execute(*module, std::move(*call), config_.Db, user);
+                const TCallPeer peer{features.Notices ? &notices_ : nullptr, connection};
+                Rpc::TMessage reply = dispatcher_.Execute(*module, std::move(*call), config_.Db, user, peer);
                 try {
                     frame = Rpc::EncodeFrame(reply, config_.Limits, features);
                 } catch (const EProtocolError& e) {
@@ -259,6 +266,7 @@ void TRpcServer::Deliver(quint64 connection, const QByteArray& frame, bool close
 void TRpcServer::Forget(quint64 connection)
 {
     if (TServerConnection* target = connections_.take(connection)) {
+        notices_.Forget(connection);
         Release(*target);
         target->deleteLater();
     }
