@@ -5,6 +5,7 @@
 // and marked in the rows, the data sets untouched until the user reloads.
 #include "AppServerProcess.h"
 #include "ScreenFixture.h"
+#include "WaitFor.h"
 
 #include "framework/Consiste.h"
 #include "framework/StatusNote.h"
@@ -127,12 +128,7 @@ TEST_F(WorkListEndToEnd, ChangesByAnotherStationAreCountedAndMarkedUntilTheReloa
     TfrmConfSepExp* f = OpenFilled();
     f->dbgNotaFiscal->SetFocus();
     Application->ProcessMessages();
-    const auto wait = [](const std::function<bool()>& done) {
-        QDeadlineTimer deadline(10000);
-        while (!done() && !deadline.hasExpired())
-            Application->ProcessMessages(), QThread::msleep(5);
-        return done();
-    };
+    const auto wait = [](const std::function<bool()>& done) { return WaitFor(done, 10000); };
     ASSERT_TRUE(wait([&] { return channel.Open(); })) << channel.Status().toStdString();
     EXPECT_EQ(StatusNote::Text(), QString());
 

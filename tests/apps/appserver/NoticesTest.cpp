@@ -6,6 +6,7 @@
 // byte, while others change the same branch.
 #include "ServerData.h"
 #include "ServerSession.h"
+#include "WaitFor.h"
 #include "netconn/NoticeChannel.h"
 #include "rpc/Frame.h"
 
@@ -20,15 +21,6 @@ namespace {
 const QString Branch = QStringLiteral("0001");
 constexpr int Second = 1000;
 
-// Runs the events until `done` holds or `ms` have passed; whether it holds.
-template <class F>
-bool WaitFor(F done, int ms = Second)
-{
-    QDeadlineTimer deadline(ms);
-    while (!done() && !deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    return done();
-}
 
 // A station that hears the branch's notices on its own channel.
 struct TEar {

@@ -4,6 +4,7 @@
 // the connection afterwards.
 #include "AppServerProcess.h"
 #include "UiTest.h"
+#include "WaitFor.h"
 #include "codbarium/Codbarium.h"
 #include "codbarium/IumReadingForm.h"
 #include "codbarium/ReadingSounds.h"
@@ -563,14 +564,6 @@ void SetToShip(const TTarget& t, double quantity)
     QSqlDatabase::removeDatabase(QStringLiteral("toship"));
 }
 
-template <class F>
-bool WaitFor(F done, int ms)
-{
-    QDeadlineTimer deadline(ms);
-    while (!done() && !deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    return done();
-}
 
 // A checker at a station of its own: its connection, its notice channel and
 // its reading window on one invoice, shown beside the others (not modal).
