@@ -16,6 +16,7 @@
 #include <QLabel>
 #include <QPainter>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QStyle>
 #include <QStyleOptionProgressBar>
 #include <QTableView>
@@ -199,9 +200,19 @@ TAppServer& TfrmLeituraIUM::Server() const
     return connection_->AppServer();
 }
 
+QVariant TfrmLeituraIUM::Call(const QString& method, std::initializer_list<TRemoteArg> args)
+{
+    const bool outer = !std::exchange(calling_, true);
+    const auto done = qScopeGuard([this, outer] {
+        if (outer)
+            calling_ = false;
+    });
+    return Server().Call(method, args);
+}
+
 void TfrmLeituraIUM::LoadItems()
 {
-    const QVariant payload = Consiste::CheckResultServ(Server().Call(Remote::GetItensIUM, {branch_, invoice_}), true, 0);
+    const QVariant payload = Consiste::CheckResultServ(Call(Remote::GetItensIUM, {branch_, invoice_}), true, 0);
     if (payload.metaType() != QMetaType::fromType<TDataPacket>())
         throw EServerError(QStringLiteral("O servidor não devolveu os itens da nota fiscal %1.").arg(invoice_));
     const QString product = cdsItensCDPRODUTO->AsString();
@@ -283,7 +294,7 @@ void TfrmLeituraIUM::sbtDesfazerClick(TObject*)
     delta.EndRow();
     edtCodigoIUM->SetFocus();
     try {
-        Consiste::CheckResultServ(Server().Call(Remote::DeleteIUMProd, {QVariant::fromValue(delta.Build())}), true, 0);
+        Consiste::CheckResultServ(Call(Remote::DeleteIUMProd, {QVariant::fromValue(delta.Build())}), true, 0);
     } catch (const Exception& e) {
         const bool refused = dynamic_cast<const EServerError*>(&e) != nullptr;
         ShowRefusal(refused ? QStringLiteral("Leitura não desfeita: ") : QStringLiteral("Leitura não desfeita (sem servidor): "),
@@ -368,7 +379,7 @@ void TfrmLeituraIUM::ReadScan()
 
     QVariant payload;
     try {
-        payload = Consiste::CheckResultServ(Server().Call(Remote::SetLeituraIUM, {branch_, invoice_, code}), true, 0);
+        payload = Consiste::CheckResultServ(Call(Remote::SetLeituraIUM, {branch_, invoice_, code}), true, 0);
     } catch (const Exception& e) {
         // A refusal is the server's verdict; anything else (a lost
         // connection) leaves the scan unstored all the same.

@@ -44,6 +44,7 @@
 // EDatabaseError for a packet without the item fields). A scan never raises:
 // whatever goes wrong with it is shown in the result list.
 #include "IumReadingControls.h"
+#include "netconn/RemoteArg.h"
 #include "ReadingSounds.h"
 #include "data/ClientDataSet.h"
 #include "data/DataSource.h"
@@ -130,6 +131,11 @@ private:
     QString CompletedElsewhere(const QString& product) const;
     // The connection's call object; raises Exception when there is none.
     TAppServer& Server() const;
+    // Calls `method` on the connection; notices heard while it waits
+    // (IumReadingPresence.cpp) know from calling_ that no call may be made.
+    QVariant Call(const QString& method, std::initializer_list<TRemoteArg> args);
+    // Reads the items again once no call of the form is waiting.
+    void ReloadWhenIdle();
     // Sends the scan field's text and shows the outcome.
     void ReadScan();
     void ShowResult(const QString& text, TColor color, const QString& code);
@@ -151,6 +157,7 @@ private:
     TNetConnection* connection_ = nullptr;
     TColumn* progressColumn_ = nullptr;
     QEventLoop* loop_ = nullptr;
+    bool calling_ = false;
     struct TStored {
         QString Product;  // CDPRODUTO
         QString Code;     // CDIUMPROD as the server stored it

@@ -5,6 +5,8 @@
 #include "netconn/NoticeChannel.h"
 #include "rtl/FormatFloat.h"
 
+#include <QTimer>
+
 void TfrmLeituraIUM::SetChannel(TNoticeChannel* channel)
 {
     LeaveReading();
@@ -48,7 +50,7 @@ void TfrmLeituraIUM::NoticeHeard(const Rpc::TNotice& notice)
     if (notice.Branch != branch_ || channel_->FromHere(notice))
         return;
     if (notice.Event == Rpc::Notice::Missed) {
-        ReloadAfter(QStringLiteral("Avisos de outras estações se perderam"), QString());
+        ReloadWhenIdle();
         return;
     }
     if (notice.Invoice != invoice_)
@@ -71,6 +73,17 @@ void TfrmLeituraIUM::NoticeHeard(const Rpc::TNotice& notice)
         else
             completedBy_.remove(notice.Product);
     }
+}
+
+void TfrmLeituraIUM::ReloadWhenIdle()
+{
+    // Heard inside a call's wait, the reload waits for its turn: one call at
+    // a time on a connection.
+    if (calling_) {
+        QTimer::singleShot(50, Widget(), [this] { ReloadWhenIdle(); });
+        return;
+    }
+    ReloadAfter(QStringLiteral("Avisos de outras estações se perderam"), QString());
 }
 
 void TfrmLeituraIUM::SetReadCount(const QString& product, double count)
