@@ -242,4 +242,43 @@ TEST_F(Notices, AClientThatDoesNotSubscribeReceivesTheSameBytesWhileOthersChange
     }
 }
 
+TEST_F(Notices, AChannelCutOffConnectsAgainAndSaysItMayHaveMissedNotices)
+{
+    TAppServerProcess::TOptions options;
+    options.Database = here->DatabasePath();
+    TAppServerProcess own(options);
+    TEar ear(own, QStringLiteral("bia"), QStringLiteral("EST-B"));
+    ASSERT_TRUE(WaitFor([&] { return ear.channel.Open(); }, 10 * Second));
+    const quint16 port = own.Port();
+    own.Stop();
+    ASSERT_TRUE(WaitFor([&] { return !ear.channel.Open(); }, 5 * Second));
+    EXPECT_FALSE(ear.channel.Status().isEmpty()) << "it says it was cut off";
+    own.Start(port);
+    ASSERT_TRUE(WaitFor([&] { return ear.channel.Open(); }, 10 * Second)) << ear.channel.Status().toStdString();
+    EXPECT_TRUE(WaitFor([&] { return ear.First(Rpc::Notice::Missed).has_value(); }));
+    EXPECT_TRUE(ear.channel.Status().isEmpty());
+}
+
+// A server that dies says nothing: the stations of the others forget its
+// stations once it has stopped announcing them.
+TEST_F(Notices, TheStationsOfAServerThatDiedAreForgotten)
+{
+    if (!there)
+        GTEST_SKIP() << "one server alone on SQLite";
+    ASSERT_FALSE(open.isEmpty());
+    const QString invoice = open.first().Invoice;
+    TEar first(*here, QStringLiteral("ana"), QStringLiteral("EST-A"));
+    first.channel.SetReading(invoice);
+    TAppServerProcess::TOptions options;
+    options.Database = here->DatabasePath();
+    TAppServerProcess doomed(options);
+    TEar second(doomed, QStringLiteral("bia"), QStringLiteral("EST-B"));
+    second.channel.SetReading(invoice);
+    ASSERT_TRUE(WaitFor([&] { return first.First(Rpc::Notice::Present).has_value(); }, 10 * Second));
+    doomed.Kill();
+    // Announced every 5 s, forgotten 15 s after the last: within 21 s.
+    EXPECT_TRUE(WaitFor([&] { return first.First(Rpc::Notice::Absent).has_value(); }, 21 * Second));
+    EXPECT_EQ(first.First(Rpc::Notice::Absent)->Station, QStringLiteral("EST-B"));
+}
+
 } // namespace
