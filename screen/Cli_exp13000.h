@@ -40,6 +40,8 @@
 class TfrmConfSepExp : public TfrmRotiGeral {
 public:
     explicit TfrmConfSepExp(TComponent* owner);
+    // Stops hearing the notice channel, however the screen goes.
+    ~TfrmConfSepExp() override;
 
     // --- tool bar
     TPanel* panBotoeshorizontal;

@@ -28,6 +28,11 @@ void TfrmConfSepExp::FollowChanges()
     ShowChanges();
 }
 
+TfrmConfSepExp::~TfrmConfSepExp()
+{
+    StopFollowingChanges();
+}
+
 void TfrmConfSepExp::StopFollowingChanges()
 {
     if (TNoticeChannel* channel = Notices(); channel && changeListener_)

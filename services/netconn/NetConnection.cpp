@@ -291,7 +291,7 @@ void TNetConnection::Open()
     TBusyGuard guard(busy_);
     const int timeoutMs = timeout_ * 1000;
     std::optional<Rpc::TMessage> reply =
-        Greet(timeoutMs, Rpc::TFeatures{true, compression_ != TCompression::Never, !station_.Name.isEmpty()});
+        Greet(timeoutMs, Rpc::TFeatures{true, compression_ != TCompression::Never, Identifies()});
     if (!reply)
         reply = Greet(timeoutMs, std::nullopt);
     if (const auto* fault = std::get_if<Rpc::TFault>(&*reply)) {
@@ -302,7 +302,7 @@ void TNetConnection::Open()
     if (!welcome)
         Drop(QStringLiteral("Resposta inesperada do servidor de aplicação em %1 ao abrir a conexão.").arg(Address()));
     features_ = welcome->Features.value_or(Rpc::TFeatures{});
-    if (features_.Notices) {
+    if (features_.Notices && Identifies()) {
         // A refusal leaves this connection's changes unnamed, nothing more.
         channel_->Send(Rpc::EncodeFrame(Rpc::TCall{nextCallId_++, Remote::IdentificaEstacao, {station_.User, station_.Name}, {}},
                                         limits_, features_));
@@ -362,6 +362,12 @@ void TNetConnection::Connect(int timeoutMs)
                                : QStringLiteral("Não foi possível estabelecer a conexão segura (TLS) com o servidor de "
                                                 "aplicação em %1: %2.")
                                      .arg(Address(), problem));
+}
+
+bool TNetConnection::Identifies() const
+{
+    // Only the module whose methods change data has changes to name.
+    return !station_.Name.isEmpty() && serverName_ == Remote::ConfRastr;
 }
 
 qint64 TNetConnection::BytesReceived() const

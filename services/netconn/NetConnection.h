@@ -108,8 +108,9 @@ public:
 
     // Which station this is and whom it works for there, for the notices of
     // the changes its calls make (docs/protocol.md, "Notices"). With a
-    // station named, a connection offers "notices" and, when the server
-    // agrees, names the station (IdentificaEstacao) right after its welcome.
+    // station named, a connection to "exp13000.rdmConfRastr" offers
+    // "notices" and, when the server agrees, names the station
+    // (IdentificaEstacao) right after its welcome.
     struct TStation {
         QString User;
         QString Name;  // "": the connection does not offer "notices"
@@ -178,6 +179,9 @@ private:
     // malformed (one that predates features).
     std::optional<Rpc::TMessage> Greet(int timeoutMs, std::optional<Rpc::TFeatures> offer);
     QString Address() const;
+    // Whether this connection names its station (a station set, and the
+    // module "exp13000.rdmConfRastr").
+    bool Identifies() const;
     [[noreturn]] void Drop(const QString& message);
     // The next message from the server; drops the connection with `timedOut`
     // or `lost` (or the protocol's complaint) when none comes.
