@@ -39,8 +39,9 @@ public:
     // tries again every RetryMs.
     bool Start(QString& error);
     // Notifies every listener (this one too) outside any change: for what is
-    // not a change of the data (a station's presence). False when the link
-    // is down; the notice is then lost.
+    // not a change of the data (a station's presence). It waits for the
+    // database's answer on the calling thread (one short statement). False
+    // when the link is down; the notice is then lost.
     bool Send(const QByteArray& payload);
     bool Listening() const;
 
