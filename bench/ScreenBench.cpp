@@ -9,6 +9,12 @@
 //                             first scrolled, untimed, to a random place of
 //                             the list), until the three grids have repainted
 //   item_select_median_ms     another item chosen in the item grid, likewise
+//   invoice_select_ratio,     each of the two over the same change on bare Qt
+//   item_select_ratio         (TBareGrids: a plain QTableView per grid, of the
+//                             same size and columns, on a QStandardItemModel
+//                             given the rows the screen's grid shows after the
+//                             switch, repainted the same way), sample by
+//                             sample in the same run
 //   invoice_select_scaling    the first at scale 100 over the same at scale 10
 //   screen_load_ratio         one panFiltroExit of the scale-100 work list
 //                             over the database engine's own time for the
@@ -31,6 +37,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QScrollBar>
+#include <QStandardItemModel>
 #include <QTableView>
 
 #include <benchmark/benchmark.h>
@@ -79,6 +86,108 @@ public:
         paints += event->type() == QEvent::Paint;
         return false;
     }
+};
+
+// The bare-Qt counterpart of the screen's three grids: a plain QTableView
+// each, of the same size and with the same column titles and widths, on a
+// QStandardItemModel, in a window of its own. A switch puts the rows the
+// screen's grid showed after its own switch into the models below the grid
+// chosen, and lets every view repaint.
+class TBareGrids {
+public:
+    using TRows = QList<QStringList>;
+
+    explicit TBareGrids(const QList<TDBGrid*>& grids)
+    {
+        // Placed by hand, not by a layout, whose size constraints the
+        // offscreen platform cannot pass on to the window.
+        int top = 0, width = 0;
+        for (TDBGrid* grid : grids) {
+            const QTableView* from = grid->View();
+            auto* model = new QStandardItemModel(&window_);
+            QStringList titles;
+            for (int c = 0; c < from->model()->columnCount(); ++c)
+                titles << from->model()->headerData(c, Qt::Horizontal).toString();
+            model->setHorizontalHeaderLabels(titles);
+            auto* view = new QTableView(&window_);
+            view->setModel(model);
+            view->setGeometry(0, top, from->width(), from->height());
+            top += from->height();
+            width = std::max(width, from->width());
+            view->setSelectionBehavior(QAbstractItemView::SelectRows);
+            view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+            for (int c = 0; c < titles.size(); ++c)
+                view->setColumnWidth(c, from->columnWidth(c));
+            models_.push_back(model);
+            views_.push_back(view);
+        }
+        window_.resize(width, top);
+        // The screen keeps the activation, and with it its grids' look.
+        window_.setAttribute(Qt::WA_ShowWithoutActivating);
+        window_.show();
+    }
+
+    // The display texts of every row of a grid of the screen.
+    static TRows Texts(const TDBGrid* grid)
+    {
+        const QAbstractItemModel* model = grid->View()->model();
+        TRows rows;
+        for (int r = 0; r < model->rowCount(); ++r) {
+            QStringList row;
+            for (int c = 0; c < model->columnCount(); ++c)
+                row << model->data(model->index(r, c)).toString();
+            rows << row;
+        }
+        return rows;
+    }
+
+    // Puts `rows` in grid `grid` (untimed set-up, or the part of a switch
+    // that refills a detail grid).
+    void Fill(int grid, const TRows& rows)
+    {
+        QStandardItemModel* model = models_[size_t(grid)];
+        model->removeRows(0, model->rowCount());
+        for (const QStringList& texts : rows) {
+            QList<QStandardItem*> row;
+            for (const QString& text : texts)
+                row << new QStandardItem(text);
+            model->appendRow(row);
+        }
+    }
+
+    // Chooses row `row` of grid `grid`, refills the grids below it with
+    // `details` (the next grid's rows first) and lets every view repaint.
+    [[gnu::noinline]] void Switch(int grid, int row, const QList<TRows>& details)
+    {
+        QTableView* view = views_[size_t(grid)];
+        view->setCurrentIndex(view->model()->index(row, qMax(0, view->currentIndex().column())));
+        for (int d = 0; d < details.size(); ++d) {
+            Fill(grid + 1 + d, details[d]);
+            // A view lays out new rows from a timer of its own, which would
+            // otherwise run in the next switch timed, the screen's perhaps.
+            views_[size_t(grid + 1 + d)]->doItemsLayout();
+        }
+        QApplication::processEvents();
+    }
+
+    // Runs what the views left for later (untimed, between switches).
+    static void Settle()
+    {
+        QApplication::processEvents();
+        QApplication::processEvents();
+    }
+
+    // Scrolls grid `grid` as the screen's was scrolled.
+    void ScrollLike(int grid, const TDBGrid* screen)
+    {
+        views_[size_t(grid)]->verticalScrollBar()->setValue(screen->View()->verticalScrollBar()->value());
+        QApplication::processEvents();
+    }
+
+private:
+    QWidget window_;
+    std::vector<QStandardItemModel*> models_;
+    std::vector<QTableView*> views_;
 };
 
 // The screen as the host shows it, against a real application server with
@@ -227,13 +336,15 @@ int OtherRow(std::mt19937& rng, TDBGrid* grid)
 
 int Samples() { return Bench::Quick() ? 150 : 1000; }
 
-// Median time of choosing random invoices in the invoice grid.
-double InvoiceSelectMedian(TScreenSession& s, benchmark::State& state)
+// Median time of choosing random invoices in the invoice grid; with `bare`,
+// `bareMedian` gets the median of the same switches on bare Qt.
+double InvoiceSelectMedian(TScreenSession& s, benchmark::State& state, TBareGrids* bare = nullptr,
+                           double* bareMedian = nullptr)
 {
     TDBGrid* grid = s.Screen()->dbgNotaFiscal;
     TDataSet* invoices = s.Screen()->cdsNotaFiscal;
     std::mt19937 rng(42);
-    TSamples times;
+    TSamples times, bareTimes;
     int paints = 0;
     for (int i = 0; i < Samples(); ++i) {
         TScreenSession::ScrollSomewhere(rng, grid);
@@ -249,20 +360,40 @@ double InvoiceSelectMedian(TScreenSession& s, benchmark::State& state)
             state.SkipWithError("choosing an invoice in the grid did not move the data set");
             return 0;
         }
+        if (bare) {
+            const QList<TBareGrids::TRows> details{TBareGrids::Texts(s.Screen()->dbgItemProduto),
+                                                   TBareGrids::Texts(s.Screen()->dbgIUMProd)};
+            bare->ScrollLike(0, grid);
+            bareTimes.Time([&] { bare->Switch(0, row, details); });
+            TBareGrids::Settle();
+        }
     }
     state.counters["paints_per_switch"] = double(paints) / Samples();
     state.counters[s.Scale() == 100 ? "scale100_cpu_ms" : "scale10_cpu_ms"] = Median(times.cpu);
+    if (bareMedian)
+        *bareMedian = Median(bareTimes.wall);
     return Median(times.wall);
+}
+
+// The bare grids of a session, the invoice grid filled as the screen's.
+std::unique_ptr<TBareGrids> BareGridsOf(TScreenSession& s)
+{
+    auto bare = std::make_unique<TBareGrids>(s.Grids());
+    bare->Fill(0, TBareGrids::Texts(s.Screen()->dbgNotaFiscal));
+    return bare;
 }
 
 void BM_InvoiceSelect(benchmark::State& state)
 {
-    double large = 0, small = 0;
+    double large = 0, small = 0, bareLarge = 0;
     for (auto _ : state) {
         small = InvoiceSelectMedian(Session(10), state);
-        large = InvoiceSelectMedian(Session(100), state);
+        const auto bare = BareGridsOf(Session(100));
+        large = InvoiceSelectMedian(Session(100), state, bare.get(), &bareLarge);
     }
     Bench::Report("invoice_select_median_ms", large, "ms");
+    Bench::Report("invoice_select_ratio", bareLarge > 0 ? large / bareLarge : 0.0, "ratio");
+    state.counters["bare_ms"] = bareLarge;
     Bench::Report("invoice_select_scaling", small > 0 ? large / small : 0.0, "ratio");
     state.counters["scale10_ms"] = small;
     state.counters["scale100_ms"] = large;
@@ -274,7 +405,8 @@ void BM_ItemSelect(benchmark::State& state)
     TScreenSession& s = Session(100);
     TfrmConfSepExp* screen = s.Screen();
     std::mt19937 rng(7);
-    TSamples times;
+    TSamples times, bareTimes;
+    const auto bare = BareGridsOf(s);
     for (auto _ : state) {
         while (int(times.wall.size()) < Samples()) {
             TScreenSession::ScrollSomewhere(rng, screen->dbgNotaFiscal);
@@ -287,14 +419,23 @@ void BM_ItemSelect(benchmark::State& state)
             const int row = OtherRow(rng, screen->dbgItemProduto);
             if (row < 0)
                 continue;  // an invoice of one item: nothing to click
+            // The bare grids stand where the screen's stand before the click.
+            bare->ScrollLike(0, screen->dbgNotaFiscal);
+            bare->Switch(0, invoice, {TBareGrids::Texts(screen->dbgItemProduto), TBareGrids::Texts(screen->dbgIUMProd)});
+            TBareGrids::Settle();
             times.Time([&] { TScreenSession::Choose(screen->dbgItemProduto, row); });
             if (screen->cdsItemProduto->RecNo() != row + 1) {
                 state.SkipWithError("choosing an item in the grid did not move the data set");
                 return;
             }
+            const QList<TBareGrids::TRows> details{TBareGrids::Texts(screen->dbgIUMProd)};
+            bareTimes.Time([&] { bare->Switch(1, row, details); });
+            TBareGrids::Settle();
         }
     }
     Bench::Report("item_select_median_ms", Median(times.wall), "ms");
+    Bench::Report("item_select_ratio", Median(times.wall) / Median(bareTimes.wall), "ratio");
+    state.counters["bare_ms"] = Median(bareTimes.wall);
     state.counters["median_ms"] = Median(times.wall);
     state.counters["cpu_ms"] = Median(times.cpu);
 }

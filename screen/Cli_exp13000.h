@@ -35,9 +35,13 @@
 #include "ui/Panels.h"
 #include "ui/StdCtrls.h"
 
+#include <QSet>
+
 class TfrmConfSepExp : public TfrmRotiGeral {
 public:
     explicit TfrmConfSepExp(TComponent* owner);
+    // Stops hearing the notice channel, however the screen goes.
+    ~TfrmConfSepExp() override;
 
     // --- tool bar
     TPanel* panBotoeshorizontal;
@@ -274,8 +278,23 @@ private:
     // invoice, item and reading data sets, in that order.
     void LoadWorkList();
 
+    // Changes by others (worklist/ChangeNotices.cpp). The work list stays
+    // as loaded; the host's status bar counts its invoices that other
+    // stations changed since the load and each such row carries a mark.
+    // FollowChanges starts the count anew after a load; the host's notice
+    // channel (netconn/NoticeChannel.h), when there is one, brings them.
+    void FollowChanges();
+    void StopFollowingChanges();
+    void ChangeHeard(const Rpc::TNotice& notice);
+    void ShowChanges();
+
     // Reads the members below for the screen's tests.
     friend class TScreenMembers;
+
+    QSet<QString> invoicesLoaded_;   // NRLANCTONF of the work list as loaded
+    QSet<QString> invoicesChanged_;  // those changed by others since
+    bool changesMissed_ = false;     // notices were lost since the load
+    int changeListener_ = 0;         // the notice channel's listener; 0 none
 
     bool boPrimeiraAtivacao = false;
     QString sNrExpedicaoFiltro;

@@ -63,6 +63,7 @@ void TfrmConfSepExp::FormKeyDown(TObject*, TKey& Key, TShiftState Shift)
 void TfrmConfSepExp::FormClose(TObject* Sender, TCloseAction& Action)
 {
     boIdCriado = false;
+    StopFollowingChanges();
     netEstoque->Close();
     netConfRastr->Close();
     TfrmRotiGeral::FormClose(Sender, Action);

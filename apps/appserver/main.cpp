@@ -13,7 +13,9 @@
 #include "demo/DemoData.h"
 #include "rtl/Exceptions.h"
 #include "rules/Modules.h"
+#include "storage/Checkpointer.h"
 #include "storage/PgDriver.h"
+#include "storage/PgListener.h"
 #include "storage/Roles.h"
 #include "storage/Schema.h"
 #include "transport/AccountAdmin.h"
@@ -226,6 +228,13 @@ int Serve(QCoreApplication& app, const TServerOptions& options)
     dispatcher.Add(EstoqueModule());
 
     config.Db.Database = options.Database;
+    const bool postgres = IsPostgresDatabase(options.Database);
+    // SQLite: checkpoints off the writers' path.
+    std::unique_ptr<TCheckpointer> checkpointer;
+    if (!postgres) {
+        config.Db.BackgroundCheckpoints = true;
+        checkpointer = std::make_unique<TCheckpointer>(options.Database, LogLine);
+    }
     config.Threads = options.Threads;
     config.MaxRequestSize = options.MaxFrame;
     config.RequestBudget = options.RequestBudget;
@@ -238,6 +247,20 @@ int Serve(QCoreApplication& app, const TServerOptions& options)
     if (!note.isEmpty())
         Print(stderr, QStringLiteral("appserver: ") + note);
     TRpcServer server(config, dispatcher);
+    // PostgreSQL: the notices of every server of the database reach this
+    // one's subscribers through one listening connection.
+    std::unique_ptr<TPgListener> listener;
+    if (postgres) {
+        TNoticeHub& hub = server.Notices();
+        listener = std::make_unique<TPgListener>(
+            options.Database, TPgListener::THandlers{[&hub](const QByteArray& payload) { hub.Heard(payload); },
+                                                     [&hub] { hub.Missed(); }, LogLine});
+        QString why;
+        if (!listener->Start(why))
+            Print(stderr, QStringLiteral("appserver: os avisos de mudança não podem ser ouvidos agora (%1); nova "
+                                         "tentativa a cada %2 ms").arg(why).arg(TPgListener::RetryMs));
+        hub.SetBroadcast([l = listener.get()](const QByteArray& payload) { l->Send(payload); });
+    }
     QString error;
     if (!server.Listen(options.Address, options.Port, error)) {
         Print(stderr, QStringLiteral("appserver: não foi possível ouvir em %1:%2: %3")

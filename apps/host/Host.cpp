@@ -10,6 +10,7 @@
 #include "framework/ADOIBQuery.h"
 #include "framework/DtmDBGeral.h"
 #include "framework/Varneth.h"
+#include "netconn/NoticeChannel.h"
 #include "rtl/Exceptions.h"
 #include "ui/Application.h"
 #include "ui/Dialogs.h"
@@ -59,6 +60,10 @@ void THost::Start()
     PlaceMainForm();
     mainForm_->Show();
     ApplyServerLogin();
+    notices_ = std::make_unique<TNoticeChannel>();
+    notices_->SetServer(Varneth::WebURL(), Varneth::WebPort(), TNetConnection::DefaultSecurity());
+    notices_->SetStation(TNetConnection::DefaultStation());
+    SetNotices(notices_.get());
 
     Dispatch(mainForm_, [] { dtmDBGeral->Open(); });
     NameBranch();
@@ -159,4 +164,6 @@ void THost::Shutdown()
     while (Application->ComponentCount() > 0)
         delete Application->Components(Application->ComponentCount() - 1);
     Dispatch(Application, [this] { packages_.UnloadAll(); });
+    SetNotices(nullptr);
+    notices_.reset();
 }

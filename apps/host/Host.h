@@ -38,7 +38,10 @@
 
 #include "ui/Form.h"
 
+#include <memory>
+
 class TfrmPrincipal;
+class TNoticeChannel;
 
 class THost {
 public:
@@ -77,5 +80,6 @@ private:
     TPlaces places_;
     TScreenPackages packages_;
     TfrmPrincipal* mainForm_ = nullptr;
+    std::unique_ptr<TNoticeChannel> notices_;  // the screens' notices (Notices())
     bool shutDown_ = false;
 };

@@ -1,5 +1,6 @@
 #include "MainForm.h"
 
+#include "framework/StatusNote.h"
 #include "framework/Varneth.h"
 #include "ui/Application.h"
 #include "ui/Dispatch.h"
@@ -22,6 +23,7 @@ TfrmPrincipal::TfrmPrincipal(TComponent* owner)
     , lblServidor_(new QLabel(statusBar_))
     , lblFilial_(new QLabel(statusBar_))
     , lblDica_(new QLabel(statusBar_))
+    , lblAvisos_(new QLabel(statusBar_))
 {
     SetName(QStringLiteral("frmPrincipal"));
     SetCaption(QStringLiteral("Gestão Empresarial"));
@@ -83,6 +85,15 @@ TfrmPrincipal::TfrmPrincipal(TComponent* owner)
     lblDica_->setObjectName(QStringLiteral("lblDica"));
     lblDica_->setContentsMargins(4, 0, 4, 0);
     statusBar_->addWidget(lblDica_, 1);
+    lblAvisos_->setObjectName(QStringLiteral("lblAvisos"));
+    lblAvisos_->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+    lblAvisos_->setContentsMargins(4, 0, 4, 0);
+    lblAvisos_->setStyleSheet(QStringLiteral("color: #a05000;"));
+    statusBar_->addPermanentWidget(lblAvisos_);
+    StatusNote::SetDisplay([label = lblAvisos_](const QString& text) {
+        label->setText(text);
+        label->setVisible(!text.isEmpty());
+    });
     Application->OnHint = closure(this, &TfrmPrincipal::ApplicationHint);
     stbPrincipal->SetName(QStringLiteral("stbPrincipal"));
     stbPrincipal->SetHeight(statusBar_->sizeHint().height());
@@ -109,6 +120,7 @@ TfrmPrincipal::~TfrmPrincipal()
 {
     if (Application && Application->OnHint == closure(this, &TfrmPrincipal::ApplicationHint))
         Application->OnHint = nullptr;
+    StatusNote::SetDisplay(nullptr);
 }
 
 void TfrmPrincipal::ApplicationHint(TObject*)

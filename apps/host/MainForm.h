@@ -2,8 +2,10 @@
 // TfrmPrincipal: the host's main window. An MDI form, so the screens the
 // packages open as MDI children live in its client area; a menu with one
 // entry per screen of the catalogue, grouped by the catalogue's menus; a
-// status bar with the application server's address, the current branch and
-// Application->Hint (lblDica: why a field refused a key, say) for HintMs.
+// status bar with the application server's address, the current branch,
+// Application->Hint (lblDica: why a field refused a key, say) for HintMs,
+// and a screen's note on its data (lblAvisos, framework/StatusNote.h: the
+// work list changed by others, say), hidden while there is none.
 //
 // Choosing a menu entry runs OnOpenScreen with the entry's screen, inside
 // the dispatch boundary: whatever it raises goes to the error display.
@@ -64,6 +66,7 @@ private:
     QLabel* lblServidor_;
     QLabel* lblFilial_;
     QLabel* lblDica_;
+    QLabel* lblAvisos_;  // StatusNote: what a screen says of its data
     QAction* actSair_ = nullptr;
     QAction* actFecharTela_ = nullptr;
 };

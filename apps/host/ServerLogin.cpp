@@ -4,6 +4,8 @@
 #include "netconn/NetConnection.h"
 #include "ui/Dialogs.h"
 
+#include <QSysInfo>
+
 void ApplyServerLogin()
 {
     Varneth::THostSettings settings = Varneth::Settings();
@@ -16,4 +18,6 @@ void ApplyServerLogin()
     }
     TNetConnection::SetDefaultSecurity(TNetConnection::TSecurity{settings.ServerTls, settings.ServerCaFile,
                                                                  settings.ServerUser, settings.ServerPassword});
+    const QString user = settings.ServerUser.isEmpty() ? qEnvironmentVariable("USER") : settings.ServerUser;
+    TNetConnection::SetDefaultStation({user.left(64), QSysInfo::machineHostName().left(64)});
 }

@@ -4,6 +4,10 @@
 // (Varneth), made the default of every connection (TNetConnection's
 // SetDefaultSecurity) before any screen opens.
 //
+// The station is this machine (its host name) and its user the server's user
+// of the settings, else the system's: the name other stations see with this
+// one's changes and presence (TNetConnection::SetDefaultStation).
+//
 // When a user is set and no password file gave the password, the password
 // is asked through the dialog service; a cancelled prompt leaves it empty,
 // and the server then refuses the connections with its own message.

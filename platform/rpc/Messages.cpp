@@ -25,6 +25,7 @@ void WriteOptionalText(TCborWriter& out, const QString& text)
 
 const QString compactName = QStringLiteral("compact");
 const QString zstdName = QStringLiteral("zstd");
+const QString noticesName = QStringLiteral("notices");
 
 struct TWriter {
     TCborWriter& out;
@@ -41,11 +42,13 @@ struct TWriter {
         WriteOptionalText(out, m.ServerId);
         if (m.Features || credentials) {
             const TFeatures features = m.Features.value_or(TFeatures{});
-            out.StartArray(quint64(features.Compact) + quint64(features.Zstd));
+            out.StartArray(quint64(features.Compact) + quint64(features.Zstd) + quint64(features.Notices));
             if (features.Compact)
                 out.Text(compactName);
             if (features.Zstd)
                 out.Text(zstdName);
+            if (features.Notices)
+                out.Text(noticesName);
         }
         if (credentials) {
             out.StartArray(2);
@@ -88,6 +91,19 @@ struct TWriter {
             out.Null();
         out.Text(m.Code);
         out.Text(m.Message);
+    }
+    void operator()(const TNotice& m)
+    {
+        out.StartArray(8);
+        out.Text(QStringLiteral("notice"));
+        for (const QString* text : {&m.Event, &m.Branch, &m.Invoice, &m.Product})
+            out.Text(*text);
+        if (m.Count)
+            out.Double(*m.Count);
+        else
+            out.Null();
+        out.Text(m.User);
+        out.Text(m.Station);
     }
 };
 
@@ -141,6 +157,17 @@ public:
         }
         return Text();
     }
+    std::optional<double> OptionalNumber()
+    {
+        if (in_.IsSimple(Cbor::Null)) {
+            in_.Next();
+            return std::nullopt;
+        }
+        const QVariant value = Value();
+        if (value.metaType() != QMetaType::fromType<double>())
+            Malformed(QStringLiteral("número esperado"));
+        return value.toDouble();
+    }
     std::optional<quint64> OptionalUnsigned()
     {
         if (in_.IsSimple(Cbor::Null)) {
@@ -186,6 +213,7 @@ public:
             const QString name = Text();
             features.Compact |= name == compactName;
             features.Zstd |= name == zstdName;
+            features.Notices |= name == noticesName;
         }
         return features;
     }
@@ -257,6 +285,17 @@ TMessage DecodeItems(const QByteArray& payload, const TRpcLimits& limits)
         fault.Code = in.Text();
         fault.Message = in.Text();
         result = std::move(fault);
+    } else if (kind == QLatin1String("notice")) {
+        in.ExpectLength(8, kind);
+        TNotice notice;
+        notice.Event = in.Text();
+        notice.Branch = in.Text();
+        notice.Invoice = in.Text();
+        notice.Product = in.Text();
+        notice.Count = in.OptionalNumber();
+        notice.User = in.Text();
+        notice.Station = in.Text();
+        result = std::move(notice);
     } else {
         Malformed(QStringLiteral("tipo de mensagem desconhecido \"%1\"").arg(kind.left(40)));
     }

@@ -8,6 +8,8 @@
 //   client -> server  ["call", id, method, [args...], [byRefIndexes...]]
 //   server -> client  ["result", id, result, [byRefValues...]]
 //   server -> client  ["fault", id | null, code, message]
+//   server -> client  ["notice", event, branch, invoice, product, count | null, user, station]
+//                     (only once "notices" is agreed)
 #include "rpc/Limits.h"
 
 #include <QByteArray>
@@ -27,6 +29,7 @@ constexpr quint64 ProtocolVersion = 1;
 struct TFeatures {
     bool Compact = false;  // "compact": data packets in the compact form
     bool Zstd = false;     // "zstd": compressed frames
+    bool Notices = false;  // "notices": the server may push TNotice frames at any time
     bool operator==(const TFeatures&) const = default;
 };
 
@@ -102,7 +105,32 @@ struct TFault {
     QString Message;
 };
 
-using TMessage = std::variant<THello, TWelcome, TCall, TResult, TFault>;
+// A change or a presence pushed by the server to a connection that agreed
+// "notices" and subscribed to a branch (docs/protocol.md, "Notices"). Texts
+// not given by the event are empty; Count is the item's readings after the
+// change, for readings and deletions only.
+struct TNotice {
+    QString Event;
+    QString Branch;
+    QString Invoice;
+    QString Product;
+    std::optional<double> Count;
+    QString User;
+    QString Station;
+    bool operator==(const TNotice&) const = default;
+};
+
+// The events of a TNotice.
+namespace Notice {
+inline const QString Reading = QStringLiteral("reading");            // a reading stored
+inline const QString Deletion = QStringLiteral("deletion");          // a reading deleted
+inline const QString Confirmation = QStringLiteral("confirmation");  // an invoice confirmed
+inline const QString Present = QStringLiteral("present");  // a station opened (or still has) the invoice's reading
+inline const QString Absent = QStringLiteral("absent");    // it closed it, or its connection ended
+inline const QString Missed = QStringLiteral("missed");    // notices were dropped: reload what they concern
+} // namespace Notice
+
+using TMessage = std::variant<THello, TWelcome, TCall, TResult, TFault, TNotice>;
 
 // The whole frame (length prefix included), using the features agreed with
 // the peer: packets in the compact form, the payload compressed when that

@@ -71,4 +71,5 @@ void TfrmConfSepExp::LoadWorkList()
     cdsNotaFiscal->SetData(packets[0]);
     cdsItemProduto->SetData(packets[1]);
     cdsIUMProd->SetData(packets[2]);
+    FollowChanges();
 }

@@ -9,17 +9,37 @@
 #include "rtl/MaskUtils.h"
 #include "server/Gs1.h"
 
-void TfrmConfSepExp::dbgNotaFiscalDrawColumnCell(TObject*, const TRect& Rect, int, TColumn* Column, TGridDrawState)
+#include <QPainter>
+#include <QPolygon>
+
+#include <algorithm>
+
+void TfrmConfSepExp::dbgNotaFiscalDrawColumnCell(TObject*, const TRect& Rect, int DataCol, TColumn* Column,
+                                                 TGridDrawState)
 {
-    if (cdsNotaFiscal->IsEmpty() || Column->FieldName() != QLatin1String("IDSITSEPNF"))
+    if (cdsNotaFiscal->IsEmpty())
         return;
-    TBitmap picture;
-    picture.Assign(imgCodBarra->Picture().Bitmap());
-    TCanvas* canvas = dbgNotaFiscal->Canvas();
-    // Covers the value the default drawing wrote: only the picture shows.
-    canvas->FillRect(Rect);
-    canvas->BrushCopy(Bounds(Rect.Left + 10, Rect.Top, picture.Width(), Rect.Height()), picture,
-                      Bounds(0, 0, picture.Width(), Rect.Height()), clOlive);
+    if (Column->FieldName() == QLatin1String("IDSITSEPNF")) {
+        TBitmap picture;
+        picture.Assign(imgCodBarra->Picture().Bitmap());
+        TCanvas* canvas = dbgNotaFiscal->Canvas();
+        // Covers the value the default drawing wrote: only the picture shows.
+        canvas->FillRect(Rect);
+        canvas->BrushCopy(Bounds(Rect.Left + 10, Rect.Top, picture.Width(), Rect.Height()), picture,
+                          Bounds(0, 0, picture.Width(), Rect.Height()), clOlive);
+    }
+    // An invoice changed by another station since the load: a small corner
+    // over its first cell (ChangeNotices.cpp).
+    if (DataCol == 0 && !invoicesChanged_.isEmpty() && invoicesChanged_.contains(cdsNotaFiscalNRLANCTONF->AsString())) {
+        QPainter* painter = dbgNotaFiscal->Canvas()->Painter();
+        const int size = std::min(8, Rect.Height() / 2);
+        const QPoint corner(Rect.Left, Rect.Top);
+        painter->save();
+        painter->setPen(Qt::NoPen);
+        painter->setBrush(QColor(230, 120, 0));
+        painter->drawPolygon(QPolygon({corner, corner + QPoint(size, 0), corner + QPoint(0, size)}));
+        painter->restore();
+    }
 }
 
 void TfrmConfSepExp::dbgIUMProdDrawColumnCell(TObject*, const TRect& Rect, int DataCol, TColumn* Column,

@@ -5,6 +5,7 @@
 #include "framework/Varneth.h"
 #include "netconn/CheckResultServ.h"
 #include "netconn/NetConnection.h"
+#include "netconn/NoticeChannel.h"
 #include "rtl/Exceptions.h"
 #include "rtl/FormatFloat.h"
 #include "ui/Dialogs.h"
@@ -15,6 +16,7 @@
 #include <QLabel>
 #include <QPainter>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QStyle>
 #include <QStyleOptionProgressBar>
 #include <QTableView>
@@ -66,6 +68,11 @@ TfrmLeituraIUM::TfrmLeituraIUM(TComponent* owner) : TModalForm(owner)
     lblNota = Place(new TLabel(this), "lblNota", panLeitura);
     lblNota->Font().SetStyle(TFontStyle::fsBold);
     lblNota->SetBounds(10, 10, 500, 20);
+    lblPresenca = Place(new TLabel(this), "lblPresenca", panLeitura);
+    lblPresenca->SetAutoSize(false);
+    lblPresenca->SetBounds(10, 27, 840, 16);
+    lblPresenca->Font().SetColor(ColorFromRGB(160, 80, 0));
+    lblPresenca->Font().SetStyle(TFontStyle::fsBold);
     lblCodigoIUM = Place(new TLabel(this), "lblCodigoIUM", panLeitura);
     lblCodigoIUM->SetCaption(QStringLiteral("Código IUM:"));
     lblCodigoIUM->SetLeft(10);
@@ -121,6 +128,12 @@ TfrmLeituraIUM::TfrmLeituraIUM(TComponent* owner) : TModalForm(owner)
     lstLeituras->SetAccessibleName(QStringLiteral("Leituras desta nota, a mais recente primeiro"));
 
     BuildItemGrid();
+    channel_ = Notices();
+}
+
+TfrmLeituraIUM::~TfrmLeituraIUM()
+{
+    LeaveReading();
 }
 
 void TfrmLeituraIUM::BuildItemGrid()
@@ -187,9 +200,19 @@ TAppServer& TfrmLeituraIUM::Server() const
     return connection_->AppServer();
 }
 
+QVariant TfrmLeituraIUM::Call(const QString& method, std::initializer_list<TRemoteArg> args)
+{
+    const bool outer = !std::exchange(calling_, true);
+    const auto done = qScopeGuard([this, outer] {
+        if (outer)
+            calling_ = false;
+    });
+    return Server().Call(method, args);
+}
+
 void TfrmLeituraIUM::LoadItems()
 {
-    const QVariant payload = Consiste::CheckResultServ(Server().Call(Remote::GetItensIUM, {branch_, invoice_}), true, 0);
+    const QVariant payload = Consiste::CheckResultServ(Call(Remote::GetItensIUM, {branch_, invoice_}), true, 0);
     if (payload.metaType() != QMetaType::fromType<TDataPacket>())
         throw EServerError(QStringLiteral("O servidor não devolveu os itens da nota fiscal %1.").arg(invoice_));
     const QString product = cdsItensCDPRODUTO->AsString();
@@ -215,6 +238,7 @@ void TfrmLeituraIUM::FormKeyDown(TObject*, TKey& key, TShiftState)
 
 void TfrmLeituraIUM::FormClose(TObject*, TCloseAction& action)
 {
+    LeaveReading();
     EndModal(action);
 }
 
@@ -244,7 +268,7 @@ void TfrmLeituraIUM::sbtDesfazerClick(TObject*)
     delta.EndRow();
     edtCodigoIUM->SetFocus();
     try {
-        Consiste::CheckResultServ(Server().Call(Remote::DeleteIUMProd, {QVariant::fromValue(delta.Build())}), true, 0);
+        Consiste::CheckResultServ(Call(Remote::DeleteIUMProd, {QVariant::fromValue(delta.Build())}), true, 0);
     } catch (const Exception& e) {
         const bool refused = dynamic_cast<const EServerError*>(&e) != nullptr;
         ShowRefusal(refused ? QStringLiteral("Leitura não desfeita: ") : QStringLiteral("Leitura não desfeita (sem servidor): "),
@@ -335,12 +359,16 @@ void TfrmLeituraIUM::ReadScan()
 
     QVariant payload;
     try {
-        payload = Consiste::CheckResultServ(Server().Call(Remote::SetLeituraIUM, {branch_, invoice_, code}), true, 0);
+        payload = Consiste::CheckResultServ(Call(Remote::SetLeituraIUM, {branch_, invoice_, code}), true, 0);
     } catch (const Exception& e) {
         // A refusal is the server's verdict; anything else (a lost
         // connection) leaves the scan unstored all the same.
         const bool refused = dynamic_cast<const EServerError*>(&e) != nullptr;
         ShowRefusal(refused ? QStringLiteral("IUM recusado: ") : QStringLiteral("IUM não gravado: "), e.Message(), code);
+        // The server's over-read refusal, told as what happened: another
+        // checker read the item's last unit.
+        if (const QString elsewhere = refused ? CompletedElsewhere(refusedProduct_) : QString(); !elsewhere.isEmpty())
+            ShowResult(QStringLiteral("IUM recusado: ") + elsewhere, RefusedColor, code);
         return;
     }
     const QString product = payload.toList().value(0).toString();

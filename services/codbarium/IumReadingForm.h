@@ -32,12 +32,22 @@
 // (Codbarium::TestaLeitor) over this form; the scan field has the focus
 // again afterwards. Label counts ("Qt. Lida") show as whole numbers.
 //
+// Other checkers (IumReadingPresence.cpp), through a notice channel
+// (netconn/NoticeChannel.h; the host's, Notices(), unless SetChannel gives
+// another): while the form shows, the channel says this station has the
+// invoice's reading open; lblPresenca names the other stations that have it
+// open too ("user (station)"), and their readings and deletions set the
+// items' Qt. Lida (and so the progress) as they are heard. A scan the server
+// refuses for an item another checker has completed is answered with who
+// completed it. Without a channel the form works alone, as before.
+//
 // Ownership: whoever creates the form owns it; the connection must outlive it.
 // Failures: LoadItems raises (EServerError, EConnectionError,
 // EDatabaseError for a packet without the item fields). A scan never raises:
 // whatever goes wrong with it is shown in the result list.
 #include "IumReadingControls.h"
 #include "ModalForm.h"
+#include "netconn/RemoteArg.h"
 #include "ReadingSounds.h"
 #include "data/ClientDataSet.h"
 #include "data/DataSource.h"
@@ -45,12 +55,20 @@
 #include "ui/DBGrid.h"
 #include "ui/Panels.h"
 
+#include <QHash>
+#include <QStringList>
+
+class TNoticeChannel;
+namespace Rpc {
+struct TNotice;
+}
 class TAppServer;
 class TNetConnection;
 
 class TfrmLeituraIUM : public TModalForm {
 public:
     explicit TfrmLeituraIUM(TComponent* owner);
+    ~TfrmLeituraIUM() override;
 
     // The invoice, its branch and the connection to "exp13000.rdmConfRastr".
     void SetInvoice(const QString& branch, const QString& invoice, TNetConnection* connection);
@@ -64,9 +82,15 @@ public:
     // undone.
     int Accepted() const { return int(stored_.size()); }
     QVariant Outcome() const override { return Accepted(); }
+    // The channel of other checkers' notices (nullptr: none); by default the
+    // host's. It must outlive the form, or be set to nullptr first.
+    void SetChannel(TNoticeChannel* channel);
+    // The other stations with this invoice's reading open, "user (station)".
+    QStringList Present() const;
 
     TPanel* panLeitura;
     TLabel* lblNota;
+    TLabel* lblPresenca;
     TLabel* lblCodigoIUM;
     TScanEdit* edtCodigoIUM;
     TDBGrid* dbgItens;
@@ -97,10 +121,26 @@ public:
     void dbgItensDrawColumnCell(TObject* sender, const TRect& rect, int dataCol, TColumn* column,
                                 TGridDrawState state);
 
+protected:
+    // Once shown, the form says this station has the invoice's reading open.
+    void Shown() override { JoinReading(); }
+
 private:
     void BuildItemGrid();
+    // Presence and the others' counts (IumReadingPresence.cpp).
+    void JoinReading();
+    void LeaveReading();
+    void NoticeHeard(const Rpc::TNotice& notice);
+    void SetReadCount(const QString& product, double count);
+    // The refusal of a scan for an item another checker completed, or "".
+    QString CompletedElsewhere(const QString& product) const;
     // The connection's call object; raises Exception when there is none.
     TAppServer& Server() const;
+    // Calls `method` on the connection; notices heard while it waits
+    // (IumReadingPresence.cpp) know from calling_ that no call may be made.
+    QVariant Call(const QString& method, std::initializer_list<TRemoteArg> args);
+    // Reads the items again once no call of the form is waiting.
+    void ReloadWhenIdle();
     // Sends the scan field's text and shows the outcome.
     void ReadScan();
     void ShowResult(const QString& text, TColor color, const QString& code);
@@ -121,10 +161,20 @@ private:
     QString invoice_;
     TNetConnection* connection_ = nullptr;
     TColumn* progressColumn_ = nullptr;
+    bool calling_ = false;
     struct TStored {
         QString Product;  // CDPRODUTO
         QString Code;     // CDIUMPROD as the server stored it
     };
     QList<TStored> stored_;
     QString refusedProduct_;
+    TNoticeChannel* channel_ = nullptr;
+    int listener_ = 0;
+    struct TChecker {
+        QString User;
+        QString Station;
+        bool operator==(const TChecker&) const = default;
+    };
+    QList<TChecker> present_;
+    QHash<QString, TChecker> completedBy_;  // by CDPRODUTO: who read its last unit
 };

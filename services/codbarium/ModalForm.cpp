@@ -15,6 +15,7 @@ void TModalForm::ShowModalOver(TWinControl* focus)
     }
     Show();
     focus->SetFocus();
+    Shown();
 }
 
 void TModalForm::WaitUntilClosed()

@@ -27,6 +27,8 @@ public:
 protected:
     // For the derived form's OnClose: hides the form and ends WaitUntilClosed.
     void EndModal(TCloseAction& action);
+    // Runs once ShowModalOver has shown the form and set its focus.
+    virtual void Shown() {}
 
     // `control` named `name` and placed on `parent`, as the forms build
     // their components.

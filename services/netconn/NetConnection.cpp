@@ -5,6 +5,7 @@
 #include "rpc/Messages.h"
 #include "rpc/ProtocolError.h"
 #include "rtl/Exceptions.h"
+#include "server/RemoteNames.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -23,6 +24,7 @@ namespace {
 
 TNetConnection::TReceiveProgress receiveProgress;
 TNetConnection::TSecurity defaultSecurity;
+TNetConnection::TStation defaultStation;
 
 // Why a server's certificate was not accepted, in the user's words.
 QString CertificateProblem(const QSslError& error)
@@ -66,6 +68,21 @@ void TNetConnection::SetReceiveProgress(TReceiveProgress hook)
 void TNetConnection::SetDefaultSecurity(TSecurity security)
 {
     defaultSecurity = std::move(security);
+}
+
+const TNetConnection::TSecurity& TNetConnection::DefaultSecurity()
+{
+    return defaultSecurity;
+}
+
+void TNetConnection::SetDefaultStation(TStation station)
+{
+    defaultStation = std::move(station);
+}
+
+const TNetConnection::TStation& TNetConnection::DefaultStation()
+{
+    return defaultStation;
 }
 
 // The socket of an open (or opening) connection and the waits on it. Every
@@ -227,7 +244,12 @@ QVariant TAppServer::Call(const QString& method, const QList<TRemoteArg>& args)
     return connection_.Invoke(method, args);
 }
 
-TNetConnection::TNetConnection(TComponent* owner) : TComponent(owner), security_(defaultSecurity) {}
+TNetConnection::TNetConnection(TComponent* owner)
+    : TComponent(owner)
+    , security_(defaultSecurity)
+    , station_(defaultStation)
+{
+}
 
 TNetConnection::~TNetConnection() = default;
 
@@ -268,7 +290,8 @@ void TNetConnection::Open()
     BeforeConnect(this);
     TBusyGuard guard(busy_);
     const int timeoutMs = timeout_ * 1000;
-    std::optional<Rpc::TMessage> reply = Greet(timeoutMs, Rpc::TFeatures{true, compression_ != TCompression::Never});
+    std::optional<Rpc::TMessage> reply =
+        Greet(timeoutMs, Rpc::TFeatures{true, compression_ != TCompression::Never, Identifies()});
     if (!reply)
         reply = Greet(timeoutMs, std::nullopt);
     if (const auto* fault = std::get_if<Rpc::TFault>(&*reply)) {
@@ -279,6 +302,13 @@ void TNetConnection::Open()
     if (!welcome)
         Drop(QStringLiteral("Resposta inesperada do servidor de aplicação em %1 ao abrir a conexão.").arg(Address()));
     features_ = welcome->Features.value_or(Rpc::TFeatures{});
+    if (features_.Notices && Identifies()) {
+        // A refusal leaves this connection's changes unnamed, nothing more.
+        channel_->Send(Rpc::EncodeFrame(Rpc::TCall{nextCallId_++, Remote::IdentificaEstacao, {station_.User, station_.Name}, {}},
+                                        limits_, features_));
+        Await(timeoutMs, QStringLiteral("O servidor de aplicação em %1 não respondeu em %2 s.").arg(Address()).arg(timeout_),
+              QStringLiteral("A conexão com o servidor de aplicação em %1 foi perdida.").arg(Address()));
+    }
 }
 
 std::optional<Rpc::TMessage> TNetConnection::Greet(int timeoutMs, std::optional<Rpc::TFeatures> offer)
@@ -332,6 +362,12 @@ void TNetConnection::Connect(int timeoutMs)
                                : QStringLiteral("Não foi possível estabelecer a conexão segura (TLS) com o servidor de "
                                                 "aplicação em %1: %2.")
                                      .arg(Address(), problem));
+}
+
+bool TNetConnection::Identifies() const
+{
+    // Only the module whose methods change data has changes to name.
+    return !station_.Name.isEmpty() && serverName_ == Remote::ConfRastr;
 }
 
 qint64 TNetConnection::BytesReceived() const

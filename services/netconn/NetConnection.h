@@ -104,6 +104,21 @@ public:
     };
     // What connections made from now on start with.
     static void SetDefaultSecurity(TSecurity security);
+    static const TSecurity& DefaultSecurity();
+
+    // Which station this is and whom it works for there, for the notices of
+    // the changes its calls make (docs/protocol.md, "Notices"). With a
+    // station named, a connection to "exp13000.rdmConfRastr" offers
+    // "notices" and, when the server agrees, names the station
+    // (IdentificaEstacao) right after its welcome.
+    struct TStation {
+        QString User;
+        QString Name;  // "": the connection does not offer "notices"
+    };
+    static void SetDefaultStation(TStation station);
+    static const TStation& DefaultStation();
+    // Takes effect at the next open.
+    void SetStation(TStation station) { station_ = std::move(station); }
 
     explicit TNetConnection(TComponent* owner = nullptr);
     ~TNetConnection() override;
@@ -164,6 +179,9 @@ private:
     // malformed (one that predates features).
     std::optional<Rpc::TMessage> Greet(int timeoutMs, std::optional<Rpc::TFeatures> offer);
     QString Address() const;
+    // Whether this connection names its station (a station set, and the
+    // module "exp13000.rdmConfRastr").
+    bool Identifies() const;
     [[noreturn]] void Drop(const QString& message);
     // The next message from the server; drops the connection with `timedOut`
     // or `lost` (or the protocol's complaint) when none comes.
@@ -178,6 +196,7 @@ private:
     TCompression compression_ = TCompression::Auto;
     Rpc::TRpcLimits limits_;
     TSecurity security_;
+    TStation station_;
     Rpc::TFeatures features_;
     quint64 nextCallId_ = 1;
     bool busy_ = false;

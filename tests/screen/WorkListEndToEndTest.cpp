@@ -1,13 +1,22 @@
 // The work list against the real application server on its demo data: the
 // user leaves the filter for the invoice grid and walks through every
-// invoice; the confirm button must agree with what the server accepts.
+// invoice; the confirm button must agree with what the server accepts. And
+// what another station changes meanwhile: counted in the host's status bar
+// and marked in the rows, the data sets untouched until the user reloads.
 #include "AppServerProcess.h"
 #include "ScreenFixture.h"
+#include "WaitFor.h"
 
 #include "framework/Consiste.h"
+#include "framework/StatusNote.h"
+#include "rpc/Envelope.h"
+#include "netconn/NoticeChannel.h"
 #include "server/RemoteNames.h"
 #include "ui/Application.h"
 
+#include <QDeadlineTimer>
+#include <QScopeGuard>
+#include <QThread>
 #include <QFile>
 #include <QTableView>
 
@@ -98,6 +107,79 @@ TEST_F(WorkListEndToEnd, TheConfirmButtonAgreesWithTheServerForEveryInvoiceOfThe
     const std::vector<bool> accepted = ServerAccepts(invoices);
     for (int i = 0; i < count; ++i)
         EXPECT_EQ(accepted[i], enabled[i]) << invoices[i].toStdString();
+}
+
+// Whether the invoice grid draws the change mark in row `row`'s first cell.
+bool Marked(TfrmConfSepExp* f, int row)
+{
+    QTableView* view = f->dbgNotaFiscal->View();
+    const QRect cell = view->visualRect(view->model()->index(row, 0));
+    const QImage image = view->viewport()->grab().toImage();
+    return image.pixelColor(cell.topLeft() + QPoint(1, 1)) == QColor(230, 120, 0);
+}
+
+TEST_F(WorkListEndToEnd, ChangesByAnotherStationAreCountedAndMarkedUntilTheReload)
+{
+    TNoticeChannel channel;
+    channel.SetServer(server_.Host(), server_.Port(), {});
+    channel.SetStation({QStringLiteral("ana"), QStringLiteral("EST-TELA")});
+    SetNotices(&channel);
+    const auto unset = qScopeGuard([] { SetNotices(nullptr); });
+    TfrmConfSepExp* f = OpenFilled();
+    f->dbgNotaFiscal->SetFocus();
+    Application->ProcessMessages();
+    const auto wait = [](const std::function<bool()>& done) { return WaitFor(done, 10000); };
+    ASSERT_TRUE(wait([&] { return channel.Open(); })) << channel.Status().toStdString();
+    EXPECT_EQ(StatusNote::Text(), QString());
+
+    // Another station confirms the first invoice the server accepts, then
+    // this screen's own station the next one.
+    const int rows = f->cdsNotaFiscal->RecordCount();
+    const auto station = [&](const TNetConnection::TStation& who) {
+        auto net = std::make_unique<TNetConnection>();
+        net->SetHost(server_.Host());
+        net->SetPort(server_.Port());
+        net->SetServerName(Remote::ConfRastr);
+        net->SetStation(who);
+        return net;
+    };
+    const auto confirmNext = [&](TNetConnection& net, int from) {
+        for (int row = from; row < rows; ++row) {
+            QString invoice;
+            {
+                TDisplayRowScope scope(f->cdsNotaFiscal, row);
+                invoice = f->cdsNotaFiscalNRLANCTONF->AsString();
+            }
+            const QVariant result = net.AppServer().Call(Remote::SetConfRastrOK, {QStringLiteral("0001"), invoice});
+            if (Rpc::ParseEnvelope(result) && Rpc::ParseEnvelope(result)->Ok)
+                return row;
+        }
+        return -1;
+    };
+    const auto other = station({QStringLiteral("bia"), QStringLiteral("EST-B")});
+    const int row = confirmNext(*other, 0);
+    ASSERT_GE(row, 0);
+    ASSERT_TRUE(wait([] { return !StatusNote::Text().isEmpty(); }));
+    EXPECT_EQ(StatusNote::Text(),
+              QStringLiteral("1 nota fiscal da lista foi alterada por outro usuário desde a carga; Atualizar mostra a mudança."));
+    Application->ProcessMessages();
+    EXPECT_TRUE(Marked(f, row));
+    EXPECT_FALSE(Marked(f, row == 0 ? 1 : 0));
+    EXPECT_EQ(f->cdsNotaFiscal->RecordCount(), rows) << "the work list stays as loaded";
+
+    const auto own = station(channel.Station());
+    const int ownRow = confirmNext(*own, row + 1);
+    ASSERT_GT(ownRow, row);
+    QThread::msleep(300);
+    Application->ProcessMessages();
+    EXPECT_FALSE(Marked(f, ownRow)) << "this station's own change is not another's";
+    EXPECT_TRUE(StatusNote::Text().startsWith(QStringLiteral("1 nota fiscal")));
+
+    // Atualizar loads the list as it is now, and the count starts anew.
+    f->sbtVerificar->Click();
+    Application->ProcessMessages();
+    EXPECT_EQ(StatusNote::Text(), QString());
+    EXPECT_FALSE(Marked(f, row));
 }
 
 } // namespace

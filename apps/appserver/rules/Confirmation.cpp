@@ -1,4 +1,5 @@
 #include "InvoiceState.h"
+#include "Notices.h"
 #include "Operations.h"
 #include "server/ConfirmationRule.h"
 #include "WorkList.h"
@@ -54,6 +55,7 @@ QVariant ConfirmInvoice(TDatabase& db, const QString& branch, const QString& inv
         return Rpc::Failure(QStringLiteral("A %1 já foi conferida para rastreio.").arg(name));
     Audit(db, TAuditEvent::Confirmation, branch, invoice, QString(),
           QStringLiteral("Conferência de rastreio da %1").arg(name));
+    PublishChange(db, Rpc::Notice::Confirmation, branch, invoice);
     transaction.Commit();
     return Rpc::Success();
 }

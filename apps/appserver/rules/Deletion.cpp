@@ -1,4 +1,5 @@
 #include "InvoiceState.h"
+#include "Notices.h"
 #include "Operations.h"
 #include "rpc/Envelope.h"
 #include "storage/Database.h"
@@ -57,6 +58,13 @@ QVariant DeleteReadings(TDatabase& db, const TDataPacket& delta, qint64& rows)
             return Rpc::Failure(QStringLiteral("A %1 não existe (já foi excluída?): nenhuma leitura foi excluída.")
                                     .arg(reading));
         Audit(db, TAuditEvent::Deletion, branch, invoice, ium, QStringLiteral("Exclusão da %1").arg(reading));
+        // Without the product the notice says only that the invoice changed.
+        if (byProduct) {
+            const QString product = delta.String(row, productColumn);
+            PublishChange(db, Rpc::Notice::Deletion, branch, invoice, product, ReadingsOf(db, branch, invoice, product));
+        } else {
+            PublishChange(db, Rpc::Notice::Deletion, branch, invoice);
+        }
         ++rows;
     }
     transaction.Commit();

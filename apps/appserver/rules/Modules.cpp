@@ -2,6 +2,7 @@
 // each runs. Argument order is the clients' (docs/protocol.md, "Methods").
 #include "Modules.h"
 #include "InvoiceState.h"
+#include "Notices.h"
 #include "Operations.h"
 #include "WorkList.h"
 #include "rpc/Envelope.h"
@@ -68,13 +69,6 @@ bool BranchUses(TCallContext& c, const QString& column)
     return c.Rows == 1 && query.Text(0) == QLatin1String("S");
 }
 
-// The branch a method names in its first argument, as every method of both
-// modules does but the deletion.
-QStringList FirstArgument(const QVariantList& args)
-{
-    return {args[0].toString()};
-}
-
 // The branches of a deletion delta's rows. A row without a branch (no
 // CDFILIAL field, or null in it) names none: it matches no reading, and the
 // deletion refuses it.
@@ -119,21 +113,22 @@ QVariant Retried(const std::function<QVariant()>& change)
 TModule ConfRastrModule()
 {
     TModule module(Remote::ConfRastr, Remote::ConfRastrId);
-    module.Add({Remote::GetDados, {Text, Text, Text, DateArg, DateArg, DateArg, DateArg}, GetDados, FirstArgument});
+    module.Add({Remote::GetDados, {Text, Text, Text, DateArg, DateArg, DateArg, DateArg}, GetDados, BranchInFirstArgument});
     module.Add({Remote::GetNrLancamento, {Text, Text, Text, DateArg, DateArg, DateArg, DateArg, Text, Text},
-                GetNrLancamento, FirstArgument});
+                GetNrLancamento, BranchInFirstArgument});
     module.Add({Remote::SetConfRastrOK, {Text, Text},
                 [](TCallContext& c) { return Retried([&] { return ConfirmInvoice(*c.Db, Str(c, 0), Str(c, 1), c.Rows); }); },
-                FirstArgument});
+                BranchInFirstArgument});
     module.Add({Remote::DeleteIUMProd, {TArgKind::Packet},
                 [](TCallContext& c) {
                     return Retried([&] { return DeleteReadings(*c.Db, c.Args[0].value<TDataPacket>(), c.Rows); });
                 },
                 DeltaBranches});
-    module.Add({Remote::GetItensIUM, {Text, Text}, GetItensIUM, FirstArgument});
+    module.Add({Remote::GetItensIUM, {Text, Text}, GetItensIUM, BranchInFirstArgument});
     module.Add({Remote::SetLeituraIUM, {Text, Text, Text},
                 [](TCallContext& c) { return Retried([&] { return StoreReading(*c.Db, Str(c, 0), Str(c, 1), Str(c, 2), c.Rows); }); },
-                FirstArgument});
+                BranchInFirstArgument});
+    AddNoticeMethods(module);
     return module;
 }
 
@@ -143,8 +138,8 @@ TModule EstoqueModule()
     // answers as an unknown one, false.
     TModule module(Remote::Estoque, QString(), false);
     module.Add({Remote::UtilizaAlmoxarifado, {Text},
-                [](TCallContext& c) { return QVariant(BranchUses(c, QStringLiteral("IDUTILALMOX"))); }, FirstArgument});
+                [](TCallContext& c) { return QVariant(BranchUses(c, QStringLiteral("IDUTILALMOX"))); }, BranchInFirstArgument});
     module.Add({Remote::UtilizaLocalEstoque, {Text},
-                [](TCallContext& c) { return QVariant(BranchUses(c, QStringLiteral("IDUTILLOCAL"))); }, FirstArgument});
+                [](TCallContext& c) { return QVariant(BranchUses(c, QStringLiteral("IDUTILLOCAL"))); }, BranchInFirstArgument});
     return module;
 }

@@ -1,4 +1,5 @@
 #include "InvoiceState.h"
+#include "Notices.h"
 #include "Operations.h"
 #include "rpc/Envelope.h"
 #include "rtl/Exceptions.h"
@@ -39,8 +40,12 @@ QVariant StoreReading(TDatabase& db, const QString& branch, const QString& invoi
     // The product of the invoice with that GTIN; a GTIN-13 is stored without
     // the leading 0 that (01) carries.
     const QString gtin13 = code.Gtin.startsWith(u'0') ? code.Gtin.mid(1) : code.Gtin;
+    // The item's readings come with it: one statement fewer in the writer's
+    // lock, which every other store of the database waits for.
     TSql item(db, QStringLiteral("SELECT IT.CDPRODUTO, PR.CDARVPROD, PR.IDCONTROLAIUM, IT.QTITEMPROD,"
-                                 "       IT.CDALMOXARIFE, IT.CDLOCALESTOQ"
+                                 "       IT.CDALMOXARIFE, IT.CDLOCALESTOQ,"
+                                 "       (SELECT COUNT(*) FROM LEITURAIUM LI WHERE LI.CDFILIAL = IT.CDFILIAL"
+                                 "           AND LI.NRLANCTONF = IT.NRLANCTONF AND LI.CDPRODUTO = IT.CDPRODUTO)"
                                  "  FROM ITEMNOTA IT JOIN PRODUTO PR ON PR.CDPRODUTO = IT.CDPRODUTO"
                                  " WHERE IT.CDFILIAL = :CDFILIAL AND IT.NRLANCTONF = :NRLANCTONF"
                                  "   AND (PR.CDGTIN = :GTIN14 OR PR.CDGTIN = :GTIN13)"));
@@ -56,10 +61,14 @@ QVariant StoreReading(TDatabase& db, const QString& branch, const QString& invoi
     const double toShip = item.Number(3);
     const QVariant warehouse = item.IsNull(4) ? QVariant() : QVariant(item.Text(4));
     const QVariant location = item.IsNull(5) ? QVariant() : QVariant(item.Text(5));
+    const double readings = item.Number(6);
     if (!controlled)
         return Rpc::Failure(QStringLiteral("O produto %1 da %2 não é controlado por IUM.").arg(productCode, name));
 
-    // The refusal of an IUM read already, on any invoice; empty when it is not.
+    // The refusal of an IUM read already, on any invoice; empty when it is
+    // not. Asked only when the scan is refused anyway, or stores nothing: it
+    // comes before the other refusals, and the unique index keeps an IUM
+    // from being stored twice.
     const auto readAlready = [&] {
         TSql previous(db, QStringLiteral("SELECT CDFILIAL, NRLANCTONF FROM LEITURAIUM WHERE CDGTIN = :GTIN AND NRSERIE = :NRSERIE"));
         previous.Bind(QStringLiteral(":GTIN"), code.Gtin).Bind(QStringLiteral(":NRSERIE"), code.Serial).Exec();
@@ -68,23 +77,20 @@ QVariant StoreReading(TDatabase& db, const QString& branch, const QString& invoi
         return QStringLiteral("O IUM de GTIN %1 e série %2 já foi lido na %3.")
             .arg(code.Gtin, code.Serial, InvoiceName(previous.Text(0), previous.Text(1)));
     };
-    if (const QString refusal = readAlready(); !refusal.isEmpty())
-        return Rpc::Failure(refusal);
-
-    TSql count(db, QStringLiteral("SELECT COUNT(*) FROM LEITURAIUM"
-                                  " WHERE CDFILIAL = :CDFILIAL AND NRLANCTONF = :NRLANCTONF AND CDPRODUTO = :CDPRODUTO"));
-    BindInvoice(count, branch, invoice).Bind(QStringLiteral(":CDPRODUTO"), product).Exec();
-    const double readings = count.Next() ? count.Number(0) : 0;
+    const auto refuse = [&](const QString& refusal) {
+        const QString already = readAlready();
+        return Rpc::Failure(already.isEmpty() ? refusal : already);
+    };
     if (readings + 1 > toShip)
-        return Rpc::Failure(QStringLiteral("A %1 já tem %2 leitura(s) do produto %3 para %4 a expedir.")
-                                .arg(name)
-                                .arg(readings)
-                                .arg(productCode)
-                                .arg(toShip));
+        return refuse(QStringLiteral("A %1 já tem %2 leitura(s) do produto %3 para %4 a expedir.")
+                          .arg(name)
+                          .arg(readings)
+                          .arg(productCode)
+                          .arg(toShip));
 
     if (code.Expiry.isValid() && code.Expiry < ToQDate(state->Outgoing))
-        return Rpc::Failure(QStringLiteral("A validade %1 do IUM é anterior à data de saída %2 da %3.")
-                                .arg(DateToStr(DateTimeFromQDate(code.Expiry)), DateToStr(state->Outgoing), name));
+        return refuse(QStringLiteral("A validade %1 do IUM é anterior à data de saída %2 da %3.")
+                          .arg(DateToStr(DateTimeFromQDate(code.Expiry)), DateToStr(state->Outgoing), name));
 
     TSql insert(db, QStringLiteral(
         "INSERT INTO LEITURAIUM (CDFILIAL, NRLANCTONF, CDPRODUTO, CDIUMPROD, CDGTIN, NRSERIE, CDALMOXARIFE,"
@@ -115,6 +121,7 @@ QVariant StoreReading(TDatabase& db, const QString& branch, const QString& invoi
     rows = 1;
     Audit(db, TAuditEvent::Reading, branch, invoice, code.Code,
           QStringLiteral("Leitura do IUM de GTIN %1 e série %2 na %3").arg(code.Gtin, code.Serial, name));
+    PublishChange(db, Rpc::Notice::Reading, branch, invoice, product, readings + 1);
     transaction.Commit();
     return Rpc::Success(QVariantList{product, readings + 1, toShip});
 }

@@ -53,7 +53,7 @@ std::unique_ptr<TConnection> Open(const TDbConfig& config)
 {
     if (IsPostgresDatabase(config.Database))
         return OpenPostgres(config.Database);
-    return OpenSqlite(config.Database, config.BusyTimeoutMs);
+    return OpenSqlite(config.Database, config.BusyTimeoutMs, config.BackgroundCheckpoints);
 }
 
 QThreadStorage<TDatabase*> threadDatabase;
@@ -123,6 +123,18 @@ void TDatabase::Begin(const QString& sql)
     Execute(sql);
 }
 
+void TDatabase::Publish(const QByteArray& payload)
+{
+    if (Engine() == TEngine::Postgres) {
+        TSql notify(*this, QStringLiteral("SELECT pg_notify(:CHANNEL, :PAYLOAD)"));
+        notify.Bind(QStringLiteral(":CHANNEL"), QString::fromLatin1(NoticeChannel))
+            .Bind(QStringLiteral(":PAYLOAD"), QString::fromUtf8(payload))
+            .Exec();
+        return;
+    }
+    published_.append(payload);
+}
+
 std::unique_ptr<TDatabase::TPrepared> TDatabase::Prepare(const QString& sql)
 {
     auto prepared = std::make_unique<TPrepared>();
@@ -152,6 +164,7 @@ TDatabase& ThreadDatabase(const TDbConfig& config)
 
 TScopedTransaction::TScopedTransaction(TDatabase& db, TKind kind) : db_(db)
 {
+    db_.published_.clear();
     const bool postgres = db.Engine() == TEngine::Postgres;
     if (kind == TKind::Write)
         db_.Begin(postgres ? QStringLiteral("BEGIN") : QStringLiteral("BEGIN IMMEDIATE"));
@@ -164,6 +177,7 @@ TScopedTransaction::~TScopedTransaction()
 {
     if (!open_)
         return;
+    db_.published_.clear();  // nothing of a rolled-back change is heard
     try {
         db_.Execute(QStringLiteral("ROLLBACK"));
     } catch (const Exception&) {
@@ -176,6 +190,10 @@ void TScopedTransaction::Commit()
     CountStatement();
     db_.Execute(QStringLiteral("COMMIT"));
     open_ = false;
+    const QList<QByteArray> published = std::exchange(db_.published_, {});
+    if (db_.config_.Notices)
+        for (const QByteArray& payload : published)
+            db_.config_.Notices(payload);
 }
 
 TSql::TSql(TDatabase& db, const QString& text) : prepared_(db.Kept(text))

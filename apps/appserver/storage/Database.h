@@ -20,11 +20,23 @@
 #include <QString>
 #include <QVariant>
 
+#include <functional>
+
+// The PostgreSQL channel that carries change notices between the servers
+// of one database (NOTIFY in the change's transaction, LISTEN in PgListener).
+inline constexpr char NoticeChannel[] = "exp13000_avisos";
+
 struct TDbConfig {
     // A SQLite file, or a PostgreSQL URI (postgresql://user@host:port/dbname;
     // "postgresql://" alone takes everything from the PG environment variables).
     QString Database;
     int BusyTimeoutMs = 10000;  // SQLite: how long a writer waits for another
+    // SQLite: connections leave checkpoints to a TCheckpointer (Checkpointer.h).
+    bool BackgroundCheckpoints = false;
+    // SQLite: who hears the notices a transaction published, once it has
+    // committed (called on the committing thread). Unset: they are dropped.
+    // PostgreSQL delivers them through NOTIFY instead.
+    std::function<void(const QByteArray&)> Notices = nullptr;
 };
 
 // Whether `database` names a PostgreSQL server rather than a SQLite file.
@@ -59,6 +71,21 @@ public:
     // authenticated user ("" on a server without accounts).
     const QString& User() const { return user_; }
     void SetUser(const QString& user) { user_ = user; }
+    // The station the caller named for itself and the user it said it works
+    // for there (both "" when it named none), for the change notices only:
+    // unlike User, nothing vouches for them.
+    struct TStation {
+        QString User;
+        QString Name;
+    };
+    const TStation& Station() const { return station_; }
+    void SetStation(TStation station) { station_ = std::move(station); }
+    // Publishes a change notice (an opaque text of at most a few hundred
+    // bytes) as part of the open write transaction: no one hears it unless
+    // that transaction commits. PostgreSQL: NOTIFY on NoticeChannel, heard
+    // by every server's listener, this one's included. SQLite: held until
+    // the commit, then handed to TDbConfig::Notices. Raises EDatabaseError.
+    void Publish(const QByteArray& payload);
 
 private:
     friend class TSql;
@@ -74,8 +101,11 @@ private:
 
     TDbConfig config_;
     std::unique_ptr<TConnection> connection_;
+    friend class TScopedTransaction;
     QHash<QString, TPrepared*> kept_;  // owned
     QString user_;
+    TStation station_;
+    QList<QByteArray> published_;  // SQLite: the open transaction's notices
 };
 
 // Test seam, in the manner of SQLite's fault tests: FailStatement(n) makes

@@ -115,7 +115,7 @@ private:
 
 class TSqliteConnection final : public TConnection {
 public:
-    TSqliteConnection(const QString& path, int busyTimeoutMs)
+    TSqliteConnection(const QString& path, int busyTimeoutMs, bool backgroundCheckpoints)
     {
         CreateOwnerOnly(path);
         sqlite3* opened = nullptr;
@@ -127,7 +127,11 @@ public:
                                      .arg(path, opened ? QString::fromUtf8(sqlite3_errmsg(opened))
                                                        : QString::fromUtf8(sqlite3_errstr(rc))));
         sqlite3_busy_timeout(db(), busyTimeoutMs);
-        Execute("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; PRAGMA foreign_keys=ON");
+        // FULL: a committed reading or confirmation survives a power cut (under
+        // NORMAL a WAL commit may roll back).
+        Execute("PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL; PRAGMA foreign_keys=ON");
+        if (backgroundCheckpoints)
+            Execute("PRAGMA wal_autocheckpoint=0");
     }
 
     TEngine Engine() const override { return TEngine::Sqlite; }
@@ -150,7 +154,7 @@ private:
 
 } // namespace
 
-std::unique_ptr<TConnection> OpenSqlite(const QString& path, int busyTimeoutMs)
+std::unique_ptr<TConnection> OpenSqlite(const QString& path, int busyTimeoutMs, bool backgroundCheckpoints)
 {
-    return std::make_unique<TSqliteConnection>(path, busyTimeoutMs);
+    return std::make_unique<TSqliteConnection>(path, busyTimeoutMs, backgroundCheckpoints);
 }

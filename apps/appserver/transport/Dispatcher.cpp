@@ -63,6 +63,11 @@ QString Unauthorized(const TMethod& method, const QVariantList& args, const TPri
 
 } // namespace
 
+QStringList BranchInFirstArgument(const QVariantList& args)
+{
+    return {args[0].toString()};
+}
+
 void TModule::Add(TMethod method)
 {
     const QString key = method.Name.toLower();
@@ -88,7 +93,7 @@ const TModule* TDispatcher::Find(const QString& module) const
 }
 
 Rpc::TMessage TDispatcher::Execute(const TModule& module, Rpc::TCall call, const TDbConfig& db,
-                                   const TPrincipal& principal) const
+                                   const TPrincipal& principal, const TCallPeer& peer) const
 {
     QElapsedTimer clock;
     clock.start();
@@ -124,7 +129,7 @@ Rpc::TMessage TDispatcher::Execute(const TModule& module, Rpc::TCall call, const
                               .arg(where));
     }
 
-    TCallContext context{nullptr, std::move(call.Args), 0};
+    TCallContext context{nullptr, std::move(call.Args), 0, peer};
     Rpc::TResult result{call.Id, QVariant(), {}};
     QString unauthorized;
     try {
@@ -134,6 +139,9 @@ Rpc::TMessage TDispatcher::Execute(const TModule& module, Rpc::TCall call, const
         } else {
             context.Db = &ThreadDatabase(db);
             context.Db->SetUser(principal.User);
+            const TNoticeHub::TStation station =
+                peer.Notices ? peer.Notices->Identity(peer.Connection) : TNoticeHub::TStation{};
+            context.Db->SetStation({station.User, station.Name});
             result.Value = found->Run(context);
         }
     } catch (const EDatabaseLost& e) {

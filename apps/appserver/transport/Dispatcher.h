@@ -15,6 +15,7 @@
 // one of them does not run. It is refused as a business refusal, logged
 // like any other with the user and the branch.
 #include "Principal.h"
+#include "NoticeHub.h"
 #include "rpc/Messages.h"
 #include "storage/Database.h"
 
@@ -25,10 +26,18 @@
 
 enum class TArgKind { Text, Date, Packet };
 
+// The connection a call came on, for the methods of notices: Notices is
+// set only when the connection agreed "notices".
+struct TCallPeer {
+    TNoticeHub* Notices = nullptr;
+    quint64 Connection = 0;
+};
+
 struct TCallContext {
     TDatabase* Db = nullptr;  // the worker thread's connection
     QVariantList Args;  // checked against the method's kinds; by-reference values are read back from here
     qint64 Rows = 0;    // rows read or changed, for the log
+    TCallPeer Peer;
 };
 
 struct TMethod {
@@ -39,6 +48,9 @@ struct TMethod {
     // principal must be allowed on each. Null: the method touches none.
     std::function<QStringList(const QVariantList&)> Branches;
 };
+
+// TMethod::Branches of a method whose first argument is the branch, as most are.
+QStringList BranchInFirstArgument(const QVariantList& args);
 
 class TModule {
 public:
@@ -69,9 +81,10 @@ public:
     const TModule* Find(const QString& module) const;
     // A TResult or a TFault for the call, made on behalf of `principal` (the
     // authenticated user and its branches; no user and every branch on a
-    // server without accounts).
-    Rpc::TMessage Execute(const TModule& module, Rpc::TCall call, const TDbConfig& db,
-                          const TPrincipal& principal) const;
+    // server without accounts) on `peer`, whose station (TNoticeHub::Identity)
+    // the database connection learns for the notices.
+    Rpc::TMessage Execute(const TModule& module, Rpc::TCall call, const TDbConfig& db, const TPrincipal& principal,
+                          const TCallPeer& peer = {}) const;
 
 private:
     QHash<QString, TModule> modules_;

@@ -56,7 +56,13 @@ TRpcServer::TRpcServer(TServerConfig config, const TDispatcher& dispatcher, QObj
     , dispatcher_(dispatcher)
     , checks_(config_.AuthThreads)
     , connects_(config_.ConnectBurst, config_.ConnectIntervalMs)
+    , notices_([this](quint64 connection, const Rpc::TNotice& notice) {
+        if (TServerConnection* target = connections_.value(connection))
+            target->Notify(notice);
+    })
 {
+    if (!IsPostgresDatabase(config_.Db.Database))
+        config_.Db.Notices = [this](const QByteArray& payload) { notices_.Heard(payload); };
     pool_.setMaxThreadCount(std::max(1, config_.Threads));
     // Workers stay, and with them their database connections.
     pool_.setExpiryTimeout(-1);
@@ -224,7 +230,8 @@ void TRpcServer::Run(quint64 connection, QByteArray payload, qint64 held, const 
                 const quint64 id = call->Id;
                 const QString method = Rpc::Quoted(call->Method);
                 const TPrincipal principal = config_.Accounts ? config_.Accounts->Principal(user) : TPrincipal{};
-                Rpc::TMessage reply = dispatcher_.Execute(*module, std::move(*call), config_.Db, principal);
+                const TCallPeer peer{features.Notices ? &notices_ : nullptr, connection};
+                Rpc::TMessage reply = dispatcher_.Execute(*module, std::move(*call), config_.Db, principal, peer);
                 try {
                     frame = Rpc::EncodeFrame(reply, config_.Limits, features);
                 } catch (const EProtocolError& e) {
@@ -262,6 +269,7 @@ void TRpcServer::Deliver(quint64 connection, const QByteArray& frame, bool close
 void TRpcServer::Forget(quint64 connection)
 {
     if (TServerConnection* target = connections_.take(connection)) {
+        notices_.Forget(connection);
         Release(*target);
         target->deleteLater();
     }

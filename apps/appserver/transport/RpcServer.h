@@ -63,6 +63,7 @@
 #include "AccountService.h"
 #include "Dispatcher.h"
 #include "LoginThrottle.h"
+#include "NoticeHub.h"
 #include "PasswordChecks.h"
 #include "RateLimit.h"
 #include "ServerLog.h"
@@ -93,6 +94,9 @@ struct TServerConfig {
     quint32 MaxTextBytes = 4096;
     qint64 RequestBudget = qint64(32) << 20;
     qint64 OutputCap = qint64(1) << 20;
+    // Output a connection may have waiting before the notices for it are
+    // dropped (it is then told "missed" once it has read what waits).
+    qint64 NoticeCap = qint64(256) << 10;
     int StallTimeoutMs = 60000;
     int Threads = 4;
     int AuthThreads = 2;
@@ -127,6 +131,9 @@ public:
     // False, with `error` set, when the address cannot be bound.
     bool Listen(const QHostAddress& address, quint16 port, QString& error);
     quint16 Port() const { return listener_.serverPort(); }
+    // The notices of this server's connections; on SQLite already fed by the
+    // commits of its workers, on PostgreSQL to be fed by a TPgListener.
+    TNoticeHub& Notices() { return notices_; }
     // Stops accepting, closes every connection and waits for running calls.
     void Shutdown();
 
@@ -168,6 +175,7 @@ private:
     TLoginThrottle throttle_;
     TPreLoginLog preLoginLog_;
     TRateLimit connects_;
+    TNoticeHub notices_;
     QElapsedTimer clock_;  // the throttle's and the log's
     QHash<quint64, TServerConnection*> connections_;
     QHash<QString, TAddressUse> addresses_;

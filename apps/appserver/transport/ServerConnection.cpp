@@ -129,8 +129,26 @@ void TServerConnection::Deliver(const QByteArray& frame, bool close)
     Process();
 }
 
+void TServerConnection::Notify(const Rpc::TNotice& notice)
+{
+    if (closed_ || refusing_ || !features_.Notices || !missed_.isEmpty())
+        return;
+    const QByteArray frame = Rpc::EncodeFrame(notice, server_.config_.Limits, features_);
+    if (Queued() + frame.size() > server_.config_.NoticeCap) {
+        missed_ = notice.Branch;
+        return;
+    }
+    socket_->write(frame);
+    if (!stallTimer_.isActive())
+        stallTimer_.start(server_.config_.StallTimeoutMs);
+}
+
 void TServerConnection::OnWritten()
 {
+    if (!missed_.isEmpty() && !closed_ && Queued() == 0) {
+        const Rpc::TNotice missed{Rpc::Notice::Missed, std::exchange(missed_, QString()), {}, {}, std::nullopt, {}, {}};
+        socket_->write(Rpc::EncodeFrame(missed, server_.config_.Limits, features_));
+    }
     if (Queued() == 0)
         stallTimer_.stop();
     else if (!closed_)

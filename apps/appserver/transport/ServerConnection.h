@@ -45,6 +45,11 @@ public:
     void Process();
     // The reply of the running call; `close` when the call was malformed.
     void Deliver(const QByteArray& frame, bool close);
+    // Writes a notice, when the connection agreed "notices", unless its
+    // waiting output has passed the notice cap: then it and those after it
+    // are dropped until the output has drained, and the client is told
+    // "missed" (of `notice`'s branch) to reload what it shows.
+    void Notify(const Rpc::TNotice& notice);
     // Answers with a connection-level fault, then closes (over TLS, once the
     // handshake is done: the answer cannot travel before).
     void Reject(const QString& message, const QString& code = Rpc::Fault::Frame);
@@ -92,4 +97,5 @@ private:
     bool checkQueued_ = false;
     bool refusing_ = false;
     bool closed_ = false;
+    QString missed_;  // the branch whose notices were dropped; empty: none
 };

@@ -150,7 +150,7 @@ TEST_F(Faults, ReadingStoreLeavesNothingHalfWritten)
         const TOpenItem item = open.value(n);
         return QVariantList{branch, item.Invoice, IumScan(item.Gtin14, QStringLiteral("FALHA%1").arg(n))};
     });
-    EXPECT_GE(statements, 8);  // BEGIN, the invoice, the item, the IUM, the count, the insert, the audit, COMMIT
+    EXPECT_GE(statements, 6);  // BEGIN, the invoice, the item with its count, the insert, the audit, COMMIT
     EXPECT_LT(statements, open.size());
 }
 

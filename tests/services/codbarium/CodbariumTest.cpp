@@ -5,6 +5,7 @@
 #include "AccessibleTree.h"
 #include "AppServerProcess.h"
 #include "UiTest.h"
+#include "WaitFor.h"
 #include "codbarium/Codbarium.h"
 #include "codbarium/IumReadingForm.h"
 #include "codbarium/ReadingSounds.h"
@@ -13,6 +14,7 @@
 #include "framework/Varneth.h"
 #include "netconn/CheckResultServ.h"
 #include "netconn/NetConnection.h"
+#include "netconn/NoticeChannel.h"
 #include "rtl/Exceptions.h"
 #include "rtl/MaskUtils.h"
 #include "server/Gs1.h"
@@ -22,8 +24,10 @@
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTableView>
+#include <QDeadlineTimer>
 #include <QTimer>
 #include <memory>
+#include <qpa/qwindowsysteminterface.h>
 
 namespace {
 
@@ -181,6 +185,11 @@ protected:
         EXPECT_EQ(form.edtCodigoIUM->Text(), QString());
     }
 
+public:
+    static QString DatabasePath() { return server->DatabasePath(); }
+    static const TAppServerProcess& Server() { return *server; }
+
+protected:
     static inline TAppServerProcess* server = nullptr;
     static inline QList<TTarget> targets;
     std::unique_ptr<TNetConnection> net;
@@ -606,6 +615,172 @@ TEST_F(Codbarium, NamesWhatTakesTheFocusAndSaysEachResultAsText)
         form.Close();
     });
     EXPECT_EQ(::Codbarium::CriaLeituraIUM(Branch, t.invoice, net.get()), QVariant(1));
+}
+
+// Sets the quantity to ship of a target's item, as another program might.
+void SetToShip(const TTarget& t, double quantity)
+{
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("toship"));
+        db.setDatabaseName(Codbarium::DatabasePath());
+        ASSERT_TRUE(db.open());
+        QSqlQuery update(db);
+        update.prepare(QStringLiteral("UPDATE ITEMNOTA SET QTITEMPROD = ? WHERE CDFILIAL = ? AND NRLANCTONF = ? AND CDPRODUTO = ?"));
+        for (const QVariant& value : {QVariant(quantity), QVariant(Branch), QVariant(t.invoice), QVariant(t.product)})
+            update.addBindValue(value);
+        ASSERT_TRUE(update.exec());
+        ASSERT_EQ(update.numRowsAffected(), 1);
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("toship"));
+}
+
+
+// A checker at a station of its own: its connection, its notice channel and
+// its reading window on one invoice, shown beside the others (not modal).
+struct TChecker {
+    TChecker(const TTarget& t, const QString& user, const QString& station)
+    {
+        const TNetConnection::TStation who{user, station};
+        net.SetServerName(Remote::ConfRastr);
+        net.SetHost(Codbarium::Server().Host());
+        net.SetPort(Codbarium::Server().Port());
+        net.SetStation(who);
+        channel.SetServer(Codbarium::Server().Host(), Codbarium::Server().Port(), {});
+        channel.SetStation(who);
+        form.SetInvoice(Branch, t.invoice, &net);
+        form.LoadItems();
+        form.Show();
+        form.edtCodigoIUM->SetFocus();
+        form.SetChannel(&channel);
+    }
+    ~TChecker() { form.SetChannel(nullptr); }
+    double Read(const QString& product)
+    {
+        return form.cdsItens->Locate(QStringLiteral("CDPRODUTO"), product, {}) ? form.cdsItensQTRESPRODPED->AsFloat() : -1;
+    }
+    void Scan(const QString& scan)
+    {
+        QApplication::setActiveWindow(form.HostWindow());
+        form.edtCodigoIUM->SetFocus();
+        QTest::keyClicks(form.edtCodigoIUM->Widget(), scan);
+        QTest::keyClick(form.edtCodigoIUM->Widget(), Qt::Key_Return);
+    }
+
+    TNetConnection net;
+    TNoticeChannel channel;
+    TfrmLeituraIUM form{nullptr};
+};
+
+TEST_F(Codbarium, TwoReadingWindowsOnOneInvoiceShowEachOtherAndTheSameCounts)
+{
+    const TTarget t = Target(6);
+    SetToShip(t, t.read + 2);
+    TChecker ana(t, QStringLiteral("ana"), QStringLiteral("EST-A"));
+    TChecker bia(t, QStringLiteral("bia"), QStringLiteral("EST-B"));
+    ASSERT_TRUE(WaitFor([&] { return ana.form.Present() == QStringList{"bia (EST-B)"}; }, 10000))
+        << ana.channel.Status().toStdString();
+    ASSERT_TRUE(WaitFor([&] { return bia.form.Present() == QStringList{"ana (EST-A)"}; }, 2000));
+    EXPECT_EQ(ana.form.lblPresenca->Caption(), QStringLiteral("Também lendo esta nota: bia (EST-B)"));
+
+    // Each reading shows at once in the other window too.
+    ana.Scan(Scan(t.gtin14, QStringLiteral("JUNTOS1")));
+    EXPECT_EQ(ana.Read(t.product), t.read + 1);
+    ASSERT_TRUE(WaitFor([&] { return bia.Read(t.product) == t.read + 1; }, 1000));
+    bia.Scan(Scan(t.gtin14, QStringLiteral("JUNTOS2")));
+    ASSERT_TRUE(WaitFor([&] { return ana.Read(t.product) == t.read + 2; }, 1000)) << "complete in both at once";
+    EXPECT_EQ(bia.Read(t.product), t.read + 2);
+
+    // One more for the completed item: who completed it says why not.
+    ana.Scan(Scan(t.gtin14, QStringLiteral("JUNTOS3")));
+    EXPECT_TRUE(ana.form.lblStatus->Caption().startsWith(QStringLiteral("IUM recusado: o item ")))
+        << ana.form.lblStatus->Caption().toStdString();
+    EXPECT_TRUE(ana.form.lblStatus->Caption().contains(QStringLiteral("já foi completado por bia na estação EST-B")))
+        << ana.form.lblStatus->Caption().toStdString();
+
+    // A window closed is a checker gone.
+    bia.form.Close();
+    EXPECT_TRUE(WaitFor([&] { return ana.form.Present().isEmpty(); }, 1000));
+    EXPECT_EQ(ana.form.lblPresenca->Caption(), QString());
+}
+
+// Types `codes` into `window` as a keyboard-wedge scanner does, through the
+// window system's queue (so a wait that excludes user input holds the keys
+// back, in order, as it would a real scanner's): one character every
+// `msPerKey`, Enter after each code.
+class TWedge {
+public:
+    TWedge(QWindow* window, const QStringList& codes, int msPerKey) : window_(window)
+    {
+        for (const QString& code : codes)
+            keys_ += code + u'\r';
+        timer_.setInterval(msPerKey);
+        timer_.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&timer_, &QTimer::timeout, [this] { Next(); });
+        timer_.start();
+    }
+    bool Done() const { return next_ >= keys_.size(); }
+
+private:
+    void Next()
+    {
+        if (Done()) {
+            timer_.stop();
+            return;
+        }
+        const QChar c = keys_[next_++];
+        const int key = c == u'\r' ? int(Qt::Key_Return) : c.isDigit() ? Qt::Key_0 + c.digitValue() : int(c.toUpper().unicode());
+        for (const QEvent::Type type : {QEvent::KeyPress, QEvent::KeyRelease})
+            QWindowSystemInterface::handleKeyEvent<QWindowSystemInterface::AsynchronousDelivery>(window_, type, key,
+                                                                                              Qt::NoModifier, QString(c));
+    }
+
+    QWindow* window_;
+    QString keys_;
+    qsizetype next_ = 0;
+    QTimer timer_;
+};
+
+TEST_F(Codbarium, ABurstOfTwoHundredCodesAtWedgeSpeedIsStoredWholeAndInOrder)
+{
+    const TTarget t = Target(7);
+    constexpr int Codes = 200;
+    SetToShip(t, t.read + Codes);
+    QStringList codes;
+    for (int i = 0; i < Codes; ++i)
+        codes << Scan(t.gtin14, QStringLiteral("RAJADA%1").arg(i, 3, 10, QChar(u'0')));
+    ExpectScreen([&](TfrmLeituraIUM& form) {
+        QWidget* window = form.HostWindow();
+        ASSERT_TRUE(window->windowHandle());
+        TWedge wedge(window->windowHandle(), codes, 2);
+        // The window repaints as it goes: the list is read again after each
+        // reading and the result list grows.
+        ASSERT_TRUE(WaitFor([&] { return wedge.Done() && form.Accepted() == Codes; }, 180000))
+            << "stored " << form.Accepted() << " of " << Codes;
+        EXPECT_EQ(form.edtCodigoIUM->Text(), QString()) << "nothing left half typed";
+        EXPECT_EQ(form.lstLeituras->Count(), Codes) << "one result a code: none merged, none refused";
+        form.Close();
+    });
+    EXPECT_EQ(::Codbarium::CriaLeituraIUM(Branch, t.invoice, net.get()), QVariant(Codes));
+    EXPECT_EQ(sounds.played.count(TReadingSound::Accepted), Codes);
+
+    // In the order typed, each whole.
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("burst"));
+    db.setDatabaseName(server->DatabasePath());
+    ASSERT_TRUE(db.open());
+    QStringList stored;
+    {
+        QSqlQuery audit(db);
+        audit.prepare(QStringLiteral("SELECT CDIUMPROD FROM AUDITORIA WHERE CDFILIAL = ? AND NRLANCTONF = ? "
+                                     "AND CDIUMPROD LIKE '%RAJADA%' ORDER BY NRSEQAUDIT"));
+        audit.addBindValue(Branch);
+        audit.addBindValue(t.invoice);
+        ASSERT_TRUE(audit.exec());
+        while (audit.next())
+            stored << QStringLiteral("]d2") + audit.value(0).toString();
+    }
+    db.close();
+    QSqlDatabase::removeDatabase(QStringLiteral("burst"));
+    EXPECT_EQ(stored, codes);
 }
 
 } // namespace

@@ -3,14 +3,17 @@
 // first invoice with an IUM item still to read, types one scan the server
 // accepts and saves a picture, then one it refuses (a product without IUM
 // control when the invoice has one, else the same scan again) and saves
-// another.
+// another. Then a second checker (bia, station EST-02) opens the same
+// invoice's reading and stores one more reading of the item, and a third
+// picture shows the first window with her present and the count followed.
 //
-//   reading_demo --server HOST:PORT [--branch CODE] ACCEPTED.png REFUSED.png
+//   reading_demo --server HOST:PORT [--branch CODE] ACCEPTED.png REFUSED.png TOGETHER.png
 #include "codbarium/IumReadingForm.h"
 #include "data/DataPacket.h"
 #include "framework/Varneth.h"
 #include "netconn/CheckResultServ.h"
 #include "netconn/NetConnection.h"
+#include "netconn/NoticeChannel.h"
 #include "rtl/Exceptions.h"
 #include "server/RemoteNames.h"
 #include "ui/Application.h"
@@ -34,6 +37,12 @@ TDataPacket Items(TNetConnection& net, const QString& branch, const QString& inv
         .value<TDataPacket>();
 }
 
+void Save(TfrmLeituraIUM& form, const QString& picture)
+{
+    if (!form.HostWindow()->grab().save(picture))
+        throw Exception(QStringLiteral("Não foi possível gravar %1.").arg(picture));
+}
+
 void Scan(TfrmLeituraIUM& form, const QString& code, const QString& picture)
 {
     QTest::keyClicks(form.edtCodigoIUM->Widget(), code);
@@ -51,10 +60,14 @@ int main(int argc, char** argv)
     QStringList arguments = QApplication::arguments();
     TApplication application;
     try {
-        const QString error = Varneth::Load(arguments.mid(0, arguments.size() - 2));
-        if (!error.isEmpty() || arguments.size() < 3)
-            throw Exception(error.isEmpty() ? QStringLiteral("Uso: reading_demo --server HOST:PORTA ACEITO.png RECUSADO.png")
-                                            : error);
+        const QString error = Varneth::Load(arguments.mid(0, arguments.size() - 3));
+        if (!error.isEmpty() || arguments.size() < 4)
+            throw Exception(error.isEmpty()
+                                ? QStringLiteral("Uso: reading_demo --server HOST:PORTA ACEITO.png RECUSADO.png JUNTOS.png")
+                                : error);
+        const QString acceptedPicture = arguments.at(arguments.size() - 3);
+        const QString refusedPicture = arguments.at(arguments.size() - 2);
+        const QString togetherPicture = arguments.last();
         const QString branch = Varneth::FiliProc().isEmpty() ? QStringLiteral("0001") : Varneth::FiliProc();
         TNetConnection net;
         net.SetServerName(Remote::ConfRastr);
@@ -82,20 +95,43 @@ int main(int argc, char** argv)
                                        - items.Number(r, items.IndexOf(QStringLiteral("QTRESPRODPED")));
                 const QString scan = QStringLiteral("]d201") + gtin + QStringLiteral("21D")
                                      + QString::number(QDateTime::currentSecsSinceEpoch() % 100000000);
-                if (controlled && missing >= 1 && accepted.isEmpty())
+                if (controlled && missing >= 2 && accepted.isEmpty())
                     accepted = scan;
                 if (!controlled && refused.isEmpty())
                     refused = scan + u'X';
             }
             if (accepted.isEmpty())
                 continue;
+            const TNetConnection::TStation ana{QStringLiteral("ana"), QStringLiteral("EST-01")};
+            const TNetConnection::TStation bia{QStringLiteral("bia"), QStringLiteral("EST-02")};
+            TNoticeChannel anaNotices, biaNotices;
+            for (auto [channel, who] : {std::pair{&anaNotices, ana}, std::pair{&biaNotices, bia}}) {
+                channel->SetServer(Varneth::WebURL(), Varneth::WebPort(), {});
+                channel->SetStation(who);
+            }
+            net.SetStation(ana);
             TfrmLeituraIUM* form = TForm::Create<TfrmLeituraIUM>(nullptr);
+            form->SetChannel(&anaNotices);
             form->SetInvoice(branch, invoice, &net);
             form->LoadItems();
             form->ShowReading();
             QTest::qWait(200);
-            Scan(*form, accepted, arguments.at(arguments.size() - 2));
-            Scan(*form, refused.isEmpty() ? accepted : refused, arguments.last());
+            Scan(*form, accepted, acceptedPicture);
+            Scan(*form, refused.isEmpty() ? accepted : refused, refusedPicture);
+
+            // The second checker joins and reads the same item once more.
+            TNetConnection biaNet;
+            biaNet.SetServerName(Remote::ConfRastr);
+            biaNet.SetHost(Varneth::WebURL());
+            biaNet.SetPort(Varneth::WebPort());
+            biaNet.SetStation(bia);
+            biaNotices.Follow(branch);
+            biaNotices.SetReading(invoice);
+            QTest::qWait(500);
+            Consiste::CheckResultServ(biaNet.AppServer().Call(Remote::SetLeituraIUM, {branch, invoice, accepted + u'B'}), true, 0);
+            QTest::qWait(500);
+            Save(*form, togetherPicture);
+            form->SetChannel(nullptr);
             delete form;
             return 0;
         }

@@ -1,0 +1,168 @@
+#include "NoticeHub.h"
+
+#include "ServerLog.h"
+
+#include <QMutexLocker>
+#include <QUuid>
+
+TNoticeHub::TNoticeHub(TSend send, QObject* parent)
+    : QObject(parent)
+    , send_(std::move(send))
+    , server_(QUuid::createUuid().toString(QUuid::WithoutBraces))
+{
+    clock_.start();
+    connect(&refresh_, &QTimer::timeout, this, &TNoticeHub::Refresh);
+}
+
+void TNoticeHub::SetBroadcast(TBroadcast broadcast)
+{
+    broadcast_ = std::move(broadcast);
+    if (broadcast_)
+        refresh_.start(RefreshMs);
+    else
+        refresh_.stop();
+}
+
+QString TNoticeHub::Origin(quint64 connection) const
+{
+    return server_ + u':' + QString::number(connection);
+}
+
+void TNoticeHub::Heard(const QByteArray& payload)
+{
+    std::optional<TServerNotice> notice = DecodeNotice(payload);
+    if (!notice) {
+        LogLine(QStringLiteral("aviso malformado ignorado (%1 bytes)").arg(payload.size()));
+        return;
+    }
+    QMetaObject::invokeMethod(this, [this, n = std::move(*notice)] { Deliver(n); }, Qt::QueuedConnection);
+}
+
+QList<TNoticeHub::TStation> TNoticeHub::Subscribe(quint64 connection, const QString& branch, const TStation& station,
+                                                  const QString& invoice)
+{
+    QList<TStation> others;
+    TSubscription before;
+    {
+        QMutexLocker lock(&mutex_);
+        before = subscriptions_.value(connection);
+        subscriptions_.insert(connection, {branch, invoice});
+        identities_.insert(connection, station);
+        if (!invoice.isEmpty()) {
+            const QString own = Origin(connection);
+            for (auto it = presences_.cbegin(); it != presences_.cend(); ++it)
+                if (it.key() != own && it->Branch == branch && it->Invoice == invoice && !others.contains(it->Station))
+                    others.append(it->Station);
+        }
+    }
+    QMetaObject::invokeMethod(
+        this,
+        [this, connection, before, branch, invoice, station] {
+            if (!before.Invoice.isEmpty() && (before.Invoice != invoice || before.Branch != branch))
+                Announce(connection, Rpc::Notice::Absent, before.Branch, before.Invoice, station);
+            if (!invoice.isEmpty())
+                Announce(connection, Rpc::Notice::Present, branch, invoice, station);
+        },
+        Qt::QueuedConnection);
+    return others;
+}
+
+void TNoticeHub::Identify(quint64 connection, const TStation& station)
+{
+    QMutexLocker lock(&mutex_);
+    identities_.insert(connection, station);
+}
+
+TNoticeHub::TStation TNoticeHub::Identity(quint64 connection) const
+{
+    QMutexLocker lock(&mutex_);
+    return identities_.value(connection);
+}
+
+void TNoticeHub::Forget(quint64 connection)
+{
+    TSubscription gone;
+    TStation station;
+    {
+        QMutexLocker lock(&mutex_);
+        gone = subscriptions_.take(connection);
+        station = identities_.take(connection);
+    }
+    if (!gone.Invoice.isEmpty())
+        Announce(connection, Rpc::Notice::Absent, gone.Branch, gone.Invoice, station);
+}
+
+void TNoticeHub::Missed()
+{
+    QHash<quint64, TSubscription> subscribers;
+    {
+        QMutexLocker lock(&mutex_);
+        subscribers = subscriptions_;
+    }
+    for (auto it = subscribers.cbegin(); it != subscribers.cend(); ++it)
+        send_(it.key(), Rpc::TNotice{Rpc::Notice::Missed, it->Branch, {}, {}, std::nullopt, {}, {}});
+}
+
+void TNoticeHub::Announce(quint64 connection, const QString& event, const QString& branch, const QString& invoice,
+                          const TStation& station)
+{
+    const TServerNotice notice{{event, branch, invoice, {}, std::nullopt, station.User, station.Name}, Origin(connection)};
+    if (broadcast_)
+        broadcast_(EncodeNotice(notice));
+    else
+        Deliver(notice);
+}
+
+void TNoticeHub::Deliver(const TServerNotice& notice)
+{
+    const Rpc::TNotice& n = notice.Notice;
+    QList<quint64> targets;
+    {
+        QMutexLocker lock(&mutex_);
+        if (n.Event == Rpc::Notice::Present && !notice.Origin.isEmpty()) {
+            // A repeat of a presence known already is news to no one.
+            const auto known = presences_.constFind(notice.Origin);
+            const bool news = known == presences_.cend() || known->Invoice != n.Invoice || known->Branch != n.Branch;
+            presences_.insert(notice.Origin, {n.Branch, n.Invoice, {n.User, n.Station}, clock_.elapsed()});
+            if (!news)
+                return;
+        } else if (n.Event == Rpc::Notice::Absent && !notice.Origin.isEmpty()) {
+            const auto known = presences_.constFind(notice.Origin);
+            // An absence from an invoice the station has left already.
+            if (known != presences_.cend() && known->Invoice == n.Invoice && known->Branch == n.Branch)
+                presences_.erase(known);
+        }
+        for (auto it = subscriptions_.cbegin(); it != subscriptions_.cend(); ++it)
+            if (it->Branch == n.Branch)
+                targets.append(it.key());
+    }
+    for (quint64 connection : targets)
+        send_(connection, n);
+}
+
+void TNoticeHub::Refresh()
+{
+    QList<std::pair<quint64, TSubscription>> own;
+    QList<TServerNotice> expired;
+    {
+        QMutexLocker lock(&mutex_);
+        for (auto it = subscriptions_.cbegin(); it != subscriptions_.cend(); ++it)
+            if (!it->Invoice.isEmpty())
+                own.append({it.key(), *it});
+        const qint64 now = clock_.elapsed();
+        for (auto it = presences_.begin(); it != presences_.end();) {
+            if (!it.key().startsWith(server_) && now - it->Seen > ExpireMs) {
+                expired.append({{Rpc::Notice::Absent, it->Branch, it->Invoice, {}, std::nullopt, it->Station.User,
+                                 it->Station.Name},
+                                it.key()});
+                it = presences_.erase(it);
+            } else {
+                ++it;
+            }
+        }
+    }
+    for (const auto& [connection, subscription] : own)
+        Announce(connection, Rpc::Notice::Present, subscription.Branch, subscription.Invoice, Identity(connection));
+    for (const TServerNotice& notice : expired)
+        Deliver(notice);
+}

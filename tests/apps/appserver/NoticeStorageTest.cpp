@@ -1,0 +1,101 @@
+// How the server's connections commit, and how the notices a change
+// publishes leave them: on SQLite handed over at the commit, on PostgreSQL
+// heard by a listener through NOTIFY; never for a change rolled back. Built
+// for both databases like the other server tests.
+#include "ServerSession.h"
+#include "storage/Database.h"
+#include "storage/PgListener.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class NoticeStorage : public ::testing::Test {
+public:
+    static void SetUpTestSuite()
+    {
+        TAppServerProcess::TOptions options;
+        options.Demo = false;
+        server = new TAppServerProcess(options);
+    }
+    static void TearDownTestSuite()
+    {
+        delete server;
+        server = nullptr;
+    }
+
+    // The server's own configuration of a worker's connection, with the
+    // notices it hands over kept in `heard`.
+    TDbConfig ServerConfig()
+    {
+        TDbConfig config{server->DatabasePath()};
+        config.BackgroundCheckpoints = true;
+        config.Notices = [this](const QByteArray& payload) { heard << payload; };
+        return config;
+    }
+
+    // Runs the events until `heard` has `count` notices, for at most `ms`.
+    void WaitForHeard(int count, int ms = 1000)
+    {
+        QDeadlineTimer deadline(ms);
+        while (heard.size() < count && !deadline.hasExpired())
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+
+    static inline TAppServerProcess* server = nullptr;
+    QList<QByteArray> heard;
+};
+
+TEST_F(NoticeStorage, SqliteCommitsDurablyAndLeavesCheckpointsToTheCheckpointer)
+{
+    if (server->Postgres())
+        GTEST_SKIP() << "SQLite's settings";
+    TDatabase db(ServerConfig());
+    TSql synchronous(db, QStringLiteral("PRAGMA synchronous"));
+    synchronous.Exec();
+    ASSERT_TRUE(synchronous.Next());
+    EXPECT_EQ(synchronous.Number(0), 2) << "synchronous=FULL: a commit survives a power cut";
+    TSql autocheckpoint(db, QStringLiteral("PRAGMA wal_autocheckpoint"));
+    autocheckpoint.Exec();
+    ASSERT_TRUE(autocheckpoint.Next());
+    EXPECT_EQ(autocheckpoint.Number(0), 0) << "no writer checkpoints on its own";
+    TSql journal(db, QStringLiteral("PRAGMA journal_mode"));
+    journal.Exec();
+    ASSERT_TRUE(journal.Next());
+    EXPECT_EQ(journal.Text(0), QStringLiteral("wal"));
+}
+
+TEST_F(NoticeStorage, OnlyACommittedChangeIsHeardInTheOrderOfItsNotices)
+{
+    TDatabase db(ServerConfig());
+    std::unique_ptr<TPgListener> listener;
+    if (server->Postgres()) {
+        listener = std::make_unique<TPgListener>(
+            server->DatabasePath(),
+            TPgListener::THandlers{[this](const QByteArray& payload) { heard << payload; }, {}, [](const QString&) {}});
+        QString error;
+        ASSERT_TRUE(listener->Start(error)) << error.toStdString();
+    }
+    {
+        TScopedTransaction rolledBack(db, TScopedTransaction::TKind::Write);
+        db.Publish("desfeita");
+    }
+    {
+        TScopedTransaction committed(db, TScopedTransaction::TKind::Write);
+        db.Publish("primeira");
+        db.Publish("segunda");
+        if (!server->Postgres()) {
+            EXPECT_TRUE(heard.isEmpty()) << "nothing is heard before the commit";
+        }
+        committed.Commit();
+    }
+    WaitForHeard(2);
+    EXPECT_EQ(heard, (QList<QByteArray>{"primeira", "segunda"}));
+    WaitForHeard(3, 300);
+    EXPECT_EQ(heard.size(), 2) << "the rolled-back notice never arrives";
+}
+
+} // namespace
