@@ -5,7 +5,8 @@
 //             [--hello-timeout SECONDS] [--idle-timeout SECONDS]
 //             [--tls-cert FILE --tls-key FILE] [--accounts FILE]
 //             [--init-demo [--scale N]] [--add-user NAME --accounts FILE]
-//             [--create-roles --database URI [--server-role NAME] [--station-role NAME]] [--help]
+//             [--create-roles --database URI [--server-role NAME] [--station-role NAME]]
+//             [--migrate] [--health HOST:PORT [--tls-ca FILE] [--user NAME]] [--help]
 // --database takes a SQLite file or a PostgreSQL URI (Database.h). Serving a
 // SQLite file that does not exist is refused unless --create asks for a new,
 // empty one (a mistyped path must not serve an empty work list).
@@ -21,7 +22,9 @@
 // command line without them is refused. --add-user adds a user to the
 // accounts file (or sets its password) and stops. --create-roles sets up a
 // PostgreSQL database's roles (storage/Roles.h) and stops; the role names are
-// checked here.
+// checked here. --migrate brings the database's schema up to date and
+// stops. --health asks a running server whether it reaches its database and
+// may write there, and stops (exit 0 yes, 1 no).
 #include "server/Defaults.h"
 #include "storage/Roles.h"
 
@@ -29,6 +32,15 @@
 #include <QString>
 #include <QStringList>
 #include <optional>
+
+// What --health asks, and how it connects: TLS when CaFile is given, the
+// user's password read from stdin when User is.
+struct THealthCheck {
+    QString Host;
+    quint16 Port = 0;
+    QString CaFile;
+    QString User;
+};
 
 struct TServerOptions {
     QHostAddress Address = QHostAddress(QString::fromLatin1(Defaults::ServerHost));
@@ -49,6 +61,8 @@ struct TServerOptions {
     TRoleSetup Roles;  // the names; the passwords are asked when they are set up
     bool Create = false;
     bool InitDemo = false;
+    bool Migrate = false;
+    std::optional<THealthCheck> Health;
     int Scale = 1;
     bool Help = false; // print ServerUsage() and stop
 };

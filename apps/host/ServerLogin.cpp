@@ -16,4 +16,8 @@ void ApplyServerLogin()
     }
     TNetConnection::SetDefaultSecurity(TNetConnection::TSecurity{settings.ServerTls, settings.ServerCaFile,
                                                                  settings.ServerUser, settings.ServerPassword});
+    QList<TNetConnection::TServerAddress> alternates;
+    for (const auto& [host, port] : Varneth::ServerAlternates())
+        alternates.append({host, port});
+    TNetConnection::SetDefaultAlternates(alternates);
 }

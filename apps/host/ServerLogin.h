@@ -2,7 +2,9 @@
 // How the host's connections to the application server log in: TLS and the
 // trusted authorities, the user and the password, from the host's settings
 // (Varneth), made the default of every connection (TNetConnection's
-// SetDefaultSecurity) before any screen opens.
+// SetDefaultSecurity) before any screen opens; so are the site's other
+// servers (SetDefaultAlternates), which a connection turns to when its
+// server is lost.
 //
 // When a user is set and no password file gave the password, the password
 // is asked through the dialog service; a cancelled prompt leaves it empty,

@@ -344,7 +344,8 @@ void TfrmLeituraIUM::ShowRefusal(const QString& prefix, const QString& message, 
 
 void TfrmLeituraIUM::ReadScan()
 {
-    const QString code = IumReading::ScanToCode(edtCodigoIUM->Text(), Varneth::GroupSeparatorReplacement());
+    const QString typed = edtCodigoIUM->Text();
+    const QString code = IumReading::ScanToCode(typed, Varneth::GroupSeparatorReplacement());
     // Cleared before the call: keys of the next scan that arrive while the
     // call waits are held back and typed afterwards, into the empty field.
     edtCodigoIUM->SetText(QString());
@@ -359,7 +360,19 @@ void TfrmLeituraIUM::ReadScan()
         // A refusal is the server's verdict; anything else (a lost
         // connection) leaves the scan unstored all the same.
         const bool refused = dynamic_cast<const EServerError*>(&e) != nullptr;
-        ShowRefusal(refused ? QStringLiteral("IUM recusado: ") : QStringLiteral("IUM não gravado: "), e.Message(), code);
+        if (refused) {
+            ShowRefusal(QStringLiteral("IUM recusado: "), e.Message(), code);
+            return;
+        }
+        // The connection already tried again by itself: the scan waits in
+        // its field, unless another was typed meanwhile, for Enter to send it.
+        const bool kept = edtCodigoIUM->Text().isEmpty();
+        if (kept)
+            edtCodigoIUM->SetText(typed);
+        ShowRefusal(QStringLiteral("IUM não gravado: "),
+                    e.Message() + (kept ? QStringLiteral(" O código lido continua no campo: tecle Enter para enviá-lo de novo.")
+                                        : QString()),
+                    code);
         return;
     }
     const QString product = payload.toList().value(0).toString();

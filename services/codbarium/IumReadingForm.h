@@ -19,7 +19,9 @@
 //             character that is no GS1 data and no separator, and the code
 //             does not parse, the message adds that the scanner may send it
 //             as the group separator, and which setting says so.
-// Either way the scan field is cleared and keeps the focus. A blank scan
+// Either way the scan field is cleared and keeps the focus; but a scan the
+// server could not be asked about (the connection failed, after its own
+// second try) stays in the field, so that Enter sends it again. A blank scan
 // sends nothing. Esc clears a partly typed scan; on an empty field it closes
 // the form (hides it), as sbtFechar and the window's close button do;
 // everything accepted is stored on the server by then.

@@ -11,7 +11,6 @@
 
 QVariant ConfirmInvoice(TDatabase& db, const QString& branch, const QString& invoice, qint64& rows)
 {
-    TScopedTransaction transaction(db, TScopedTransaction::TKind::Write);
     const auto state = FindInvoice(db, branch, invoice);
     const QString name = InvoiceName(branch, invoice);
     if (!state)
@@ -54,6 +53,5 @@ QVariant ConfirmInvoice(TDatabase& db, const QString& branch, const QString& inv
         return Rpc::Failure(QStringLiteral("A %1 já foi conferida para rastreio.").arg(name));
     Audit(db, TAuditEvent::Confirmation, branch, invoice, QString(),
           QStringLiteral("Conferência de rastreio da %1").arg(name));
-    transaction.Commit();
     return Rpc::Success();
 }

@@ -29,7 +29,6 @@ QVariant StoreReading(TDatabase& db, const QString& branch, const QString& invoi
                                 .arg(MaxCodeLength)
                                 .arg(name));
 
-    TScopedTransaction transaction(db, TScopedTransaction::TKind::Write);
     const auto state = FindInvoice(db, branch, invoice);
     if (!state)
         return Rpc::Failure(QStringLiteral("A %1 não existe.").arg(name));
@@ -115,6 +114,5 @@ QVariant StoreReading(TDatabase& db, const QString& branch, const QString& invoi
     rows = 1;
     Audit(db, TAuditEvent::Reading, branch, invoice, code.Code,
           QStringLiteral("Leitura do IUM de GTIN %1 e série %2 na %3").arg(code.Gtin, code.Serial, name));
-    transaction.Commit();
     return Rpc::Success(QVariantList{product, readings + 1, toShip});
 }

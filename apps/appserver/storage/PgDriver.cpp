@@ -148,11 +148,29 @@ private:
     quint64 statements_ = 0;
 };
 
+// The URI with bounds on waiting for a database that is gone, unless it
+// sets them itself: a connection attempt gives up after 5 s (each host of a
+// multi-host URI in turn), and a link whose peer stops answering is found
+// broken within about 15 s (TCP keepalives, and unacknowledged data) instead
+// of the system's quarter of an hour. A Unix socket needs none of them.
+QString WithTimeouts(const QString& uri)
+{
+    QString bounded = uri;
+    for (const char* option :
+         {"connect_timeout=5", "keepalives_idle=5", "keepalives_interval=2", "keepalives_count=3", "tcp_user_timeout=15000"}) {
+        const QString setting = QString::fromLatin1(option);
+        if (uri.contains(setting.left(setting.indexOf(u'=') + 1)))
+            continue;
+        bounded += (bounded.contains(u'?') ? u'&' : u'?') + setting;
+    }
+    return bounded;
+}
+
 } // namespace
 
 std::unique_ptr<TConnection> OpenPostgres(const QString& conninfo)
 {
-    return std::make_unique<TPgConnection>(conninfo);
+    return std::make_unique<TPgConnection>(WithTimeouts(conninfo));
 }
 
 namespace {

@@ -103,7 +103,7 @@ Rpc::TMessage TDispatcher::Execute(const TModule& module, Rpc::TCall call, const
                               .arg(where, KindName(found->Args[i]), Rpc::KindName(call.Args[i])));
     }
 
-    TCallContext context{nullptr, std::move(call.Args), 0};
+    TCallContext context{nullptr, std::move(call.Args), 0, call.RequestId};
     Rpc::TResult result{call.Id, QVariant(), {}};
     try {
         context.Db = &ThreadDatabase(db);

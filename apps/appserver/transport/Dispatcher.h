@@ -23,6 +23,7 @@ struct TCallContext {
     TDatabase* Db = nullptr;  // the worker thread's connection
     QVariantList Args;  // checked against the method's kinds; by-reference values are read back from here
     qint64 Rows = 0;    // rows read or changed, for the log
+    QString RequestId;  // the client's request identifier; "" none
 };
 
 struct TMethod {
