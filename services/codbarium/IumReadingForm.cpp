@@ -269,7 +269,8 @@ void TfrmLeituraIUM::sbtDesfazerClick(TObject*)
     delta.EndRow();
     edtCodigoIUM->SetFocus();
     try {
-        Consiste::CheckResultServ(Server().Call(Remote::DeleteIUMProd, {QVariant::fromValue(delta.Build())}), true, 0);
+        Consiste::CheckResultServ(
+            Request(QStringLiteral("D") + last.Code, Remote::DeleteIUMProd, {QVariant::fromValue(delta.Build())}), true, 0);
     } catch (const Exception& e) {
         const bool refused = dynamic_cast<const EServerError*>(&e) != nullptr;
         ShowRefusal(refused ? QStringLiteral("Leitura não desfeita: ") : QStringLiteral("Leitura não desfeita (sem servidor): "),
@@ -285,6 +286,24 @@ void TfrmLeituraIUM::sbtDesfazerClick(TObject*)
     ShowResult(QStringLiteral("Leitura desfeita: IUM %1 (%2 %3)")
                    .arg(shown, cdsItensCDARVPROD->DisplayText().trimmed(), cdsItensNMPRODUTO->AsString()),
                clNavy, last.Code);
+}
+
+QVariant TfrmLeituraIUM::Request(const QString& key, const QString& method, const QList<TRemoteArg>& args)
+{
+    TAppServer& server = Server();
+    if (unanswered_.Key == key)
+        connection_->SetNextRequestId(unanswered_.RequestId);
+    try {
+        const QVariant result = server.Call(method, args);
+        unanswered_ = {};
+        return result;
+    } catch (const EConnectionError&) {
+        unanswered_ = {key, connection_->LastRequestId()};
+        throw;
+    } catch (const Exception&) {
+        unanswered_ = {};
+        throw;
+    }
 }
 
 bool TfrmLeituraIUM::ReloadAfter(const QString& what, const QString& code)
@@ -355,7 +374,8 @@ void TfrmLeituraIUM::ReadScan()
 
     QVariant payload;
     try {
-        payload = Consiste::CheckResultServ(Server().Call(Remote::SetLeituraIUM, {branch_, invoice_, code}), true, 0);
+        payload = Consiste::CheckResultServ(
+            Request(QStringLiteral("L") + code, Remote::SetLeituraIUM, {branch_, invoice_, code}), true, 0);
     } catch (const Exception& e) {
         // A refusal is the server's verdict; anything else (a lost
         // connection) leaves the scan unstored all the same.

@@ -37,6 +37,7 @@
 // EDatabaseError for a packet without the item fields). A scan never raises:
 // whatever goes wrong with it is shown in the result list.
 #include "IumReadingControls.h"
+#include "netconn/RemoteArg.h"
 #include "ReadingSounds.h"
 #include "data/ClientDataSet.h"
 #include "data/DataSource.h"
@@ -129,4 +130,15 @@ private:
     };
     QList<TStored> stored_;
     QString refusedProduct_;
+    // Calls `method` of the server for what `key` names (a scan, an undo).
+    // When the last call for the same key never learned its outcome (the
+    // connection failed, after its own second try), this one is the same
+    // request again, so a change that did run is answered as it was and not
+    // refused as done already.
+    QVariant Request(const QString& key, const QString& method, const QList<TRemoteArg>& args);
+    struct TUnanswered {
+        QString Key;
+        QString RequestId;
+    };
+    TUnanswered unanswered_;
 };

@@ -19,6 +19,7 @@
 #include <algorithm>
 #include <functional>
 #include <optional>
+#include <utility>
 
 namespace {
 
@@ -420,6 +421,8 @@ QVariant TNetConnection::Invoke(const QString& method, const QList<TRemoteArg>& 
         throw EConnectionError(QStringLiteral("Já há uma chamada em andamento nesta conexão com o servidor de aplicação."));
     Rpc::TCall call;
     call.Method = method;
+    const QString named = std::exchange(nextRequestId_, QString());
+    lastRequestId_.clear();
     for (qsizetype i = 0; i < args.size(); ++i) {
         call.Args.append(args[i].Value());
         if (args[i].IsByRef())
@@ -428,7 +431,7 @@ QVariant TNetConnection::Invoke(const QString& method, const QList<TRemoteArg>& 
     bool lost = false;
     QString first;
     try {
-        return Send(call, args, lost);
+        return Send(call, args, named, lost);
     } catch (const EConnectionError& e) {
         if (!lost || call.RequestId.isEmpty())
             throw;
@@ -436,14 +439,14 @@ QVariant TNetConnection::Invoke(const QString& method, const QList<TRemoteArg>& 
     }
     next_ = (next_ + 1) % int(Ring().size());  // the next server of the site, if there is another
     try {
-        return Send(call, args, lost);
+        return Send(call, args, named, lost);
     } catch (const EConnectionError& e) {
         throw EConnectionError(QStringLiteral("A chamada de %1 não foi concluída: %2 Nova tentativa: %3")
                                    .arg(method, first, e.Message()));
     }
 }
 
-QVariant TNetConnection::Send(Rpc::TCall& call, const QList<TRemoteArg>& args, bool& lost)
+QVariant TNetConnection::Send(Rpc::TCall& call, const QList<TRemoteArg>& args, const QString& named, bool& lost)
 {
     lost = false;
     if (!channel_ || !channel_->Alive()) {
@@ -451,11 +454,12 @@ QVariant TNetConnection::Send(Rpc::TCall& call, const QList<TRemoteArg>& args, b
         Open();
     }
     if (call.RequestId.isEmpty() && features_.RequestId)
-        call.RequestId = QUuid::createUuid().toString(QUuid::WithoutBraces);
+        call.RequestId = named.isEmpty() ? QUuid::createUuid().toString(QUuid::WithoutBraces) : named;
     else if (!call.RequestId.isEmpty() && !features_.RequestId)
         Drop(QStringLiteral("O servidor de aplicação em %1 não aceita chamadas repetidas, e a anterior pode ter sido "
                             "executada.")
                  .arg(Address()));
+    lastRequestId_ = call.RequestId;
     call.Id = nextCallId_++;
     const QByteArray frame = Rpc::EncodeFrame(call, limits_, features_);
 

@@ -162,6 +162,14 @@ public:
     // Takes effect at the next open.
     const TSecurity& Security() const { return security_; }
     void SetSecurity(TSecurity security) { security_ = std::move(security); }
+    // The request identifier of the last call sent ("" when its server did
+    // not agree "request-id").
+    const QString& LastRequestId() const { return lastRequestId_; }
+    // The identifier the next call carries instead of a new one, once: a
+    // caller that sends again a call whose outcome it never learned (both
+    // tries failed) names the same request, and the server answers it with
+    // its first outcome if it had run. Not a valid identifier: none.
+    void SetNextRequestId(const QString& id) { nextRequestId_ = Rpc::ValidRequestId(id) ? id : QString(); }
     // What the server agreed to in the handshake (none before one, or with a
     // server that predates features).
     const Rpc::TFeatures& Features() const { return features_; }
@@ -187,9 +195,11 @@ private:
     class TChannel;
 
     QVariant Invoke(const QString& method, const QList<TRemoteArg>& args);
-    // Sends `call` on the open connection and waits for its reply; raises as
-    // a call does. `lost` is set when the connection broke before the reply.
-    QVariant Send(Rpc::TCall& call, const QList<TRemoteArg>& args, bool& lost);
+    // Sends `call` on the open connection (opening it first when needed)
+    // and waits for its reply; raises as a call does. A call without a
+    // request identifier gets `named`, or a new one, when the server agreed
+    // "request-id". `lost` is set when the connection broke before the reply.
+    QVariant Send(Rpc::TCall& call, const QList<TRemoteArg>& args, const QString& named, bool& lost);
     // Opens a connection to current_ (Open's work for one server).
     void OpenOne();
     // Host():Port() followed by the alternates, without repeats.
@@ -219,6 +229,8 @@ private:
     QList<TServerAddress> alternates_;
     TServerAddress current_;
     int next_ = 0;  // where in the ring the next open starts
+    QString lastRequestId_;
+    QString nextRequestId_;
     Rpc::TFeatures features_;
     quint64 nextCallId_ = 1;
     bool busy_ = false;
