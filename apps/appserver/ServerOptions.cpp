@@ -17,6 +17,19 @@ bool PositiveInt(const QString& text, int max, int& out)
     return true;
 }
 
+// "HOST:PORT", an IPv6 address in brackets as in a URL ([::1]:21300);
+// false when there is no colon or the port is no number up to 65535.
+bool SplitHostPort(const QString& value, QString& host, uint& port)
+{
+    const qsizetype colon = value.lastIndexOf(u':');
+    bool ok = false;
+    port = colon < 0 ? 0 : value.mid(colon + 1).toUInt(&ok);
+    host = colon < 0 ? QString() : value.left(colon);
+    if (host.startsWith(u'[') && host.endsWith(u']'))
+        host = host.mid(1, host.size() - 2);
+    return ok && port <= 65535;
+}
+
 } // namespace
 
 std::optional<TServerOptions> ParseServerOptions(const QStringList& arguments, QString& error)
@@ -93,15 +106,11 @@ std::optional<TServerOptions> ParseServerOptions(const QStringList& arguments, Q
     TServerOptions options;
     if (parser.isSet(listen)) {
         const QString value = parser.value(listen);
-        const qsizetype colon = value.lastIndexOf(u':');
-        bool ok = false;
-        const uint port = colon < 0 ? 0 : value.mid(colon + 1).toUInt(&ok);
-        QString host = colon < 0 ? QString() : value.left(colon);
-        // An IPv6 address goes in brackets, as in a URL: [::1]:21300.
-        if (host.startsWith(u'[') && host.endsWith(u']'))
-            host = host.mid(1, host.size() - 2);
+        QString host;
+        uint port = 0;
+        const bool split = SplitHostPort(value, host, port);
         const QHostAddress address(host);
-        if (colon < 0 || !ok || port > 65535 || address.isNull()) {
+        if (!split || address.isNull()) {
             error = QStringLiteral("Endereço inválido em --listen: %1 (use ENDEREÇO:PORTA, por exemplo 127.0.0.1:21300 "
                                    "ou [::1]:21300)")
                         .arg(value);
@@ -190,13 +199,9 @@ std::optional<TServerOptions> ParseServerOptions(const QStringList& arguments, Q
     options.Migrate = parser.isSet(migrate);
     if (parser.isSet(health)) {
         const QString value = parser.value(health);
-        const qsizetype colon = value.lastIndexOf(u':');
-        bool ok = false;
-        const uint port = colon < 0 ? 0 : value.mid(colon + 1).toUInt(&ok);
-        QString host = colon < 0 ? QString() : value.left(colon);
-        if (host.startsWith(u'[') && host.endsWith(u']'))
-            host = host.mid(1, host.size() - 2);
-        if (host.isEmpty() || !ok || port < 1 || port > 65535) {
+        QString host;
+        uint port = 0;
+        if (!SplitHostPort(value, host, port) || host.isEmpty() || port == 0) {
             error = QStringLiteral("Endereço inválido em --health: %1 (use SERVIDOR:PORTA, por exemplo 127.0.0.1:21300)")
                         .arg(value);
             return std::nullopt;

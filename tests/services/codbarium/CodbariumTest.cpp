@@ -168,27 +168,22 @@ protected:
     }
 
     // Types `scan` into the scan field, key by key, and Enter; the field must
-    // hold the focus before and after, and be empty after.
-    static void Type(TfrmLeituraIUM& form, const QString& scan)
+    // hold the focus before and after, and be empty after (or hold `kept`).
+    static void Type(TfrmLeituraIUM& form, const QString& scan, const QString& kept = QString())
     {
         QWidget* field = form.edtCodigoIUM->Widget();
         ASSERT_TRUE(form.edtCodigoIUM->Focused());
         QTest::keyClicks(field, scan);
         QTest::keyClick(field, Qt::Key_Return);
         EXPECT_TRUE(form.edtCodigoIUM->Focused());
-        EXPECT_EQ(form.edtCodigoIUM->Text(), QString());
+        EXPECT_EQ(form.edtCodigoIUM->Text(), kept);
     }
 
     // Types `scan` and Enter, whose call fails for want of a connection: the
     // scan stays in the field, which keeps the focus, for Enter to send again.
     static void TypeKept(TfrmLeituraIUM& form, const QString& scan)
     {
-        QWidget* field = form.edtCodigoIUM->Widget();
-        ASSERT_TRUE(form.edtCodigoIUM->Focused());
-        QTest::keyClicks(field, scan);
-        QTest::keyClick(field, Qt::Key_Return);
-        EXPECT_TRUE(form.edtCodigoIUM->Focused());
-        EXPECT_EQ(form.edtCodigoIUM->Text(), scan);
+        Type(form, scan, scan);
         EXPECT_TRUE(form.lblStatus->Caption().endsWith(QStringLiteral("tecle Enter para enviá-lo de novo.")))
             << form.lblStatus->Caption().toStdString();
     }
