@@ -147,9 +147,7 @@ void TDatabase::Reopen()
                                            "A próxima operação tenta de novo."),
                             e.Message());
     }
-    Q_ASSERT(std::none_of(kept_.cbegin(), kept_.cend(), [](const TPrepared* p) { return p->Busy; }));
-    qDeleteAll(kept_);  // prepared on the lost connection
-    kept_.clear();
+    ForgetStatements();
     connection_ = std::move(fresh);
 }
 
@@ -157,10 +155,15 @@ void TDatabase::DropBroken()
 {
     if (!connection_ || !connection_->Broken())
         return;
-    Q_ASSERT(std::none_of(kept_.cbegin(), kept_.cend(), [](const TPrepared* p) { return p->Busy; }));
-    qDeleteAll(kept_);
-    kept_.clear();
+    ForgetStatements();
     connection_.reset();
+}
+
+void TDatabase::ForgetStatements()
+{
+    Q_ASSERT(std::none_of(kept_.cbegin(), kept_.cend(), [](const TPrepared* p) { return p->Busy; }));
+    qDeleteAll(kept_);  // prepared on a connection that goes
+    kept_.clear();
 }
 
 QString TDatabase::ForUpdate() const

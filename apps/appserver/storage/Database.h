@@ -84,6 +84,8 @@ private:
     // dropped. Raises EDatabaseLost, keeping what it had, when the database
     // cannot be reached.
     void Reopen();
+    // Drops the statements kept, before their connection goes.
+    void ForgetStatements();
 
     TDbConfig config_;
     std::unique_ptr<TConnection> connection_;
