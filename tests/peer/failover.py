@@ -16,9 +16,11 @@ immediate) and the standby promoted at once. Then:
     a free unit: any refusal is false);
   - writing resumes, through both servers.
 
-Then, with the new primary stopped: the health check says no (exit 1), a
-server stops on TERM within 10 s while a call waits for the database, and
-once the database is back the health check says yes (exit 0).
+Before that, with the standby stopped, a commit waits for it (synchronous
+replication): a server stops on TERM within 10 s all the same. After it,
+with the new primary stopped: the health check says no (exit 1), a server
+stops on TERM within 10 s while a call waits for the database, and once the
+database is back the health check says yes (exit 0).
 
     failover.py APPSERVER [--figure]
 
@@ -137,6 +139,26 @@ class Client(threading.Thread):
             time.sleep(0)
 
 
+def stopped_within(server, seconds):
+    """TERM, then how long the server took to exit (None: it did not within
+    `seconds` + 5)."""
+    server.process.terminate()
+    begun = time.monotonic()
+    try:
+        server.process.wait(seconds + 5)
+    except subprocess.TimeoutExpired:
+        return None
+    return time.monotonic() - begun
+
+
+def wait_synchronous():
+    for _ in range(100):
+        if psql("SELECT sync_state FROM pg_stat_replication", PRIMARY_PORT) == [["sync"]]:
+            return True
+        time.sleep(0.1)
+    return False
+
+
 def health(appserver, server):
     return subprocess.run([appserver, "--health", f"127.0.0.1:{server.port}"], capture_output=True, text=True,
                           timeout=30)
@@ -173,6 +195,27 @@ def main():
                     " WHERE IT.CDFILIAL = '0001' AND NF.IDCONFRASTR = 'N' AND PR.IDCONTROLAIUM = 'S'"
                     " ORDER BY IT.NRLANCTONF, IT.CDPRODUTO", PRIMARY_PORT)
         items = [(invoice, gtin, int(float(free))) for invoice, gtin, free in rows if float(free) >= 1]
+
+        # The standby away: a commit waits for it, and TERM still stops the
+        # server within 10 s.
+        host_options = f"-k {host} -c listen_addresses= -c max_connections=200"
+        pg_ctl("-D", os.environ["EXP_TEST_PG_STANDBY"], "-m", "immediate", "-w", "stop")
+        held = peer.Server(site)
+        waiting = Client(98, [held], [items.pop()], threading.Event())
+        waiting.start()
+        time.sleep(1.0)
+        took = stopped_within(held, 10)
+        print(f"failover: TERM com um commit à espera do standby atendido em "
+              f"{'mais de 15' if took is None else f'{took:.2f}'} s", flush=True)
+        check(took is not None and took <= 10, f"TERM within 10 s while a commit waits ({took})")
+        if took is None:
+            held.process.kill()
+        held.stop()
+        pg_ctl("-D", os.environ["EXP_TEST_PG_STANDBY"], "-l", os.path.join(host, "standby.log"), "-w",
+               "-o", f"{host_options} -p {STANDBY_PORT} -c cluster_name=standby -c wal_receiver_timeout=5s", "start")
+        check(wait_synchronous(), "the standby is synchronous again")
+        waiting.join(CALL_TIMEOUT_S)
+
         stop = threading.Event()
         clients = [Client(n, servers, items[n::CLIENTS], stop) for n in range(CLIENTS)]
         for client in clients:
@@ -232,19 +275,14 @@ def main():
         waiting = Client(99, [servers[1]], items[-1:], threading.Event())
         waiting.start()
         time.sleep(1.0)
-        servers[1].process.terminate()
-        begun = time.monotonic()
-        try:
-            servers[1].process.wait(15)
-        except subprocess.TimeoutExpired:
-            pass
-        took = time.monotonic() - begun
-        print(f"failover: TERM com o banco fora atendido em {took:.2f} s", flush=True)
-        check(servers[1].process.poll() is not None and took <= 10, f"TERM within 10 s without a database ({took:.2f} s)")
+        took = stopped_within(servers[1], 10)
+        print(f"failover: TERM com o banco fora atendido em {'mais de 15' if took is None else f'{took:.2f}'} s",
+              flush=True)
+        check(took is not None and took <= 10, f"TERM within 10 s without a database ({took})")
         waiting.join(CALL_TIMEOUT_S)
 
         pg_ctl("-D", os.environ["EXP_TEST_PG_STANDBY"], "-l", os.path.join(host, "promoted.log"), "-w",
-               "-o", f"-k {host} -c listen_addresses= -p {STANDBY_PORT}", "start")
+               "-o", f"{host_options} -p {STANDBY_PORT}", "start")
         answer = health(appserver, servers[0])
         check(answer.returncode == 0 and "sim" in answer.stdout, f"health says yes once the database is back: {answer}")
     finally:
