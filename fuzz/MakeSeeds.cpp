@@ -77,7 +77,7 @@ QVariant Date(int y, int m, int d) { return QVariant::fromValue(EncodeDate(y, m,
 QByteArray Payload(int flags, const Rpc::TMessage& message)
 {
     Rpc::TRpcLimits limits;
-    const Rpc::TFeatures features{(flags & 1) != 0, (flags & 2) != 0};
+    const Rpc::TFeatures features{(flags & 1) != 0, (flags & 2) != 0, (flags & 8) != 0};
     return char(flags) + Rpc::EncodeFrame(message, limits, features).sliced(4);
 }
 
@@ -113,6 +113,11 @@ void Messages()
                                {QStringLiteral("0001"), QStringLiteral("000123"),
                                 QStringLiteral("]d20107891234567895\x1d" "21SN1")},
                                {}}));
+    Seed("message", "call-reading-request-id",
+         Payload(8, Rpc::TCall{4, QStringLiteral("setLeituraIUM"),
+                               {QStringLiteral("0001"), QStringLiteral("000123"),
+                                QStringLiteral("]d20107891234567895\x1d" "21SN1")},
+                               {}, QStringLiteral("7f0c4b2e-2d6a-4c4e-9a51-0d3f2b9c1e77")}));
     const QVariant packets = QVariantList{true, QVariantList{QVariant::fromValue(Readings()),
                                                              QVariant::fromValue(Expeditions())}};
     Seed("message", "result-compact", Payload(4 | 1, Rpc::TResult{1, packets, {QStringLiteral("T")}}));

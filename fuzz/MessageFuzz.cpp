@@ -3,9 +3,9 @@
 // have agreed and with the limits of either end. A message read is encoded
 // again; the frame must decode to a message that encodes to the same frame.
 //
-// Input: byte 0 picks the features (bit 0 "compact", bit 1 "zstd") and the
-// end (bit 2: the client reading a reply, else the server reading a
-// request); the rest is the payload.
+// Input: byte 0 picks the features (bit 0 "compact", bit 1 "zstd", bit 3
+// "request-id") and the end (bit 2: the client reading a reply, else the
+// server reading a request); the rest is the payload.
 #include "Fuzz.h"
 
 #include "rpc/Messages.h"
@@ -38,7 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     static const Rpc::TRpcLimits server = ServerLimits(), client = ClientLimits();
     if (size < 1)
         return 0;
-    const Rpc::TFeatures features{(data[0] & 1) != 0, (data[0] & 2) != 0};
+    const Rpc::TFeatures features{(data[0] & 1) != 0, (data[0] & 2) != 0, (data[0] & 8) != 0};
     const Rpc::TRpcLimits& limits = (data[0] & 4) != 0 ? client : server;
     const QByteArray payload = Fuzz::Bytes(data + 1, size - 1).toByteArray();
 

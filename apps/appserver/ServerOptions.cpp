@@ -17,6 +17,19 @@ bool PositiveInt(const QString& text, int max, int& out)
     return true;
 }
 
+// "HOST:PORT", an IPv6 address in brackets as in a URL ([::1]:21300);
+// false when there is no colon or the port is no number up to 65535.
+bool SplitHostPort(const QString& value, QString& host, uint& port)
+{
+    const qsizetype colon = value.lastIndexOf(u':');
+    bool ok = false;
+    port = colon < 0 ? 0 : value.mid(colon + 1).toUInt(&ok);
+    host = colon < 0 ? QString() : value.left(colon);
+    if (host.startsWith(u'[') && host.endsWith(u']'))
+        host = host.mid(1, host.size() - 2);
+    return ok && port <= 65535;
+}
+
 } // namespace
 
 std::optional<TServerOptions> ParseServerOptions(const QStringList& arguments, QString& error)
@@ -67,10 +80,19 @@ std::optional<TServerOptions> ParseServerOptions(const QStringList& arguments, Q
                                       QStringLiteral("list"));
     const QCommandLineOption listUsers(QStringLiteral("list-users"),
                                        QStringLiteral("Lista os usuários do arquivo de contas com suas filiais."));
+    const QCommandLineOption migrate(QStringLiteral("migrate"), QStringLiteral("Atualiza o esquema do banco e sai."));
+    const QCommandLineOption health(QStringLiteral("health"),
+                                    QStringLiteral("Pergunta ao servidor em HOST:PORTA se ele grava no banco."),
+                                    QStringLiteral("host:port"));
+    const QCommandLineOption healthCa(QStringLiteral("tls-ca"), QStringLiteral("Autoridades confiáveis (PEM), com --health."),
+                                      QStringLiteral("file"));
+    const QCommandLineOption healthUser(QStringLiteral("user"), QStringLiteral("Usuário, com --health."),
+                                        QStringLiteral("name"));
     const QCommandLineOption help(QStringLiteral("help"), QStringLiteral("Mostra esta ajuda."));
     parser.addOptions({listen, database, create, threads, maxFrame, budget, maxConnections, maxPerAddress,
                        helloTimeout, idleTimeout, initDemo, scale, tlsCert, tlsKey, accounts, addUser, setBranches,
-                       branches, listUsers, createRoles, serverRole, stationRole, help});
+                       branches, listUsers, createRoles, serverRole, stationRole, migrate, health, healthCa,
+                       healthUser, help});
     if (!parser.parse(arguments)) {
         // The parser's own texts are English.
         error = parser.unknownOptionNames().isEmpty()
@@ -92,15 +114,11 @@ std::optional<TServerOptions> ParseServerOptions(const QStringList& arguments, Q
     TServerOptions options;
     if (parser.isSet(listen)) {
         const QString value = parser.value(listen);
-        const qsizetype colon = value.lastIndexOf(u':');
-        bool ok = false;
-        const uint port = colon < 0 ? 0 : value.mid(colon + 1).toUInt(&ok);
-        QString host = colon < 0 ? QString() : value.left(colon);
-        // An IPv6 address goes in brackets, as in a URL: [::1]:21300.
-        if (host.startsWith(u'[') && host.endsWith(u']'))
-            host = host.mid(1, host.size() - 2);
+        QString host;
+        uint port = 0;
+        const bool split = SplitHostPort(value, host, port);
         const QHostAddress address(host);
-        if (colon < 0 || !ok || port > 65535 || address.isNull()) {
+        if (!split || address.isNull()) {
             error = QStringLiteral("Endereço inválido em --listen: %1 (use ENDEREÇO:PORTA, por exemplo 127.0.0.1:21300 "
                                    "ou [::1]:21300)")
                         .arg(value);
@@ -212,6 +230,21 @@ std::optional<TServerOptions> ParseServerOptions(const QStringList& arguments, Q
             return std::nullopt;
         }
     }
+    options.Migrate = parser.isSet(migrate);
+    if (parser.isSet(health)) {
+        const QString value = parser.value(health);
+        QString host;
+        uint port = 0;
+        if (!SplitHostPort(value, host, port) || host.isEmpty() || port == 0) {
+            error = QStringLiteral("Endereço inválido em --health: %1 (use SERVIDOR:PORTA, por exemplo 127.0.0.1:21300)")
+                        .arg(value);
+            return std::nullopt;
+        }
+        options.Health = THealthCheck{host, quint16(port), parser.value(healthCa), parser.value(healthUser)};
+    } else if (parser.isSet(healthCa) || parser.isSet(healthUser)) {
+        error = QStringLiteral("--tls-ca e --user só valem com --health.");
+        return std::nullopt;
+    }
     options.Create = parser.isSet(create);
     options.InitDemo = parser.isSet(initDemo);
     if (parser.isSet(scale) && !PositiveInt(parser.value(scale), 10000, options.Scale)) {
@@ -256,6 +289,12 @@ QString ServerUsage()
                "  --server-role NOME       papel do servidor (padrão: %4)\n"
                "  --station-role NOME      papel das estações (padrão: %5)\n"
                "  --scale N                multiplicador dos dados de demonstração (com --init-demo)\n"
+               "  --migrate                aplica ao banco de --database as migrações do esquema que faltam\n"
+               "                           e sai\n"
+               "  --health SERVIDOR:PORTA  pergunta ao servidor de aplicação se ele alcança o banco e grava\n"
+               "                           nele; sai com 0 (sim) ou 1 (não). Com --tls-ca ARQUIVO: TLS,\n"
+               "                           confiando nessas autoridades; com --user NOME: a senha é lida\n"
+               "                           da entrada padrão\n"
                "  --help                   mostra esta ajuda\n")
         .arg(QString::fromLatin1(Defaults::ServerHost))
         .arg(Defaults::ServerPort)

@@ -5,7 +5,8 @@
 //             [--hello-timeout SECONDS] [--idle-timeout SECONDS]
 //             [--tls-cert FILE --tls-key FILE] [--accounts FILE]
 //             [--init-demo [--scale N]]
-//             [--create-roles --database URI [--server-role NAME] [--station-role NAME]] [--help]
+//             [--create-roles --database URI [--server-role NAME] [--station-role NAME]]
+//             [--migrate] [--health HOST:PORT [--tls-ca FILE] [--user NAME]] [--help]
 //   appserver --add-user NAME [--branches LIST] --accounts FILE
 //   appserver --set-branches NAME --branches LIST --accounts FILE
 //   appserver --list-users --accounts FILE
@@ -23,7 +24,9 @@
 // both are required (a certificate and key, and an accounts file), and a
 // command line without them is refused. --create-roles sets up a
 // PostgreSQL database's roles (storage/Roles.h) and stops; the role names are
-// checked here.
+// checked here. --migrate brings the database's schema up to date and
+// stops. --health asks a running server whether it reaches its database and
+// may write there, and stops (exit 0 yes, 1 no).
 // The account commands work on the accounts file and stop: --add-user adds
 // a user (or sets its password), --set-branches sets a user's branches,
 // --list-users lists the users with their branches. LIST is "*" (every
@@ -36,6 +39,15 @@
 #include <QString>
 #include <QStringList>
 #include <optional>
+
+// What --health asks, and how it connects: TLS when CaFile is given, the
+// user's password read from stdin when User is.
+struct THealthCheck {
+    QString Host;
+    quint16 Port = 0;
+    QString CaFile;
+    QString User;
+};
 
 struct TServerOptions {
     QHostAddress Address = QHostAddress(QString::fromLatin1(Defaults::ServerHost));
@@ -59,6 +71,8 @@ struct TServerOptions {
     std::optional<TBranches> Branches;  // --branches, for AddUser or SetBranches
     bool Create = false;
     bool InitDemo = false;
+    bool Migrate = false;
+    std::optional<THealthCheck> Health;
     int Scale = 1;
     bool Help = false; // print ServerUsage() and stop
 };

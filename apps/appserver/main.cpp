@@ -5,13 +5,20 @@
 // to the accounts file (the password read from stdin, not echoed when it is
 // a terminal), --set-branches changes a user's branches and --list-users
 // lists the users; --create-roles sets up a PostgreSQL database's roles
-// (storage/Roles.h), their passwords read from stdin; each then exits.
+// (storage/Roles.h), their passwords read from stdin; --migrate brings the
+// schema up to date; --health asks a running server whether it can write to
+// its database (HealthCheck.h); each then exits.
 // SIGINT and SIGTERM stop it cleanly: no new connection is accepted, running
-// calls finish, the database connections close. SIGHUP reads the accounts
-// file again (AccountService.h).
+// calls finish, the database connections close. A call that the database
+// holds longer (a commit waiting for a standby that is gone) does not hold
+// the stop past StopGraceSeconds: the process ends, and its transaction,
+// never committed, ends with its connection. SIGHUP reads the accounts file
+// again (AccountService.h).
+#include "HealthCheck.h"
 #include "ServerOptions.h"
 #include "demo/DemoData.h"
 #include "rtl/Exceptions.h"
+#include "rules/Changes.h"
 #include "rules/Modules.h"
 #include "storage/Checkpointer.h"
 #include "storage/PgDriver.h"
@@ -36,11 +43,14 @@
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <termios.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
 
 int signalPipe[2] = {-1, -1};
+
+constexpr int StopGraceSeconds = 8;
 
 // The signal's number goes down the pipe; the event loop reads it.
 void OnSignal(int signal)
@@ -105,6 +115,18 @@ int AddUserCommand(const TServerOptions& options)
         return 1;
     }
     Print(stdout, QStringLiteral("appserver: usuário %1 gravado em %2.").arg(options.AddUser, options.Accounts));
+    return 0;
+}
+
+int Migrate(const TServerOptions& options)
+{
+    TDatabase db(TDbConfig{options.Database});
+    const int before = RecordedSchemaVersion(db);
+    const QStringList done = CreateSchema(db);
+    for (const QString& line : done)
+        Print(stdout, QStringLiteral("appserver: esquema atualizado, %1.").arg(line));
+    if (done.isEmpty())
+        Print(stdout, QStringLiteral("appserver: o esquema já está na versão %1; nada a fazer.").arg(before));
     return 0;
 }
 
@@ -226,6 +248,8 @@ int Serve(QCoreApplication& app, const TServerOptions& options)
     TDispatcher dispatcher;
     dispatcher.Add(ConfRastrModule());
     dispatcher.Add(EstoqueModule());
+    dispatcher.Add(HealthModule());
+    FaultInjection::ArmFromEnvironment();
 
     config.Db.Database = options.Database;
     const bool postgres = IsPostgresDatabase(options.Database);
@@ -299,6 +323,12 @@ int Serve(QCoreApplication& app, const TServerOptions& options)
 
     Print(stdout, QStringLiteral("appserver: ouvindo em %1:%2").arg(options.Address.toString()).arg(server.Port()));
     const int code = app.exec();
+    StopWaiting();
+    std::thread([] {
+        std::this_thread::sleep_for(std::chrono::seconds(StopGraceSeconds));
+        Print(stderr, QStringLiteral("appserver: encerrado sem esperar as chamadas presas no banco de dados"));
+        std::_Exit(0);
+    }).detach();
     server.Shutdown();
     Print(stderr, QStringLiteral("appserver: encerrado"));
     return code;
@@ -328,6 +358,12 @@ int main(int argc, char** argv)
             return ListUsersCommand(*options);
         if (options->CreateRoles)
             return CreateRoles(*options);
+        if (options->Migrate)
+            return Migrate(*options);
+        if (options->Health)
+            return CheckHealth(*options->Health, options->Health->User.isEmpty()
+                                                     ? QString()
+                                                     : ReadPassword(QStringLiteral("Senha de %1: ").arg(options->Health->User)));
         return options->InitDemo ? InitDemo(*options) : Serve(app, *options);
     } catch (const Exception& e) {
         Print(stderr, QStringLiteral("appserver: %1").arg(e.Message()));

@@ -20,4 +20,8 @@ void ApplyServerLogin()
                                                                  settings.ServerUser, settings.ServerPassword});
     const QString user = settings.ServerUser.isEmpty() ? qEnvironmentVariable("USER") : settings.ServerUser;
     TNetConnection::SetDefaultStation({user.left(64), QSysInfo::machineHostName().left(64)});
+    QList<TNetConnection::TServerAddress> alternates;
+    for (const auto& [host, port] : Varneth::ServerAlternates())
+        alternates.append({host, port});
+    TNetConnection::SetDefaultAlternates(alternates);
 }

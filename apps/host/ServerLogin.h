@@ -2,7 +2,9 @@
 // How the host's connections to the application server log in: TLS and the
 // trusted authorities, the user and the password, from the host's settings
 // (Varneth), made the default of every connection (TNetConnection's
-// SetDefaultSecurity) before any screen opens.
+// SetDefaultSecurity) before any screen opens; so are the site's other
+// servers (SetDefaultAlternates), which a connection turns to when its
+// server is lost.
 //
 // The station is this machine (its host name) and its user the server's user
 // of the settings, else the system's: the name other stations see with this

@@ -5,6 +5,8 @@
 #include "rpc/ProtocolError.h"
 #include "rpc/ValueCodec.h"
 
+#include <algorithm>
+
 
 namespace Rpc {
 
@@ -26,6 +28,7 @@ void WriteOptionalText(TCborWriter& out, const QString& text)
 const QString compactName = QStringLiteral("compact");
 const QString zstdName = QStringLiteral("zstd");
 const QString noticesName = QStringLiteral("notices");
+const QString requestIdName = QStringLiteral("request-id");
 
 struct TWriter {
     TCborWriter& out;
@@ -42,13 +45,16 @@ struct TWriter {
         WriteOptionalText(out, m.ServerId);
         if (m.Features || credentials) {
             const TFeatures features = m.Features.value_or(TFeatures{});
-            out.StartArray(quint64(features.Compact) + quint64(features.Zstd) + quint64(features.Notices));
+            out.StartArray(quint64(features.Compact) + quint64(features.Zstd) + quint64(features.Notices)
+                           + quint64(features.RequestId));
             if (features.Compact)
                 out.Text(compactName);
             if (features.Zstd)
                 out.Text(zstdName);
             if (features.Notices)
                 out.Text(noticesName);
+            if (features.RequestId)
+                out.Text(requestIdName);
         }
         if (credentials) {
             out.StartArray(2);
@@ -60,7 +66,7 @@ struct TWriter {
     void operator()(const TWelcome& m) { Greeting(QStringLiteral("welcome"), m, std::nullopt); }
     void operator()(const TCall& m)
     {
-        out.StartArray(5);
+        out.StartArray(m.RequestId.isEmpty() ? 5 : 6);
         out.Text(QStringLiteral("call"));
         out.Unsigned(m.Id);
         out.Text(m.Method);
@@ -70,6 +76,8 @@ struct TWriter {
         out.StartArray(quint64(m.ByRef.size()));
         for (int index : m.ByRef)
             out.Unsigned(quint64(index));
+        if (!m.RequestId.isEmpty())
+            out.Text(m.RequestId);
     }
     void operator()(const TResult& m)
     {
@@ -214,6 +222,7 @@ public:
             features.Compact |= name == compactName;
             features.Zstd |= name == zstdName;
             features.Notices |= name == noticesName;
+            features.RequestId |= name == requestIdName;
         }
         return features;
     }
@@ -241,7 +250,7 @@ private:
     quint64 length_ = 0;
 };
 
-TMessage DecodeItems(const QByteArray& payload, const TRpcLimits& limits)
+TMessage DecodeItems(const QByteArray& payload, const TRpcLimits& limits, const TFeatures& features)
 {
     TMessageReader in(payload, limits);
     const QString kind = in.Enter();
@@ -264,12 +273,19 @@ TMessage DecodeItems(const QByteArray& payload, const TRpcLimits& limits)
         else
             result = TWelcome{version, module, serverId, features};
     } else if (kind == QLatin1String("call")) {
-        in.ExpectLength(5, kind);
+        // The sixth item, the request identifier, only once it is agreed.
+        if (!(features.RequestId && in.Length() == 6))
+            in.ExpectLength(5, kind);
         TCall call;
         call.Id = in.Unsigned();
         call.Method = in.Text();
         call.Args = in.ValueList();
         call.ByRef = in.IndexList(call.Args.size());
+        if (in.Length() == 6) {
+            call.RequestId = in.Text();
+            if (!ValidRequestId(call.RequestId))
+                Malformed(QStringLiteral("identificador de requisição inválido"));
+        }
         result = std::move(call);
     } else if (kind == QLatin1String("result")) {
         in.ExpectLength(4, kind);
@@ -305,6 +321,16 @@ TMessage DecodeItems(const QByteArray& payload, const TRpcLimits& limits)
 
 } // namespace
 
+bool ValidRequestId(const QString& id)
+{
+    if (id.isEmpty() || id.size() > MaxRequestIdLength)
+        return false;
+    return std::all_of(id.cbegin(), id.cend(), [](QChar c) {
+        return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9')
+               || QStringView(u"-_.:{}").contains(c);
+    });
+}
+
 QByteArray EncodeFrame(const TMessage& message, const TRpcLimits& limits, const TFeatures& features)
 {
     TFrameBuilder frame;
@@ -317,16 +343,18 @@ TMessage DecodeMessage(const QByteArray& payload, const TRpcLimits& limits, cons
     if (IsCompressed(payload)) {
         if (!features.Zstd)
             Malformed(QStringLiteral("quadro comprimido sem que a compressão tenha sido combinada"));
-        return DecodeMessage(Decompress(payload, limits.MaxFrameSize), limits, TFeatures{features.Compact, false});
+        TFeatures inner = features;
+        inner.Zstd = false;
+        return DecodeMessage(Decompress(payload, limits.MaxFrameSize), limits, inner);
     }
     try {
         // References are the compact form's, which only an agreement allows.
         if (limits.Packet.references != features.Compact) {
             TRpcLimits agreed = limits;
             agreed.Packet.references = features.Compact;
-            return DecodeItems(payload, agreed);
+            return DecodeItems(payload, agreed, features);
         }
-        return DecodeItems(payload, limits);
+        return DecodeItems(payload, limits, features);
     } catch (const ECborError& e) {
         Malformed(e.Message());
     }

@@ -5,7 +5,7 @@
 //
 //   client -> server  ["hello", version, module, serverId | null (, [feature...] (, [user, password]))]
 //   server -> client  ["welcome", version, module, serverId (, [feature...])]
-//   client -> server  ["call", id, method, [args...], [byRefIndexes...]]
+//   client -> server  ["call", id, method, [args...], [byRefIndexes...] (, requestId)]
 //   server -> client  ["result", id, result, [byRefValues...]]
 //   server -> client  ["fault", id | null, code, message]
 //   server -> client  ["notice", event, branch, invoice, product, count | null, user, station]
@@ -30,6 +30,7 @@ struct TFeatures {
     bool Compact = false;  // "compact": data packets in the compact form
     bool Zstd = false;     // "zstd": compressed frames
     bool Notices = false;  // "notices": the server may push TNotice frames at any time
+    bool RequestId = false;  // "request-id": a call may carry the client's request identifier
     bool operator==(const TFeatures&) const = default;
 };
 
@@ -72,11 +73,19 @@ struct TWelcome {
     std::optional<TFeatures> Features;  // only in answer to a hello with features
 };
 
+// A request identifier: 1 to MaxRequestIdLength characters of letters,
+// digits and "-_.:{}", made by the client (a UUID, say). It travels only once
+// "request-id" is agreed; the same identifier sent again names the same
+// change, which the server answers with its first outcome.
+constexpr qsizetype MaxRequestIdLength = 64;
+bool ValidRequestId(const QString& id);
+
 struct TCall {
     quint64 Id = 0;
     QString Method;
     QVariantList Args;
     QList<int> ByRef;  // ascending, distinct indexes into Args
+    QString RequestId{};  // "": none (the call is the base protocol's, of five items)
 };
 
 struct TResult {

@@ -200,7 +200,7 @@ TAppServer& TfrmLeituraIUM::Server() const
     return connection_->AppServer();
 }
 
-QVariant TfrmLeituraIUM::Call(const QString& method, std::initializer_list<TRemoteArg> args)
+QVariant TfrmLeituraIUM::Call(const QString& method, const QList<TRemoteArg>& args)
 {
     const bool outer = !std::exchange(calling_, true);
     const auto done = qScopeGuard([this, outer] {
@@ -268,7 +268,8 @@ void TfrmLeituraIUM::sbtDesfazerClick(TObject*)
     delta.EndRow();
     edtCodigoIUM->SetFocus();
     try {
-        Consiste::CheckResultServ(Call(Remote::DeleteIUMProd, {QVariant::fromValue(delta.Build())}), true, 0);
+        Consiste::CheckResultServ(
+            Request(QStringLiteral("D") + last.Code, Remote::DeleteIUMProd, {QVariant::fromValue(delta.Build())}), true, 0);
     } catch (const Exception& e) {
         const bool refused = dynamic_cast<const EServerError*>(&e) != nullptr;
         ShowRefusal(refused ? QStringLiteral("Leitura não desfeita: ") : QStringLiteral("Leitura não desfeita (sem servidor): "),
@@ -290,6 +291,24 @@ void TfrmLeituraIUM::sbtTestarLeitorClick(TObject*)
 {
     Codbarium::TestaLeitor();
     edtCodigoIUM->SetFocus();
+}
+
+QVariant TfrmLeituraIUM::Request(const QString& key, const QString& method, const QList<TRemoteArg>& args)
+{
+    Server();  // raises when there is no connection
+    if (unanswered_.Key == key)
+        connection_->SetNextRequestId(unanswered_.RequestId);
+    try {
+        const QVariant result = Call(method, args);
+        unanswered_ = {};
+        return result;
+    } catch (const EConnectionError&) {
+        unanswered_ = {key, connection_->LastRequestId()};
+        throw;
+    } catch (const Exception&) {
+        unanswered_ = {};
+        throw;
+    }
 }
 
 bool TfrmLeituraIUM::ReloadAfter(const QString& what, const QString& code)
@@ -349,7 +368,8 @@ void TfrmLeituraIUM::ShowRefusal(const QString& prefix, const QString& message, 
 
 void TfrmLeituraIUM::ReadScan()
 {
-    const QString code = IumReading::ScanToCode(edtCodigoIUM->Text(), Varneth::GroupSeparatorReplacement());
+    const QString typed = edtCodigoIUM->Text();
+    const QString code = IumReading::ScanToCode(typed, Varneth::GroupSeparatorReplacement());
     // Cleared before the call: keys of the next scan that arrive while the
     // call waits are held back and typed afterwards, into the empty field.
     edtCodigoIUM->SetText(QString());
@@ -359,16 +379,29 @@ void TfrmLeituraIUM::ReadScan()
 
     QVariant payload;
     try {
-        payload = Consiste::CheckResultServ(Call(Remote::SetLeituraIUM, {branch_, invoice_, code}), true, 0);
+        payload = Consiste::CheckResultServ(
+            Request(QStringLiteral("L") + code, Remote::SetLeituraIUM, {branch_, invoice_, code}), true, 0);
     } catch (const Exception& e) {
         // A refusal is the server's verdict; anything else (a lost
         // connection) leaves the scan unstored all the same.
         const bool refused = dynamic_cast<const EServerError*>(&e) != nullptr;
-        ShowRefusal(refused ? QStringLiteral("IUM recusado: ") : QStringLiteral("IUM não gravado: "), e.Message(), code);
-        // The server's over-read refusal, told as what happened: another
-        // checker read the item's last unit.
-        if (const QString elsewhere = refused ? CompletedElsewhere(refusedProduct_) : QString(); !elsewhere.isEmpty())
-            ShowResult(QStringLiteral("IUM recusado: ") + elsewhere, RefusedColor, code);
+        if (refused) {
+            ShowRefusal(QStringLiteral("IUM recusado: "), e.Message(), code);
+            // The server's over-read refusal, told as what happened: another
+            // checker read the item's last unit.
+            if (const QString elsewhere = CompletedElsewhere(refusedProduct_); !elsewhere.isEmpty())
+                ShowResult(QStringLiteral("IUM recusado: ") + elsewhere, RefusedColor, code);
+            return;
+        }
+        // The connection already tried again by itself: the scan waits in
+        // its field, unless another was typed meanwhile, for Enter to send it.
+        const bool kept = edtCodigoIUM->Text().isEmpty();
+        if (kept)
+            edtCodigoIUM->SetText(typed);
+        ShowRefusal(QStringLiteral("IUM não gravado: "),
+                    e.Message() + (kept ? QStringLiteral(" O código lido continua no campo: tecle Enter para enviá-lo de novo.")
+                                        : QString()),
+                    code);
         return;
     }
     const QString product = payload.toList().value(0).toString();

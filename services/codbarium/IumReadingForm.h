@@ -19,7 +19,9 @@
 //             character that is no GS1 data and no separator, and the code
 //             does not parse, the message adds that the scanner may send it
 //             as the group separator, and which setting says so.
-// Either way the scan field is cleared and keeps the focus. A blank scan
+// Either way the scan field is cleared and keeps the focus; but a scan the
+// server could not be asked about (the connection failed, after its own
+// second try) stays in the field, so that Enter sends it again. A blank scan
 // sends nothing. Esc clears a partly typed scan; on an empty field it closes
 // the form (hides it), as sbtFechar and the window's close button do;
 // everything accepted is stored on the server by then.
@@ -138,7 +140,7 @@ private:
     TAppServer& Server() const;
     // Calls `method` on the connection; notices heard while it waits
     // (IumReadingPresence.cpp) know from calling_ that no call may be made.
-    QVariant Call(const QString& method, std::initializer_list<TRemoteArg> args);
+    QVariant Call(const QString& method, const QList<TRemoteArg>& args);
     // Reads the items again once no call of the form is waiting.
     void ReloadWhenIdle();
     // Sends the scan field's text and shows the outcome.
@@ -177,4 +179,15 @@ private:
     };
     QList<TChecker> present_;
     QHash<QString, TChecker> completedBy_;  // by CDPRODUTO: who read its last unit
+    // Calls `method` of the server for what `key` names (a scan, an undo).
+    // When the last call for the same key never learned its outcome (the
+    // connection failed, after its own second try), this one is the same
+    // request again, so a change that did run is answered as it was and not
+    // refused as done already.
+    QVariant Request(const QString& key, const QString& method, const QList<TRemoteArg>& args);
+    struct TUnanswered {
+        QString Key;
+        QString RequestId;
+    };
+    TUnanswered unanswered_;
 };

@@ -98,16 +98,36 @@ QString checkedPath(const QString& key, const QString& text, const QDir& base)
     return QDir::cleanPath(base.absoluteFilePath(text));
 }
 
-// "HOST", "HOST:PORT" or "[IPV6]:PORT".
-void applyServer(Varneth::THostSettings& s, const QString& text)
+// "HOST", "HOST:PORT" or "[IPV6]:PORT"; port 0 when it names none.
+Varneth::TServer checkedServer(const QString& text)
 {
     static const QRegularExpression form(QStringLiteral(R"(^(?:\[([^\]]*)\]|([^:\[\]]*))(?::([^:]*))?$)"));
-    const QRegularExpressionMatch m = form.match(text);
+    const QRegularExpressionMatch m = form.match(text.trimmed());
     if (!m.hasMatch())
         fail(QStringLiteral("Servidor inválido: '%1' (use HOST:PORTA).").arg(text));
-    s.ServerHost = checkedHost(m.hasCaptured(1) ? m.captured(1) : m.captured(2));
-    if (m.hasCaptured(3))
-        s.ServerPort = checkedPort(m.captured(3));
+    return {checkedHost(m.hasCaptured(1) ? m.captured(1) : m.captured(2)), m.hasCaptured(3) ? checkedPort(m.captured(3)) : 0};
+}
+
+// Servers separated by commas, none empty.
+QList<Varneth::TServer> checkedServers(const QString& text)
+{
+    QList<Varneth::TServer> servers;
+    for (const QString& item : text.split(u','))
+        servers.append(checkedServer(item));
+    return servers;
+}
+
+// --server: the first server, and the site's others after it when a list is
+// given.
+void applyServer(Varneth::THostSettings& s, const QString& text)
+{
+    QList<Varneth::TServer> servers = checkedServers(text);
+    const Varneth::TServer first = servers.takeFirst();
+    s.ServerHost = first.first;
+    if (first.second != 0)
+        s.ServerPort = first.second;
+    if (!servers.isEmpty())
+        s.ServerAlternates = servers;
 }
 
 // The password in the first line of `fileName`, a file only its owner may
@@ -145,6 +165,7 @@ QString checkedFile(const QString& key, const QString& text, const QDir& base)
 const QStringList knownKeys = {
     QStringLiteral("server/host"),     QStringLiteral("server/port"),   QStringLiteral("server/tls"),
     QStringLiteral("server/ca_file"),  QStringLiteral("server/user"),   QStringLiteral("server/password_file"),
+    QStringLiteral("server/alternates"),
     QStringLiteral("branch/code"),
     QStringLiteral("branch/name"),     QStringLiteral("branch/fixed"),  QStringLiteral("database/path"),
     QStringLiteral("masks/product"),   QStringLiteral("scanner/group_separator"), QStringLiteral("scanner/sounds"),
@@ -173,6 +194,9 @@ void readFile(Varneth::THostSettings& s, const QString& fileName)
         s.ServerHost = checkedHost(text("server/host"));
     if (has("server/port"))
         s.ServerPort = checkedPort(text("server/port"));
+    if (has("server/alternates"))
+        s.ServerAlternates = text("server/alternates").trimmed().isEmpty() ? QList<Varneth::TServer>()
+                                                                            : checkedServers(text("server/alternates"));
     const QDir folder = QFileInfo(fileName).absoluteDir();
     if (has("server/tls"))
         s.ServerTls = checkedFlag(QStringLiteral("server/tls"), text("server/tls"));
@@ -294,6 +318,14 @@ QString Varneth::NomeFiliProc() { return current.BranchName; }
 bool Varneth::ModuFili() { return current.FixedBranch; }
 QString Varneth::WebURL() { return current.ServerHost; }
 int Varneth::WebPort() { return current.ServerPort; }
+QList<Varneth::TServer> Varneth::ServerAlternates()
+{
+    QList<TServer> servers = current.ServerAlternates;
+    for (TServer& server : servers)
+        if (server.second == 0)
+            server.second = current.ServerPort;
+    return servers;
+}
 QString Varneth::DBPict(int kind) { return kind == 0 ? current.ProductMask : QString(); }
 QString Varneth::DatabasePath() { return current.DatabasePath; }
 QChar Varneth::GroupSeparatorReplacement() { return current.GroupSeparatorReplacement; }

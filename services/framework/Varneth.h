@@ -10,7 +10,9 @@
 //   --config FILE      the configuration file (default: DefaultConfigFile();
 //                      a missing default file means "all defaults", a
 //                      missing FILE given here is an error)
-//   --server HOST[:PORT]  application server; an IPv6 address in brackets
+//   --server HOST[:PORT][,HOST[:PORT]...]  application server; an IPv6
+//                      address in brackets; after a comma the site's other
+//                      servers (server/alternates)
 //   --branch CODE      current branch, 1 to 4 digits (kept padded to 4)
 //   --fixed-branch     the user may not change the branch
 //   --database PATH    the SQLite database file
@@ -20,6 +22,9 @@
 //
 //   [server]   host=TEXT  port=1..65535  tls=true|false  ca_file=FILE
 //              user=NAME  password_file=FILE  (files relative to the file's folder)
+//              alternates="HOST[:PORT], HOST[:PORT]..."  (the site's other
+//              servers, tried after host on a lost connection; a server
+//              without a port has server/port)
 //   [branch]   code=1 to 4 digits  name=TEXT  fixed=true|false
 //   [database] path=FILE           (relative: to the file's own folder)
 //   [masks]    product=EDIT MASK   (quote it to keep a trailing blank)
@@ -45,14 +50,20 @@
 #include <QString>
 #include <QStringList>
 
+#include <utility>
+
 namespace Varneth {
 
 // The ASCII group separator that a scanner sends between GS1 element strings.
 inline constexpr char16_t GroupSeparator = 0x1D;
 
+// An application server: host and port (0: the setting server/port).
+using TServer = std::pair<QString, int>;
+
 struct THostSettings {
     QString ServerHost = QString::fromLatin1(Defaults::ServerHost);
     int ServerPort = Defaults::ServerPort;
+    QList<TServer> ServerAlternates;
     bool ServerTls = false;
     QString ServerCaFile;  // PEM certificates to trust besides the system's
     QString ServerUser;    // "" sends no credentials
@@ -88,6 +99,9 @@ QString NomeFiliProc();  // its name
 bool ModuFili();         // true when the host fixes the branch
 QString WebURL();        // application server host
 int WebPort();           // application server port
+// The site's other application servers, each with its port (server/port
+// when the setting names none).
+QList<TServer> ServerAlternates();
 // Edit mask of picture kind `kind`: 0 product codes; other kinds have none ("").
 QString DBPict(int kind);
 

@@ -15,16 +15,19 @@
 #include <QSslSocket>
 #include <QTcpSocket>
 #include <QTimer>
+#include <QUuid>
 
 #include <algorithm>
 #include <functional>
 #include <optional>
+#include <utility>
 
 namespace {
 
 TNetConnection::TReceiveProgress receiveProgress;
 TNetConnection::TSecurity defaultSecurity;
 TNetConnection::TStation defaultStation;
+QList<TNetConnection::TServerAddress> defaultAlternates;
 
 // Why a server's certificate was not accepted, in the user's words.
 QString CertificateProblem(const QSslError& error)
@@ -83,6 +86,11 @@ void TNetConnection::SetDefaultStation(TStation station)
 const TNetConnection::TStation& TNetConnection::DefaultStation()
 {
     return defaultStation;
+}
+
+void TNetConnection::SetDefaultAlternates(QList<TServerAddress> servers)
+{
+    defaultAlternates = std::move(servers);
 }
 
 // The socket of an open (or opening) connection and the waits on it. Every
@@ -248,6 +256,7 @@ TNetConnection::TNetConnection(TComponent* owner)
     : TComponent(owner)
     , security_(defaultSecurity)
     , station_(defaultStation)
+    , alternates_(defaultAlternates)
 {
 }
 
@@ -268,7 +277,16 @@ void TNetConnection::SetConnected(bool connected)
 
 QString TNetConnection::Address() const
 {
-    return QStringLiteral("%1:%2").arg(host_).arg(port_);
+    return QStringLiteral("%1:%2").arg(current_.Host).arg(current_.Port);
+}
+
+QList<TNetConnection::TServerAddress> TNetConnection::Ring() const
+{
+    QList<TServerAddress> ring{{host_, port_}};
+    for (const TServerAddress& server : alternates_)
+        if (!ring.contains(server))
+            ring.append(server);
+    return ring;
 }
 
 void TNetConnection::Drop(const QString& message)
@@ -288,10 +306,32 @@ void TNetConnection::Open()
     channel_.reset();
     features_ = Rpc::TFeatures{};
     BeforeConnect(this);
+    const QList<TServerAddress> ring = Ring();
+    if (next_ >= ring.size())
+        next_ = 0;
+    QStringList failures;
+    for (int i = 0; i < ring.size(); ++i) {
+        const int index = (next_ + i) % int(ring.size());
+        current_ = ring[index];
+        try {
+            OpenOne();
+            next_ = index;
+            return;
+        } catch (const EConnectionError& e) {
+            if (ring.size() == 1)
+                throw;
+            failures << e.Message();
+        }
+    }
+    throw EConnectionError(QStringLiteral("Nenhum servidor de aplicação atendeu. %1").arg(failures.join(u' ')));
+}
+
+void TNetConnection::OpenOne()
+{
     TBusyGuard guard(busy_);
     const int timeoutMs = timeout_ * 1000;
     std::optional<Rpc::TMessage> reply =
-        Greet(timeoutMs, Rpc::TFeatures{true, compression_ != TCompression::Never, Identifies()});
+        Greet(timeoutMs, Rpc::TFeatures{true, compression_ != TCompression::Never, Identifies(), true});
     if (!reply)
         reply = Greet(timeoutMs, std::nullopt);
     if (const auto* fault = std::get_if<Rpc::TFault>(&*reply)) {
@@ -335,7 +375,7 @@ std::optional<Rpc::TMessage> TNetConnection::Greet(int timeoutMs, std::optional<
 
 void TNetConnection::Connect(int timeoutMs)
 {
-    if (!security_.Tls && !security_.User.isEmpty() && !IsLoopbackHost(host_))
+    if (!security_.Tls && !security_.User.isEmpty() && !IsLoopbackHost(current_.Host))
         Drop(QStringLiteral("A conexão com o servidor de aplicação em %1 levaria a senha do usuário %2 sem criptografia "
                             "e não foi aberta: ative o TLS (server/tls=true nas configurações do host) ou use um "
                             "servidor desta máquina.")
@@ -343,7 +383,7 @@ void TNetConnection::Connect(int timeoutMs)
     const QString unreachable = QStringLiteral("Não foi possível conectar ao servidor de aplicação em %1.").arg(Address());
     channel_ = std::make_unique<TChannel>(limits_, security_.Tls);
     if (!security_.Tls) {
-        if (!channel_->Connect(host_, port_, timeoutMs))
+        if (!channel_->Connect(current_.Host, current_.Port, timeoutMs))
             Drop(unreachable);
         return;
     }
@@ -357,7 +397,7 @@ void TNetConnection::Connect(int timeoutMs)
                      .arg(security_.CaFile));
     }
     QString problem;
-    if (!channel_->ConnectEncrypted(host_, port_, timeoutMs, authorities, problem))
+    if (!channel_->ConnectEncrypted(current_.Host, current_.Port, timeoutMs, authorities, problem))
         Drop(problem.isEmpty() ? unreachable
                                : QStringLiteral("Não foi possível estabelecer a conexão segura (TLS) com o servidor de "
                                                 "aplicação em %1: %2.")
@@ -375,7 +415,7 @@ qint64 TNetConnection::BytesReceived() const
     return channel_ ? channel_->BytesReceived() : 0;
 }
 
-Rpc::TMessage TNetConnection::Await(int timeoutMs, const QString& timedOut, const QString& lost)
+Rpc::TMessage TNetConnection::Await(int timeoutMs, const QString& timedOut, const QString& lost, bool* wasLost)
 {
     QByteArray payload;
     QString error;
@@ -385,6 +425,8 @@ Rpc::TMessage TNetConnection::Await(int timeoutMs, const QString& timedOut, cons
     case TChannel::TOutcome::TimedOut:
         Drop(timedOut);
     case TChannel::TOutcome::Lost:
+        if (wasLost)
+            *wasLost = true;
         Drop(lost);
     case TChannel::TOutcome::Broken:
         Drop(error);
@@ -408,19 +450,48 @@ QVariant TNetConnection::Invoke(const QString& method, const QList<TRemoteArg>& 
 {
     if (busy_)
         throw EConnectionError(QStringLiteral("Já há uma chamada em andamento nesta conexão com o servidor de aplicação."));
-    if (!channel_ || !channel_->Alive()) {
-        channel_.reset();  // gone while idle: a failure, not a close
-        Open();
-    }
-
     Rpc::TCall call;
-    call.Id = nextCallId_++;
     call.Method = method;
+    const QString named = std::exchange(nextRequestId_, QString());
+    lastRequestId_.clear();
     for (qsizetype i = 0; i < args.size(); ++i) {
         call.Args.append(args[i].Value());
         if (args[i].IsByRef())
             call.ByRef.append(int(i));
     }
+    bool lost = false;
+    QString first;
+    try {
+        return Send(call, args, named, lost);
+    } catch (const EConnectionError& e) {
+        if (!lost || call.RequestId.isEmpty())
+            throw;
+        first = e.Message();
+    }
+    next_ = (next_ + 1) % int(Ring().size());  // the next server of the site, if there is another
+    try {
+        return Send(call, args, named, lost);
+    } catch (const EConnectionError& e) {
+        throw EConnectionError(QStringLiteral("A chamada de %1 não foi concluída: %2 Nova tentativa: %3")
+                                   .arg(method, first, e.Message()));
+    }
+}
+
+QVariant TNetConnection::Send(Rpc::TCall& call, const QList<TRemoteArg>& args, const QString& named, bool& lost)
+{
+    lost = false;
+    if (!channel_ || !channel_->Alive()) {
+        channel_.reset();  // gone while idle: a failure, not a close
+        Open();
+    }
+    if (call.RequestId.isEmpty() && features_.RequestId)
+        call.RequestId = named.isEmpty() ? QUuid::createUuid().toString(QUuid::WithoutBraces) : named;
+    else if (!call.RequestId.isEmpty() && !features_.RequestId)
+        Drop(QStringLiteral("O servidor de aplicação em %1 não aceita chamadas repetidas, e a anterior pode ter sido "
+                            "executada.")
+                 .arg(Address()));
+    lastRequestId_ = call.RequestId;
+    call.Id = nextCallId_++;
     const QByteArray frame = Rpc::EncodeFrame(call, limits_, features_);
 
     TBusyGuard guard(busy_);
@@ -428,7 +499,8 @@ QVariant TNetConnection::Invoke(const QString& method, const QList<TRemoteArg>& 
     const Rpc::TMessage reply =
         Await(timeout_ * 1000, QStringLiteral("O servidor de aplicação não respondeu em %1 s.").arg(timeout_),
               QStringLiteral("A conexão com o servidor de aplicação em %1 foi perdida durante a chamada de %2.")
-                  .arg(Address(), method));
+                  .arg(Address(), call.Method),
+              &lost);
     if (const auto* fault = std::get_if<Rpc::TFault>(&reply)) {
         if (fault->Id != call.Id)
             Drop(fault->Message);
@@ -436,7 +508,7 @@ QVariant TNetConnection::Invoke(const QString& method, const QList<TRemoteArg>& 
     }
     const auto* result = std::get_if<Rpc::TResult>(&reply);
     if (!result || result->Id != call.Id || result->RefValues.size() != call.ByRef.size())
-        Drop(QStringLiteral("Resposta inesperada do servidor de aplicação à chamada de %1.").arg(method));
+        Drop(QStringLiteral("Resposta inesperada do servidor de aplicação à chamada de %1.").arg(call.Method));
     for (qsizetype i = 0; i < call.ByRef.size(); ++i)
         args[call.ByRef[i]].WriteBack(result->RefValues[i]);
     if (throwException_) {

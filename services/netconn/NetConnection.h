@@ -28,6 +28,23 @@
 // set). A call on a closed connection, or on one whose peer went away while
 // it was idle, opens it again first. Closing a closed connection does nothing.
 //
+// Several servers (Alternates): a site may run several application servers
+// of one database, any of which serves any call. An open tries the server
+// it last used (at first Host():Port()), then the others in turn, Host()
+// and the alternates making one ring; a connection lost during a call moves
+// on to the next server of the ring. The first that answers the hello is
+// used; when none does, the open raises naming each.
+//
+// A lost reply (Retry). Once the server agreed "request-id" every call
+// carries a new request identifier (docs/protocol.md), and a call whose
+// connection broke before its reply came is sent once more, by itself, with
+// the same identifier, on a new connection (to the same server or the next
+// one), provided that one agreed "request-id" too: the server answers a
+// repeated change with its first outcome, and a read is read again. So the
+// caller sees what really happened. When that second try fails too, one
+// EConnectionError says so. A time-out is not retried (the call may still
+// be running), nor anything on a server that did not agree "request-id".
+//
 // Waiting. Opening and calling block the caller: the wait runs a local event
 // loop that excludes user input, so paint and timer events go on and the
 // user cannot act. A QCoreApplication must exist, and a connection is used
@@ -96,6 +113,12 @@ public:
     static constexpr qint64 LargeReply = 4 * 1024 * 1024;
     static void SetReceiveProgress(TReceiveProgress hook);
 
+    struct TServerAddress {
+        QString Host;
+        int Port = 0;
+        bool operator==(const TServerAddress&) const = default;
+    };
+
     struct TSecurity {
         bool Tls = false;
         QString CaFile;  // PEM certificates trusted besides the system's; "" none
@@ -119,6 +142,7 @@ public:
     static const TStation& DefaultStation();
     // Takes effect at the next open.
     void SetStation(TStation station) { station_ = std::move(station); }
+    static void SetDefaultAlternates(QList<TServerAddress> servers);
 
     explicit TNetConnection(TComponent* owner = nullptr);
     ~TNetConnection() override;
@@ -144,9 +168,23 @@ public:
     Rpc::TRpcLimits& Limits() { return limits_; }
     TCompression Compression() const { return compression_; }
     void SetCompression(TCompression compression) { compression_ = compression; }
+    // The site's other servers (see above); Host():Port() among them is
+    // ignored. Takes effect at the next open.
+    const QList<TServerAddress>& Alternates() const { return alternates_; }
+    void SetAlternates(QList<TServerAddress> servers) { alternates_ = std::move(servers); }
+    // The server of the open connection (or of the last one opened).
+    const TServerAddress& Current() const { return current_; }
     // Takes effect at the next open.
     const TSecurity& Security() const { return security_; }
     void SetSecurity(TSecurity security) { security_ = std::move(security); }
+    // The request identifier of the last call sent ("" when its server did
+    // not agree "request-id").
+    const QString& LastRequestId() const { return lastRequestId_; }
+    // The identifier the next call carries instead of a new one, once: a
+    // caller that sends again a call whose outcome it never learned (both
+    // tries failed) names the same request, and the server answers it with
+    // its first outcome if it had run. Not a valid identifier: none.
+    void SetNextRequestId(const QString& id) { nextRequestId_ = Rpc::ValidRequestId(id) ? id : QString(); }
     // What the server agreed to in the handshake (none before one, or with a
     // server that predates features).
     const Rpc::TFeatures& Features() const { return features_; }
@@ -172,6 +210,15 @@ private:
     class TChannel;
 
     QVariant Invoke(const QString& method, const QList<TRemoteArg>& args);
+    // Sends `call` on the open connection (opening it first when needed)
+    // and waits for its reply; raises as a call does. A call without a
+    // request identifier gets `named`, or a new one, when the server agreed
+    // "request-id". `lost` is set when the connection broke before the reply.
+    QVariant Send(Rpc::TCall& call, const QList<TRemoteArg>& args, const QString& named, bool& lost);
+    // Opens a connection to current_ (Open's work for one server).
+    void OpenOne();
+    // Host():Port() followed by the alternates, without repeats.
+    QList<TServerAddress> Ring() const;
     // A new channel to host_:port_, with TLS when asked; drops (raises) when
     // that fails.
     void Connect(int timeoutMs);
@@ -185,7 +232,8 @@ private:
     [[noreturn]] void Drop(const QString& message);
     // The next message from the server; drops the connection with `timedOut`
     // or `lost` (or the protocol's complaint) when none comes.
-    Rpc::TMessage Await(int timeoutMs, const QString& timedOut, const QString& lost);
+    // `wasLost`, when given, is set when the connection broke.
+    Rpc::TMessage Await(int timeoutMs, const QString& timedOut, const QString& lost, bool* wasLost = nullptr);
 
     QString host_ = QStringLiteral("127.0.0.1");
     int port_ = 0;
@@ -197,6 +245,11 @@ private:
     Rpc::TRpcLimits limits_;
     TSecurity security_;
     TStation station_;
+    QList<TServerAddress> alternates_;
+    TServerAddress current_;
+    int next_ = 0;  // where in the ring the next open starts
+    QString lastRequestId_;
+    QString nextRequestId_;
     Rpc::TFeatures features_;
     quint64 nextCallId_ = 1;
     bool busy_ = false;

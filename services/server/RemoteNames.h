@@ -26,4 +26,10 @@ inline const QString IdentificaEstacao = QStringLiteral("IdentificaEstacao");
 inline const QString UtilizaAlmoxarifado = QStringLiteral("Utiliza_Almoxarifado");
 inline const QString UtilizaLocalEstoque = QStringLiteral("Utiliza_LocalEstoque");
 
+// The server's health check, for a site's tools (appserver --health): its
+// one method answers a result envelope, success when the server reaches its
+// database and may write there.
+inline const QString Saude = QStringLiteral("Servidor.rdmSaude");
+inline const QString Verificar = QStringLiteral("Verificar");
+
 } // namespace Remote

@@ -153,6 +153,10 @@ void TAppServerProcess::Start(quint16 port)
     if (!options_.Demo)
         arguments += QStringLiteral("--create");  // the schema only, in a new file
     arguments += options_.ExtraArgs;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const QString& setting : options_.Environment)
+        environment.insert(setting.section(u'=', 0, 0), setting.section(u'=', 1));
+    process_.setProcessEnvironment(environment);
     process_.setStandardErrorFile(dir_.filePath(QStringLiteral("server.log")), QIODevice::Append);
     EndWithThisProcess(process_);
     process_.start(Executable(), arguments);

@@ -31,6 +31,7 @@ public:
         // new one: a second server beside the first. It is neither filled
         // (Demo is ignored) nor dropped here.
         QString Database;
+        QStringList Environment{};  // NAME=VALUE, added to the server's environment when serving
     };
 
     TAppServerProcess();

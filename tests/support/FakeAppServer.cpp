@@ -41,7 +41,7 @@ void TFakeAppServer::Push(const QByteArray& bytes)
 void TFakeAppServer::Answer(QTcpSocket* socket, const QByteArray& payload)
 {
     const Rpc::TRpcLimits limits;
-    const Rpc::TMessage message = Rpc::DecodeMessage(payload, limits);
+    const Rpc::TMessage message = Rpc::DecodeMessage(payload, limits, featuresOf_.value(socket));
     if (const auto* hello = std::get_if<Rpc::THello>(&message)) {
         ++Hellos;
         Events << QStringLiteral("hello ") + hello->Module;
@@ -55,14 +55,17 @@ void TFakeAppServer::Answer(QTcpSocket* socket, const QByteArray& payload)
             socket->write(Rpc::EncodeFrame(Rpc::TFault{std::nullopt, Rpc::Fault::Module,
                                                        QStringLiteral("Módulo remoto desconhecido: %1.").arg(hello->Module)},
                                            limits));
-        else
+        else if (RequestIds && hello->Features && hello->Features->RequestId) {
+            featuresOf_[socket] = Rpc::TFeatures{false, false, true};
+            socket->write(Rpc::EncodeFrame(Rpc::TWelcome{1, hello->Module, QString(), featuresOf_[socket]}, limits));
+        } else
             socket->write(Rpc::EncodeFrame(Rpc::TWelcome{1, hello->Module, QString(), std::nullopt}, limits));
         return;
     }
     const auto& call = std::get<Rpc::TCall>(message);
     Calls.append(call);
     Events << QStringLiteral("call %1 %2").arg(moduleOf_.value(socket), call.Method);
-    if (CloseOnCall) {
+    if (CloseOnCall || (DropCalls > 0 && DropCalls-- > 0)) {
         socket->abort();
         return;
     }

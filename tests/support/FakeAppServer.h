@@ -25,6 +25,8 @@ public:
     THandler OnCall;
     int DelayMs = 0;               // reply this late
     bool CloseOnCall = false;      // drop the connection instead of answering
+    int DropCalls = 0;             // drop the connection instead of answering the next this many calls
+    bool RequestIds = false;       // agree "request-id" when a hello offers it
     bool BaseProtocolOnly = false; // refuse a hello with features, as a server that predates them
     int Hellos = 0;                // handshakes seen
     QList<Rpc::TCall> Calls;       // calls seen
@@ -42,6 +44,7 @@ private:
 
     QString module_;
     QHash<QTcpSocket*, QString> moduleOf_;
+    QHash<QTcpSocket*, Rpc::TFeatures> featuresOf_;  // agreed
     QTcpServer listener_;
     QList<QTcpSocket*> clients_;
 };

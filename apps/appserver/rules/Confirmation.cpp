@@ -12,7 +12,6 @@
 
 QVariant ConfirmInvoice(TDatabase& db, const QString& branch, const QString& invoice, qint64& rows)
 {
-    TScopedTransaction transaction(db, TScopedTransaction::TKind::Write);
     const auto state = FindInvoice(db, branch, invoice);
     const QString name = InvoiceName(branch, invoice);
     if (!state)
@@ -56,6 +55,5 @@ QVariant ConfirmInvoice(TDatabase& db, const QString& branch, const QString& inv
     Audit(db, TAuditEvent::Confirmation, branch, invoice, QString(),
           QStringLiteral("Conferência de rastreio da %1").arg(name));
     PublishChange(db, Rpc::Notice::Confirmation, branch, invoice);
-    transaction.Commit();
     return Rpc::Success();
 }

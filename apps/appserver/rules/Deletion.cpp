@@ -23,7 +23,6 @@ QVariant DeleteReadings(TDatabase& db, const TDataPacket& delta, qint64& rows)
     if (productColumn >= 0 && delta.Field(productColumn).Type != TFieldType::ftString)
         return Rpc::Failure(QStringLiteral("O campo CDPRODUTO do pacote de exclusão deve ser texto."));
 
-    TScopedTransaction transaction(db, TScopedTransaction::TKind::Write);
     // Every invoice of the delta is locked before any reading goes, in key
     // order (FindInvoice): the checks below hold until the commit.
     std::map<std::pair<QString, QString>, std::optional<TInvoiceState>> invoices;
@@ -67,6 +66,5 @@ QVariant DeleteReadings(TDatabase& db, const TDataPacket& delta, qint64& rows)
         }
         ++rows;
     }
-    transaction.Commit();
     return Rpc::Success();
 }

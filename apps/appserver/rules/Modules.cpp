@@ -1,6 +1,7 @@
 // The methods of the two remote data modules: argument kinds and the code
 // each runs. Argument order is the clients' (docs/protocol.md, "Methods").
 #include "Modules.h"
+#include "Changes.h"
 #include "InvoiceState.h"
 #include "Notices.h"
 #include "Operations.h"
@@ -9,8 +10,8 @@
 #include "server/RemoteNames.h"
 #include "storage/Statement.h"
 
-#include <QRandomGenerator>
-#include <QThread>
+#include <QDateTime>
+#include <QUuid>
 
 #include <functional>
 
@@ -87,25 +88,47 @@ QStringList DeltaBranches(const QVariantList& args)
     return branches;
 }
 
-// Runs a change again when the database ended it for a conflict with a
-// change of another server (a deadlock, which the invoices' lock order keeps
-// away, or a serialization failure): nothing of that run was recorded. Each
-// new run waits a moment first, longer each time and at random, so that the
-// rival takes the rows it was waiting for instead of meeting this change
-// again. After the last attempt the client is told to try again, as a refusal.
-QVariant Retried(const std::function<QVariant()>& change)
+// A change of the module, run as Changes.h says under the caller's request;
+// `branches` as TMethod::Branches.
+TMethod Change(const QString& name, QList<TArgKind> args, std::function<QVariant(TCallContext&)> rule,
+               std::function<QStringList(const QVariantList&)> branches = BranchInFirstArgument)
 {
-    constexpr int attempts = 3;
-    for (int attempt = 1;; ++attempt) {
-        try {
-            return change();
-        } catch (const EDatabaseConflict&) {
-            if (attempt == attempts)
-                return Rpc::Failure(QStringLiteral("A operação coincidiu com outra alteração dos mesmos dados e não foi "
-                                                   "concluída; tente novamente."));
-        }
-        QThread::msleep(QRandomGenerator::global()->bounded(50, 150) * unsigned(attempt));
+    return {name, std::move(args),
+            [name, rule = std::move(rule)](TCallContext& c) {
+                return RunChange(*c.Db, TRequest{c.Db->User(), c.RequestId, name}, [&] { return rule(c); });
+            },
+            std::move(branches)};
+}
+
+// A read of the module, run again after a lost link (Changes.h); its branch
+// is its first argument.
+TMethod Read(const QString& name, QList<TArgKind> args, std::function<QVariant(TCallContext&)> read)
+{
+    return {name, std::move(args),
+            [read = std::move(read)](TCallContext& c) { return RunRead(*c.Db, [&] { return read(c); }); },
+            BranchInFirstArgument};
+}
+
+// Whether this server reaches its database and may write there: a write
+// transaction that inserts a row and is rolled back, so nothing stays. It
+// waits for nothing: a database that is away is a "no" at once.
+QVariant Health(TCallContext& c)
+{
+    try {
+        TScopedTransaction probe(*c.Db, TScopedTransaction::TKind::Write);
+        TSql insert(*c.Db, QStringLiteral("INSERT INTO REQUISICAO (CDUSUARIO, IDREQUISICAO, NMMETODO, DTREQUISICAO)"
+                                          " VALUES (:CDUSUARIO, :IDREQUISICAO, :NMMETODO, :DTREQUISICAO)"));
+        insert.Bind(QStringLiteral(":CDUSUARIO"), c.Db->User())
+            .Bind(QStringLiteral(":IDREQUISICAO"), QUuid::createUuid().toString(QUuid::WithoutBraces))
+            .Bind(QStringLiteral(":NMMETODO"), Remote::Verificar)
+            .Bind(QStringLiteral(":DTREQUISICAO"), QDateTime::currentDateTime())
+            .Exec();
+    } catch (const EDatabaseError& e) {
+        const auto* lost = dynamic_cast<const EDatabaseLost*>(&e);
+        return Rpc::Failure(QStringLiteral("O servidor de aplicação não consegue gravar no banco de dados: %1")
+                                .arg(lost ? e.Message() : QStringLiteral("o banco recusou a gravação de teste.")));
     }
+    return Rpc::Success(QStringLiteral("O servidor de aplicação alcança o banco de dados e pode gravar nele."));
 }
 
 } // namespace
@@ -113,21 +136,18 @@ QVariant Retried(const std::function<QVariant()>& change)
 TModule ConfRastrModule()
 {
     TModule module(Remote::ConfRastr, Remote::ConfRastrId);
-    module.Add({Remote::GetDados, {Text, Text, Text, DateArg, DateArg, DateArg, DateArg}, GetDados, BranchInFirstArgument});
-    module.Add({Remote::GetNrLancamento, {Text, Text, Text, DateArg, DateArg, DateArg, DateArg, Text, Text},
-                GetNrLancamento, BranchInFirstArgument});
-    module.Add({Remote::SetConfRastrOK, {Text, Text},
-                [](TCallContext& c) { return Retried([&] { return ConfirmInvoice(*c.Db, Str(c, 0), Str(c, 1), c.Rows); }); },
-                BranchInFirstArgument});
-    module.Add({Remote::DeleteIUMProd, {TArgKind::Packet},
-                [](TCallContext& c) {
-                    return Retried([&] { return DeleteReadings(*c.Db, c.Args[0].value<TDataPacket>(), c.Rows); });
-                },
-                DeltaBranches});
-    module.Add({Remote::GetItensIUM, {Text, Text}, GetItensIUM, BranchInFirstArgument});
-    module.Add({Remote::SetLeituraIUM, {Text, Text, Text},
-                [](TCallContext& c) { return Retried([&] { return StoreReading(*c.Db, Str(c, 0), Str(c, 1), Str(c, 2), c.Rows); }); },
-                BranchInFirstArgument});
+    module.Add(Read(Remote::GetDados, {Text, Text, Text, DateArg, DateArg, DateArg, DateArg}, GetDados));
+    module.Add(Read(Remote::GetNrLancamento, {Text, Text, Text, DateArg, DateArg, DateArg, DateArg, Text, Text},
+                    GetNrLancamento));
+    module.Add(Change(Remote::SetConfRastrOK, {Text, Text},
+                      [](TCallContext& c) { return ConfirmInvoice(*c.Db, Str(c, 0), Str(c, 1), c.Rows); }));
+    module.Add(Change(
+        Remote::DeleteIUMProd, {TArgKind::Packet},
+        [](TCallContext& c) { return DeleteReadings(*c.Db, c.Args[0].value<TDataPacket>(), c.Rows); }, DeltaBranches));
+    module.Add(Read(Remote::GetItensIUM, {Text, Text}, GetItensIUM));
+    module.Add(Change(Remote::SetLeituraIUM, {Text, Text, Text}, [](TCallContext& c) {
+        return StoreReading(*c.Db, Str(c, 0), Str(c, 1), Str(c, 2), c.Rows);
+    }));
     AddNoticeMethods(module);
     return module;
 }
@@ -137,9 +157,16 @@ TModule EstoqueModule()
     // Its answers have no envelope: a branch the caller may not work on
     // answers as an unknown one, false.
     TModule module(Remote::Estoque, QString(), false);
-    module.Add({Remote::UtilizaAlmoxarifado, {Text},
-                [](TCallContext& c) { return QVariant(BranchUses(c, QStringLiteral("IDUTILALMOX"))); }, BranchInFirstArgument});
-    module.Add({Remote::UtilizaLocalEstoque, {Text},
-                [](TCallContext& c) { return QVariant(BranchUses(c, QStringLiteral("IDUTILLOCAL"))); }, BranchInFirstArgument});
+    module.Add(Read(Remote::UtilizaAlmoxarifado, {Text},
+                    [](TCallContext& c) { return QVariant(BranchUses(c, QStringLiteral("IDUTILALMOX"))); }));
+    module.Add(Read(Remote::UtilizaLocalEstoque, {Text},
+                    [](TCallContext& c) { return QVariant(BranchUses(c, QStringLiteral("IDUTILLOCAL"))); }));
+    return module;
+}
+
+TModule HealthModule()
+{
+    TModule module(Remote::Saude, QString());
+    module.Add({Remote::Verificar, {}, Health});
     return module;
 }

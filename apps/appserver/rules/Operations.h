@@ -6,8 +6,8 @@
 // What the server promises, whatever a client sends:
 //
 //   (1) All or nothing. Every operation that changes data runs in one write
-//       transaction (TScopedTransaction): on a refusal or an error nothing of
-//       it is recorded.
+//       transaction (RunChange, Changes.h, which opens it and commits it):
+//       on a refusal or an error nothing of it is recorded.
 //   (2) The server re-checks. A client's view may be stale or forged: every
 //       condition of a change is checked again inside its transaction, and a
 //       change that breaks one is refused (an invoice confirmed twice, a
@@ -37,9 +37,17 @@
 //       PostgreSQL database give the result of running the changes one after
 //       the other. A change the database ends for a conflict all the same
 //       (a deadlock) is run again, then refused; it is never a fault.
+//  (10) A request sent again is answered, not run again. A change that
+//       carries the client's request identifier records its outcome with it
+//       (RequestLog.h), refusals included; the same identifier again gets
+//       that first outcome and changes nothing, so a client that lost the
+//       reply may send it again. A change whose database link broke runs
+//       again on a new one when it cannot have been recorded (Changes.h).
 //
-// Each operation returns a result envelope: Rpc::Success, or Rpc::Failure
-// (3). `rows` receives the number of rows changed.
+// Each operation runs inside the caller's open write transaction and
+// returns a result envelope: Rpc::Success, or Rpc::Failure (3), after which
+// the caller rolls the transaction back. `rows` receives the number of rows
+// changed.
 #include "data/DataPacket.h"
 
 #include "storage/Database.h"

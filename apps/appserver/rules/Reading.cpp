@@ -30,7 +30,6 @@ QVariant StoreReading(TDatabase& db, const QString& branch, const QString& invoi
                                 .arg(MaxCodeLength)
                                 .arg(name));
 
-    TScopedTransaction transaction(db, TScopedTransaction::TKind::Write);
     const auto state = FindInvoice(db, branch, invoice);
     if (!state)
         return Rpc::Failure(QStringLiteral("A %1 não existe.").arg(name));
@@ -122,6 +121,5 @@ QVariant StoreReading(TDatabase& db, const QString& branch, const QString& invoi
     Audit(db, TAuditEvent::Reading, branch, invoice, code.Code,
           QStringLiteral("Leitura do IUM de GTIN %1 e série %2 na %3").arg(code.Gtin, code.Serial, name));
     PublishChange(db, Rpc::Notice::Reading, branch, invoice, product, readings + 1);
-    transaction.Commit();
     return Rpc::Success(QVariantList{product, readings + 1, toShip});
 }

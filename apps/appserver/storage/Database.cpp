@@ -11,6 +11,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <csignal>
+#include <unistd.h>
 
 namespace {
 
@@ -60,6 +62,7 @@ QThreadStorage<TDatabase*> threadDatabase;
 
 std::atomic<int> faultCountdown{0};  // statements until the armed failure; 0: none armed
 std::atomic<bool> faultFired{false};
+std::atomic<int> killCountdown{0};  // committed changes until the process kills itself; 0: none armed
 
 // Counts one statement against the armed failure, raising when it is the one.
 void CountStatement()
@@ -83,21 +86,84 @@ bool FaultInjection::Fired()
     return faultFired;
 }
 
+void FaultInjection::KillAfterCommit(int n)
+{
+    killCountdown = std::max(n, 0);
+}
+
+void FaultInjection::ArmFromEnvironment()
+{
+    KillAfterCommit(qEnvironmentVariableIntValue("EXP13000_TEST_KILL_AFTER_COMMIT"));
+}
+
+void FaultInjection::ChangeCommitted()
+{
+    if (killCountdown.load(std::memory_order_relaxed) > 0 && killCountdown.fetch_sub(1) == 1)
+        ::kill(::getpid(), SIGKILL);
+}
+
 bool IsPostgresDatabase(const QString& database)
 {
     return database.startsWith(QLatin1String("postgresql://")) || database.startsWith(QLatin1String("postgres://"));
 }
 
-TDatabase::TDatabase(const TDbConfig& config) : config_(config), connection_(Open(config)) {}
+TDatabase::TDatabase(const TDbConfig& config, TOpen open)
+    : config_(config)
+    , connection_(open == TOpen::Now ? Open(config) : nullptr)
+{
+}
 
 TDatabase::~TDatabase()
 {
     qDeleteAll(kept_);  // the statements go before their connection
 }
 
+TEngine TDatabase::Engine() const
+{
+    return IsPostgresDatabase(config_.Database) ? TEngine::Postgres : TEngine::Sqlite;
+}
+
+TConnection& TDatabase::Connection()
+{
+    if (!connection_)
+        Reopen();
+    return *connection_;
+}
+
 void TDatabase::Execute(const QString& sql)
 {
-    connection_->Execute(sql.toUtf8());
+    Connection().Execute(sql.toUtf8());
+}
+
+void TDatabase::Reopen()
+{
+    std::unique_ptr<TConnection> fresh;
+    try {
+        fresh = Open(config_);
+    } catch (const EDatabaseLost&) {
+        throw;
+    } catch (const EDatabaseError& e) {
+        throw EDatabaseLost(QStringLiteral("Erro no banco de dados: não foi possível conectar ao banco de dados. "
+                                           "A próxima operação tenta de novo."),
+                            e.Message());
+    }
+    ForgetStatements();
+    connection_ = std::move(fresh);
+}
+
+void TDatabase::DropBroken()
+{
+    if (!connection_ || !connection_->Broken())
+        return;
+    ForgetStatements();
+    connection_.reset();
+}
+
+void TDatabase::ForgetStatements()
+{
+    Q_ASSERT(std::none_of(kept_.cbegin(), kept_.cend(), [](const TPrepared* p) { return p->Busy; }));
+    qDeleteAll(kept_);  // prepared on a connection that goes
+    kept_.clear();
 }
 
 QString TDatabase::ForUpdate() const
@@ -108,18 +174,16 @@ QString TDatabase::ForUpdate() const
 void TDatabase::Begin(const QString& sql)
 {
     CountStatement();
-    try {
-        Execute(sql);
-        return;
-    } catch (const EDatabaseError&) {
-        if (!Broken())
-            throw;
+    if (connection_) {
+        try {
+            Execute(sql);
+            return;
+        } catch (const EDatabaseError&) {
+            if (!Broken())
+                throw;
+        }
     }
-    auto fresh = Open(config_);  // raises, keeping the broken one, while the database is down
-    Q_ASSERT(std::none_of(kept_.cbegin(), kept_.cend(), [](const TPrepared* p) { return p->Busy; }));
-    qDeleteAll(kept_);  // prepared on the lost connection
-    kept_.clear();
-    connection_ = std::move(fresh);
+    Reopen();  // raises, keeping the broken one, while the database is down
     Execute(sql);
 }
 
@@ -138,13 +202,14 @@ void TDatabase::Publish(const QByteArray& payload)
 std::unique_ptr<TDatabase::TPrepared> TDatabase::Prepare(const QString& sql)
 {
     auto prepared = std::make_unique<TPrepared>();
-    prepared->Statement = connection_->Prepare(NumberParameters(sql.toUtf8(), Engine(), prepared->Numbers));
+    prepared->Statement = Connection().Prepare(NumberParameters(sql.toUtf8(), Engine(), prepared->Numbers));
     prepared->Count = int(prepared->Numbers.size());
     return prepared;
 }
 
 TDatabase::TPrepared* TDatabase::Kept(const QString& sql)
 {
+    Connection();  // opening it clears kept_: before a slot of it is taken
     TPrepared*& kept = kept_[sql];
     if (!kept)
         kept = Prepare(sql).release();
@@ -155,11 +220,11 @@ TDatabase::TPrepared* TDatabase::Kept(const QString& sql)
 
 TDatabase& ThreadDatabase(const TDbConfig& config)
 {
-    if (threadDatabase.hasLocalData() && threadDatabase.localData()->Broken())
-        threadDatabase.setLocalData(nullptr);  // deletes the old one
     if (!threadDatabase.hasLocalData() || !threadDatabase.localData())
-        threadDatabase.setLocalData(new TDatabase(config));
-    return *threadDatabase.localData();
+        threadDatabase.setLocalData(new TDatabase(config, TDatabase::TOpen::Later));
+    TDatabase& db = *threadDatabase.localData();
+    db.DropBroken();
+    return db;
 }
 
 TScopedTransaction::TScopedTransaction(TDatabase& db, TKind kind) : db_(db)
@@ -188,7 +253,13 @@ TScopedTransaction::~TScopedTransaction()
 void TScopedTransaction::Commit()
 {
     CountStatement();
-    db_.Execute(QStringLiteral("COMMIT"));
+    try {
+        db_.Execute(QStringLiteral("COMMIT"));
+    } catch (EDatabaseLost& e) {
+        open_ = false;
+        e.AtCommit = true;
+        throw;
+    }
     open_ = false;
     const QList<QByteArray> published = std::exchange(db_.published_, {});
     if (db_.config_.Notices)

@@ -43,29 +43,38 @@ struct TDbConfig {
 bool IsPostgresDatabase(const QString& database);
 
 // One connection and the statements prepared on it, each kept for the
-// connection's life. Raises EDatabaseError when it cannot be opened.
+// connection's life. Raises EDatabaseError when it cannot be opened; made
+// with TOpen::Later it is opened by its first statement instead, which then
+// raises EDatabaseLost while the database cannot be reached.
 class TDatabase {
 public:
-    explicit TDatabase(const TDbConfig& config);
+    enum class TOpen { Now, Later };
+    explicit TDatabase(const TDbConfig& config, TOpen open = TOpen::Now);
     ~TDatabase();
     TDatabase(const TDatabase&) = delete;
     TDatabase& operator=(const TDatabase&) = delete;
 
-    TEngine Engine() const { return connection_->Engine(); }
+    TEngine Engine() const;
     // The clause that ends a SELECT to lock its rows until the transaction
     // ends (" FOR UPDATE" on PostgreSQL); empty on SQLite, whose write
     // transaction already holds the whole database.
     QString ForUpdate() const;
-    bool Broken() const { return connection_->Broken(); }
+    // No link to the database: never opened, or lost.
+    bool Broken() const { return !connection_ || connection_->Broken(); }
     // The engine's connection, for what one engine alone offers (PgDriver.h);
-    // replaced when a broken link is opened again (Begin).
-    TConnection& Connection() { return *connection_; }
+    // opened when there is none, replaced when a broken link is opened again
+    // (Begin).
+    TConnection& Connection();
+    // Lets go of a lost link and its statements; the next statement opens a
+    // new one.
+    void DropBroken();
     // Runs statements without parameters or rows.
     void Execute(const QString& sql);
     // Runs a transaction's first statements. When they fail because the link
     // to the database is gone (a restarted server), the connection is opened
     // again, its statements dropped, and they run once more: nothing of the
-    // transaction has reached the database yet. Raises when that fails too.
+    // transaction has reached the database yet. Raises when that fails too
+    // (EDatabaseLost when the database cannot be reached).
     void Begin(const QString& sql);
     // Whom the changes are made for, as the audit records it: the caller's
     // authenticated user ("" on a server without accounts).
@@ -98,6 +107,12 @@ private:
     std::unique_ptr<TPrepared> Prepare(const QString& sql);
     // The kept statement for `sql`, or nullptr when it is in use already.
     TPrepared* Kept(const QString& sql);
+    // A new connection in place of the lost one (or of none), its statements
+    // dropped. Raises EDatabaseLost, keeping what it had, when the database
+    // cannot be reached.
+    void Reopen();
+    // Drops the statements kept, before their connection goes.
+    void ForgetStatements();
 
     TDbConfig config_;
     std::unique_ptr<TConnection> connection_;
@@ -115,13 +130,24 @@ private:
 // failed (it is how a failure is undone). FailStatement(0) disarms; Fired
 // tells whether the armed failure happened. Only tests arm it; unarmed it
 // costs one atomic read per statement.
+//
+// KillAfterCommit(n): the process kills itself (SIGKILL) right after the
+// n-th change a client asked for has committed, before its reply is written:
+// a reply lost after the commit. Changes report their commits through
+// ChangeCommitted. The server arms it from the environment variable
+// EXP13000_TEST_KILL_AFTER_COMMIT (ArmFromEnvironment), which only tests set.
 namespace FaultInjection {
 void FailStatement(int n);
 bool Fired();
+void KillAfterCommit(int n);
+void ArmFromEnvironment();
+void ChangeCommitted();
 } // namespace FaultInjection
 
-// The calling thread's connection to the configured database, opened on
-// first use (and again when the link broke), closed when the thread ends.
+// The calling thread's connection to the configured database, made on first
+// use and opened by its first statement (a lost link let go of here, and
+// opened again by the next statement), closed when the thread ends. Raises
+// nothing itself.
 TDatabase& ThreadDatabase(const TDbConfig& config);
 
 // One transaction: begun by the constructor, committed by Commit, rolled back

@@ -32,18 +32,25 @@ struct TResult {
         std::swap(result, other.result);
         return *this;
     }
-    // Raises unless the statement ran.
-    void Check(PGconn* conn, const char* what) const
+    // Raises unless the statement ran. `lost` is set when the link is gone.
+    void Check(PGconn* conn, const char* what, bool& lost) const
     {
         const ExecStatusType status = result ? PQresultStatus(result) : PGRES_FATAL_ERROR;
         if (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK)
             return;
         const char* message = result ? PQresultErrorMessage(result) : PQerrorMessage(conn);
-        if (PQstatus(conn) != CONNECTION_OK)
+        const char* state = result ? PQresultErrorField(result, PG_DIAG_SQLSTATE) : nullptr;
+        // The server ending the session (shut down, crashed) says so before
+        // it closes the link, and an error without a state is libpq's own
+        // (the link closed under it): either way the link is lost, though
+        // libpq may not have marked it so yet.
+        const bool ending = !state || qstrncmp(state, "57P0", 4) == 0 || qstrncmp(state, "08", 2) == 0;
+        if (PQstatus(conn) != CONNECTION_OK || ending) {
+            lost = true;
             throw EDatabaseLost(QStringLiteral("Erro no banco de dados: a conexão com o PostgreSQL foi perdida. "
                                                "A próxima operação abre uma nova conexão."),
                                 QString::fromUtf8(message).trimmed());
-        const char* state = result ? PQresultErrorField(result, PG_DIAG_SQLSTATE) : nullptr;
+        }
         if (state && (qstrcmp(state, "40001") == 0 || qstrcmp(state, "40P01") == 0))
             throw EDatabaseConflict(ErrorText(what, message));
         Fail(what, message);
@@ -52,17 +59,20 @@ struct TResult {
 
 class TPgStatement final : public TStatement {
 public:
-    TPgStatement(PGconn* conn, QByteArray name, const QByteArray& sql) : conn_(conn), name_(std::move(name))
+    TPgStatement(PGconn* conn, bool& lost, QByteArray name, const QByteArray& sql)
+        : conn_(conn)
+        , lost_(lost)
+        , name_(std::move(name))
     {
-        TResult(PQprepare(conn, name_.constData(), sql.constData(), 0, nullptr)).Check(conn, "preparação");
+        TResult(PQprepare(conn, name_.constData(), sql.constData(), 0, nullptr)).Check(conn, "preparação", lost_);
         TResult described(PQdescribePrepared(conn, name_.constData()));
-        described.Check(conn, "preparação");
+        described.Check(conn, "preparação", lost_);
         values_.resize(size_t(PQnparams(described.result)));
         nulls_.assign(values_.size(), true);
     }
     ~TPgStatement() override
     {
-        if (PQstatus(conn_) == CONNECTION_OK)
+        if (PQstatus(conn_) == CONNECTION_OK && !lost_)
             PQclear(PQexec(conn_, ("DEALLOCATE " + name_).constData()));
     }
 
@@ -77,7 +87,7 @@ public:
             pointers[i] = nulls_[i] ? nullptr : values_[i].constData();
         result_ = TResult(PQexecPrepared(conn_, name_.constData(), int(pointers.size()), pointers.data(), nullptr,
                                          nullptr, 0));
-        result_.Check(conn_, "execução");
+        result_.Check(conn_, "execução", lost_);
         rows_ = PQntuples(result_.result);
         row_ = -1;
     }
@@ -112,6 +122,7 @@ private:
     }
 
     PGconn* conn_;
+    bool& lost_;  // the connection's
     QByteArray name_;
     std::vector<QByteArray> values_;
     std::vector<bool> nulls_;
@@ -136,23 +147,45 @@ public:
     TEngine Engine() const override { return TEngine::Postgres; }
     std::unique_ptr<TStatement> Prepare(const QByteArray& sql) override
     {
-        return std::make_unique<TPgStatement>(conn(), "s" + QByteArray::number(++statements_), sql);
+        return std::make_unique<TPgStatement>(conn(), lost_, "s" + QByteArray::number(++statements_), sql);
     }
-    void Execute(const QByteArray& sql) override { TResult(PQexec(conn(), sql.constData())).Check(conn(), sql.left(40).constData()); }
-    bool Broken() const override { return PQstatus(conn()) != CONNECTION_OK; }
+    void Execute(const QByteArray& sql) override
+    {
+        TResult(PQexec(conn(), sql.constData())).Check(conn(), sql.left(40).constData(), lost_);
+    }
+    bool Broken() const override { return lost_ || PQstatus(conn()) != CONNECTION_OK; }
 
     PGconn* conn() const { return conn_.get(); }
 
 private:
     std::unique_ptr<PGconn, decltype(&PQfinish)> conn_;
     quint64 statements_ = 0;
+    bool lost_ = false;  // a statement found the link gone
 };
+
+// The URI with bounds on waiting for a database that is gone, unless it
+// sets them itself: a connection attempt gives up after 5 s (each host of a
+// multi-host URI in turn), and a link whose peer stops answering is found
+// broken within about 15 s (TCP keepalives, and unacknowledged data) instead
+// of the system's quarter of an hour. A Unix socket needs none of them.
+QString WithTimeouts(const QString& uri)
+{
+    QString bounded = uri;
+    for (const char* option :
+         {"connect_timeout=5", "keepalives_idle=5", "keepalives_interval=2", "keepalives_count=3", "tcp_user_timeout=15000"}) {
+        const QString setting = QString::fromLatin1(option);
+        if (uri.contains(setting.left(setting.indexOf(u'=') + 1)))
+            continue;
+        bounded += (bounded.contains(u'?') ? u'&' : u'?') + setting;
+    }
+    return bounded;
+}
 
 } // namespace
 
 std::unique_ptr<TConnection> OpenPostgres(const QString& conninfo)
 {
-    return std::make_unique<TPgConnection>(conninfo);
+    return std::make_unique<TPgConnection>(WithTimeouts(conninfo));
 }
 
 namespace {

@@ -5,7 +5,10 @@
 // dbname); what it leaves out comes from the PG environment variables
 // (PGHOST, PGPORT, PGUSER, PGDATABASE, PGPASSWORD). The session talks UTF-8
 // and shows dates in ISO form, as the SQLite file stores them. A result is
-// read whole by libpq before its first row is stepped.
+// read whole by libpq before its first row is stepped. Unless the URI says
+// otherwise, opening gives up after 5 s and a link whose peer stops
+// answering breaks within about 15 s. A multi-host URI with
+// target_session_attrs=read-write reaches whichever host takes writes.
 #include "Statement.h"
 
 std::unique_ptr<TConnection> OpenPostgres(const QString& conninfo);

@@ -1,6 +1,7 @@
 #include "Schema.h"
 
 #include "Database.h"
+#include "Migrations.h"
 
 #include "rtl/Exceptions.h"
 
@@ -194,9 +195,8 @@ QString RoleWithoutDdl(TDatabase& db)
 
 } // namespace
 
-void CreateSchema(TDatabase& db)
+void CreateBaseSchema(TDatabase& db)
 {
-    TScopedTransaction transaction(db, TScopedTransaction::TKind::Write);
     for (const QString& statement : statements)
         db.Execute(statement);
     db.Execute(AuditTable(db.Engine()));
@@ -204,11 +204,30 @@ void CreateSchema(TDatabase& db)
     if (db.Engine() == TEngine::Postgres)
         db.Execute(postgresNvl);
     db.Execute(versionTable);
-    db.Execute(QStringLiteral("DELETE FROM VERSAOESQUEMA"));
-    TSql(db, QStringLiteral("INSERT INTO VERSAOESQUEMA (NRVERSAO) VALUES (:NRVERSAO)"))
-        .Bind(QStringLiteral(":NRVERSAO"), SchemaVersion)
-        .Exec();
-    transaction.Commit();
+}
+
+int RecordedSchemaVersion(TDatabase& db)
+{
+    return RecordedVersion(db);
+}
+
+QStringList CreateSchema(TDatabase& db, int version)
+{
+    QStringList done;
+    const int recorded = RecordedVersion(db);
+    for (const TMigration& migration : Migrations()) {
+        if (migration.Version <= recorded || migration.Version > version)
+            continue;
+        TScopedTransaction transaction(db, TScopedTransaction::TKind::Write);
+        migration.Apply(db);
+        db.Execute(QStringLiteral("DELETE FROM VERSAOESQUEMA"));
+        TSql(db, QStringLiteral("INSERT INTO VERSAOESQUEMA (NRVERSAO) VALUES (:NRVERSAO)"))
+            .Bind(QStringLiteral(":NRVERSAO"), migration.Version)
+            .Exec();
+        transaction.Commit();
+        done << QStringLiteral("versão %1: %2").arg(migration.Version).arg(migration.Description);
+    }
+    return done;
 }
 
 void PrepareSchema(TDatabase& db)

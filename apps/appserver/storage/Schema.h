@@ -6,16 +6,29 @@
 // NVL for the host's query texts (see Schema.cpp).
 #include "Database.h"
 
-// The schema's version, recorded in the database (VERSAOESQUEMA) by
-// CreateSchema; it grows with each change of the schema. A database made
-// before versions were recorded counts as 0.
-inline constexpr int SchemaVersion = 1;
+#include <QStringList>
 
-// Creates every table, index and function that does not exist yet, brings
-// older tables up to date and records SchemaVersion. Needs the right to
-// create tables: any SQLite connection, PostgreSQL's owner role. Raises
-// EDatabaseError.
-void CreateSchema(TDatabase& db);
+// The schema's version, recorded in the database (VERSAOESQUEMA): the number
+// of the last numbered migration (Migrations.h) applied. A database made
+// before versions were recorded counts as 0.
+inline constexpr int SchemaVersion = 2;
+
+// The version the database records (0 when none). Raises EDatabaseError.
+int RecordedSchemaVersion(TDatabase& db);
+
+// Applies, in order, each numbered migration above the recorded version up
+// to `version` (SchemaVersion unless a test asks for an older schema), each
+// in a transaction of its own that also records its number; returns what
+// each did, one line each (none when the schema was current). Needs the right
+// to create tables: any SQLite connection, PostgreSQL's owner role. Raises
+// EDatabaseError; the migrations applied before the failure stay.
+QStringList CreateSchema(TDatabase& db, int version = SchemaVersion);
+
+// Version 1, the schema as it stood when versions began to be counted:
+// creates every table, index and function that does not exist yet and brings
+// the tables of a database made earlier (version 0) up to it. Runs in the
+// caller's transaction (the first migration).
+void CreateBaseSchema(TDatabase& db);
 
 // Readies the schema for serving. A current one is used as it is, without a
 // statement that changes the schema (a PostgreSQL role without DDL serves

@@ -55,13 +55,17 @@ public:
     virtual bool Broken() const = 0;
 };
 
-// The connection to the database was lost while serving. Message() is what
-// the client is told (ours, in Portuguese); Detail, the driver's own text,
-// goes to the log only. The next operation opens a new connection.
+// The connection to the database was lost while serving, or could not be
+// opened again. Message() is what the client is told (ours, in Portuguese);
+// Detail, the driver's own text, goes to the log only. The next operation
+// opens a new connection. AtCommit: the link broke while a COMMIT was on its
+// way, so the transaction may have been recorded whole; lost at any other
+// statement, nothing of it was.
 class EDatabaseLost : public EDatabaseError {
 public:
     EDatabaseLost(const QString& message, QString detail) : EDatabaseError(message), Detail(std::move(detail)) {}
     QString Detail;
+    bool AtCommit = false;
 };
 
 // The database ended the transaction for a conflict with another one running

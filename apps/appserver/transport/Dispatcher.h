@@ -38,6 +38,7 @@ struct TCallContext {
     QVariantList Args;  // checked against the method's kinds; by-reference values are read back from here
     qint64 Rows = 0;    // rows read or changed, for the log
     TCallPeer Peer;
+    QString RequestId;  // the client's request identifier; "" none
 };
 
 struct TMethod {

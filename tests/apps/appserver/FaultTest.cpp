@@ -35,16 +35,19 @@ protected:
     }
     void TearDown() override { FaultInjection::FailStatement(0); }
 
-    // What any write path changes, counted: readings, confirmations, audit.
+    // What any write path changes, counted: readings, confirmations, audit,
+    // outcomes of identified requests.
     static QList<qint64> Recorded(const TDbView& db)
     {
         return {db.Count(QStringLiteral("LEITURAIUM")), db.Count(QStringLiteral("AUDITORIA")),
-                db.Value(QStringLiteral("SELECT COUNT(*) FROM NOTAFISCAL WHERE IDCONFRASTR = 'S'")).toLongLong()};
+                db.Value(QStringLiteral("SELECT COUNT(*) FROM NOTAFISCAL WHERE IDCONFRASTR = 'S'")).toLongLong(),
+                db.Count(QStringLiteral("REQUISICAO"))};
     }
 
+    // With `requestId` set, the call carries it.
     Rpc::TMessage Call(const QString& method, const QVariantList& args) const
     {
-        return dispatcher.Execute(*dispatcher.Find(Remote::ConfRastr), Rpc::TCall{1, method, args, {}},
+        return dispatcher.Execute(*dispatcher.Find(Remote::ConfRastr), Rpc::TCall{1, method, args, {}, requestId},
                                   TDbConfig{server->DatabasePath()}, TPrincipal{});
     }
 
@@ -105,6 +108,7 @@ protected:
     std::unique_ptr<TAppServerProcess> server;
     std::unique_ptr<TDbView> view;
     TDispatcher dispatcher;
+    QString requestId;
 };
 
 TEST_F(Faults, ConfirmationLeavesNothingHalfWritten)
@@ -151,6 +155,21 @@ TEST_F(Faults, ReadingStoreLeavesNothingHalfWritten)
         return QVariantList{branch, item.Invoice, IumScan(item.Gtin14, QStringLiteral("FALHA%1").arg(n))};
     });
     EXPECT_GE(statements, 6);  // BEGIN, the invoice, the item with its count, the insert, the audit, COMMIT
+    EXPECT_LT(statements, open.size());
+}
+
+// An identified request claims its identifier and records its outcome in
+// the change's transaction: a failure anywhere keeps neither, and the same
+// request sent again then runs.
+TEST_F(Faults, AnIdentifiedReadingLeavesNothingHalfWritten)
+{
+    const QList<TOpenItem> open = OpenItems();
+    const int statements = RunWithFaults(Remote::SetLeituraIUM, [&](int n) {
+        requestId = QStringLiteral("falha-%1").arg(n);
+        const TOpenItem item = open.value(n);
+        return QVariantList{branch, item.Invoice, IumScan(item.Gtin14, QStringLiteral("PEDIDO%1").arg(n))};
+    });
+    EXPECT_GE(statements, 10);  // the reading's eight, the claim and the outcome
     EXPECT_LT(statements, open.size());
 }
 

@@ -190,6 +190,56 @@ TEST(Messages, CallCarriesArgumentsAndByRefIndexes)
     EXPECT_EQ(out.ByRef, QList<int>{1});
 }
 
+// A request identifier travels as the call's sixth item once "request-id" is
+// agreed; without the agreement, or not a valid identifier, the call is
+// malformed. A call without one stays the base protocol's five items.
+TEST(Messages, CallCarriesItsRequestIdentifierOnlyWhenAgreed)
+{
+    const Rpc::TFeatures agreed{false, false, true};
+    Rpc::TCall call{3, QStringLiteral("setLeituraIUM"), {QStringLiteral("0001")}, {}};
+    EXPECT_EQ(quint8(Rpc::EncodeFrame(call, limits, agreed).at(4)), 0x85);
+    EXPECT_TRUE(std::get<Rpc::TCall>(Rpc::DecodeMessage(Rpc::EncodeFrame(call, limits, agreed).mid(4), limits, agreed))
+                    .RequestId.isEmpty());
+
+    call.RequestId = QStringLiteral("7f0c4b2e-2d6a-4c4e-9a51-0d3f2b9c1e77");
+    const QByteArray payload = Rpc::EncodeFrame(call, limits, agreed).mid(4);
+    EXPECT_EQ(quint8(payload.at(0)), 0x86);
+    EXPECT_EQ(std::get<Rpc::TCall>(Rpc::DecodeMessage(payload, limits, agreed)).RequestId, call.RequestId);
+
+    const std::pair<const char*, std::function<void()>> refused[] = {
+        {"not_agreed", [&] { Rpc::DecodeMessage(payload, limits, Rpc::TFeatures{true, true}); }},
+        {"empty", [&] {
+             Rpc::TCall bad = call;
+             bad.RequestId = QStringLiteral("x");
+             QByteArray encoded = Rpc::EncodeFrame(bad, limits, agreed).mid(4);
+             encoded.chop(2);
+             encoded.append(char(0x60));  // the empty text in place of "x"
+             Rpc::DecodeMessage(encoded, limits, agreed);
+         }},
+        {"too_long", [&] {
+             Rpc::TCall bad = call;
+             bad.RequestId = QString(65, u'a');
+             Rpc::DecodeMessage(Rpc::EncodeFrame(bad, limits, agreed).mid(4), limits, agreed);
+         }},
+        {"blank_inside", [&] {
+             Rpc::TCall bad = call;
+             bad.RequestId = QStringLiteral("a b");
+             Rpc::DecodeMessage(Rpc::EncodeFrame(bad, limits, agreed).mid(4), limits, agreed);
+         }},
+    };
+    for (const auto& [name, decode] : refused) {
+        try {
+            decode();
+            ADD_FAILURE() << name << " accepted";
+        } catch (const EProtocolError& e) {
+            EXPECT_TRUE(e.Message().startsWith(QStringLiteral("Mensagem malformada"))) << name;
+        }
+    }
+    // The feature is offered and agreed by its name.
+    const auto hello = std::get<Rpc::THello>(RoundTrip(Rpc::THello{1, QStringLiteral("m"), QString(), agreed}));
+    EXPECT_EQ(hello.Features, agreed);
+}
+
 TEST(Messages, ResultAndFaultRoundTrip)
 {
     const auto result = std::get<Rpc::TResult>(

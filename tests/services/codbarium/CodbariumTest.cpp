@@ -174,14 +174,29 @@ protected:
     }
 
     // Types `scan` into the scan field, key by key, and Enter; the field must
-    // hold the focus before and after, and be empty after.
-    static void Type(TfrmLeituraIUM& form, const QString& scan)
+    // hold the focus before and after, and be empty after (or hold `kept`).
+    static void Type(TfrmLeituraIUM& form, const QString& scan, const QString& kept = QString())
     {
         QWidget* field = form.edtCodigoIUM->Widget();
         ASSERT_TRUE(form.edtCodigoIUM->Focused());
         QTest::keyClicks(field, scan);
         QTest::keyClick(field, Qt::Key_Return);
         EXPECT_TRUE(form.edtCodigoIUM->Focused());
+        EXPECT_EQ(form.edtCodigoIUM->Text(), kept);
+    }
+
+    // Types `scan` and Enter, whose call fails for want of a connection: the
+    // scan stays in the field, which keeps the focus, for Enter to send again.
+    static void TypeKept(TfrmLeituraIUM& form, const QString& scan)
+    {
+        Type(form, scan, scan);
+        EXPECT_TRUE(form.lblStatus->Caption().endsWith(QStringLiteral("tecle Enter para enviá-lo de novo.")))
+            << form.lblStatus->Caption().toStdString();
+    }
+    // Enter on the kept scan.
+    static void Resend(TfrmLeituraIUM& form)
+    {
+        QTest::keyClick(form.edtCodigoIUM->Widget(), Qt::Key_Return);
         EXPECT_EQ(form.edtCodigoIUM->Text(), QString());
     }
 
@@ -290,16 +305,43 @@ TEST_F(Codbarium, ScanDuringALostConnectionIsShownNotStoredAndCanBeRepeated)
     ExpectScreen([&](TfrmLeituraIUM& form) {
         net->Close();
         net->SetPort(1);  // nothing listens there: the next call cannot connect
-        Type(form, scan);
+        TypeKept(form, scan);
         EXPECT_TRUE(form.lblStatus->Caption().startsWith("IUM não gravado: ")) << form.lblStatus->Caption().toStdString();
         EXPECT_EQ(form.lblStatus->Font().Color(), clRed);
         net->SetPort(server->Port());
-        Type(form, scan);
+        Resend(form);
         EXPECT_TRUE(form.lblStatus->Caption().startsWith("IUM aceito: ")) << form.lblStatus->Caption().toStdString();
         form.Close();
     });
     EXPECT_EQ(::Codbarium::CriaLeituraIUM(Branch, t.invoice, net.get()), QVariant(1));
     EXPECT_EQ(ReadCount(t), t.read + 1);
+}
+
+// The server stores the scan and dies before its reply; the connection's
+// own second try finds no server. Once the server is back, Enter sends the
+// kept scan again as the same request: accepted, once, not refused as read.
+TEST_F(Codbarium, AScanWhoseReplyWasLostIsAcceptedOnceWhenSentAgain)
+{
+    const TTarget t = Target(6);
+    const QString scan = Scan(t.gtin14, QStringLiteral("CB8P1"));
+    TAppServerProcess::TOptions dying;
+    dying.Database = server->DatabasePath();
+    dying.Environment = {QStringLiteral("EXP13000_TEST_KILL_AFTER_COMMIT=1")};
+    TAppServerProcess own(dying);
+    net->SetPort(own.Port());
+    ExpectScreen([&](TfrmLeituraIUM& form) {
+        TypeKept(form, scan);
+        EXPECT_TRUE(form.lblStatus->Caption().contains(QStringLiteral("Nova tentativa: Não foi possível conectar")))
+            << form.lblStatus->Caption().toStdString();
+        own.Kill();  // reaped: it killed itself once the reading was stored
+        own.Start(net->Port());
+        Resend(form);
+        EXPECT_TRUE(form.lblStatus->Caption().startsWith("IUM aceito: ")) << form.lblStatus->Caption().toStdString();
+        EXPECT_NE(form.lblStatus->Font().Color(), clRed);
+        form.Close();
+    });
+    EXPECT_EQ(::Codbarium::CriaLeituraIUM(Branch, t.invoice, net.get()), QVariant(1));
+    EXPECT_EQ(ReadCount(t), t.read + 1) << "stored once";
 }
 
 TEST_F(Codbarium, GroupSeparatorReachesTheServerAsCharacter29)

@@ -97,6 +97,27 @@ TEST_F(VarnethLoad, CommandLineOverridesTheFile)
     EXPECT_FALSE(Varneth::ModuFili());
 }
 
+// The site's other servers, each with its port or server/port; after a
+// comma, --server names them too, in place of the file's.
+TEST_F(VarnethLoad, ReadsTheSitesOtherServers)
+{
+    const QString ini = writeFile("site.ini", "[server]\nhost=a.local\nport=4000\n"
+                                              "alternates=\"b.local, c.local:4100,[::1]:4200\"\n");
+    ASSERT_EQ(Varneth::Load({"host", "--config", ini}), "");
+    EXPECT_EQ(Varneth::WebURL(), "a.local");
+    const QList<Varneth::TServer> site = {{"b.local", 4000}, {"c.local", 4100}, {"::1", 4200}};
+    EXPECT_EQ(Varneth::ServerAlternates(), site);
+
+    ASSERT_EQ(Varneth::Load({"host", "--config", ini, "--server", "x.local:1,y.local"}), "");
+    EXPECT_EQ(Varneth::WebURL(), "x.local");
+    EXPECT_EQ(Varneth::WebPort(), 1);
+    const QList<Varneth::TServer> given = {{"y.local", 1}};
+    EXPECT_EQ(Varneth::ServerAlternates(), given);
+
+    ASSERT_EQ(Varneth::Load({"host", "--config", ini, "--server", "x.local"}), "");
+    EXPECT_EQ(Varneth::ServerAlternates(), site) << "one server on the command line keeps the file's others";
+}
+
 // The station's login: TLS with the site's authority, the user, and the
 // password read from a file only its owner may read.
 TEST_F(VarnethLoad, ReadsTheServerLoginAndThePasswordFile)
@@ -190,6 +211,8 @@ INSTANTIATE_TEST_SUITE_P(
         RefusalCase{"PortMissingAfterColon", {"--server", "h:"}, {}, badPort.arg("")},
         RefusalCase{"HostWithBlank", {"--server", "meu host:21"}, {}, "Servidor inválido: 'meu host'."},
         RefusalCase{"BareIpv6", {"--server", "::1:21"}, {}, "Servidor inválido: '::1:21' (use HOST:PORTA)."},
+        RefusalCase{"AlternateWithoutHost", {"--server", "a,,b"}, {}, "Servidor inválido: ''."},
+        RefusalCase{"FileAlternatePortZero", {}, "[server]\nalternates=\"b:0\"\n", badPort.arg("0")},
         RefusalCase{"BranchTooLong", {"--branch", "12345"}, {}, badBranch.arg("12345")},
         RefusalCase{"BranchWithLetter", {"--branch", "1a"}, {}, badBranch.arg("1a")},
         RefusalCase{"BranchEmpty", {"--branch="}, {}, badBranch.arg("")},

@@ -35,6 +35,88 @@ Rpc::TResult Reply(const Rpc::TCall& call, QVariant value, QVariantList refs = {
     return Rpc::TResult{call.Id, std::move(value), std::move(refs)};
 }
 
+// A call whose connection broke before its reply is sent once more, by
+// itself, with the same request identifier, when the server agreed
+// "request-id"; without that agreement it is not (the call may have run).
+struct TLostCase {
+    const char* Name;
+    bool Agreed;
+    int Dropped;     // calls the server drops
+    int Calls;       // calls it sees
+    bool Answered;
+};
+
+class LostCall : public ::testing::TestWithParam<TLostCase> {};
+
+TEST_P(LostCall, IsSentOnceMoreAsTheSameRequest)
+{
+    TFakeAppServer fake;
+    fake.RequestIds = GetParam().Agreed;
+    fake.DropCalls = GetParam().Dropped;
+    fake.OnCall = [](const Rpc::TCall& call) { return Reply(call, Rpc::Success(QStringLiteral("feito"))); };
+    TClient client(fake);
+    try {
+        EXPECT_EQ(Consiste::CheckResultServ(client.net.AppServer().Call(QStringLiteral("setLeituraIUM"), {QStringLiteral("x")}),
+                                            true, 0),
+                  QVariant(QStringLiteral("feito")));
+        EXPECT_TRUE(GetParam().Answered);
+    } catch (const EConnectionError& e) {
+        EXPECT_FALSE(GetParam().Answered) << e.Message().toStdString();
+        EXPECT_EQ(e.Message().startsWith(QStringLiteral("A chamada de setLeituraIUM não foi concluída: A conexão")),
+                  GetParam().Calls == 2)
+            << e.Message().toStdString();
+    }
+    ASSERT_EQ(fake.Calls.size(), GetParam().Calls);
+    EXPECT_EQ(fake.Calls.first().RequestId.isEmpty(), !GetParam().Agreed);
+    EXPECT_EQ(fake.Calls.last().RequestId, fake.Calls.first().RequestId);
+    EXPECT_EQ(client.net.LastRequestId(), fake.Calls.first().RequestId);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Retry, LostCall,
+    ::testing::Values(TLostCase{"AnsweredTheSecondTime", true, 1, 2, true}, TLostCase{"LostTwice", true, 2, 2, false},
+                      TLostCase{"NotAgreed", false, 1, 1, false}),
+    [](const ::testing::TestParamInfo<TLostCase>& info) { return std::string(info.param.Name); });
+
+// The site's servers make a ring: an open that finds the first unreachable
+// goes on to the next, and a lost call tries the next one first.
+TEST(NetConnection, AnUnreachableServerIsPassedForTheSitesNext)
+{
+    quint16 dead = 0;
+    {
+        QTcpServer probe;
+        probe.listen(QHostAddress::LocalHost, 0);
+        dead = probe.serverPort();
+    }
+    TFakeAppServer first, second;
+    for (TFakeAppServer* fake : {&first, &second}) {
+        fake->RequestIds = true;
+        fake->OnCall = [](const Rpc::TCall& call) { return Reply(call, Rpc::Success()); };
+    }
+    TNetConnection net;
+    net.SetServerName(QStringLiteral("exp13000.rdmConfRastr"));
+    net.SetPort(dead);
+    net.SetAlternates({{QStringLiteral("127.0.0.1"), first.Port()}, {QStringLiteral("127.0.0.1"), second.Port()}});
+    net.AppServer().Call(QStringLiteral("GetDados"));
+    EXPECT_EQ(net.Current().Port, first.Port());
+
+    first.DropCalls = 1;
+    net.AppServer().Call(QStringLiteral("setConfRastrOK"));
+    EXPECT_EQ(net.Current().Port, second.Port()) << "the lost call went on to the next server";
+    ASSERT_EQ(second.Calls.size(), 1);
+    EXPECT_EQ(second.Calls[0].RequestId, first.Calls.last().RequestId);
+
+    second.DropClients();
+    first.DropCalls = 0;
+    net.SetAlternates({});
+    try {
+        net.AppServer().Call(QStringLiteral("GetDados"));
+        FAIL() << "no server of the ring is left";
+    } catch (const EConnectionError& e) {
+        EXPECT_EQ(e.Message(), QStringLiteral("Não foi possível conectar ao servidor de aplicação em 127.0.0.1:%1.").arg(dead));
+    }
+}
+
 // A server that predates features refuses the hello that offers them; the
 // connection greets it again as the base protocol does and works with it.
 TEST(NetConnection, AServerWithoutFeaturesIsGreetedAgainInTheBaseProtocol)

@@ -1,0 +1,33 @@
+#include "Migrations.h"
+
+#include "Schema.h"
+
+namespace {
+
+// Version 2: the outcomes of the changes clients asked for with a request
+// identifier (rules/RequestLog.h), by the user that asked, so a repeated
+// request is answered with its first outcome. DSRESULTADO is the reply's
+// value (CBOR, base64), null while its change runs.
+void AddRequestLog(TDatabase& db)
+{
+    db.Execute(QStringLiteral(R"(CREATE TABLE IF NOT EXISTS REQUISICAO (
+        CDUSUARIO     VARCHAR(64)  NOT NULL,
+        IDREQUISICAO  VARCHAR(64)  NOT NULL,
+        NMMETODO      VARCHAR(64)  NOT NULL,
+        DTREQUISICAO  TIMESTAMP    NOT NULL,
+        DSRESULTADO   TEXT,
+        PRIMARY KEY (CDUSUARIO, IDREQUISICAO)))"));
+    db.Execute(QStringLiteral("CREATE INDEX IF NOT EXISTS REQUISICAO_DATA ON REQUISICAO (DTREQUISICAO)"));
+}
+
+} // namespace
+
+const QList<TMigration>& Migrations()
+{
+    static const QList<TMigration> migrations = {
+        {1, QStringLiteral("tabelas, índices e auditoria com o usuário"), CreateBaseSchema},
+        {2, QStringLiteral("identificadores de requisição (respostas de alterações repetidas)"), AddRequestLog},
+    };
+    static_assert(SchemaVersion == 2, "every version has its migration");
+    return migrations;
+}

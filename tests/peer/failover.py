@@ -1,0 +1,299 @@
+"""A PostgreSQL failover under load, and what the servers do while their
+database is gone: run beside a primary with a synchronous standby
+(scripts/with-postgres --standby), against the real server process.
+
+Eight clients, written from docs/protocol.md alone, store readings through
+two application servers whose database is the multi-host URI of the two
+clusters with target_session_attrs=read-write. Each call carries a request
+identifier; a client whose connection breaks before the reply sends the call
+once more with the same identifier, on the other server, as the reference
+client does. Mid-burst the primary is stopped abruptly (pg_ctl stop -m
+immediate) and the standby promoted at once. Then:
+
+  - every write acknowledged to a client is in the new primary;
+  - no change was applied twice (one audit record per stored reading);
+  - no client was told a false refusal (every scan is new, for an item with
+    a free unit: any refusal is false);
+  - writing resumes, through both servers.
+
+Before that, with the standby stopped, a commit waits for it (synchronous
+replication): a server stops on TERM within 10 s all the same. After it,
+with the new primary stopped: the health check says no (exit 1), a server
+stops on TERM within 10 s while a call waits for the database, and once the
+database is back the health check says yes (exit 0).
+
+    failover.py APPSERVER [--figure]
+
+With --figure it prints `figure: failover_recovery_s SECONDS s`, the time
+from the stop of the primary to the first write acknowledged by the promoted
+standby (bench/run). Every loop is bounded in count and time; only loopback
+addresses are used."""
+import os
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+import uuid
+
+import peer
+
+CLIENTS = 8
+PAUSE_S = 0.05          # between a client's calls
+BEFORE_STOP_S = 2.0     # writing before the primary stops
+RESUMED_ACKS = 3        # acknowledgements per client after the promotion that end the burst
+BURST_LIMIT_S = 60.0
+CALL_TIMEOUT_S = 60     # longer than a server waits for its database (30 s)
+
+
+def pg_ctl(*arguments):
+    command = [os.path.join(os.environ["EXP_TEST_PG_BIN"], "pg_ctl"), *arguments]
+    if os.environ.get("EXP_TEST_PG_AS"):
+        command = ["runuser", "-u", os.environ["EXP_TEST_PG_AS"], "--", *command]
+    subprocess.run(command, check=True, capture_output=True, timeout=60)
+
+
+def psql(sql, port):
+    done = subprocess.run(["psql", "-p", str(port), "-d", DATABASE, "-AtF", "|", "-c", sql],
+                          check=True, capture_output=True, text=True, timeout=60)
+    return [line.split("|") for line in done.stdout.splitlines() if line]
+
+
+DATABASE = "exp_failover_" + uuid.uuid4().hex[:12]
+PRIMARY_PORT = 5432
+STANDBY_PORT = int(os.environ.get("EXP_TEST_PG_STANDBY_PORT", "5433"))
+
+
+class SiteOf:
+    """What peer.Server needs of a site: the program, the database, a folder."""
+
+    def __init__(self, appserver, database, folder):
+        self.appserver = appserver
+        self.database = database
+        self.folder = folder
+
+    def file(self, name):
+        return os.path.join(self.folder, name)
+
+
+class Client(threading.Thread):
+    """Stores one new reading after another, through servers[first] and, after
+    a lost connection, the other; records every outcome."""
+
+    def __init__(self, number, servers, items, stop):
+        super().__init__(daemon=True)
+        self.number = number
+        self.servers = servers
+        self.current = number % len(servers)
+        self.items = items
+        self.stop = stop
+        self.connection = None
+        self.acks = []        # (serial, time acknowledged, time sent)
+        self.refusals = []    # (serial, message)
+        self.failures = []    # (serial, what)
+
+    def connect(self):
+        self.connection = peer.Connection(self.servers[self.current].port, timeout=CALL_TIMEOUT_S)
+        self.connection.send(peer.hello(features=["request-id"]))
+        welcome = self.connection.receive()
+        if welcome[0] != "welcome" or "request-id" not in welcome[4]:
+            raise AssertionError(f"no request-id agreed: {welcome}")
+
+    def send(self, args, request):
+        if self.connection is None:
+            self.connect()
+        self.connection.send(peer.frame(["call", 1, "setLeituraIUM", args, [], request]))
+        return self.connection.receive()
+
+    def run(self):
+        serial = 0
+        for invoice, gtin, free in self.items:
+            for _ in range(free):
+                if self.stop.is_set():
+                    return
+                serial += 1
+                code = f"F{self.number}X{serial}"
+                args = ["0001", invoice, f"]d201{gtin}21{code}"]
+                request = str(uuid.uuid4())
+                sent = time.monotonic()
+                reply = None
+                for attempt in (1, 2):
+                    try:
+                        reply = self.send(args, request)
+                        break
+                    except (peer.Closed, OSError) as e:
+                        if self.connection:
+                            self.connection.close()
+                        self.connection = None
+                        self.current = (self.current + 1) % len(self.servers)
+                        if attempt == 2:
+                            self.failures.append((code, f"lost twice: {e!r}"))
+                if reply is not None:
+                    if reply[0] == "result" and reply[2][0] is True:
+                        self.acks.append((code, time.monotonic(), sent))
+                    elif reply[0] == "result":
+                        self.refusals.append((code, reply[2][1]))
+                    else:
+                        self.failures.append((code, reply[3]))
+                time.sleep(PAUSE_S)
+            time.sleep(0)
+
+
+def stopped_within(server, seconds):
+    """TERM, then how long the server took to exit (None: it did not within
+    `seconds` + 5)."""
+    server.process.terminate()
+    begun = time.monotonic()
+    try:
+        server.process.wait(seconds + 5)
+    except subprocess.TimeoutExpired:
+        return None
+    return time.monotonic() - begun
+
+
+def wait_synchronous():
+    for _ in range(100):
+        if psql("SELECT sync_state FROM pg_stat_replication", PRIMARY_PORT) == [["sync"]]:
+            return True
+        time.sleep(0.1)
+    return False
+
+
+def health(appserver, server):
+    return subprocess.run([appserver, "--health", f"127.0.0.1:{server.port}"], capture_output=True, text=True,
+                          timeout=30)
+
+
+def main():
+    appserver = sys.argv[1]
+    figure = "--figure" in sys.argv[2:]
+    if os.environ.get("EXP_TEST_STANDBY") != "1":
+        print("failover: needs scripts/with-postgres --standby")
+        return 1
+    failures = []
+
+    def check(condition, what):
+        if not condition:
+            failures.append(what)
+            print(f"FALHOU: {what}", flush=True)
+
+    subprocess.run(["psql", "-d", "postgres", "-c", f"CREATE DATABASE {DATABASE}"], check=True, capture_output=True)
+    folder = tempfile.TemporaryDirectory(prefix="exp-failover-")
+    servers = []
+    try:
+        peer.run([appserver, "--init-demo", "--scale", "6", "--database", f"postgresql:///{DATABASE}"])
+        host = os.environ["PGHOST"]
+        uri = (f"postgresql:///{DATABASE}?host={host},{host}&port={PRIMARY_PORT},{STANDBY_PORT}"
+               f"&user={os.environ['PGUSER']}&target_session_attrs=read-write")
+        site = SiteOf(appserver, uri, folder.name)
+        servers = [peer.Server(site), peer.Server(site)]
+
+        rows = psql("SELECT IT.NRLANCTONF, LPAD(PR.CDGTIN, 14, '0'), IT.QTITEMPROD - (SELECT COUNT(*) FROM LEITURAIUM L"
+                    "  WHERE L.CDFILIAL = IT.CDFILIAL AND L.NRLANCTONF = IT.NRLANCTONF AND L.CDPRODUTO = IT.CDPRODUTO)"
+                    " FROM ITEMNOTA IT JOIN PRODUTO PR ON PR.CDPRODUTO = IT.CDPRODUTO"
+                    " JOIN NOTAFISCAL NF ON NF.CDFILIAL = IT.CDFILIAL AND NF.NRLANCTONF = IT.NRLANCTONF"
+                    " WHERE IT.CDFILIAL = '0001' AND NF.IDCONFRASTR = 'N' AND PR.IDCONTROLAIUM = 'S'"
+                    " ORDER BY IT.NRLANCTONF, IT.CDPRODUTO", PRIMARY_PORT)
+        items = [(invoice, gtin, int(float(free))) for invoice, gtin, free in rows if float(free) >= 1]
+
+        # The standby away: a commit waits for it, and TERM still stops the
+        # server within 10 s.
+        host_options = f"-k {host} -c listen_addresses= -c max_connections=200"
+        pg_ctl("-D", os.environ["EXP_TEST_PG_STANDBY"], "-m", "immediate", "-w", "stop")
+        held = peer.Server(site)
+        waiting = Client(98, [held], [items.pop()], threading.Event())
+        waiting.start()
+        time.sleep(1.0)
+        took = stopped_within(held, 10)
+        print(f"failover: TERM com um commit à espera do standby atendido em "
+              f"{'mais de 15' if took is None else f'{took:.2f}'} s", flush=True)
+        check(took is not None and took <= 10, f"TERM within 10 s while a commit waits ({took})")
+        if took is None:
+            held.process.kill()
+        held.stop()
+        pg_ctl("-D", os.environ["EXP_TEST_PG_STANDBY"], "-l", os.path.join(host, "standby.log"), "-w",
+               "-o", f"{host_options} -p {STANDBY_PORT} -c cluster_name=standby -c wal_receiver_timeout=5s", "start")
+        check(wait_synchronous(), "the standby is synchronous again")
+        waiting.join(CALL_TIMEOUT_S)
+
+        stop = threading.Event()
+        clients = [Client(n, servers, items[n::CLIENTS], stop) for n in range(CLIENTS)]
+        for client in clients:
+            client.start()
+
+        time.sleep(BEFORE_STOP_S)
+        stopped = time.monotonic()
+        pg_ctl("-D", os.environ["EXP_TEST_PG_PRIMARY"], "-m", "immediate", "-w", "stop")
+        after_stop = time.monotonic()
+        pg_ctl("-D", os.environ["EXP_TEST_PG_STANDBY"], "-w", "promote")
+        promoted = time.monotonic()
+
+        deadline = promoted + BURST_LIMIT_S
+        while time.monotonic() < deadline:
+            if all(sum(1 for _, at, sent in c.acks if sent > after_stop) >= RESUMED_ACKS for c in clients):
+                break
+            if not any(c.is_alive() for c in clients):
+                break
+            time.sleep(0.1)
+        stop.set()
+        for client in clients:
+            client.join(CALL_TIMEOUT_S * 2 + 10)
+
+        acks = [a for c in clients for a in c.acks]
+        refusals = [r for c in clients for r in c.refusals]
+        lost = [f for c in clients for f in c.failures]
+        resumed = [at for c in clients for _, at, sent in c.acks if sent > after_stop]
+        stored = {row[0]: int(row[1]) for row in psql(
+            "SELECT L.NRSERIE, (SELECT COUNT(*) FROM AUDITORIA A WHERE A.IDEVENTO = 'L' AND A.CDIUMPROD = L.CDIUMPROD)"
+            " FROM LEITURAIUM L WHERE L.NRSERIE LIKE 'F%X%'", STANDBY_PORT)}
+        missing = [code for code, _, _ in acks if code not in stored]
+        twice = [code for code, audits in stored.items() if audits != 1]
+        recovery = min(resumed) - stopped if resumed else float("inf")
+        print(f"failover: {len(acks)} escritas confirmadas ({len(resumed)} depois da promoção), "
+              f"{len(refusals)} recusas, {len(lost)} falhas, {len(missing)} confirmadas e perdidas, "
+              f"{len(twice)} aplicadas duas vezes; primário parado em {after_stop - stopped:.2f} s, "
+              f"promovido em {promoted - after_stop:.2f} s; primeira escrita no novo primário {recovery:.2f} s "
+              f"depois da parada", flush=True)
+        check(len(acks) > 0 and any(sent < stopped for _, _, sent in acks), "writes before the stop")
+        check(not missing, f"acknowledged writes lost: {missing[:5]}")
+        check(not twice, f"changes applied twice: {twice[:5]}")
+        check(not refusals, f"false refusals: {refusals[:3]}")
+        per_client = [sum(1 for _, _, sent in c.acks if sent > after_stop) for c in clients]
+        check(all(count >= RESUMED_ACKS for count in per_client),
+              f"writing resumed for every client (acknowledged after the stop: {per_client})")
+        check(recovery <= 10, f"failover recovered within 10 s ({recovery:.2f} s)")
+        if lost:
+            print(f"failover: falhas: {lost[:5]}", flush=True)
+        if figure:
+            print(f"figure: failover_recovery_s {recovery:.2f} s", flush=True)
+
+        # The new primary goes away: the health check says no, and a server
+        # stops on TERM while a call waits for the database.
+        pg_ctl("-D", os.environ["EXP_TEST_PG_STANDBY"], "-m", "immediate", "-w", "stop")
+        answer = health(appserver, servers[0])
+        check(answer.returncode == 1 and "não" in answer.stderr, f"health says no without the database: {answer}")
+        waiting = Client(99, [servers[1]], items[-1:], threading.Event())
+        waiting.start()
+        time.sleep(1.0)
+        took = stopped_within(servers[1], 10)
+        print(f"failover: TERM com o banco fora atendido em {'mais de 15' if took is None else f'{took:.2f}'} s",
+              flush=True)
+        check(took is not None and took <= 10, f"TERM within 10 s without a database ({took})")
+        waiting.join(CALL_TIMEOUT_S)
+
+        pg_ctl("-D", os.environ["EXP_TEST_PG_STANDBY"], "-l", os.path.join(host, "promoted.log"), "-w",
+               "-o", f"{host_options} -p {STANDBY_PORT}", "start")
+        answer = health(appserver, servers[0])
+        check(answer.returncode == 0 and "sim" in answer.stdout, f"health says yes once the database is back: {answer}")
+    finally:
+        for server in servers:
+            server.stop()
+            if failures:
+                print("".join(line for line in server.log().splitlines(keepends=True) if "falha" in line)[:4000],
+                      flush=True)
+        folder.cleanup()
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
