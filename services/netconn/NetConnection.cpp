@@ -331,7 +331,10 @@ void TNetConnection::OpenOne()
     TBusyGuard guard(busy_);
     const int timeoutMs = timeout_ * 1000;
     std::optional<Rpc::TMessage> reply =
-        Greet(timeoutMs, Rpc::TFeatures{true, compression_ != TCompression::Never, Identifies(), true});
+        Greet(timeoutMs, Rpc::TFeatures{.Compact = true,
+                                         .Zstd = compression_ != TCompression::Never,
+                                         .Notices = Identifies(),
+                                         .RequestId = true});
     if (!reply)
         reply = Greet(timeoutMs, std::nullopt);
     if (const auto* fault = std::get_if<Rpc::TFault>(&*reply)) {

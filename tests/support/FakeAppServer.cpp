@@ -56,7 +56,7 @@ void TFakeAppServer::Answer(QTcpSocket* socket, const QByteArray& payload)
                                                        QStringLiteral("Módulo remoto desconhecido: %1.").arg(hello->Module)},
                                            limits));
         else if (RequestIds && hello->Features && hello->Features->RequestId) {
-            featuresOf_[socket] = Rpc::TFeatures{false, false, true};
+            featuresOf_[socket] = Rpc::TFeatures{.RequestId = true};
             socket->write(Rpc::EncodeFrame(Rpc::TWelcome{1, hello->Module, QString(), featuresOf_[socket]}, limits));
         } else
             socket->write(Rpc::EncodeFrame(Rpc::TWelcome{1, hello->Module, QString(), std::nullopt}, limits));

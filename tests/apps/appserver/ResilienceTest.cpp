@@ -266,7 +266,8 @@ TEST_F(Resilience, ClientsOldAndNewGetTheSameWorkList)
         net->SetCompression(compression);
         const TWorkListReply list = GetDados(*net, QStringLiteral("0001"));
         const bool compressed = compression == TNetConnection::TCompression::Always;
-        EXPECT_EQ(net->Features(), (Rpc::TFeatures{true, compressed, true})) << "no compression on loopback unless asked";
+        EXPECT_EQ(net->Features(), (Rpc::TFeatures{.Compact = true, .Zstd = compressed, .RequestId = true}))
+            << "no compression on loopback unless asked";
         EXPECT_TRUE(list.Invoices == plain[0].value<TDataPacket>());
         EXPECT_TRUE(list.Items == plain[1].value<TDataPacket>());
         EXPECT_TRUE(list.Readings == plain[2].value<TDataPacket>());

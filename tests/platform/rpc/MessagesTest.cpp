@@ -195,7 +195,7 @@ TEST(Messages, CallCarriesArgumentsAndByRefIndexes)
 // malformed. A call without one stays the base protocol's five items.
 TEST(Messages, CallCarriesItsRequestIdentifierOnlyWhenAgreed)
 {
-    const Rpc::TFeatures agreed{false, false, true};
+    const Rpc::TFeatures agreed{.RequestId = true};
     Rpc::TCall call{3, QStringLiteral("setLeituraIUM"), {QStringLiteral("0001")}, {}};
     EXPECT_EQ(quint8(Rpc::EncodeFrame(call, limits, agreed).at(4)), 0x85);
     EXPECT_TRUE(std::get<Rpc::TCall>(Rpc::DecodeMessage(Rpc::EncodeFrame(call, limits, agreed).mid(4), limits, agreed))
