@@ -62,6 +62,7 @@ void THost::Start()
     ApplyServerLogin();
     notices_ = std::make_unique<TNoticeChannel>();
     notices_->SetServer(Varneth::WebURL(), Varneth::WebPort(), TNetConnection::DefaultSecurity());
+    notices_->SetAlternates(TNetConnection::DefaultAlternates());
     notices_->SetStation(TNetConnection::DefaultStation());
     SetNotices(notices_.get());
 

@@ -93,6 +93,21 @@ void TNetConnection::SetDefaultAlternates(QList<TServerAddress> servers)
     defaultAlternates = std::move(servers);
 }
 
+const QList<TNetConnection::TServerAddress>& TNetConnection::DefaultAlternates()
+{
+    return defaultAlternates;
+}
+
+QList<TNetConnection::TServerAddress> TNetConnection::Ring(const TServerAddress& first,
+                                                           const QList<TServerAddress>& others)
+{
+    QList<TServerAddress> ring{first};
+    for (const TServerAddress& server : others)
+        if (!ring.contains(server))
+            ring.append(server);
+    return ring;
+}
+
 // The socket of an open (or opening) connection and the waits on it. Every
 // wait runs a local event loop that excludes user input; the slots below only
 // record the outcome and stop the loop, so nothing is raised inside it.
@@ -282,11 +297,7 @@ QString TNetConnection::Address() const
 
 QList<TNetConnection::TServerAddress> TNetConnection::Ring() const
 {
-    QList<TServerAddress> ring{{host_, port_}};
-    for (const TServerAddress& server : alternates_)
-        if (!ring.contains(server))
-            ring.append(server);
-    return ring;
+    return Ring({host_, port_}, alternates_);
 }
 
 void TNetConnection::Drop(const QString& message)

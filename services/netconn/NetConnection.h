@@ -143,6 +143,10 @@ public:
     // Takes effect at the next open.
     void SetStation(TStation station) { station_ = std::move(station); }
     static void SetDefaultAlternates(QList<TServerAddress> servers);
+    static const QList<TServerAddress>& DefaultAlternates();
+    // `first`, then each of `others` not already in: the order in which a
+    // site's servers are tried.
+    static QList<TServerAddress> Ring(const TServerAddress& first, const QList<TServerAddress>& others);
 
     explicit TNetConnection(TComponent* owner = nullptr);
     ~TNetConnection() override;

@@ -46,6 +46,7 @@ void TNoticeChannel::SetServer(const QString& host, int port, const TNetConnecti
 {
     host_ = host;
     port_ = port;
+    next_ = 0;
     security_ = security;
     if (socket_)
         Connect();
@@ -115,10 +116,12 @@ void TNoticeChannel::Disconnect()
 void TNoticeChannel::Connect()
 {
     Disconnect();
-    if (branch_.isEmpty() || station_.Name.isEmpty() || port_ <= 0 || port_ > 65535)
+    const QList<TNetConnection::TServerAddress> ring = TNetConnection::Ring({host_, port_}, alternates_);
+    const TNetConnection::TServerAddress server = ring[next_ % ring.size()];
+    if (branch_.isEmpty() || station_.Name.isEmpty() || server.Port <= 0 || server.Port > 65535)
         return;
     // A password never travels in clear beyond this machine.
-    if (!security_.Tls && !security_.User.isEmpty() && !IsLoopbackHost(host_)) {
+    if (!security_.Tls && !security_.User.isEmpty() && !IsLoopbackHost(server.Host)) {
         status_ = QStringLiteral("Avisos de mudança desligados: o servidor exige senha e a conexão não usa TLS.");
         return;
     }
@@ -136,11 +139,11 @@ void TNoticeChannel::Connect()
         connect(tls, &QSslSocket::encrypted, this, &TNoticeChannel::OnConnected);
         connect(tls, &QSslSocket::sslErrors, this,
                 [this] { Lost(QStringLiteral("o certificado do servidor não foi aceito")); }, Qt::QueuedConnection);
-        tls->connectToHostEncrypted(host_, quint16(port_));
+        tls->connectToHostEncrypted(server.Host, quint16(server.Port));
     } else {
         socket_ = std::make_unique<QTcpSocket>();
         connect(socket_.get(), &QTcpSocket::connected, this, &TNoticeChannel::OnConnected);
-        socket_->connectToHost(host_, quint16(port_));
+        socket_->connectToHost(server.Host, quint16(server.Port));
     }
     connect(socket_.get(), &QTcpSocket::readyRead, this, &TNoticeChannel::OnReadyRead);
     connect(socket_.get(), &QTcpSocket::errorOccurred, this,
@@ -165,6 +168,7 @@ void TNoticeChannel::Lost(const QString& why)
         return;
     const bool wasOpen = subscribed_;
     Disconnect();
+    ++next_;
     resumed_ = resumed_ || wasOpen;
     status_ = QStringLiteral("Avisos de mudança interrompidos (%1); nova tentativa em instantes.").arg(why);
     retry_.start(RetryMs);
@@ -186,6 +190,7 @@ void TNoticeChannel::Handle(const Rpc::TMessage& message)
         features_ = welcome->Features.value_or(Rpc::TFeatures{});
         if (!features_.Notices) {
             Disconnect();
+            ++next_;
             status_ = QStringLiteral("O servidor de aplicação não envia avisos de mudança.");
             retry_.start(RetryMs * 30);
             return;
@@ -220,6 +225,7 @@ void TNoticeChannel::Handle(const Rpc::TMessage& message)
             // Refused at the hello: a server of another version, or a login
             // the other connections will report. Not worth trying often.
             Disconnect();
+            ++next_;
             status_ = QStringLiteral("Avisos de mudança indisponíveis: %1").arg(fault->Message);
             retry_.start(RetryMs * 30);
         } else if (!fault->Id)

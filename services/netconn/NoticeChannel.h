@@ -17,7 +17,11 @@
 //   idle --[Follow with a branch: Connect]--> connecting --[welcome with "notices"]--> open
 //   connecting --[refused, no "notices" agreed, TLS or socket error]--> waiting
 //   open --[connection lost: Lost]--> waiting --[RetryMs: Connect]--> connecting
+//                                              (to the next server of the ring)
 //   open --[Follow(""): Disconnect]--> idle
+// The servers are tried as the calls' connections try them (SetAlternates,
+// TNetConnection's ring): each loss or refusal moves the channel on to the
+// next one, so a station whose server died hears its site through another.
 // A server that does not speak "notices" is tried again only after
 // RetryMs x 30. The subscription is sent again every KeepAliveMs, which also
 // keeps the connection from being closed as idle.
@@ -48,6 +52,8 @@ public:
     ~TNoticeChannel() override;
 
     void SetServer(const QString& host, int port, const TNetConnection::TSecurity& security);
+    // The site's other servers; takes effect at the next connection.
+    void SetAlternates(QList<TNetConnection::TServerAddress> servers) { alternates_ = std::move(servers); }
     void SetStation(const TNetConnection::TStation& station);
     const TNetConnection::TStation& Station() const { return station_; }
 
@@ -79,6 +85,8 @@ private:
 
     QString host_;
     int port_ = 0;
+    QList<TNetConnection::TServerAddress> alternates_;
+    int next_ = 0;  // where in the ring the next connection goes
     TNetConnection::TSecurity security_;
     TNetConnection::TStation station_;
     QString branch_;

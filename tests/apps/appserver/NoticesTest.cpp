@@ -259,6 +259,29 @@ TEST_F(Notices, AChannelCutOffConnectsAgainAndSaysItMayHaveMissedNotices)
     EXPECT_TRUE(ear.channel.Status().isEmpty());
 }
 
+// A station hears its site through the next server of its ring once its own
+// is gone, as its calls go on there.
+TEST_F(Notices, AChannelWhoseServerIsGoneHearsTheSiteThroughItsOtherServer)
+{
+    ASSERT_FALSE(open.isEmpty());
+    TAppServerProcess::TOptions options;
+    options.Database = here->DatabasePath();
+    TAppServerProcess doomed(options);
+    TEar ear(doomed, QStringLiteral("bia"), QStringLiteral("EST-B"));
+    ear.channel.SetAlternates({{here->Host(), here->Port()}});
+    ASSERT_TRUE(WaitFor([&] { return ear.channel.Open(); }, 10 * Second)) << ear.channel.Status().toStdString();
+    doomed.Kill();
+    ASSERT_TRUE(WaitFor([&] { return !ear.channel.Open(); }, 5 * Second));
+    ASSERT_TRUE(WaitFor([&] { return ear.channel.Open(); }, 10 * Second)) << ear.channel.Status().toStdString();
+    EXPECT_TRUE(ear.First(Rpc::Notice::Missed).has_value());
+
+    const TOpenItem& item = open.last();
+    const QString scan = IumScan(item.Gtin14, QStringLiteral("RING%1").arg(QDateTime::currentMSecsSinceEpoch()));
+    Consiste::CheckResultServ(Maker()->AppServer().Call(Remote::SetLeituraIUM, {Branch, item.Invoice, scan}), true, 0);
+    ASSERT_TRUE(WaitFor([&] { return ear.First(Rpc::Notice::Reading).has_value(); }));
+    EXPECT_EQ(ear.First(Rpc::Notice::Reading)->Invoice, item.Invoice);
+}
+
 // A server that dies says nothing: the stations of the others forget its
 // stations once it has stopped announcing them.
 TEST_F(Notices, TheStationsOfAServerThatDiedAreForgotten)

@@ -4,6 +4,8 @@
 // audit, and the command lines and accounts files the server refuses.
 #include "ServerSession.h"
 #include "ServerSite.h"
+#include "WaitFor.h"
+#include "netconn/NoticeChannel.h"
 #include "rpc/Frame.h"
 #include "rpc/Messages.h"
 
@@ -233,6 +235,43 @@ TEST_F(Security, PlainLinksAndUntrustedCertificatesAreRefused)
     } catch (const EConnectionError& e) {
         EXPECT_TRUE(e.Message().contains(QStringLiteral("não é de uma autoridade confiável"))) << e.Message().toStdString();
     }
+}
+
+// The notices' own connection logs in over TLS as the calls' do, and hears
+// another station's confirmation with the user who made it; with a wrong
+// password it hears nothing and says why.
+TEST_F(Security, NoticesReachAStationOverTlsAndAWrongPasswordSaysWhy)
+{
+    auto listen = [](TNoticeChannel& channel, QList<Rpc::TNotice>& heard, const QString& secret) {
+        channel.SetServer(server->Host(), server->Port(), SiteSecurity(*site, QStringLiteral("joao"), secret));
+        channel.SetStation({QStringLiteral("joao"), QStringLiteral("EST-J")});
+        channel.Listen([&heard](const Rpc::TNotice& n) { heard << n; });
+        channel.Follow(QStringLiteral("0001"));
+    };
+    TNoticeChannel channel;
+    QList<Rpc::TNotice> heard;
+    listen(channel, heard, password);
+    ASSERT_TRUE(WaitFor([&] { return channel.Open(); }, 10000)) << channel.Status().toStdString();
+
+    const QString invoice = ReadyInvoices().first();
+    EXPECT_EQ(Refusal(Station()->AppServer().Call(Remote::SetConfRastrOK, {QStringLiteral("0001"), invoice})), QString());
+    const auto confirmation = [&]() -> const Rpc::TNotice* {
+        for (const Rpc::TNotice& n : heard)
+            if (n.Event == Rpc::Notice::Confirmation)
+                return &n;
+        return nullptr;
+    };
+    ASSERT_TRUE(WaitFor([&] { return confirmation() != nullptr; }));
+    EXPECT_EQ(confirmation()->Invoice, invoice);
+    EXPECT_EQ(confirmation()->User, QStringLiteral("maria"));
+
+    TNoticeChannel wrong;
+    QList<Rpc::TNotice> unheard;
+    listen(wrong, unheard, QStringLiteral("senha-errada"));
+    ASSERT_TRUE(WaitFor([&] { return wrong.Status().contains(QStringLiteral("Usuário ou senha inválidos")); }, 10000))
+        << wrong.Status().toStdString();
+    EXPECT_FALSE(wrong.Open());
+    EXPECT_TRUE(unheard.isEmpty());
 }
 
 // On loopback without accounts the server trusts its callers: credentials a
