@@ -183,11 +183,7 @@ def main(argv):
             check(site, failures)
     finally:
         site.cleanup()
-    if failures:
-        print("\n".join(failures))
-        return 1
-    print("caps held")
-    return 0
+    return peer.verdict(failures, "caps held")
 
 
 if __name__ == "__main__":

@@ -145,12 +145,7 @@ def main(argv):
           f"server memory: {baseline:.0f} MB at start, {peak:.0f} MB at most; "
           f"log lines: {log.count(chr(10))}"
           if waits else "no station login")
-    if failures:
-        print("\n".join(failures))
-        print("--- server log (end) ---")
-        print(log[-3000:])
-        return 1
-    return 0
+    return peer.verdict(failures, log=log)
 
 
 if __name__ == "__main__":

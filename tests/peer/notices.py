@@ -130,11 +130,7 @@ def main(argv):
     finally:
         server.stop()
         site.cleanup()
-    if failures:
-        print("\n".join(failures))
-        return 1
-    print("notices held")
-    return 0
+    return peer.verdict(failures, "notices held")
 
 
 if __name__ == "__main__":

@@ -142,6 +142,20 @@ class Site:
         self.dir.cleanup()
 
 
+def verdict(failures, held="", log=""):
+    """The exit code of a peer test: 1 with each failure printed (and the end
+    of the server's log, when given), else 0 with what held."""
+    if failures:
+        print("\n".join(failures))
+        if log:
+            print("--- server log (end) ---")
+            print(log[-4000:])
+        return 1
+    if held:
+        print(held)
+    return 0
+
+
 def run(arguments, stdin=None):
     done = subprocess.run(arguments, input=stdin, capture_output=True, text=True, timeout=120)
     if done.returncode != 0:

@@ -169,13 +169,8 @@ def main(argv):
         failures.append(f"the server ended with code {code}")
     elif code != 0:
         failures.append(f"SIGTERM ended the server with code {code}")
-    if failures:
-        print("\n".join(failures))
-        print("--- server log (end) ---")
-        print(log[-4000:])
-        return 1
-    print(f"{rounds} rounds of {len(RAW_CASES) * 3 + 7} hostile connections each: the server kept serving")
-    return 0
+    return peer.verdict(failures, f"{rounds} rounds of {len(RAW_CASES) * 3 + 7} hostile connections each: "
+                                  "the server kept serving", log)
 
 
 if __name__ == "__main__":
