@@ -13,7 +13,9 @@
 // holds longer (a commit waiting for a standby that is gone) does not hold
 // the stop past StopGraceSeconds: the process ends, and its transaction,
 // never committed, ends with its connection. SIGHUP reads the accounts file
-// again (AccountService.h).
+// again (AccountService.h), and the TLS certificate and key for the
+// connections to come, so that a site renews them without a stop; a file
+// that no longer loads leaves what was in use.
 #include "HealthCheck.h"
 #include "ServerOptions.h"
 #include "demo/DemoData.h"
@@ -191,6 +193,17 @@ int ListUsersCommand(const TServerOptions& options)
     return 0;
 }
 
+// The reading again of the TLS pair on SIGHUP; what happened, for the log.
+QString RenewTls(TRpcServer& server, const TServerOptions& options)
+{
+    QString error;
+    const std::optional<QSslConfiguration> tls = LoadServerTls(options.TlsCertificate, options.TlsKey, error);
+    if (!tls)
+        return QStringLiteral("o certificado TLS em uso continua: %1").arg(error);
+    server.RenewTls(*tls);
+    return QStringLiteral("certificado TLS relido de %1").arg(options.TlsCertificate);
+}
+
 // TLS and the accounts the options name, into `config`; false with the
 // reason printed.
 bool Secure(const TServerOptions& options, TServerConfig& config)
@@ -299,7 +312,7 @@ int Serve(QCoreApplication& app, const TServerOptions& options)
         return 1;
     }
     QSocketNotifier notifier(signalPipe[0], QSocketNotifier::Read);
-    QObject::connect(&notifier, &QSocketNotifier::activated, &app, [&app, accounts = config.Accounts] {
+    QObject::connect(&notifier, &QSocketNotifier::activated, &app, [&app, &server, &options, accounts = config.Accounts] {
         char byte = 0;
         if (::read(signalPipe[0], &byte, 1) != 1)
             return;
@@ -311,6 +324,8 @@ int Serve(QCoreApplication& app, const TServerOptions& options)
         if (accounts)
             accounts->Reload(message);
         LogLine(QStringLiteral("SIGHUP: ") + message);
+        if (!options.TlsCertificate.isEmpty())
+            LogLine(QStringLiteral("SIGHUP: ") + RenewTls(server, options));
     });
     struct sigaction action = {};
     action.sa_handler = OnSignal;

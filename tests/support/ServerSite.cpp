@@ -8,22 +8,27 @@
 
 TServerSite::TServerSite()
 {
+    MakeCertificate(Certificate(), Key());
+    for (const QString& name : {QStringLiteral("maria"), QStringLiteral("joao")}) {
+        QString output;
+        if (AddUser(Accounts(), name, Password, &output) != 0)
+            throw std::runtime_error("appserver --add-user failed: " + output.toStdString());
+    }
+}
+
+void TServerSite::MakeCertificate(const QString& certificate, const QString& key)
+{
     QProcess openssl;
     openssl.setProcessChannelMode(QProcess::MergedChannels);
     openssl.start(QStringLiteral("openssl"),
                   {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"), QStringLiteral("rsa:2048"),
                    QStringLiteral("-nodes"), QStringLiteral("-days"), QStringLiteral("2"), QStringLiteral("-subj"),
                    QStringLiteral("/CN=127.0.0.1"), QStringLiteral("-addext"), QStringLiteral("subjectAltName=IP:127.0.0.1"),
-                   QStringLiteral("-keyout"), Key(), QStringLiteral("-out"), Certificate()});
+                   QStringLiteral("-keyout"), key, QStringLiteral("-out"), certificate});
     if (!openssl.waitForFinished(60000) || openssl.exitStatus() != QProcess::NormalExit || openssl.exitCode() != 0)
         throw std::runtime_error("openssl req failed: " + openssl.errorString().toStdString() + ' '
                                  + openssl.readAll().toStdString());
-    QFile::setPermissions(Key(), QFile::ReadOwner | QFile::WriteOwner);
-    for (const QString& name : {QStringLiteral("maria"), QStringLiteral("joao")}) {
-        QString output;
-        if (AddUser(Accounts(), name, Password, &output) != 0)
-            throw std::runtime_error("appserver --add-user failed: " + output.toStdString());
-    }
+    QFile::setPermissions(key, QFile::ReadOwner | QFile::WriteOwner);
 }
 
 QStringList TServerSite::ServerArguments() const

@@ -26,6 +26,10 @@ public:
     QString Folder() const { return dir_.path(); }
     QStringList ServerArguments() const;
 
+    // Writes a new self-signed certificate for 127.0.0.1 and its key (RSA,
+    // its owner's only) over `certificate` and `key`.
+    static void MakeCertificate(const QString& certificate, const QString& key);
+
     // Runs `appserver --add-user NAME --branches BRANCHES --accounts FILE`
     // with `password` on stdin (no --branches when `branches` is empty); its
     // exit code, with its output in `output`.

@@ -131,6 +131,13 @@ public:
     // False, with `error` set, when the address cannot be bound.
     bool Listen(const QHostAddress& address, quint16 port, QString& error);
     quint16 Port() const { return listener_.serverPort(); }
+    // The certificate and key of the connections accepted from now on (a
+    // renewed pair); those open keep theirs. Ignored by a server without TLS.
+    void RenewTls(const QSslConfiguration& tls)
+    {
+        if (config_.Tls)
+            config_.Tls = tls;
+    }
     // The notices of this server's connections; on SQLite already fed by the
     // commits of its workers, on PostgreSQL to be fed by a TPgListener.
     TNoticeHub& Notices() { return notices_; }

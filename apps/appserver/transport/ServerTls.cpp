@@ -6,6 +6,12 @@
 #include <QSslKey>
 #include <QSslSocket>
 
+#include <openssl/err.h>
+#include <openssl/pem.h>
+#include <openssl/x509.h>
+
+#include <memory>
+
 namespace {
 
 // Certificates and keys are a few kilobytes; anything larger is no such file.
@@ -23,6 +29,27 @@ std::optional<QByteArray> ReadPem(const QString& fileName, const QString& what, 
         return std::nullopt;
     }
     return file.readAll();
+}
+
+template <typename T, void (*Free)(T*)>
+using TOwned = std::unique_ptr<T, std::integral_constant<decltype(Free), Free>>;
+
+// Whether `key` is the private key of the first certificate of `chain` (both
+// PEM, the key already known to be unprotected). A key of the right kind but
+// of another pair loads, and then fails every handshake. Qt has no such
+// check; OpenSSL's libcrypto is the library its TLS runs on.
+bool KeyFitsCertificate(const QByteArray& chain, const QByteArray& key)
+{
+    const auto noPassphrase = [](char*, int, int, void*) { return 0; };
+    const TOwned<BIO, BIO_free_all> chainIn(BIO_new_mem_buf(chain.constData(), int(chain.size())));
+    const TOwned<BIO, BIO_free_all> keyIn(BIO_new_mem_buf(key.constData(), int(key.size())));
+    const TOwned<X509, X509_free> certificate(chainIn ? PEM_read_bio_X509(chainIn.get(), nullptr, noPassphrase, nullptr)
+                                                      : nullptr);
+    const TOwned<EVP_PKEY, EVP_PKEY_free> privateKey(
+        keyIn ? PEM_read_bio_PrivateKey(keyIn.get(), nullptr, noPassphrase, nullptr) : nullptr);
+    const bool fits = certificate && privateKey && X509_check_private_key(certificate.get(), privateKey.get()) == 1;
+    ERR_clear_error();  // what failed is told in our own words; Qt's TLS must not find it queued
+    return fits;
 }
 
 } // namespace
@@ -55,6 +82,10 @@ std::optional<QSslConfiguration> LoadServerTls(const QString& certificateFile, c
     }
     if (key.algorithm() != chain.first().publicKey().algorithm()) {
         error = QStringLiteral("A chave privada %1 não é do tipo da chave do certificado %2.").arg(keyFile, certificateFile);
+        return std::nullopt;
+    }
+    if (!KeyFitsCertificate(*certificates, *keyText)) {
+        error = QStringLiteral("A chave privada %1 não é a do certificado %2.").arg(keyFile, certificateFile);
         return std::nullopt;
     }
     QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();

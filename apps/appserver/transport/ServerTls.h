@@ -8,6 +8,7 @@
 #include <optional>
 
 // The configuration, or nothing with `error` set (Portuguese) when TLS is
-// not available, a file is missing, unreadable or not of that form, or the
-// key is not private to the server's user (PrivateFile.h).
+// not available, a file is missing, unreadable or not of that form, the key
+// is not the certificate's, or it is not private to the server's user
+// (PrivateFile.h).
 std::optional<QSslConfiguration> LoadServerTls(const QString& certificateFile, const QString& keyFile, QString& error);

@@ -15,6 +15,7 @@
 #include <QSslSocket>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <csignal>
 #include <unistd.h>
 
 namespace {
@@ -288,6 +289,53 @@ TEST(LoopbackWithoutAccounts, ServesAnyHelloAndAuditsAnEmptyUser)
     const QList<QVariantList> audit = TDbView(server).Rows(QStringLiteral("SELECT CDUSUARIO FROM AUDITORIA"));
     ASSERT_EQ(audit.size(), 1);
     EXPECT_EQ(audit[0][0].toString(), QString());
+}
+
+// A site renews its certificate without a stop: after SIGHUP new connections
+// get the new pair and one already open goes on. A key that is not the
+// certificate's is refused at start, and at SIGHUP leaves the pair in use.
+TEST(TlsRenewal, SighupServesTheNewPairAndKeepsTheOneInUseWhenANewOneDoesNotFit)
+{
+    TSiteServer secure;
+    const TServerSite& site = secure.Site;
+    const quint16 port = secure.Server.Port();
+    QTemporaryDir renewal;
+    const QString oldCertificate = renewal.filePath(QStringLiteral("old.crt"));
+    const QString oldKey = renewal.filePath(QStringLiteral("old.key"));
+    ASSERT_TRUE(QFile::copy(site.Certificate(), oldCertificate));
+    ASSERT_TRUE(QFile::copy(site.Key(), oldKey));
+    TRawTlsClient open(port, oldCertificate);
+    ASSERT_TRUE(open.Encrypted());
+    open.Send(Hello(Rpc::TCredentials{QStringLiteral("maria"), password}));
+    const auto welcome = open.Next();
+    ASSERT_TRUE(welcome && std::holds_alternative<Rpc::TWelcome>(*welcome));
+
+    const auto reread = [&](const QString& line) {
+        ::kill(pid_t(secure.Server.Pid()), SIGHUP);
+        return WaitFor([&] { return secure.Server.Log().contains(line); }, 10000);
+    };
+    TServerSite::MakeCertificate(site.Certificate(), site.Key());
+    ASSERT_TRUE(reread(QStringLiteral("SIGHUP: certificado TLS relido de ") + site.Certificate()))
+        << secure.Server.Log().toStdString();
+    EXPECT_TRUE(TRawTlsClient(port, site.Certificate()).Encrypted());
+    EXPECT_FALSE(TRawTlsClient(port, oldCertificate).Encrypted()) << "the old certificate is still served";
+    open.Send(ConfirmCall(QStringLiteral("9999999999")));
+    const auto answer = open.Next();
+    EXPECT_TRUE(answer && std::holds_alternative<Rpc::TResult>(*answer)) << "the open connection was cut off";
+
+    QString output;
+    EXPECT_EQ(TAppServerProcess::RunOnce({QStringLiteral("--database"), renewal.filePath(QStringLiteral("db.sqlite")),
+                                          QStringLiteral("--create"), QStringLiteral("--tls-cert"), site.Certificate(),
+                                          QStringLiteral("--tls-key"), oldKey},
+                                         &output),
+              1);
+    EXPECT_TRUE(output.contains(QStringLiteral("não é a do certificado"))) << output.toStdString();
+    ASSERT_TRUE(QFile::remove(site.Key()) && QFile::copy(oldKey, site.Key()));
+    ASSERT_TRUE(reread(QStringLiteral("SIGHUP: o certificado TLS em uso continua: A chave privada %1 não é a do "
+                                      "certificado")
+                           .arg(site.Key())))
+        << secure.Server.Log().toStdString();
+    EXPECT_TRUE(TRawTlsClient(port, site.Certificate()).Encrypted()) << "the pair in use was dropped";
 }
 
 struct TRefusedStart {
