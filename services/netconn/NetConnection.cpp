@@ -10,7 +10,6 @@
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QHostAddress>
-#include <QHostInfo>
 #include <QSslConfiguration>
 #include <QSslSocket>
 #include <QTcpSocket>
@@ -58,9 +57,10 @@ bool IsLoopbackHost(const QString& host)
     QHostAddress address;
     if (address.setAddress(host))
         return address.isLoopback();
-    const QList<QHostAddress> addresses = QHostInfo::fromName(host).addresses();
-    return !addresses.isEmpty()
-           && std::all_of(addresses.cbegin(), addresses.cend(), [](const QHostAddress& a) { return a.isLoopback(); });
+    // No other name is looked up: the answer of a name server could differ
+    // between this check and the connection's own lookup.
+    const QString name = host.endsWith(u'.') ? host.chopped(1) : host;
+    return name.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0;
 }
 
 void TNetConnection::SetReceiveProgress(TReceiveProgress hook)

@@ -79,8 +79,8 @@
 class TNetConnection;
 
 // Whether `host` leads to this machine only: a loopback address (127.0.0.0/8,
-// ::1), or a name whose every address is one ("localhost"). A name is
-// resolved here, blocking; one that resolves to nothing is not loopback.
+// ::1) or the name "localhost". Nothing is looked up, so the answer is at
+// once and no name server decides it.
 bool IsLoopbackHost(const QString& host);
 
 // The late-bound call object of a connection.

@@ -456,8 +456,8 @@ struct TLoopbackCase {
 
 class LoopbackHost : public ::testing::TestWithParam<TLoopbackCase> {};
 
-// Names other than localhost are left out: resolving them would ask the
-// network's name server.
+// Only "localhost" among names: no name is looked up, so none of these asks
+// a name server.
 TEST_P(LoopbackHost, IsTheMachineItself)
 {
     EXPECT_EQ(IsLoopbackHost(QString::fromLatin1(GetParam().host)), GetParam().loopback);
@@ -469,7 +469,13 @@ INSTANTIATE_TEST_SUITE_P(
                       TLoopbackCase{"v6", "::1", true}, TLoopbackCase{"localhostName", "localhost", true},
                       TLoopbackCase{"unspecifiedV4", "0.0.0.0", false}, TLoopbackCase{"unspecifiedV6", "::", false},
                       TLoopbackCase{"privateV4", "10.1.2.3", false}, TLoopbackCase{"documentationV4", "192.0.2.10", false},
-                      TLoopbackCase{"documentationV6", "2001:db8::5", false}, TLoopbackCase{"empty", "", false}),
+                      TLoopbackCase{"documentationV6", "2001:db8::5", false}, TLoopbackCase{"empty", "", false},
+                      TLoopbackCase{"localhostUpperCase", "LocalHost", true},
+                      TLoopbackCase{"localhostRooted", "localhost.", true},
+                      TLoopbackCase{"mappedV4", "::ffff:127.0.0.1", true},
+                      TLoopbackCase{"subdomainOfLocalhost", "app.localhost", false},
+                      TLoopbackCase{"localhostPrefix", "localhost.example.com", false},
+                      TLoopbackCase{"siteName", "app.filial.local", false}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // A name that resolves to loopback only is this machine: the password goes
