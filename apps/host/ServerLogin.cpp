@@ -6,10 +6,18 @@
 
 #include <QSysInfo>
 
+#include <algorithm>
+
 void ApplyServerLogin()
 {
     Varneth::THostSettings settings = Varneth::Settings();
-    if (!settings.ServerUser.isEmpty() && settings.ServerPassword.isEmpty()) {
+    const auto mayBeSent = [&settings] {
+        if (settings.ServerTls || IsLoopbackHost(settings.ServerHost))
+            return true;
+        return std::any_of(settings.ServerAlternates.cbegin(), settings.ServerAlternates.cend(),
+                           [](const Varneth::TServer& server) { return IsLoopbackHost(server.first); });
+    };
+    if (!settings.ServerUser.isEmpty() && settings.ServerPassword.isEmpty() && mayBeSent()) {
         const std::optional<QString> typed = Dialogs().Password(
             {QStringLiteral("Servidor de aplicação"),
              QStringLiteral("Senha do usuário %1 no servidor de aplicação %2:").arg(settings.ServerUser, settings.ServerHost)});

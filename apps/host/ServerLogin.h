@@ -12,5 +12,7 @@
 //
 // When a user is set and no password file gave the password, the password
 // is asked through the dialog service; a cancelled prompt leaves it empty,
-// and the server then refuses the connections with its own message.
+// and the server then refuses the connections with its own message. It is
+// not asked when no server of the settings could be sent it (no TLS, and
+// none on this machine): the connections then say why they are not made.
 void ApplyServerLogin();

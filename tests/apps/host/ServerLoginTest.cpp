@@ -130,6 +130,14 @@ TEST_F(ServerLoginTest, AClearPasswordIsNotSentBeyondThisMachine)
     EXPECT_FALSE(listener.waitForNewConnection(300)) << "a connection was made";
     host.reset();
 
+    // Without a password file: a password no server could be sent is not asked.
+    settings("user=maria\n");
+    host = StartHost();
+    EXPECT_TRUE(dialogs.Texts(TDialogKind::Password).isEmpty());
+    EXPECT_THROW(open(), EConnectionError);
+    EXPECT_FALSE(listener.waitForNewConnection(300)) << "a connection was made";
+    host.reset();
+
     settings("");
     host = StartHost();
     EXPECT_THROW(open(), EConnectionError) << "no answer to the hello";
