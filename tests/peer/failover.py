@@ -14,7 +14,10 @@ immediate) and the standby promoted at once. Then:
   - no change was applied twice (one audit record per stored reading);
   - no client was told a false refusal (every scan is new, for an item with
     a free unit: any refusal is false);
-  - writing resumes, through both servers.
+  - writing resumes, through both servers;
+  - a station hearing the branch's notices through one server is told it may
+    have missed some while that server's database link was down, and then
+    hears a reading stored through the other server.
 
 Before that, with the standby stopped, a commit waits for it (synchronous
 replication): a server stops on TERM within 10 s all the same. After it,
@@ -139,6 +142,52 @@ class Client(threading.Thread):
             time.sleep(0)
 
 
+class Ear(threading.Thread):
+    """A station hearing branch 0001's notices through one server: each
+    notice's event, invoice and the time it came."""
+
+    def __init__(self, server):
+        super().__init__(daemon=True)
+        self.connection = peer.Connection(server.port, timeout=300)
+        self.connection.send(peer.hello(features=["notices"]))
+        welcome = self.connection.receive()
+        if welcome[0] != "welcome" or "notices" not in welcome[4]:
+            raise AssertionError(f"no notices agreed: {welcome}")
+        self.connection.send(peer.call("AssinaAvisos", ["0001", "", "EST-OUVINTE", ""]))
+        self.heard = []
+        self.subscribed = threading.Event()
+
+    def run(self):
+        try:
+            while True:
+                message = self.connection.receive()
+                if message[0] == "result" and message[1] == 1:
+                    self.subscribed.set()
+                elif message[0] == "notice":
+                    self.heard.append((message[1], message[3], time.monotonic()))
+        except (peer.Closed, OSError):
+            pass
+
+    def heard_since(self, event, invoice, since, within):
+        deadline = time.monotonic() + within
+        while time.monotonic() < deadline:
+            if any(e == event and (invoice is None or i == invoice) and at > since for e, i, at in self.heard):
+                return True
+            time.sleep(0.05)
+        return False
+
+
+def open_items(port):
+    """(invoice, GTIN-14, free units) of branch 0001's open IUM items."""
+    rows = psql("SELECT IT.NRLANCTONF, LPAD(PR.CDGTIN, 14, '0'), IT.QTITEMPROD - (SELECT COUNT(*) FROM LEITURAIUM L"
+                "  WHERE L.CDFILIAL = IT.CDFILIAL AND L.NRLANCTONF = IT.NRLANCTONF AND L.CDPRODUTO = IT.CDPRODUTO)"
+                " FROM ITEMNOTA IT JOIN PRODUTO PR ON PR.CDPRODUTO = IT.CDPRODUTO"
+                " JOIN NOTAFISCAL NF ON NF.CDFILIAL = IT.CDFILIAL AND NF.NRLANCTONF = IT.NRLANCTONF"
+                " WHERE IT.CDFILIAL = '0001' AND NF.IDCONFRASTR = 'N' AND PR.IDCONTROLAIUM = 'S'"
+                " ORDER BY IT.NRLANCTONF, IT.CDPRODUTO", port)
+    return [(invoice, gtin, int(float(free))) for invoice, gtin, free in rows if float(free) >= 1]
+
+
 def stopped_within(server, seconds):
     """TERM, then how long the server took to exit (None: it did not within
     `seconds` + 5)."""
@@ -188,13 +237,7 @@ def main():
         site = SiteOf(appserver, uri, folder.name)
         servers = [peer.Server(site), peer.Server(site)]
 
-        rows = psql("SELECT IT.NRLANCTONF, LPAD(PR.CDGTIN, 14, '0'), IT.QTITEMPROD - (SELECT COUNT(*) FROM LEITURAIUM L"
-                    "  WHERE L.CDFILIAL = IT.CDFILIAL AND L.NRLANCTONF = IT.NRLANCTONF AND L.CDPRODUTO = IT.CDPRODUTO)"
-                    " FROM ITEMNOTA IT JOIN PRODUTO PR ON PR.CDPRODUTO = IT.CDPRODUTO"
-                    " JOIN NOTAFISCAL NF ON NF.CDFILIAL = IT.CDFILIAL AND NF.NRLANCTONF = IT.NRLANCTONF"
-                    " WHERE IT.CDFILIAL = '0001' AND NF.IDCONFRASTR = 'N' AND PR.IDCONTROLAIUM = 'S'"
-                    " ORDER BY IT.NRLANCTONF, IT.CDPRODUTO", PRIMARY_PORT)
-        items = [(invoice, gtin, int(float(free))) for invoice, gtin, free in rows if float(free) >= 1]
+        items = open_items(PRIMARY_PORT)
 
         # The standby away: a commit waits for it, and TERM still stops the
         # server within 10 s.
@@ -216,6 +259,9 @@ def main():
         check(wait_synchronous(), "the standby is synchronous again")
         waiting.join(CALL_TIMEOUT_S)
 
+        ear = Ear(servers[1])
+        ear.start()
+        check(ear.subscribed.wait(10), "the station hearing notices was subscribed")
         stop = threading.Event()
         clients = [Client(n, servers, items[n::CLIENTS], stop) for n in range(CLIENTS)]
         for client in clients:
@@ -266,6 +312,18 @@ def main():
             print(f"failover: falhas: {lost[:5]}", flush=True)
         if figure:
             print(f"figure: failover_recovery_s {recovery:.2f} s", flush=True)
+
+        # The notices cross servers again through the new primary.
+        check(ear.heard_since("missed", None, stopped, 10), "the station was told it may have missed notices")
+        invoice, gtin, _ = open_items(STANDBY_PORT)[0]
+        probe = Client(97, [servers[0]], [], threading.Event())
+        sent = time.monotonic()
+        reply = probe.send(["0001", invoice, f"]d201{gtin}21OUVIDA1"], str(uuid.uuid4()))
+        probe.connection.close()
+        check(reply[0] == "result" and reply[2][0] is True, f"a reading after the failover was stored: {reply}")
+        check(ear.heard_since("reading", invoice, sent, 5),
+              "a reading stored through one server after the failover was heard through the other")
+        ear.connection.close()
 
         # The new primary goes away: the health check says no, and a server
         # stops on TERM while a call waits for the database.
