@@ -39,6 +39,14 @@ void TCheckpointer::Loop()
         return;
     }
     sqlite3_exec(db.get(), "PRAGMA wal_autocheckpoint=0", nullptr, nullptr, nullptr);
+    // A connection finds the WAL at its first read; until then a checkpoint
+    // on it has no WAL to copy and does nothing, successfully.
+    char* error = nullptr;
+    if (sqlite3_exec(db.get(), "SELECT 1 FROM sqlite_schema LIMIT 1", nullptr, nullptr, &error) != SQLITE_OK) {
+        log_(QStringLiteral("checkpoints do banco %1 desligados: %2").arg(path_, QString::fromUtf8(error)));
+        sqlite3_free(error);
+        return;
+    }
     std::unique_lock lock(mutex_);
     while (!wake_.wait_for(lock, std::chrono::milliseconds(IntervalMs), [this] { return stopping_; })) {
         lock.unlock();

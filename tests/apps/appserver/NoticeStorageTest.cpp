@@ -3,11 +3,16 @@
 // heard by a listener through NOTIFY; never for a change rolled back. Built
 // for both databases like the other server tests.
 #include "ServerSession.h"
+#include "WaitFor.h"
 #include "storage/Database.h"
 #include "storage/PgListener.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDeadlineTimer>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QUuid>
 
 #include <gtest/gtest.h>
 
@@ -66,6 +71,50 @@ TEST_F(NoticeStorage, SqliteCommitsDurablyAndLeavesCheckpointsToTheCheckpointer)
     journal.Exec();
     ASSERT_TRUE(journal.Next());
     EXPECT_EQ(journal.Text(0), QStringLiteral("wal"));
+}
+
+// Whether the SQLite file at `path` itself, its WAL ignored (immutable=1),
+// holds the request `id`.
+bool InTheFileItself(const QString& path, const QString& id)
+{
+    const QString name = QStringLiteral("immutable-") + id;
+    bool found = false;
+    {
+        QSqlDatabase file = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        file.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_OPEN_READONLY"));
+        file.setDatabaseName(QStringLiteral("file:%1?immutable=1").arg(path));
+        if (file.open()) {
+            QSqlQuery query(file);
+            query.prepare(QStringLiteral("SELECT COUNT(*) FROM REQUISICAO WHERE IDREQUISICAO = ?"));
+            query.addBindValue(id);
+            found = query.exec() && query.next() && query.value(0).toInt() == 1;
+        }
+    }
+    QSqlDatabase::removeDatabase(name);
+    return found;
+}
+
+// What the server's connections commit, which leave checkpoints to the
+// server's checkpointer, reaches the database file itself within a few of its
+// turns. Without them the WAL would hold every change for as long as the
+// server runs, growing with each.
+TEST_F(NoticeStorage, TheServersCheckpointerCopiesCommitsIntoTheDatabaseFile)
+{
+    if (server->Postgres())
+        GTEST_SKIP() << "SQLite's WAL";
+    TDatabase db(ServerConfig());
+    const QString id = QUuid::createUuid().toString(QUuid::WithoutBraces);
+    {
+        TScopedTransaction transaction(db, TScopedTransaction::TKind::Write);
+        TSql insert(db, QStringLiteral("INSERT INTO REQUISICAO (CDUSUARIO, IDREQUISICAO, NMMETODO, DTREQUISICAO)"
+                                       " VALUES ('', :IDREQUISICAO, 'teste', :DTREQUISICAO)"));
+        insert.Bind(QStringLiteral(":IDREQUISICAO"), id)
+            .Bind(QStringLiteral(":DTREQUISICAO"), QDateTime::currentDateTime())
+            .Exec();
+        transaction.Commit();
+    }
+    EXPECT_TRUE(WaitFor([&] { return InTheFileItself(server->DatabasePath(), id); }, 5000))
+        << "the commit is still in the WAL alone";
 }
 
 TEST_F(NoticeStorage, OnlyACommittedChangeIsHeardInTheOrderOfItsNotices)
