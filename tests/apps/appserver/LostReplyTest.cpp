@@ -8,6 +8,10 @@
 // first was, refusals included, and an identifier names one method.
 #include "ServerData.h"
 #include "ServerSession.h"
+#include "rules/RequestLog.h"
+#include "storage/Database.h"
+
+#include <QDateTime>
 
 #include <functional>
 #include <gtest/gtest.h>
@@ -162,6 +166,34 @@ TEST_F(LostReply, ARefusalIsAnsweredTheSameWhenSentAgain)
                         {branch, ready.value(0)})
                   .toString(),
               QStringLiteral("N"));
+}
+
+// Outcomes are kept for their retention, then removed: a client retries
+// within seconds, and the table does not grow with every change ever made.
+TEST(RequestOutcomes, AreKeptForTheirRetentionAndThenRemoved)
+{
+    TAppServerProcess::TOptions options;
+    options.Demo = false;
+    TAppServerProcess server(options);
+    TDatabase data(TDbConfig{server.DatabasePath()});
+    const qint64 retention = qint64(RequestLog::RetentionHours) * 3600;
+    {
+        TScopedTransaction transaction(data, TScopedTransaction::TKind::Write);
+        for (const auto& [id, age] : {std::pair{"velha", retention + 60}, std::pair{"recente", retention - 60}}) {
+            TSql insert(data, QStringLiteral("INSERT INTO REQUISICAO (CDUSUARIO, IDREQUISICAO, NMMETODO, DTREQUISICAO, "
+                                             "DSRESULTADO) VALUES ('', :IDREQUISICAO, 'setLeituraIUM', :DTREQUISICAO, '')"));
+            insert.Bind(QStringLiteral(":IDREQUISICAO"), QString::fromLatin1(id))
+                .Bind(QStringLiteral(":DTREQUISICAO"), QDateTime::currentDateTime().addSecs(-age))
+                .Exec();
+        }
+        transaction.Commit();
+    }
+    EXPECT_EQ(RequestLog::Prune(data), 1);
+    TSql left(data, QStringLiteral("SELECT IDREQUISICAO FROM REQUISICAO"));
+    left.Exec();
+    ASSERT_TRUE(left.Next());
+    EXPECT_EQ(left.Text(0), QStringLiteral("recente"));
+    EXPECT_FALSE(left.Next());
 }
 
 } // namespace
