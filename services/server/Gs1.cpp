@@ -328,7 +328,7 @@ QChar GtinCheckDigit(QStringView body)
 
 QString Gs1CheckPair(QStringView body)
 {
-    // General Specifications, 7.9.5: the body's characters, valued by their
+    // GS1's check-character pair: the body's characters, valued by their
     // place in set 82, weighted by the primes from the right, summed modulo
     // 1021, written as two characters of set 32.
     static constexpr QStringView set82 =

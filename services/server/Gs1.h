@@ -12,7 +12,7 @@
 // carries GS1 data; any other ("]d1", "]E0"...) says it does not, and the
 // scan is refused for that. Without one, the scan is taken as GS1 data.
 //
-// Every rule of the GS1 General Specifications that a scan alone can break
+// Every rule of GS1's standard that a scan alone can break
 // is checked: a known identifier; each value's length (a predefined-length
 // identifier takes exactly its length, another runs to the separator and
 // must fit its format); its character set; the check digit of every key

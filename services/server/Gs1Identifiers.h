@@ -1,5 +1,5 @@
 #pragma once
-// The application identifiers of the GS1 General Specifications: for each,
+// The application identifiers GS1 defines: for each,
 // the shape of its value and the identifiers it must travel with.
 //
 // Written by hand: no Debian package offers GS1's identifier table to a
