@@ -63,6 +63,14 @@ bool IsLoopbackHost(const QString& host)
     return name.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0;
 }
 
+QSslConfiguration StationTls(const QList<QSslCertificate>& authorities)
+{
+    QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
+    configuration.addCaCertificates(authorities);
+    configuration.setProtocol(QSsl::TlsV1_2OrLater);
+    return configuration;
+}
+
 void TNetConnection::SetReceiveProgress(TReceiveProgress hook)
 {
     receiveProgress = std::move(hook);
@@ -142,10 +150,7 @@ public:
         auto* tls = static_cast<QSslSocket*>(socket_.get());
         if (port <= 0 || port > 65535)
             return false;
-        QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
-        configuration.addCaCertificates(authorities);
-        configuration.setProtocol(QSsl::TlsV1_2OrLater);
-        tls->setSslConfiguration(configuration);
+        tls->setSslConfiguration(StationTls(authorities));
         tls->connectToHostEncrypted(host, quint16(port));
         Run(timeoutMs, [&](QObject* context, const TStop& stop) {
             QObject::connect(tls, &QSslSocket::encrypted, context, [stop] { stop(TOutcome::Done); });

@@ -69,6 +69,7 @@
 #include "rtl/Classes.h"
 #include "rtl/Closure.h"
 
+#include <QSslConfiguration>
 #include <QString>
 #include <QVariant>
 #include <functional>
@@ -82,6 +83,10 @@ class TNetConnection;
 // ::1) or the name "localhost". Nothing is looked up, so the answer is at
 // once and no name server decides it.
 bool IsLoopbackHost(const QString& host);
+
+// How a station's connections set up TLS: the system's authorities and
+// `authorities` trusted, TLS 1.2 or later.
+QSslConfiguration StationTls(const QList<QSslCertificate>& authorities);
 
 // The late-bound call object of a connection.
 class TAppServer {

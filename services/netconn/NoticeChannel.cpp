@@ -4,7 +4,6 @@
 #include "rpc/ProtocolError.h"
 #include "server/RemoteNames.h"
 
-#include <QSslConfiguration>
 #include <QSslSocket>
 #include <QTcpSocket>
 
@@ -131,11 +130,8 @@ void TNoticeChannel::Connect()
     if (security_.Tls) {
         auto* tls = new QSslSocket;
         socket_.reset(tls);
-        QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
-        if (!security_.CaFile.isEmpty())
-            configuration.addCaCertificates(QSslCertificate::fromPath(security_.CaFile, QSsl::Pem));
-        configuration.setProtocol(QSsl::TlsV1_2OrLater);
-        tls->setSslConfiguration(configuration);
+        tls->setSslConfiguration(StationTls(
+            security_.CaFile.isEmpty() ? QList<QSslCertificate>() : QSslCertificate::fromPath(security_.CaFile, QSsl::Pem)));
         connect(tls, &QSslSocket::encrypted, this, &TNoticeChannel::OnConnected);
         connect(tls, &QSslSocket::sslErrors, this,
                 [this] { Lost(QStringLiteral("o certificado do servidor não foi aceito")); }, Qt::QueuedConnection);
