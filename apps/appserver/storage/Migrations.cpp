@@ -20,6 +20,14 @@ void AddRequestLog(TDatabase& db)
     db.Execute(QStringLiteral("CREATE INDEX IF NOT EXISTS REQUISICAO_DATA ON REQUISICAO (DTREQUISICAO)"));
 }
 
+// Version 3: a branch's optional GLN (GS1 Global Location Number, 13
+// digits), by which trading partners name the place goods leave from. A
+// branch without one is named by a URI made from a prefix the site sets.
+void AddBranchGln(TDatabase& db)
+{
+    db.Execute(QStringLiteral("ALTER TABLE FILIAL ADD COLUMN NRGLN VARCHAR(13)"));
+}
+
 } // namespace
 
 const QList<TMigration>& Migrations()
@@ -27,7 +35,8 @@ const QList<TMigration>& Migrations()
     static const QList<TMigration> migrations = {
         {1, QStringLiteral("tabelas, índices e auditoria com o usuário"), CreateBaseSchema},
         {2, QStringLiteral("identificadores de requisição (respostas de alterações repetidas)"), AddRequestLog},
+        {3, QStringLiteral("GLN opcional da filial"), AddBranchGln},
     };
-    static_assert(SchemaVersion == 2, "every version has its migration");
+    static_assert(SchemaVersion == 3, "every version has its migration");
     return migrations;
 }
