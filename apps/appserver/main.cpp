@@ -17,8 +17,10 @@
 // connections to come, so that a site renews them without a stop; a file
 // that no longer loads leaves what was in use.
 #include "HealthCheck.h"
+#include "MetricsEndpoint.h"
 #include "ServerOptions.h"
 #include "demo/DemoData.h"
+#include "metrics/ServerMetrics.h"
 #include "rtl/Exceptions.h"
 #include "rules/Changes.h"
 #include "rules/Modules.h"
@@ -271,6 +273,7 @@ int Serve(QCoreApplication& app, const TServerOptions& options)
     if (!postgres) {
         config.Db.BackgroundCheckpoints = true;
         checkpointer = std::make_unique<TCheckpointer>(options.Database, LogLine);
+        Metrics::WatchWal(options.Database);
     }
     config.Threads = options.Threads;
     config.MaxRequestSize = options.MaxFrame;
@@ -307,6 +310,15 @@ int Serve(QCoreApplication& app, const TServerOptions& options)
         return 1;
     }
 
+    TMetricsEndpoint metrics(config.Tls);
+    if (options.Metrics && !metrics.Listen(*options.Metrics, options.MetricsPort, error)) {
+        Print(stderr, QStringLiteral("appserver: não foi possível servir as métricas em %1:%2: %3")
+                          .arg(options.Metrics->toString())
+                          .arg(options.MetricsPort)
+                          .arg(error));
+        return 1;
+    }
+
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0) {
         Print(stderr, QStringLiteral("appserver: socketpair falhou"));
         return 1;
@@ -336,6 +348,8 @@ int Serve(QCoreApplication& app, const TServerOptions& options)
     // A client that vanishes while we write must not end the process.
     std::signal(SIGPIPE, SIG_IGN);
 
+    if (options.Metrics)
+        Print(stdout, QStringLiteral("appserver: métricas em %1:%2").arg(options.Metrics->toString()).arg(metrics.Port()));
     Print(stdout, QStringLiteral("appserver: ouvindo em %1:%2").arg(options.Address.toString()).arg(server.Port()));
     const int code = app.exec();
     StopWaiting();

@@ -1,5 +1,9 @@
 #include "Checkpointer.h"
 
+#include "metrics/ServerMetrics.h"
+
+#include <QDateTime>
+
 #include <sqlite3.h>
 
 #include <chrono>
@@ -53,6 +57,8 @@ void TCheckpointer::Loop()
         // Once all of it is copied, the next writer starts the WAL again from
         // its head by itself: no checkpoint mode that blocks writers is needed.
         const int result = sqlite3_wal_checkpoint_v2(db.get(), nullptr, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
+        if (result == SQLITE_OK)
+            Metrics::Server().LastCheckpoint.Set(QDateTime::currentSecsSinceEpoch());
         if (result != SQLITE_OK && result != SQLITE_BUSY)
             log_(QStringLiteral("checkpoint do banco %1 falhou: %2").arg(path_, QString::fromUtf8(sqlite3_errmsg(db.get()))));
         ++runs_;

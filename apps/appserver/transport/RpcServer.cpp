@@ -3,6 +3,7 @@
 #include "AddressGroup.h"
 #include "ServerConnection.h"
 #include "ServerLog.h"
+#include "metrics/ServerMetrics.h"
 #include "rpc/Envelope.h"
 #include "rpc/Frame.h"
 #include "rpc/Messages.h"
@@ -131,6 +132,7 @@ void TRpcServer::Admit(QTcpSocket* socket)
     }
     const QString group = AddressGroup(socket->peerAddress());
     if (!connects_.Take(group, clock_.elapsed())) {
+        Metrics::Server().ConnectionsRefused.Add({u"connect_rate"});
         preLoginLog_.Write(group, QStringLiteral("conexão de %1 fechada: conexões novas demais deste endereço").arg(group),
                            clock_.elapsed());
         socket->abort();
@@ -147,6 +149,7 @@ void TRpcServer::Admit(QTcpSocket* socket)
         connection->SetPlace(TServerConnection::TPlace::Connection);
         return;
     }
+    Metrics::Server().ConnectionsRefused.Add({placed_ >= config_.MaxConnections ? u"connections" : u"per_address"});
     if (++refusing_ > config_.MaxRefusing) {
         socket->abort();
         connection->Close(QString());
@@ -221,6 +224,8 @@ void TRpcServer::GiveBudget(qint64 bytes)
 void TRpcServer::Run(quint64 connection, QByteArray payload, qint64 held, const TModule* module, Rpc::TFeatures features,
                      const QString& user)
 {
+    if (pool_.activeThreadCount() >= pool_.maxThreadCount())
+        Metrics::Server().PoolWaits.Add();
     pool_.start([this, connection, payload = std::move(payload), held, module, features, user]() mutable {
         QByteArray frame;
         bool close = false;
