@@ -348,9 +348,9 @@ int Serve(QCoreApplication& app, const TServerOptions& options)
     // A client that vanishes while we write must not end the process.
     std::signal(SIGPIPE, SIG_IGN);
 
+    Print(stdout, QStringLiteral("appserver: ouvindo em %1:%2").arg(options.Address.toString()).arg(server.Port()));
     if (options.Metrics)
         Print(stdout, QStringLiteral("appserver: métricas em %1:%2").arg(options.Metrics->toString()).arg(metrics.Port()));
-    Print(stdout, QStringLiteral("appserver: ouvindo em %1:%2").arg(options.Address.toString()).arg(server.Port()));
     const int code = app.exec();
     StopWaiting();
     std::thread([] {
