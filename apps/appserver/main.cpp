@@ -245,6 +245,7 @@ qint64 DescriptorLimit()
 
 int Serve(QCoreApplication& app, const TServerOptions& options)
 {
+    SetLogFormat(options.JsonLog ? TLogFormat::Json : TLogFormat::Text);
     TServerConfig config;
     if (!Secure(options, config))
         return 1;

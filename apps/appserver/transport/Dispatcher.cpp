@@ -111,11 +111,12 @@ Rpc::TMessage TDispatcher::Execute(const TModule& module, Rpc::TCall call, const
     const QString method = Rpc::Quoted(call.Method);
     const QString where = module.Name() + u'.' + method;
     const TMethod* found = module.Find(call.Method);
+    const TLogPeer logPeer{peer.Connection, peer.Address, principal.User};
     // `details`, when given, goes to the log only.
     auto refuse = [&](const QString& code, const QString& message, const QString& details = QString()) -> Rpc::TMessage {
         CountCall(module, found, code, clock);
         LogCall(module.Name(), method, clock.elapsed(),
-                QStringLiteral("falha: ") + message + (details.isEmpty() ? QString() : u' ' + details));
+                QStringLiteral("falha: ") + message + (details.isEmpty() ? QString() : u' ' + details), logPeer);
         return Fault(call.Id, code, message);
     };
 
@@ -174,6 +175,6 @@ Rpc::TMessage TDispatcher::Execute(const TModule& module, Rpc::TCall call, const
         outcome = QStringLiteral("recusado: ") + envelope->Message;
     CountCall(module, found, !unauthorized.isEmpty() ? u"denied" : envelope && !envelope->Ok ? u"refused" : u"result",
               clock);
-    LogCall(module.Name(), found->Name, clock.elapsed(), outcome);
+    LogCall(module.Name(), found->Name, clock.elapsed(), outcome, logPeer);
     return result;
 }

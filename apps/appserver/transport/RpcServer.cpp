@@ -226,7 +226,9 @@ void TRpcServer::Run(quint64 connection, QByteArray payload, qint64 held, const 
 {
     if (pool_.activeThreadCount() >= pool_.maxThreadCount())
         Metrics::Server().PoolWaits.Add();
-    pool_.start([this, connection, payload = std::move(payload), held, module, features, user]() mutable {
+    const TServerConnection* from = connections_.value(connection);
+    pool_.start([this, connection, address = from ? from->Address() : QString(), payload = std::move(payload), held,
+                 module, features, user]() mutable {
         QByteArray frame;
         bool close = false;
         try {
@@ -235,13 +237,14 @@ void TRpcServer::Run(quint64 connection, QByteArray payload, qint64 held, const 
                 const quint64 id = call->Id;
                 const QString method = Rpc::Quoted(call->Method);
                 const TPrincipal principal = config_.Accounts ? config_.Accounts->Principal(user) : TPrincipal{};
-                const TCallPeer peer{features.Notices ? &notices_ : nullptr, connection};
+                const TCallPeer peer{features.Notices ? &notices_ : nullptr, connection, address};
                 Rpc::TMessage reply = dispatcher_.Execute(*module, std::move(*call), config_.Db, principal, peer);
                 try {
                     frame = Rpc::EncodeFrame(reply, config_.Limits, features);
                 } catch (const EProtocolError& e) {
                     // The result does not fit in a frame: the call fails, the connection stays.
-                    LogCall(module->Name(), method, 0, QStringLiteral("falha: ") + e.Message());
+                    LogCall(module->Name(), method, 0, QStringLiteral("falha: ") + e.Message(),
+                            {connection, address, user});
                     frame = Rpc::EncodeFrame(Rpc::TFault{id, Rpc::Fault::Internal,
                                                          QStringLiteral("O resultado de %1 não pôde ser enviado: %2")
                                                              .arg(method, e.Message())},

@@ -385,10 +385,22 @@ TLoginThrottle::TLogin TServerConnection::ThrottleKey(const QString& user) const
     return {group_, user.left(64)};
 }
 
+QString TServerConnection::Address() const
+{
+    return socket_->peerAddress().toString();
+}
+
 void TServerConnection::Log(const QString& line)
 {
+    TLogEntry entry;
+    entry.Event = QStringLiteral("connection");
+    entry.Level = QStringLiteral("warning");
+    entry.Message = line;
+    entry.Connection = id_;
+    entry.Address = Address();
+    entry.User = module_ ? user_ : pending_ ? pending_->Credentials.User : QString();
     if (module_)
-        LogLine(line);
+        ::Log(entry);
     else
-        server_.preLoginLog_.Write(group_, line, server_.clock_.elapsed());
+        server_.preLoginLog_.Write(group_, entry, server_.clock_.elapsed());
 }
