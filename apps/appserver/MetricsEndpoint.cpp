@@ -21,7 +21,9 @@ public:
 protected:
     void incomingConnection(qintptr descriptor) override
     {
-        QTcpSocket* socket = tls_ ? new QSslSocket(this) : new QTcpSocket(this);
+        // The HTTP server owns the socket once it has it (and deletes it when
+        // it disconnects): no parent here.
+        QTcpSocket* socket = tls_ ? new QSslSocket : new QTcpSocket;
         if (!socket->setSocketDescriptor(descriptor)) {
             delete socket;
             return;
@@ -33,13 +35,16 @@ protected:
         }
         ++open_;
         connect(socket, &QObject::destroyed, this, [this] { --open_; });
-        connect(socket, &QAbstractSocket::disconnected, socket, &QObject::deleteLater);
         QTimer::singleShot(LifetimeMs, socket, [socket] { socket->abort(); });
         auto received = std::make_shared<qint64>(0);
         connect(socket, &QIODevice::readyRead, socket, [socket, received] {
             *received += socket->bytesAvailable();
-            if (*received > MaxRequestBytes)
+            if (*received > MaxRequestBytes) {
+                // The HTTP server's own handler, connected after this one,
+                // must not read from a closed socket.
+                disconnect(socket, &QIODevice::readyRead, nullptr, nullptr);
                 socket->abort();
+            }
         });
         if (auto* secure = qobject_cast<QSslSocket*>(socket)) {
             secure->setSslConfiguration(*tls_);
