@@ -11,6 +11,9 @@
 // Each station scans an item of its own whose quantity to ship is raised
 // first, so that no scan is refused for an item already complete.
 #include "AppServerProcess.h"
+#include "Scraper.h"
+
+#include <optional>
 #include "Figures.h"
 #include "ServerData.h"
 
@@ -122,12 +125,20 @@ std::vector<double> Scan(const TAppServerProcess& server, const QList<TOpenItem>
     return times;
 }
 
-void Measure(benchmark::State& state, bool postgres, const std::string& prefix)
+// The ratio of the run without metrics, for the run with them.
+double plainRatio = 0;
+
+// `metrics`: the server counts and is scraped every second meanwhile.
+void Measure(benchmark::State& state, bool postgres, const std::string& prefix, bool metrics = false)
 {
     TAppServerProcess::UsePostgres(postgres);
     TAppServerProcess::TOptions options;
     options.Scale = Bench::Quick() ? 20 : 100;
+    options.Metrics = metrics;
     TAppServerProcess server(options);
+    std::optional<TScraper> scraper;
+    if (metrics)
+        scraper.emplace(server.MetricsPort());
     QList<TOpenItem> items;
     {
         TDatabase db(TDbConfig{server.DatabasePath()});
@@ -170,6 +181,12 @@ void Measure(benchmark::State& state, bool postgres, const std::string& prefix)
     const double median = Median(alone);
     Bench::Report(prefix + "scan_p99_ms", p99, "ms");
     Bench::Report(prefix + "scan_p99_ratio", p99 / median, "ratio");
+    if (!metrics && !postgres)
+        plainRatio = p99 / median;
+    if (metrics && plainRatio > 0)
+        Bench::Report("metrics_scan_p99_ratio_change", (p99 / median) / plainRatio, "ratio");
+    if (metrics && scraper->Scrapes() == 0)
+        state.SkipWithError("the metrics were never scraped");
     Bench::Report(prefix + "scan_alone_median_ms", median, "ms");
     state.counters["scans"] = double(loaded.size());
 }
@@ -185,6 +202,12 @@ void BM_ScanLatencyPostgres(benchmark::State& state)
     Measure(state, true, "pg_");
 }
 BENCHMARK(BM_ScanLatencyPostgres)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+void BM_ScanLatencySqliteMetrics(benchmark::State& state)
+{
+    Measure(state, false, "metrics_", true);
+}
+BENCHMARK(BM_ScanLatencySqliteMetrics)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 } // namespace
 
