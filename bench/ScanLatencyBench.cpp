@@ -17,6 +17,9 @@
 // Each station scans an item of its own whose quantity to ship is raised
 // first, so that no scan is refused for an item already complete.
 #include "AppServerProcess.h"
+#include "Scraper.h"
+
+#include <optional>
 #include "Figures.h"
 #include "ServerData.h"
 
@@ -147,12 +150,20 @@ qint64 Checkpoints(const TAppServerProcess& server, bool postgres)
     return header.size() == 16 ? qFromBigEndian<quint32>(header.constData() + 12) : 0;
 }
 
-void Measure(benchmark::State& state, bool postgres, const std::string& prefix)
+// The ratio of the run without metrics, for the run with them.
+double plainRatio = 0;
+
+// `metrics`: the server counts and is scraped every second meanwhile.
+void Measure(benchmark::State& state, bool postgres, const std::string& prefix, bool metrics = false)
 {
     TAppServerProcess::UsePostgres(postgres);
     TAppServerProcess::TOptions options;
     options.Scale = Bench::Quick() ? 20 : 100;
+    options.Metrics = metrics;
     TAppServerProcess server(options);
+    std::optional<TScraper> scraper;
+    if (metrics)
+        scraper.emplace(server.MetricsPort());
     QList<TOpenItem> items;
     {
         TDatabase db(TDbConfig{server.DatabasePath()});
@@ -199,6 +210,12 @@ void Measure(benchmark::State& state, bool postgres, const std::string& prefix)
     const double median = Median(alone);
     Bench::Report(prefix + "scan_p99_ms", p99, "ms");
     Bench::Report(prefix + "scan_p99_ratio", p99 / median, "ratio");
+    if (!metrics && !postgres)
+        plainRatio = p99 / median;
+    if (metrics && plainRatio > 0)
+        Bench::Report("metrics_scan_p99_ratio_change", (p99 / median) / plainRatio, "ratio");
+    if (metrics && scraper->Scrapes() == 0)
+        state.SkipWithError("the metrics were never scraped");
     Bench::Report(prefix + "scan_alone_median_ms", median, "ms");
     Bench::Report(prefix + "scan_checkpoints", double(checkpoints), "count");
     state.counters["scans"] = double(loaded.size());
@@ -215,6 +232,12 @@ void BM_ScanLatencyPostgres(benchmark::State& state)
     Measure(state, true, "pg_");
 }
 BENCHMARK(BM_ScanLatencyPostgres)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+void BM_ScanLatencySqliteMetrics(benchmark::State& state)
+{
+    Measure(state, false, "metrics_", true);
+}
+BENCHMARK(BM_ScanLatencySqliteMetrics)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

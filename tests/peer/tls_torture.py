@@ -128,7 +128,10 @@ def hostile(action, *args):
 
 
 def served(server, site):
-    connection = peer.login(server.port, tls_authority=site.certificate, source=STATION)
+    try:
+        connection = peer.login(server.port, tls_authority=site.certificate, source=STATION)
+    except REFUSED:
+        return False
     connection.send(peer.call("GetItensIUM", ["0001", "0000000001"]))
     reply = connection.receive()
     connection.close()

@@ -6,6 +6,7 @@
 #include "Notices.h"
 #include "Operations.h"
 #include "WorkList.h"
+#include "metrics/ServerMetrics.h"
 #include "rpc/Envelope.h"
 #include "server/RemoteNames.h"
 #include "storage/Statement.h"
@@ -88,6 +89,25 @@ QStringList DeltaBranches(const QVariantList& args)
     return branches;
 }
 
+// What an operator watches of the business, once a change is over: a
+// request answered with its first outcome ran no rule (`ran` false).
+void CountChange(const QString& method, bool ran, const QVariant& outcome, qint64 rows)
+{
+    Metrics::TServerMetrics& metrics = Metrics::Server();
+    if (!ran) {
+        metrics.RequestsReplayed.Add();
+        return;
+    }
+    const auto envelope = Rpc::ParseEnvelope(outcome);
+    const bool done = envelope && envelope->Ok;
+    if (method == Remote::SetLeituraIUM)
+        (done ? metrics.ReadingsStored : metrics.ReadingsRefused).Add();
+    else if (method == Remote::DeleteIUMProd && done)
+        metrics.ReadingsDeleted.Add({}, quint64(rows));
+    else if (method == Remote::SetConfRastrOK && done)
+        metrics.Confirmations.Add();
+}
+
 // A change of the module, run as Changes.h says under the caller's request;
 // `branches` as TMethod::Branches.
 TMethod Change(const QString& name, QList<TArgKind> args, std::function<QVariant(TCallContext&)> rule,
@@ -95,7 +115,13 @@ TMethod Change(const QString& name, QList<TArgKind> args, std::function<QVariant
 {
     return {name, std::move(args),
             [name, rule = std::move(rule)](TCallContext& c) {
-                return RunChange(*c.Db, TRequest{c.Db->User(), c.RequestId, name}, [&] { return rule(c); });
+                bool ran = false;
+                const QVariant outcome = RunChange(*c.Db, TRequest{c.Db->User(), c.RequestId, name}, [&] {
+                    ran = true;
+                    return rule(c);
+                });
+                CountChange(name, ran, outcome, c.Rows);
+                return outcome;
             },
             std::move(branches)};
 }

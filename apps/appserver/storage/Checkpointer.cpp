@@ -1,5 +1,8 @@
 #include "Checkpointer.h"
 
+#include "metrics/ServerMetrics.h"
+
+#include <QDateTime>
 #include <QElapsedTimer>
 
 #include <sqlite3.h>
@@ -76,6 +79,8 @@ void TCheckpointer::Loop()
             int logged = 0;
             int copied = 0;
             const int result = sqlite3_wal_checkpoint_v2(db.get(), nullptr, SQLITE_CHECKPOINT_PASSIVE, &logged, &copied);
+            if (result == SQLITE_OK)
+                Metrics::Server().LastCheckpoint.Set(QDateTime::currentSecsSinceEpoch());
             if (result != SQLITE_OK && result != SQLITE_BUSY)
                 log_(QStringLiteral("checkpoint do banco %1 falhou: %2").arg(path_, QString::fromUtf8(sqlite3_errmsg(db.get()))));
             // What a reader still needs stays for the next turn.

@@ -3,6 +3,7 @@
 #include "PgDriver.h"
 #include "SqliteDriver.h"
 
+#include "metrics/ServerMetrics.h"
 #include "rtl/Exceptions.h"
 
 #include <QDate>
@@ -111,6 +112,8 @@ TDatabase::TDatabase(const TDbConfig& config, TOpen open)
     : config_(config)
     , connection_(open == TOpen::Now ? Open(config) : nullptr)
 {
+    if (connection_)
+        Reached();
 }
 
 TDatabase::~TDatabase()
@@ -149,6 +152,22 @@ void TDatabase::Reopen()
     }
     ForgetStatements();
     connection_ = std::move(fresh);
+    Reached();
+}
+
+void TDatabase::Reached()
+{
+    QString server = QStringLiteral("sqlite");
+    if (Engine() == TEngine::Postgres) {
+        const TPgLink link = PgLinkOf(*connection_);
+        server = link.Host + u'/' + link.Address + u':' + link.Port;
+    }
+    if (!reached_.isEmpty()) {
+        Metrics::Server().Reconnections.Add();
+        if (server != reached_)
+            Metrics::Server().Failovers.Add();
+    }
+    reached_ = server;
 }
 
 void TDatabase::DropBroken()
@@ -194,9 +213,8 @@ void TDatabase::Publish(const QByteArray& payload)
         notify.Bind(QStringLiteral(":CHANNEL"), QString::fromLatin1(NoticeChannel))
             .Bind(QStringLiteral(":PAYLOAD"), QString::fromUtf8(payload))
             .Exec();
-        return;
     }
-    published_.append(payload);
+    published_.append(payload);  // PostgreSQL: only counted at the commit
 }
 
 std::unique_ptr<TDatabase::TPrepared> TDatabase::Prepare(const QString& sql)
@@ -262,7 +280,8 @@ void TScopedTransaction::Commit()
     }
     open_ = false;
     const QList<QByteArray> published = std::exchange(db_.published_, {});
-    if (db_.config_.Notices)
+    Metrics::Server().NoticesPublished.Add({}, quint64(published.size()));
+    if (db_.config_.Notices && db_.Engine() == TEngine::Sqlite)
         for (const QByteArray& payload : published)
             db_.config_.Notices(payload);
 }

@@ -127,6 +127,10 @@ private:
     void Reopen();
     // Drops the statements kept, before their connection goes.
     void ForgetStatements();
+    // Notes the server the new link reached, for the metrics: a link opened
+    // again is a reconnection, and one to another PostgreSQL server a
+    // failover seen.
+    void Reached();
 
     TDbConfig config_;
     std::unique_ptr<TConnection> connection_;
@@ -134,7 +138,8 @@ private:
     QHash<QString, TPrepared*> kept_;  // owned
     QString user_;
     TStation station_;
-    QList<QByteArray> published_;  // SQLite: the open transaction's notices
+    QList<QByteArray> published_;  // the open transaction's notices (SQLite: to hand over at the commit)
+    QString reached_;  // the server of the last link ("" none yet)
 };
 
 // Test seam, in the manner of SQLite's fault tests: FailStatement(n) makes

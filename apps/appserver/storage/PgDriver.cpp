@@ -1,6 +1,7 @@
 #include "PgDriver.h"
 
 #include "PgWait.h"
+#include "metrics/ServerMetrics.h"
 #include "rtl/Exceptions.h"
 
 #include <libpq-fe.h>
@@ -50,12 +51,17 @@ struct TResult {
         // libpq may not have marked it so yet.
         const bool ending = !state || qstrncmp(state, "57P0", 4) == 0 || qstrncmp(state, "08", 2) == 0;
         if (PQstatus(conn) != CONNECTION_OK || ending) {
+            Metrics::Server().StatementFailures.Add({Metrics::Postgres, u"lost"});
             lost = true;
             throw EDatabaseLost(QStringLiteral("Erro no banco de dados: a conexão com o PostgreSQL foi perdida. "
                                                "A próxima operação abre uma nova conexão."),
                                 QString::fromUtf8(message).trimmed());
         }
-        if (state && (qstrcmp(state, "40001") == 0 || qstrcmp(state, "40P01") == 0))
+        const bool deadlock = state && qstrcmp(state, "40P01") == 0;
+        const bool serialization = state && qstrcmp(state, "40001") == 0;
+        Metrics::Server().StatementFailures.Add(
+            {Metrics::Postgres, deadlock ? u"deadlock" : serialization ? u"serialization" : u"error"});
+        if (deadlock || serialization)
             throw EDatabaseConflict(ErrorText(what, message));
         Fail(what, message);
     }
@@ -246,7 +252,8 @@ PGconn* PgConn(TConnection& connection)
 TPgLink PgLinkOf(TConnection& connection)
 {
     PGconn* conn = PgConn(connection);
-    TPgLink link{QString::fromUtf8(PQhost(conn)), QString::fromUtf8(PQhostaddr(conn)), QString()};
+    TPgLink link{QString::fromUtf8(PQhost(conn)), QString::fromUtf8(PQhostaddr(conn)), QString(),
+                 QString::fromUtf8(PQport(conn))};
     std::unique_ptr<PQconninfoOption, decltype(&PQconninfoFree)> options(PQconninfo(conn), PQconninfoFree);
     for (const PQconninfoOption* option = options.get(); option && option->keyword; ++option)
         if (qstrcmp(option->keyword, "sslmode") == 0 && option->val)

@@ -37,6 +37,7 @@ struct TPgLink {
     QString Host;
     QString Address;
     QString SslMode;
+    QString Port;
 };
 // Raises EDatabaseError when `connection` is not a PostgreSQL one.
 TPgLink PgLinkOf(TConnection& connection);

@@ -1,5 +1,6 @@
 #include "SqliteDriver.h"
 
+#include "metrics/ServerMetrics.h"
 #include "rtl/Exceptions.h"
 
 #include <QFile>
@@ -13,8 +14,23 @@
 
 namespace {
 
+// The kind of a failure, for the metrics.
+QStringView Kind(int code)
+{
+    switch (code & 0xff) {
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED: return u"busy";
+    case SQLITE_CONSTRAINT: return u"constraint";
+    case SQLITE_IOERR:
+    case SQLITE_FULL:
+    case SQLITE_CANTOPEN: return u"io";
+    default: return u"error";
+    }
+}
+
 [[noreturn]] void Fail(sqlite3* db, const char* what)
 {
+    Metrics::Server().StatementFailures.Add({Metrics::Sqlite, Kind(sqlite3_extended_errcode(db))});
     throw EDatabaseError(QStringLiteral("Erro no banco de dados (%1): %2")
                              .arg(QString::fromUtf8(what), QString::fromUtf8(sqlite3_errmsg(db))));
 }

@@ -1,6 +1,7 @@
 #include "NoticeHub.h"
 
 #include "ServerLog.h"
+#include "metrics/ServerMetrics.h"
 
 #include <QMutexLocker>
 #include <QUuid>
@@ -47,6 +48,7 @@ QList<TNoticeHub::TStation> TNoticeHub::Subscribe(quint64 connection, const QStr
         QMutexLocker lock(&mutex_);
         before = subscriptions_.value(connection);
         subscriptions_.insert(connection, {branch, invoice});
+        Metrics::Server().StationsPresent.Set(subscriptions_.size());
         identities_.insert(connection, station);
         if (!invoice.isEmpty()) {
             const QString own = Origin(connection);
@@ -86,6 +88,7 @@ void TNoticeHub::Forget(quint64 connection)
     {
         QMutexLocker lock(&mutex_);
         gone = subscriptions_.take(connection);
+        Metrics::Server().StationsPresent.Set(subscriptions_.size());
         station = identities_.take(connection);
     }
     if (!gone.Invoice.isEmpty())

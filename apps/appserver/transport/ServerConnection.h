@@ -37,6 +37,8 @@ public:
     ~TServerConnection() override;
 
     const QString& Group() const { return group_; }
+    // The client's address, as the log shows it.
+    QString Address() const;
     TPlace Place() const { return place_; }
     void SetPlace(TPlace place) { place_ = place; }
     bool Refusing() const { return refusing_; }
