@@ -5,11 +5,11 @@
 #include "ScanQueue.h"
 
 #include "rtl/Exceptions.h"
+#include "server/Defaults.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QStandardPaths>
 
 #include <fcntl.h>
 #include <sqlite3.h>
@@ -47,8 +47,7 @@ TScanQueue::~TScanQueue() { Close(); }
 
 QString TScanQueue::DefaultPath()
 {
-    return QDir(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation))
-        .filePath(QStringLiteral("exp13000/leituras-pendentes.db"));
+    return Defaults::DataFolder() + QStringLiteral("/leituras-pendentes.db");
 }
 
 void TScanQueue::Close()

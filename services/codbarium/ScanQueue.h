@@ -47,7 +47,7 @@ public:
     TScanQueue(const TScanQueue&) = delete;
     TScanQueue& operator=(const TScanQueue&) = delete;
 
-    // The user's data folder's exp13000/leituras-pendentes.db.
+    // leituras-pendentes.db in the system's data folder (server/Defaults.h).
     static QString DefaultPath();
 
     // Opens (creating when needed) the queue at `path`; see promise 3.
