@@ -31,6 +31,13 @@ namespace Codbarium {
 
 QVariant CriaLeituraIUM(const QString& branch, const QString& invoice, TNetConnection* connection);
 
+// What the host says at its start about this station's queue of scans kept
+// while the server was out of reach (ScanQueue.h), "" when there is nothing
+// to say: how many wait, for which invoices, and that each invoice's reading
+// sends its own when it is opened; that an unreadable queue file was moved
+// aside, and where. Never raises: a queue that cannot be opened is told too.
+QString QueuedScansNote();
+
 // Runs the scanner check (TfrmTestaLeitor, ScannerCheckForm.h) the same
 // way: through Dialogs().Reading, with the form, shown with the focus in its
 // field, as Context and {"TESTELEITOR": true} as Arguments. Needs no

@@ -209,9 +209,7 @@ void TfrmLeituraIUM::ScheduleSend(int ms)
 void TfrmLeituraIUM::ShowPendingCount()
 {
     lblPendentes->Font().SetColor(PendingColor);
-    lblPendentes->SetCaption(pending_.isEmpty() ? QString()
-                                                : Count(pending_.size(), QStringLiteral("1 leitura aguardando o servidor"),
-                                                        QStringLiteral("%1 leituras aguardando o servidor")));
+    lblPendentes->SetCaption(pending_.isEmpty() ? QString() : IumReading::PendingCount(pending_.size()));
 }
 
 void TfrmLeituraIUM::SendQueued()
