@@ -100,7 +100,7 @@ public:
     // The colours of a result: accepted, refused, waiting for the server.
     static constexpr TColor AcceptedColor = ColorFromRGB(0, 110, 0);
     static constexpr TColor RefusedColor = clRed;
-    static constexpr TColor PendingColor = ColorFromRGB(170, 95, 0);
+    static constexpr TColor PendingColor = ColorFromRGB(128, 0, 128);
 
     // The invoice, its branch and the connection to "exp13000.rdmConfRastr".
     void SetInvoice(const QString& branch, const QString& invoice, TNetConnection* connection);
@@ -201,7 +201,9 @@ private:
     // as request `requestId`; says which it did (Unavailable: the queue
     // could not keep it, `why` says why, and nothing was shown).
     TQueued Enqueue(const QString& code, const QString& requestId, QString& why);
-    QString PendingText(const QString& code) const;
+    // The line of a waiting scan; names the item when the cursor stands on
+    // `product`.
+    QString PendingText(const QString& code, const QString& product) const;
     // Why `code` cannot be stored, as far as this form knows ("" when it
     // may be); the item it concerns becomes the current row.
     QString LocalRefusal(const QString& code);

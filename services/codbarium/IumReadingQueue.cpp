@@ -115,22 +115,23 @@ void TfrmLeituraIUM::TakeQueued()
             // The server will say what is wrong with it.
         }
         pending_.append({row.Id, row.RequestId, row.Code, product, 0});
-        pending_.last().Line = ShowResult(PendingText(row.Code), PendingColor, row.Code);
+        pending_.last().Line = ShowResult(PendingText(row.Code, product), PendingColor, row.Code);
     }
     ShowPendingCount();
     if (!pending_.isEmpty())
         ScheduleSend(0);
 }
 
-QString TfrmLeituraIUM::PendingText(const QString& code) const
+QString TfrmLeituraIUM::PendingText(const QString& code, const QString& product) const
 {
-    QString text = QStringLiteral("IUM aguardando o servidor");
+    QString text = QStringLiteral("IUM aguardando o servidor: ");
+    if (!product.isEmpty() && cdsItensCDPRODUTO->AsString() == product)
+        text += QStringLiteral("%1 %2 - ").arg(cdsItensCDARVPROD->DisplayText().trimmed(), cdsItensNMPRODUTO->AsString());
     try {
-        text += QStringLiteral(": ") + IumReading::DescribeIumCode(ParseIumCode(code));
+        return text + IumReading::DescribeIumCode(ParseIumCode(code));
     } catch (const EConvertError&) {
-        text += QStringLiteral(": ") + Gs1ForDisplay(code);
+        return text + Gs1ForDisplay(code);
     }
-    return text;
 }
 
 QString TfrmLeituraIUM::LocalRefusal(const QString& code)
@@ -193,7 +194,7 @@ TfrmLeituraIUM::TQueued TfrmLeituraIUM::Enqueue(const QString& code, const QStri
     dbgItens->View()->viewport()->update();
     Sound(TReadingSound::Pending);
     pending_.append({scan.Id, requestId, code, product, 0});
-    pending_.last().Line = ShowResult(PendingText(code), PendingColor, code);
+    pending_.last().Line = ShowResult(PendingText(code, product), PendingColor, code);
     ShowPendingCount();
     if (!retryTimer_->isActive())
         ScheduleSend(delay_);
