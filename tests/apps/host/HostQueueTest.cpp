@@ -44,19 +44,29 @@ void Connect(TNetConnection& net)
     net.SetTimeout(30);
 }
 
+class HostQueue : public HostTest {
+protected:
+    // Queues a reading answer that runs `script` on the reading window.
+    void ExpectReading(std::function<void(TfrmLeituraIUM*)> script)
+    {
+        dialogs.ExpectReading([script](const TReadingRequest& request) {
+            if (auto* form = dynamic_cast<TfrmLeituraIUM*>(request.Context))
+                script(form);
+            else
+                ADD_FAILURE() << "the reading request carries no reading screen";
+            return QVariant();
+        });
+    }
+};
+
 // Step 1: the reading opens, the server goes out of reach, the scans are
 // typed and wait; then the host waits to be killed.
-TEST_F(HostTest, DISABLED_QueueStep)
+TEST_F(HostQueue, DISABLED_QueueStep)
 {
     auto host = StartHost({QStringLiteral("--server"), Given("EXP_HOST_QUEUE_SERVER")});
     TNetConnection net;
     Connect(net);
-    dialogs.ExpectReading([&](const TReadingRequest& request) {
-        auto* form = dynamic_cast<TfrmLeituraIUM*>(request.Context);
-        if (!form) {
-            ADD_FAILURE() << "the reading request carries no reading screen";
-            return QVariant();
-        }
+    ExpectReading([&](TfrmLeituraIUM* form) {
         Activate(form->HostWindow());
         form->SetRetryDelays(60000, 60000);
         net.Close();
@@ -68,28 +78,21 @@ TEST_F(HostTest, DISABLED_QueueStep)
         Say(QStringLiteral("waiting %1").arg(form->Pending()));
         for (;;)
             QThread::sleep(1);  // until killed
-        return QVariant();
     });
     Codbarium::CriaLeituraIUM(Branch, Given("EXP_HOST_QUEUE_INVOICE"), &net);
 }
 
 // Step 2: the host starts again and the invoice's reading is opened.
-TEST_F(HostTest, DISABLED_SendStep)
+TEST_F(HostQueue, DISABLED_SendStep)
 {
     auto host = StartHost({QStringLiteral("--server"), Given("EXP_HOST_QUEUE_SERVER")});
     Say(QStringLiteral("note: ") + StatusNote::Text());
     TNetConnection net;
     Connect(net);
-    dialogs.ExpectReading([&](const TReadingRequest& request) {
-        auto* form = dynamic_cast<TfrmLeituraIUM*>(request.Context);
-        if (!form) {
-            ADD_FAILURE() << "the reading request carries no reading screen";
-            return QVariant();
-        }
+    ExpectReading([&](TfrmLeituraIUM* form) {
         EXPECT_TRUE(WaitFor([&] { return form->Pending() == 0 && form->Accepted() > 0; }, 20000));
         Say(QStringLiteral("sent: ") + form->lblPendentes->Caption());
         form->Close();
-        return QVariant();
     });
     Codbarium::CriaLeituraIUM(Branch, Given("EXP_HOST_QUEUE_INVOICE"), &net);
 }
@@ -140,7 +143,7 @@ QList<int> Stored(const QString& database, const QStringList& codes)
     return counts;
 }
 
-TEST_F(HostTest, KilledWithScansWaitingItSaysSoWhenStartedAgainAndTheyReachTheServerOnce)
+TEST_F(HostQueue, KilledWithScansWaitingItSaysSoWhenStartedAgainAndTheyReachTheServerOnce)
 {
     TAppServerProcess server;
     QString invoice, gtin14;
@@ -158,7 +161,7 @@ TEST_F(HostTest, KilledWithScansWaitingItSaysSoWhenStartedAgainAndTheyReachTheSe
     const auto step = [&](QProcess& host, const char* name) {
         host.setProcessEnvironment(environment);
         host.start(QCoreApplication::applicationFilePath(),
-                   {QStringLiteral("--gtest_filter=HostTest.DISABLED_%1").arg(QLatin1String(name)),
+                   {QStringLiteral("--gtest_filter=HostQueue.DISABLED_%1").arg(QLatin1String(name)),
                     QStringLiteral("--gtest_also_run_disabled_tests")});
         return host.waitForStarted();
     };

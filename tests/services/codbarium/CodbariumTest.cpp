@@ -22,7 +22,9 @@
 #include "server/RemoteNames.h"
 #include "ui/Dialogs.h"
 
+#include <QFile>
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -768,6 +770,28 @@ TEST_F(Codbarium, TwoReadingWindowsOnOneInvoiceShowEachOtherAndTheSameCounts)
     EXPECT_EQ(ana.form.lblPresenca->Caption(), QString());
 }
 
+// The scans of `invoice` whose serial holds `mark`, as the scanner typed
+// them, in the order the server stored them (its audit trail).
+QStringList StoredInOrder(const QString& invoice, const QString& mark)
+{
+    QStringList stored;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("order"));
+        db.setDatabaseName(Codbarium::DatabasePath());
+        EXPECT_TRUE(db.open());
+        QSqlQuery audit(db);
+        audit.prepare(QStringLiteral("SELECT CDIUMPROD FROM AUDITORIA WHERE CDFILIAL = ? AND NRLANCTONF = ? "
+                                     "AND CDIUMPROD LIKE ? ORDER BY NRSEQAUDIT"));
+        for (const QString& value : {Branch, invoice, QStringLiteral("%") + mark + QStringLiteral("%")})
+            audit.addBindValue(value);
+        EXPECT_TRUE(audit.exec()) << audit.lastError().text().toStdString();
+        while (audit.next())
+            stored << QStringLiteral("]d2") + audit.value(0).toString();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("order"));
+    return stored;
+}
+
 // Types `codes` into `window` as a keyboard-wedge scanner does, through the
 // window system's queue (so a wait that excludes user input holds the keys
 // back, in order, as it would a real scanner's): one character every
@@ -829,23 +853,7 @@ TEST_F(Codbarium, ABurstOfTwoHundredCodesAtWedgeSpeedIsStoredWholeAndInOrder)
     EXPECT_EQ(sounds.played.count(TReadingSound::Accepted), Codes);
 
     // In the order typed, each whole.
-    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("burst"));
-    db.setDatabaseName(server->DatabasePath());
-    ASSERT_TRUE(db.open());
-    QStringList stored;
-    {
-        QSqlQuery audit(db);
-        audit.prepare(QStringLiteral("SELECT CDIUMPROD FROM AUDITORIA WHERE CDFILIAL = ? AND NRLANCTONF = ? "
-                                     "AND CDIUMPROD LIKE '%RAJADA%' ORDER BY NRSEQAUDIT"));
-        audit.addBindValue(Branch);
-        audit.addBindValue(t.invoice);
-        ASSERT_TRUE(audit.exec());
-        while (audit.next())
-            stored << QStringLiteral("]d2") + audit.value(0).toString();
-    }
-    db.close();
-    QSqlDatabase::removeDatabase(QStringLiteral("burst"));
-    EXPECT_EQ(stored, codes);
+    EXPECT_EQ(StoredInOrder(t.invoice, QStringLiteral("RAJADA")), codes);
 }
 
 
@@ -1053,24 +1061,34 @@ TEST_F(Codbarium, ABurstThroughAServerRestartIsStoredWholeOnceAndInOrder)
     EXPECT_EQ(::Codbarium::CriaLeituraIUM(Branch, t.invoice, net.get()), QVariant(Codes));
     EXPECT_GT(waited, 0) << "some codes went through the queue";
 
-    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("zona"));
-    db.setDatabaseName(server->DatabasePath());
-    ASSERT_TRUE(db.open());
-    QStringList stored;
-    {
-        QSqlQuery audit(db);
-        audit.prepare(QStringLiteral("SELECT CDIUMPROD FROM AUDITORIA WHERE CDFILIAL = ? AND NRLANCTONF = ? "
-                                     "AND CDIUMPROD LIKE '%ZONA%' ORDER BY NRSEQAUDIT"));
-        audit.addBindValue(Branch);
-        audit.addBindValue(t.invoice);
-        ASSERT_TRUE(audit.exec());
-        while (audit.next())
-            stored << QStringLiteral("]d2") + audit.value(0).toString();
-    }
-    db.close();
-    QSqlDatabase::removeDatabase(QStringLiteral("zona"));
-    EXPECT_EQ(stored, codes) << "once each, in the order typed";
+    EXPECT_EQ(StoredInOrder(t.invoice, QStringLiteral("ZONA")), codes) << "once each, in the order typed";
     EXPECT_EQ(ReadCount(t), t.read + Codes);
+}
+
+// What the host says at its start: the scans that wait and for which
+// invoices, and an unreadable queue moved aside.
+TEST_F(Codbarium, TheHostsNoteCountsWaitingScansAndTellsOfAnUnreadableQueue)
+{
+    EXPECT_EQ(::Codbarium::QueuedScansNote(), QString()) << "nothing waits";
+    {
+        QFile garbage(TScanQueue::DefaultPath());
+        ASSERT_TRUE(garbage.open(QIODevice::WriteOnly));
+        garbage.write(QByteArray(4096, 'x'));
+    }
+    const QString note = ::Codbarium::QueuedScansNote();
+    EXPECT_TRUE(note.startsWith(QStringLiteral("O arquivo de leituras pendentes ")) && note.contains(QStringLiteral(".ilegivel-")))
+        << note.toStdString();
+
+    TScanQueue queue;
+    queue.Open();
+    for (const QString& invoice : {QStringLiteral("0000000001"), QStringLiteral("0000000002"), QStringLiteral("0000000001")}) {
+        TQueuedScan scan{0, QStringLiteral("id-") + invoice, Branch, invoice, QStringLiteral("code"),
+                         QDateTime::currentDateTimeUtc(), QString(), QString()};
+        queue.Add(scan);
+    }
+    EXPECT_EQ(::Codbarium::QueuedScansNote(),
+              QStringLiteral("3 leituras aguardando o servidor nesta estação (notas 0000000001, 0000000002): serão "
+                             "enviadas quando a leitura de cada nota for aberta."));
 }
 
 } // namespace
