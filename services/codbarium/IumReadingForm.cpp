@@ -10,6 +10,7 @@
 #include "rtl/Exceptions.h"
 #include "rtl/FormatFloat.h"
 #include "ui/Dialogs.h"
+#include "ui/Dispatch.h"
 #include "server/Gs1.h"
 #include "server/RemoteNames.h"
 
@@ -139,7 +140,7 @@ TfrmLeituraIUM::TfrmLeituraIUM(TComponent* owner) : TModalForm(owner)
     channel_ = Notices();
     retryTimer_ = new QTimer(Widget());
     retryTimer_->setSingleShot(true);
-    QObject::connect(retryTimer_, &QTimer::timeout, Widget(), [this] { SendQueued(); });
+    QObject::connect(retryTimer_, &QTimer::timeout, Widget(), [this] { Dispatch(this, [this] { SendQueued(); }); });
 }
 
 TfrmLeituraIUM::~TfrmLeituraIUM()
