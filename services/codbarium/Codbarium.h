@@ -6,7 +6,9 @@
 // `connection` (a connection to "exp13000.rdmConfRastr", which the caller
 // owns), and returns once the user has closed it. Every reading the screen
 // accepted is stored on the server by then: each scan is stored as it is
-// read. Returns the number of readings accepted and not undone on the
+// read, or, while the server is out of reach, kept in the station's queue
+// until it is (IumReadingForm.h, "Without the server"); a kept scan is not
+// counted. Returns the number of readings accepted and not undone on the
 // screen; a caller may ignore it.
 //
 // Raised before anything is shown:
