@@ -1,0 +1,14 @@
+// Checks an EPCIS 2.0 document with epcis2.js: its JSON schema validator,
+// and its own CBV 2.0 event hash of every event. Prints one JSON object:
+//   {"valid": bool, "errors": [...], "events": [{"eventID": ..., "hash": ...}, ...]}
+// Usage: node validate.js DOCUMENT (NODE_PATH names the folder of epcis2.js).
+const fs = require('fs');
+const epcis = require('epcis2.js');
+
+const document = JSON.parse(fs.readFileSync(process.argv[2], 'utf8'));
+const result = epcis.validateEpcisDocument(document, false);
+const events = (document.epcisBody.eventList || []).map((event) => {
+  const copy = JSON.parse(JSON.stringify(event));
+  return { eventID: event.eventID, hash: epcis.eventToHashedId(copy, {}) };
+});
+process.stdout.write(JSON.stringify({ valid: result.success, errors: result.errors, events }));
