@@ -16,12 +16,14 @@
 // again (AccountService.h), and the TLS certificate and key for the
 // connections to come, so that a site renews them without a stop; a file
 // that no longer loads leaves what was in use.
+#include "EpcisCommand.h"
 #include "HealthCheck.h"
 #include "ServerOptions.h"
 #include "demo/DemoData.h"
 #include "rtl/Exceptions.h"
 #include "rules/Changes.h"
 #include "rules/Modules.h"
+#include "epcis/Outbox.h"
 #include "storage/Checkpointer.h"
 #include "storage/PgDriver.h"
 #include "storage/PgListener.h"
@@ -272,6 +274,11 @@ int Serve(QCoreApplication& app, const TServerOptions& options)
         config.Db.BackgroundCheckpoints = true;
         checkpointer = std::make_unique<TCheckpointer>(options.Database, LogLine);
     }
+    // The confirmations' traceability events, written into the outbox folder.
+    std::unique_ptr<TOutboxWriter> outbox;
+    if (!options.EpcisOutbox.isEmpty())
+        outbox = std::make_unique<TOutboxWriter>(TDbConfig{options.Database}, options.EpcisOutbox, options.EpcisNaming,
+                                                 LogLine);
     config.Threads = options.Threads;
     config.MaxRequestSize = options.MaxFrame;
     config.RequestBudget = options.RequestBudget;
@@ -375,6 +382,8 @@ int main(int argc, char** argv)
             return CreateRoles(*options);
         if (options->Migrate)
             return Migrate(*options);
+        if (options->Export)
+            return ExportEpcisCommand(*options);
         if (options->Health)
             return CheckHealth(*options->Health, options->Health->User.isEmpty()
                                                      ? QString()
