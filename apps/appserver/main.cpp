@@ -261,7 +261,7 @@ int Serve(QCoreApplication& app, const TServerOptions& options)
         PrepareSchema(db);
     }
     TDispatcher dispatcher;
-    dispatcher.Add(ConfRastrModule());
+    dispatcher.Add(ConfRastrModule(options.EpcisNaming));
     dispatcher.Add(EstoqueModule());
     dispatcher.Add(HealthModule());
     FaultInjection::ArmFromEnvironment();

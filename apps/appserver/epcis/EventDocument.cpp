@@ -63,7 +63,12 @@ QByteArray EventJson(const TShippingEvent& event)
 }
 
 TEpcisDocumentWriter::TEpcisDocumentWriter(QIODevice& out, const QDateTime& creation)
-    : out_(out), creation_(creation)
+    : TEpcisDocumentWriter(out, creation, TState{})
+{
+}
+
+TEpcisDocumentWriter::TEpcisDocumentWriter(QIODevice& out, const QDateTime& creation, TState state)
+    : out_(out), creation_(creation), part_(state.Part), units_(state.Units), events_(state.Events)
 {
 }
 

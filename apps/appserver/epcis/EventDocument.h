@@ -27,25 +27,36 @@
 
 class TEpcisDocumentWriter {
 public:
-    // `out` stays the caller's and must outlive the writer.
+    enum class TPart { Start, Header, Body, Closed };
+    // Where a document stands: a writer made with it goes on writing the
+    // same document (a document written in pieces, one call each).
+    struct TState {
+        TPart Part = TPart::Start;
+        int Units = 0;
+        int Events = 0;
+    };
+
+    // `out` stays the caller's and must outlive the writer. A new document,
+    // or one that stands at `state`.
     TEpcisDocumentWriter(QIODevice& out, const QDateTime& creation);
+    TEpcisDocumentWriter(QIODevice& out, const QDateTime& creation, TState state);
     void AddUnit(const TUnitMasterData& unit);
     // Writes the event with its eventID (EventHash.h).
     void AddEvent(const TShippingEvent& event);
     void Finish();
     int EventCount() const { return events_; }
+    TState State() const { return {part_, units_, events_}; }
 
 private:
-    enum class TPart { Start, Header, Body, Closed };
     void Write(const QByteArray& bytes);
     void Begin();
     void OpenBody();
 
     QIODevice& out_;
     QDateTime creation_;
-    TPart part_ = TPart::Start;
-    int units_ = 0;
-    int events_ = 0;
+    TPart part_;
+    int units_;
+    int events_;
 };
 
 // The JSON object of one event, as the document writes it.

@@ -6,7 +6,10 @@
 #include "rtl/Exceptions.h"
 #include "storage/SqlValues.h"
 
+#include <QBuffer>
 #include <QUrl>
+
+#include <optional>
 
 namespace {
 
@@ -167,21 +170,76 @@ int CountRange(TDatabase& db, const TEventRange& range)
     return query.Next() ? int(query.Number(0)) : 0;
 }
 
-// Calls `each` with the invoice of every confirmation of the range.
-void ForEachConfirmation(TDatabase& db, const TEventRange& range, const std::function<void(const QString&)>& each)
+// Calls `each` with every confirmation of the range after `after` (an
+// empty invoice: from the first), in order, while it returns true; returns
+// whether the range ended.
+bool WalkConfirmations(TDatabase& db, const TEventRange& range, TKey after, const std::function<bool(const TKey&)>& each)
 {
     constexpr int pageSize = 200;
-    TKey last;
-    bool first = true;
     for (;;) {
-        const QList<TKey> keys = Page(db, range, first ? nullptr : &last, pageSize);
-        for (const TKey& key : keys)
-            each(key.Invoice);
+        const QList<TKey> keys = Page(db, range, after.Invoice.isEmpty() ? nullptr : &after, pageSize);
+        for (const TKey& key : keys) {
+            if (!each(key))
+                return false;
+        }
         if (keys.size() < pageSize)
-            return;
-        last = keys.last();
-        first = false;
+            return true;
+        after = keys.last();
     }
+}
+
+QString EmptyRange(const TEventRange& range)
+{
+    return QStringLiteral("Não há conferências de rastreio da filial %1 %2.")
+        .arg(range.Branch,
+             !range.Invoice.isEmpty()
+                 ? QStringLiteral("na nota fiscal %1").arg(range.Invoice)
+                 : QStringLiteral("de %1 a %2")
+                       .arg(range.From.isValid() ? range.From.toString(QStringLiteral("dd/MM/yyyy")) : QStringLiteral("sempre"),
+                            range.To.isValid() ? range.To.toString(QStringLiteral("dd/MM/yyyy")) : QStringLiteral("hoje")));
+}
+
+// The cursor's text: phase (U units, E events), the writer's part (S, H, B),
+// units and events written, the last confirmation's time and invoice.
+struct TCursor {
+    bool Events = false;
+    TEpcisDocumentWriter::TState Writer;
+    TKey Last;
+};
+
+QString EncodeCursor(const TCursor& cursor)
+{
+    const char part = cursor.Writer.Part == TEpcisDocumentWriter::TPart::Start    ? 'S'
+                      : cursor.Writer.Part == TEpcisDocumentWriter::TPart::Header ? 'H'
+                                                                                  : 'B';
+    return QStringLiteral("%1%2|%3|%4|%5|%6")
+        .arg(QChar(cursor.Events ? u'E' : u'U'), QChar(char16_t(part)))
+        .arg(cursor.Writer.Units)
+        .arg(cursor.Writer.Events)
+        .arg(cursor.Last.Confirmed, cursor.Last.Invoice);
+}
+
+std::optional<TCursor> DecodeCursor(const QString& text)
+{
+    TCursor cursor;
+    if (text.isEmpty())
+        return cursor;
+    const QStringList fields = text.split(u'|');
+    if (fields.size() != 5 || fields[0].size() != 2 || !QStringLiteral("UE").contains(fields[0][0])
+        || !QStringLiteral("SHB").contains(fields[0][1]))
+        return std::nullopt;
+    cursor.Events = fields[0][0] == u'E';
+    const QChar part = fields[0][1];
+    cursor.Writer.Part = part == u'S'   ? TEpcisDocumentWriter::TPart::Start
+                         : part == u'H' ? TEpcisDocumentWriter::TPart::Header
+                                        : TEpcisDocumentWriter::TPart::Body;
+    bool units = false, events = false;
+    cursor.Writer.Units = fields[1].toInt(&units);
+    cursor.Writer.Events = fields[2].toInt(&events);
+    if (!units || !events || cursor.Writer.Units < 0 || cursor.Writer.Events < 0)
+        return std::nullopt;
+    cursor.Last = {fields[3], fields[4]};
+    return cursor;
 }
 
 } // namespace
@@ -203,27 +261,62 @@ int WriteEventDocument(TDatabase& db, const TEventNaming& naming, const TEventRa
 {
     const int total = CountRange(db, range);
     if (total == 0)
-        throw EConvertError(QStringLiteral("Não há conferências de rastreio da filial %1 %2.")
-                                .arg(range.Branch,
-                                     !range.Invoice.isEmpty()
-                                         ? QStringLiteral("na nota fiscal %1").arg(range.Invoice)
-                                         : QStringLiteral("de %1 a %2")
-                                               .arg(range.From.isValid() ? range.From.toString(QStringLiteral("dd/MM/yyyy"))
-                                                                         : QStringLiteral("sempre"),
-                                                    range.To.isValid() ? range.To.toString(QStringLiteral("dd/MM/yyyy"))
-                                                                       : QStringLiteral("hoje"))));
+        throw EConvertError(EmptyRange(range));
     TEpcisDocumentWriter writer(out, QDateTime::currentDateTime());
     // Two passes: the units' master data goes in the header, before the
     // events; a confirmed invoice's readings no longer change.
-    ForEachConfirmation(db, range, [&](const QString& invoice) {
-        for (const TUnitMasterData& unit : LoadShippingEvent(db, naming, range.Branch, invoice).Units)
+    WalkConfirmations(db, range, {}, [&](const TKey& key) {
+        for (const TUnitMasterData& unit : LoadShippingEvent(db, naming, range.Branch, key.Invoice).Units)
             writer.AddUnit(unit);
+        return true;
     });
-    ForEachConfirmation(db, range, [&](const QString& invoice) {
-        writer.AddEvent(LoadShippingEvent(db, naming, range.Branch, invoice).Event);
+    WalkConfirmations(db, range, {}, [&](const TKey& key) {
+        writer.AddEvent(LoadShippingEvent(db, naming, range.Branch, key.Invoice).Event);
         if (progress)
             progress(writer.EventCount(), total);
+        return true;
     });
     writer.Finish();
     return writer.EventCount();
+}
+
+TEventPage WriteEventPage(TDatabase& db, const TEventNaming& naming, const TEventRange& range, const QString& cursorText,
+                          int invoices)
+{
+    std::optional<TCursor> cursor = DecodeCursor(cursorText);
+    if (!cursor)
+        throw EConvertError(QStringLiteral("Continuação inválida da exportação de eventos de rastreio."));
+    TEventPage page;
+    page.Total = CountRange(db, range);
+    if (page.Total == 0)
+        throw EConvertError(EmptyRange(range));
+    QBuffer buffer(&page.Bytes);
+    buffer.open(QIODevice::WriteOnly);
+    TEpcisDocumentWriter writer(buffer, QDateTime::currentDateTime(), cursor->Writer);
+    int budget = invoices;
+    const auto take = [&](const TKey& key) {
+        if (budget-- == 0)
+            return false;
+        const TInvoiceEvent event = LoadShippingEvent(db, naming, range.Branch, key.Invoice);
+        if (cursor->Events) {
+            writer.AddEvent(event.Event);
+        } else {
+            for (const TUnitMasterData& unit : event.Units)
+                writer.AddUnit(unit);
+        }
+        cursor->Last = key;
+        return true;
+    };
+    bool ended = WalkConfirmations(db, range, cursor->Last, take);
+    if (ended && !cursor->Events) {
+        cursor->Events = true;
+        cursor->Last = {};
+        ended = WalkConfirmations(db, range, {}, take);
+    }
+    if (ended)
+        writer.Finish();
+    cursor->Writer = writer.State();
+    page.Written = writer.EventCount();
+    page.Cursor = ended ? QString() : EncodeCursor(*cursor);
+    return page;
 }

@@ -62,3 +62,18 @@ struct TEventRange {
 // document is then incomplete. Runs in the caller's read transaction.
 int WriteEventDocument(TDatabase& db, const TEventNaming& naming, const TEventRange& range, QIODevice& out,
                        const std::function<void(int written, int total)>& progress = nullptr);
+
+// One piece of the same document, for a client that writes it as it comes
+// (the host's export): the bytes that follow `cursor` ("" for the first
+// piece), covering up to `invoices` confirmations. The cursor of the next
+// piece comes back, "" once the document is whole. Written counts the
+// events written so far, Total those of the range. Raises as
+// WriteEventDocument does, and for a cursor this function did not make.
+struct TEventPage {
+    QByteArray Bytes;
+    QString Cursor;
+    int Written = 0;
+    int Total = 0;
+};
+TEventPage WriteEventPage(TDatabase& db, const TEventNaming& naming, const TEventRange& range, const QString& cursor,
+                          int invoices);
