@@ -199,4 +199,60 @@ TEST_F(EpcisOutbox, TwoServersOnOneDatabaseWriteEachEventOnce)
     EXPECT_EQ(db.Value(QStringLiteral("SELECT COUNT(*) FROM EPCISSAIDA WHERE DTGRAVACAO IS NOT NULL")).toInt(), 6);
 }
 
+struct TExportCase {
+    const char* Name;
+    QStringList Arguments;  // after --export-epcis FILE --database DB
+    int Code;
+    const char* Says;
+};
+
+class EpcisExport : public ::testing::TestWithParam<TExportCase> {};
+
+TEST_P(EpcisExport, ARangeThatCannotBeWrittenIsSaidAndLeavesTheFileAlone)
+{
+    static const TAppServerProcess server;
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("eventos.jsonld"));
+    {
+        QFile before(file);
+        ASSERT_TRUE(before.open(QIODevice::WriteOnly));
+        before.write("antes");
+    }
+    QString output;
+    EXPECT_EQ(TAppServerProcess::RunOnce(QStringList{QStringLiteral("--export-epcis"), file, QStringLiteral("--database"),
+                                                     server.DatabasePath()}
+                                             + GetParam().Arguments,
+                                         &output),
+              GetParam().Code);
+    EXPECT_TRUE(output.contains(QString::fromUtf8(GetParam().Says))) << output.toStdString();
+    QFile after(file);
+    ASSERT_TRUE(after.open(QIODevice::ReadOnly));
+    EXPECT_EQ(after.readAll(), QByteArray("antes"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Refusals, EpcisExport,
+    testing::Values(
+        TExportCase{"NothingInTheRange",
+                    {QStringLiteral("--branch"), branch, QStringLiteral("--from"), QStringLiteral("01/01/2001"),
+                     QStringLiteral("--to"), QStringLiteral("2001-01-31"), QStringLiteral("--epcis-prefix"), prefix},
+                    1, "Não há conferências de rastreio da filial 0001 de 01/01/2001 a 31/01/2001."},
+        TExportCase{"BranchWithoutGlnNorPrefix", {QStringLiteral("--branch"), branch}, 1,
+                    "não tem GLN e o servidor não tem prefixo de identificadores (--epcis-prefix)."},
+        TExportCase{"NoBranch", {}, 2, "--export-epcis exige a filial (--branch 0001)."},
+        TExportCase{"BadDate", {QStringLiteral("--branch"), branch, QStringLiteral("--from"), QStringLiteral("31/02/2026")},
+                    2, "Data inválida em --from: 31/02/2026"},
+        TExportCase{"BadPrefix", {QStringLiteral("--branch"), branch, QStringLiteral("--epcis-prefix"), QStringLiteral("rastreio")},
+                    2, "Prefixo inválido em --epcis-prefix: rastreio"}),
+    [](const testing::TestParamInfo<TExportCase>& info) { return std::string(info.param.Name); });
+
+TEST_F(EpcisOutbox, AContinuationTheServerDidNotMakeIsRefused)
+{
+    const auto server = Server();
+    auto net = Connect(*server);
+    EXPECT_EQ(Refusal(net->AppServer().Call(Remote::GetEventosRastreio,
+                                            {branch, TDateTime(), TDateTime(), QStringLiteral("X|1|2|3|4")})),
+              QStringLiteral("Continuação inválida da exportação de eventos de rastreio."));
+}
+
 } // namespace
