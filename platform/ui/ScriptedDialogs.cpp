@@ -66,7 +66,7 @@ void TScriptedDialogs::ExpectReading(std::function<QVariant(const TReadingReques
 void TScriptedDialogs::ExpectPassword(std::optional<QString> answer)
 {
     Answer a{TDialogKind::Password};
-    a.password = std::move(answer);
+    a.text = std::move(answer);
     answers_.append(a);
 }
 
@@ -80,7 +80,7 @@ void TScriptedDialogs::ExpectPeriod(std::optional<TPeriod> answer)
 void TScriptedDialogs::ExpectSaveFile(std::optional<QString> answer)
 {
     Answer a{TDialogKind::SaveFile};
-    a.password = std::move(answer);
+    a.text = std::move(answer);
     answers_.append(a);
 }
 
@@ -154,7 +154,7 @@ QVariant TScriptedDialogs::Reading(const TReadingRequest& request)
 std::optional<QString> TScriptedDialogs::Password(const TPasswordRequest& request)
 {
     const auto answer = Take({TDialogKind::Password, request.Prompt, TMsgDlgType::mtCustom, {}, 0, QString(), false});
-    return answer ? answer->password : std::nullopt;
+    return answer ? answer->text : std::nullopt;
 }
 
 std::optional<TPeriod> TScriptedDialogs::Period(const TPeriodRequest& request)
@@ -167,7 +167,7 @@ std::optional<QString> TScriptedDialogs::SaveFileName(const TSaveFileRequest& re
 {
     lastSaveFile_ = request;
     const auto answer = Take({TDialogKind::SaveFile, request.Title, TMsgDlgType::mtCustom, {}, 0, QString(), false});
-    return answer ? answer->password : std::nullopt;
+    return answer ? answer->text : std::nullopt;
 }
 
 TScriptedDialogsScope::TScriptedDialogsScope(TScriptedDialogs& service) : previous_(InstallDialogs(&service)) {}

@@ -67,7 +67,7 @@ private:
         std::function<bool(const TLookupListRequest&)> lookupList = {};
         std::function<void(const TSearchRequest&)> search = {};
         std::function<QVariant(const TReadingRequest&)> reading = {};
-        std::optional<QString> password = {};  // the password, or the file name
+        std::optional<QString> text = {};  // the password, or the file name
         std::optional<TPeriod> period = {};
     };
     // Logs the dialog and takes the next answer if it is of its kind.
