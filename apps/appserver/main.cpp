@@ -277,8 +277,7 @@ int Serve(QCoreApplication& app, const TServerOptions& options)
     // The confirmations' traceability events, written into the outbox folder.
     std::unique_ptr<TOutboxWriter> outbox;
     if (!options.EpcisOutbox.isEmpty())
-        outbox = std::make_unique<TOutboxWriter>(TDbConfig{options.Database}, options.EpcisOutbox, options.EpcisNaming,
-                                                 LogLine);
+        outbox = std::make_unique<TOutboxWriter>(config.Db, options.EpcisOutbox, options.EpcisNaming, LogLine);
     config.Threads = options.Threads;
     config.MaxRequestSize = options.MaxFrame;
     config.RequestBudget = options.RequestBudget;
