@@ -3,6 +3,7 @@
 #include "storage/Database.h"
 
 #include <QCommandLineParser>
+#include <QUrl>
 #include <tuple>
 
 namespace {
@@ -28,6 +29,13 @@ bool SplitHostPort(const QString& value, QString& host, uint& port)
     if (host.startsWith(u'[') && host.endsWith(u']'))
         host = host.mid(1, host.size() - 2);
     return ok && port <= 65535;
+}
+
+// A date of the command line: dd/mm/aaaa or aaaa-mm-dd.
+QDate CommandLineDate(const QString& text)
+{
+    const QDate brazilian = QDate::fromString(text, QStringLiteral("dd/MM/yyyy"));
+    return brazilian.isValid() ? brazilian : QDate::fromString(text, Qt::ISODate);
 }
 
 } // namespace
@@ -93,11 +101,29 @@ std::optional<TServerOptions> ParseServerOptions(const QStringList& arguments, Q
                                      QStringLiteral("addr:port"));
     const QCommandLineOption logFormat(QStringLiteral("log-format"), QStringLiteral("Formato do registro (text, json)."),
                                        QStringLiteral("format"));
+    const QCommandLineOption epcisOutbox(QStringLiteral("epcis-outbox"),
+                                         QStringLiteral("Pasta dos eventos de rastreio das conferências."),
+                                         QStringLiteral("dir"));
+    const QCommandLineOption epcisPrefix(QStringLiteral("epcis-prefix"),
+                                         QStringLiteral("Prefixo dos identificadores sem GLN nos eventos."),
+                                         QStringLiteral("uri"));
+    const QCommandLineOption exportEpcis(QStringLiteral("export-epcis"),
+                                         QStringLiteral("Grava os eventos de rastreio de uma filial e sai."),
+                                         QStringLiteral("file"));
+    const QCommandLineOption exportBranch(QStringLiteral("branch"), QStringLiteral("Filial, com --export-epcis."),
+                                          QStringLiteral("code"));
+    const QCommandLineOption exportFrom(QStringLiteral("from"), QStringLiteral("Primeiro dia, com --export-epcis."),
+                                        QStringLiteral("date"));
+    const QCommandLineOption exportTo(QStringLiteral("to"), QStringLiteral("Último dia, com --export-epcis."),
+                                      QStringLiteral("date"));
+    const QCommandLineOption exportInvoice(QStringLiteral("invoice"),
+                                           QStringLiteral("Nota fiscal, com --export-epcis."), QStringLiteral("n"));
     const QCommandLineOption help(QStringLiteral("help"), QStringLiteral("Mostra esta ajuda."));
     parser.addOptions({listen, database, create, threads, maxFrame, budget, maxConnections, maxPerAddress,
                        helloTimeout, idleTimeout, initDemo, scale, tlsCert, tlsKey, accounts, addUser, setBranches,
                        branches, listUsers, createRoles, serverRole, stationRole, migrate, health, healthCa,
-                       healthUser, metrics, logFormat, help});
+                       healthUser, metrics, logFormat, epcisOutbox, epcisPrefix, exportEpcis, exportBranch, exportFrom,
+                       exportTo, exportInvoice, help});
     if (!parser.parse(arguments)) {
         // The parser's own texts are English.
         error = parser.unknownOptionNames().isEmpty()
@@ -278,6 +304,48 @@ std::optional<TServerOptions> ParseServerOptions(const QStringList& arguments, Q
         error = QStringLiteral("Escala inválida: %1").arg(parser.value(scale));
         return std::nullopt;
     }
+    options.EpcisOutbox = parser.value(epcisOutbox);
+    if (parser.isSet(epcisPrefix)) {
+        QString prefix = parser.value(epcisPrefix);
+        const QUrl url(prefix, QUrl::StrictMode);
+        if (!url.isValid() || (url.scheme() != QLatin1String("https") && url.scheme() != QLatin1String("http"))
+            || url.host().isEmpty() || url.hasQuery() || url.hasFragment()) {
+            error = QStringLiteral("Prefixo inválido em --epcis-prefix: %1 (use um endereço http ou https, por exemplo "
+                                   "https://rastreio.empresa.com.br/)")
+                        .arg(prefix);
+            return std::nullopt;
+        }
+        if (!prefix.endsWith(u'/'))
+            prefix += u'/';
+        options.EpcisNaming.Prefix = prefix;
+    }
+    if (parser.isSet(exportEpcis)) {
+        TEpcisExport exporting{parser.value(exportEpcis), {parser.value(exportBranch), {}, {}, parser.value(exportInvoice)}};
+        if (exporting.Range.Branch.isEmpty()) {
+            error = QStringLiteral("--export-epcis exige a filial (--branch 0001).");
+            return std::nullopt;
+        }
+        for (const auto& [option, out] : {std::pair{&exportFrom, &exporting.Range.From},
+                                          std::pair{&exportTo, &exporting.Range.To}}) {
+            if (!parser.isSet(*option))
+                continue;
+            *out = CommandLineDate(parser.value(*option));
+            if (!out->isValid()) {
+                error = QStringLiteral("Data inválida em --%1: %2 (use dd/mm/aaaa ou aaaa-mm-dd)")
+                            .arg(option->names().first(), parser.value(*option));
+                return std::nullopt;
+            }
+        }
+        if (exporting.Range.From.isValid() && exporting.Range.To.isValid() && exporting.Range.From > exporting.Range.To) {
+            error = QStringLiteral("--from é depois de --to.");
+            return std::nullopt;
+        }
+        options.Export = exporting;
+    } else if (parser.isSet(exportBranch) || parser.isSet(exportFrom) || parser.isSet(exportTo)
+               || parser.isSet(exportInvoice)) {
+        error = QStringLiteral("--branch, --from, --to e --invoice só valem com --export-epcis.");
+        return std::nullopt;
+    }
     return options;
 }
 
@@ -325,6 +393,12 @@ QString ServerUsage()
                "  --metrics ENDEREÇO:PORTA métricas no formato do Prometheus em GET /metrics (desligadas por\n"
                "                           padrão; fora de 127.0.0.1 e ::1 exige TLS e contas, como --listen)\n"
                "  --log-format FORMATO     text (padrão) ou json: um objeto JSON por linha\n"
+               "  --epcis-outbox PASTA     grava nela o evento de rastreio EPCIS de cada conferência\n"
+               "  --epcis-prefix URI       prefixo dos identificadores sem GLN nos eventos (filial sem GLN,\n"
+               "                           cliente), por exemplo https://rastreio.empresa.com.br/\n"
+               "  --export-epcis ARQUIVO   grava em ARQUIVO os eventos de rastreio das conferências da filial\n"
+               "                           de --branch FILIAL, com --from DATA e --to DATA (dd/mm/aaaa) ou\n"
+               "                           --invoice NF, e sai\n"
                "  --help                   mostra esta ajuda\n")
         .arg(QString::fromLatin1(Defaults::ServerHost))
         .arg(Defaults::ServerPort)

@@ -11,6 +11,13 @@
 //   appserver --add-user NAME [--branches LIST] --accounts FILE
 //   appserver --set-branches NAME --branches LIST --accounts FILE
 //   appserver --list-users --accounts FILE
+//   appserver --export-epcis FILE --branch B [--from DATE] [--to DATE] [--invoice N]
+//             [--epcis-prefix URI] [--database FILE|URI]
+// Serving, --epcis-outbox DIR writes each confirmation's traceability event
+// into DIR (epcis/Outbox.h); --epcis-prefix URI names what has no GLN
+// (epcis/ShippingEvents.h): an absolute http(s) URI, given a final '/'.
+// --export-epcis writes the events of a branch's confirmations (dates
+// dd/mm/aaaa or aaaa-mm-dd, both days included) into FILE and stops.
 // --database takes a SQLite file or a PostgreSQL URI (Database.h). Serving a
 // SQLite file that does not exist is refused unless --create asks for a new,
 // empty one (a mistyped path must not serve an empty work list).
@@ -34,6 +41,7 @@
 // --list-users lists the users with their branches. LIST is "*" (every
 // branch) or branch codes separated by commas; a new user needs one.
 #include "server/Defaults.h"
+#include "epcis/ShippingEvents.h"
 #include "storage/Roles.h"
 #include "transport/Principal.h"
 
@@ -49,6 +57,12 @@ struct THealthCheck {
     quint16 Port = 0;
     QString CaFile;
     QString User;
+};
+
+// What --export-epcis writes.
+struct TEpcisExport {
+    QString File;
+    TEventRange Range;
 };
 
 struct TServerOptions {
@@ -79,6 +93,9 @@ struct TServerOptions {
     std::optional<QHostAddress> Metrics;  // --metrics: where to serve them; none, off
     quint16 MetricsPort = 0;
     bool JsonLog = false;  // --log-format json (ServerLog.h)
+    QString EpcisOutbox;  // "" none
+    TEventNaming EpcisNaming;
+    std::optional<TEpcisExport> Export;
     bool Help = false; // print ServerUsage() and stop
 };
 

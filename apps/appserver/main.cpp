@@ -16,6 +16,7 @@
 // again (AccountService.h), and the TLS certificate and key for the
 // connections to come, so that a site renews them without a stop; a file
 // that no longer loads leaves what was in use.
+#include "EpcisCommand.h"
 #include "HealthCheck.h"
 #include "MetricsEndpoint.h"
 #include "ServerOptions.h"
@@ -24,6 +25,7 @@
 #include "rtl/Exceptions.h"
 #include "rules/Changes.h"
 #include "rules/Modules.h"
+#include "epcis/Outbox.h"
 #include "storage/Checkpointer.h"
 #include "storage/PgDriver.h"
 #include "storage/PgListener.h"
@@ -262,7 +264,7 @@ int Serve(QCoreApplication& app, const TServerOptions& options)
         PrepareSchema(db);
     }
     TDispatcher dispatcher;
-    dispatcher.Add(ConfRastrModule());
+    dispatcher.Add(ConfRastrModule(options.EpcisNaming));
     dispatcher.Add(EstoqueModule());
     dispatcher.Add(HealthModule());
     FaultInjection::ArmFromEnvironment();
@@ -278,6 +280,10 @@ int Serve(QCoreApplication& app, const TServerOptions& options)
         config.Db.BackgroundCheckpoints = checkpointer->Activity();
         Metrics::WatchWal(options.Database);
     }
+    // The confirmations' traceability events, written into the outbox folder.
+    std::unique_ptr<TOutboxWriter> outbox;
+    if (!options.EpcisOutbox.isEmpty())
+        outbox = std::make_unique<TOutboxWriter>(config.Db, options.EpcisOutbox, options.EpcisNaming, LogLine);
     config.Threads = options.Threads;
     config.MaxRequestSize = options.MaxFrame;
     config.RequestBudget = options.RequestBudget;
@@ -389,6 +395,8 @@ int main(int argc, char** argv)
             return CreateRoles(*options);
         if (options->Migrate)
             return Migrate(*options);
+        if (options->Export)
+            return ExportEpcisCommand(*options);
         if (options->Health)
             return CheckHealth(*options->Health, options->Health->User.isEmpty()
                                                      ? QString()

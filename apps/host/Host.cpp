@@ -1,6 +1,7 @@
 #include "Host.h"
 
 #include "DemoLabelsCommand.h"
+#include "EventExport.h"
 #include "MainForm.h"
 #include "ScreenPlacement.h"
 #include "ServerLogin.h"
@@ -58,6 +59,7 @@ void THost::Start()
     mainForm_->OnClose = closure(this, &THost::MainFormClose);
     mainForm_->OnTestaLeitor = closure(this, &THost::TestaLeitor);
     mainForm_->OnRotulosDemo = closure(this, &THost::RotulosDemo);
+    mainForm_->OnExportaEventos = closure(this, &THost::ExportaEventos);
     PlaceMainForm();
     mainForm_->Show();
     ApplyServerLogin();
@@ -127,6 +129,15 @@ void THost::TestaLeitor(TObject*) { Codbarium::TestaLeitor(); }
 void THost::RotulosDemo(TObject*)
 {
     MessageDlg(WriteDemoLabels(QString(), places_.LabelsDir), TMsgDlgType::mtInformation, TMsgDlgBtn::mbOK, 0);
+}
+
+void THost::ExportaEventos(TObject*)
+{
+    struct THideProgress {
+        TfrmPrincipal* Form;
+        ~THideProgress() { Form->ShowProgress(0, 0); }
+    } hide{mainForm_};
+    ExportTraceabilityEvents([this](int written, int total) { mainForm_->ShowProgress(written, total); });
 }
 
 void THost::OpenScreen(TObject*, const TScreenEntry& screen)

@@ -27,7 +27,9 @@
 // "Leitor → Testar leitor" runs the scanner check (Codbarium::TestaLeitor);
 // "Leitor → Rótulos de demonstração" writes the demo labels of the branch's
 // first invoice waiting for readings into LabelsDir (DemoLabelsCommand.h)
-// and says where in a message.
+// and says where in a message. "Expedição → Exportar eventos de rastreio…"
+// saves a branch's traceability events (EventExport.h), with the main
+// window's progress bar.
 //
 // Closing the main window closes the screens open in it (each through its
 // own close handling), saves the window's geometry and ends Run.
@@ -78,6 +80,7 @@ private:
     void NameBranch();
     void TestaLeitor(TObject* sender);
     void RotulosDemo(TObject* sender);
+    void ExportaEventos(TObject* sender);
 
     THostOptions options_;
     TPlaces places_;

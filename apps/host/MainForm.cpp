@@ -11,6 +11,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
+#include <QProgressBar>
 #include <QStatusBar>
 #include <QTimer>
 
@@ -24,6 +25,7 @@ TfrmPrincipal::TfrmPrincipal(TComponent* owner)
     , lblFilial_(new QLabel(statusBar_))
     , lblDica_(new QLabel(statusBar_))
     , lblAvisos_(new QLabel(statusBar_))
+    , pgbExportacao_(new QProgressBar(statusBar_))
 {
     SetName(QStringLiteral("frmPrincipal"));
     SetCaption(QStringLiteral("Gestão Empresarial"));
@@ -43,6 +45,10 @@ TfrmPrincipal::TfrmPrincipal(TComponent* owner)
         AddAction(menu, screen.Caption, QStringLiteral("mni") + screen.Code,
                   [this, entry] { OnOpenScreen(this, *entry); });
     }
+    for (QAction* action : menuBar_->actions())
+        if (action->menu() && QString(action->text()).remove(u'&') == QStringLiteral("Expedição"))
+            actExportaEventos_ = AddAction(action->menu(), QStringLiteral("Exportar eventos de rastreio…"),
+                                           QStringLiteral("mniExportaEventos"), [this] { OnExportaEventos(this); });
     QMenu* scanner = AddMenu(QStringLiteral("Leitor"));
     AddAction(scanner, QStringLiteral("Testar leitor"), QStringLiteral("mniTestarLeitor"),
               [this] { OnTestaLeitor(this); });
@@ -90,6 +96,10 @@ TfrmPrincipal::TfrmPrincipal(TComponent* owner)
     lblAvisos_->setContentsMargins(4, 0, 4, 0);
     lblAvisos_->setStyleSheet(QStringLiteral("color: #a05000;"));
     statusBar_->addPermanentWidget(lblAvisos_);
+    pgbExportacao_->setObjectName(QStringLiteral("pgbExportacao"));
+    pgbExportacao_->setMaximumWidth(200);
+    pgbExportacao_->setVisible(false);
+    statusBar_->addPermanentWidget(pgbExportacao_);
     StatusNote::SetDisplay([label = lblAvisos_](const QString& text) {
         label->setText(text);
         label->setVisible(!text.isEmpty());
@@ -133,6 +143,14 @@ void TfrmPrincipal::ApplicationHint(TObject*)
         if (lblDica_->text() == hint)
             lblDica_->clear();
     });
+}
+
+void TfrmPrincipal::ShowProgress(int done, int total)
+{
+    pgbExportacao_->setVisible(total > 0);
+    pgbExportacao_->setRange(0, total);
+    pgbExportacao_->setValue(done);
+    pgbExportacao_->repaint();
 }
 
 QAction* TfrmPrincipal::ScreenAction(const QString& code) const

@@ -11,7 +11,9 @@
 // the dispatch boundary: whatever it raises goes to the error display.
 //
 // "Leitor → Testar leitor" runs OnTestaLeitor and "Leitor → Rótulos de
-// demonstração" OnRotulosDemo, likewise.
+// demonstração" OnRotulosDemo, likewise; "Expedição → Exportar eventos de
+// rastreio…" OnExportaEventos, while the status bar's progress bar
+// (pgbExportacao, ShowProgress) shows how far a long export is.
 //
 // Keys: every menu title and entry has a mnemonic (Alt+letter); F10 opens
 // the first menu; "Arquivo → Sair" (Ctrl+Q) closes the main window as its
@@ -30,6 +32,7 @@ class QAction;
 class QMenu;
 class QLabel;
 class QMenuBar;
+class QProgressBar;
 class QStatusBar;
 
 class TfrmPrincipal : public TForm {
@@ -43,6 +46,11 @@ public:
     QAction* ScreenAction(const QString& code) const;
     QAction* ExitAction() const { return actSair_; }
     QAction* CloseScreenAction() const { return actFecharTela_; }
+    QAction* ExportEventsAction() const { return actExportaEventos_; }
+    QProgressBar* ExportProgress() const { return pgbExportacao_; }
+    // Shows `done` of `total` in the progress bar and repaints it at once;
+    // total 0 hides it.
+    void ShowProgress(int done, int total);
     QMenuBar* MenuBar() const { return menuBar_; }
 
     // Shows the server address and the branch as the host's settings have
@@ -52,6 +60,7 @@ public:
     TEvent<TObject*, const TScreenEntry&> OnOpenScreen;
     TNotifyEvent OnTestaLeitor;
     TNotifyEvent OnRotulosDemo;
+    TNotifyEvent OnExportaEventos;
 
     TControl* mnuPrincipal;
     TControl* stbPrincipal;
@@ -69,4 +78,6 @@ private:
     QLabel* lblAvisos_;  // StatusNote: what a screen says of its data
     QAction* actSair_ = nullptr;
     QAction* actFecharTela_ = nullptr;
+    QAction* actExportaEventos_ = nullptr;
+    QProgressBar* pgbExportacao_;
 };

@@ -1,7 +1,8 @@
 #pragma once
 // The dialog service: every modal interaction of the user interface goes
 // through the one service installed (message dialogs, the error display, the
-// lookup list, the search dialog, the reading screen, the password prompt), so that tests replace
+// lookup list, the search dialog, the reading screen, the password prompt,
+// a branch and period, a file to save), so that tests replace
 // it with TScriptedDialogs and the application uses TInteractiveDialogs.
 //
 // The service is process-wide. InstallDialogs does not take ownership; the
@@ -9,6 +10,7 @@
 // previous one back before destroying it.
 #include "rtl/Classes.h"
 
+#include <QDate>
 #include <QFlags>
 #include <QString>
 #include <QVariant>
@@ -53,6 +55,27 @@ struct TPasswordRequest {
     QString Prompt;
 };
 
+// A branch and a range of days asked of the user (what an export covers,
+// say); either day may be left empty (invalid): no bound.
+struct TPeriodRequest {
+    QString Title;
+    QString Branch;  // proposed
+    QDate From;      // proposed
+    QDate To;        // proposed
+};
+struct TPeriod {
+    QString Branch;
+    QDate From;
+    QDate To;
+};
+
+// The name of a file to write, chosen by the user.
+struct TSaveFileRequest {
+    QString Title;
+    QString Suggested;  // a path or a file name
+    QString Filter;     // as QFileDialog takes it: "Documentos EPCIS (*.jsonld)"
+};
+
 class TDialogs {
 public:
     virtual ~TDialogs() = default;
@@ -65,6 +88,9 @@ public:
     virtual QVariant Reading(const TReadingRequest& request) = 0;
     // The password typed, or nothing when the user cancelled.
     virtual std::optional<QString> Password(const TPasswordRequest& request) = 0;
+    // Nothing when the user cancelled.
+    virtual std::optional<TPeriod> Period(const TPeriodRequest& request) = 0;
+    virtual std::optional<QString> SaveFileName(const TSaveFileRequest& request) = 0;
 };
 
 // The installed service (the interactive one unless another is installed).

@@ -4,6 +4,10 @@
 #include "DialogPlacement.h"
 #include "rtl/Exceptions.h"
 
+#include <QDateEdit>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QFormLayout>
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -116,6 +120,43 @@ std::optional<QString> TInteractiveDialogs::Password(const TPasswordRequest& req
     if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
     return dialog.textValue();
+}
+
+std::optional<TPeriod> TInteractiveDialogs::Period(const TPeriodRequest& request)
+{
+    QDialog dialog;
+    dialog.setWindowTitle(request.Title);
+    auto* layout = new QFormLayout(&dialog);
+    auto* branch = new QLineEdit(request.Branch);
+    branch->setInputMask(QStringLiteral("0000;_"));
+    layout->addRow(QStringLiteral("&Filial:"), branch);
+    QDateEdit* days[2] = {};
+    const QDate proposed[2] = {request.From, request.To};
+    const QString labels[2] = {QStringLiteral("&De:"), QStringLiteral("&Até:")};
+    for (int i = 0; i < 2; ++i) {
+        days[i] = new QDateEdit(proposed[i].isValid() ? proposed[i] : QDate::currentDate());
+        days[i]->setCalendarPopup(true);
+        days[i]->setDisplayFormat(QStringLiteral("dd/MM/yyyy"));
+        layout->addRow(labels[i], days[i]);
+    }
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+    buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("Cancelar"));
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    layout->addRow(buttons);
+    dialog.adjustSize();
+    PlaceOverActiveWindow(&dialog);
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return TPeriod{branch->text().trimmed(), days[0]->date(), days[1]->date()};
+}
+
+std::optional<QString> TInteractiveDialogs::SaveFileName(const TSaveFileRequest& request)
+{
+    const QString name = QFileDialog::getSaveFileName(nullptr, request.Title, request.Suggested, request.Filter);
+    if (name.isEmpty())
+        return std::nullopt;
+    return name;
 }
 
 TInteractiveDialogs& InteractiveDialogs()

@@ -21,6 +21,8 @@ public:
     void Search(const TSearchRequest& request) override;
     QVariant Reading(const TReadingRequest& request) override;
     std::optional<QString> Password(const TPasswordRequest& request) override;
+    std::optional<TPeriod> Period(const TPeriodRequest& request) override;
+    std::optional<QString> SaveFileName(const TSaveFileRequest& request) override;
 
     void RegisterLookupList(TLookupListHook hook) { lookupList_ = std::move(hook); }
     void RegisterSearch(TSearchHook hook) { search_ = std::move(hook); }

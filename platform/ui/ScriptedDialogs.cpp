@@ -16,6 +16,8 @@ QString KindName(TDialogKind kind)
     case TDialogKind::Search: return QStringLiteral("search");
     case TDialogKind::Reading: return QStringLiteral("reading");
     case TDialogKind::Password: return QStringLiteral("password");
+    case TDialogKind::Period: return QStringLiteral("period");
+    case TDialogKind::SaveFile: return QStringLiteral("save file");
     }
     return QString();
 }
@@ -64,7 +66,21 @@ void TScriptedDialogs::ExpectReading(std::function<QVariant(const TReadingReques
 void TScriptedDialogs::ExpectPassword(std::optional<QString> answer)
 {
     Answer a{TDialogKind::Password};
-    a.password = std::move(answer);
+    a.text = std::move(answer);
+    answers_.append(a);
+}
+
+void TScriptedDialogs::ExpectPeriod(std::optional<TPeriod> answer)
+{
+    Answer a{TDialogKind::Period};
+    a.period = std::move(answer);
+    answers_.append(a);
+}
+
+void TScriptedDialogs::ExpectSaveFile(std::optional<QString> answer)
+{
+    Answer a{TDialogKind::SaveFile};
+    a.text = std::move(answer);
     answers_.append(a);
 }
 
@@ -138,7 +154,20 @@ QVariant TScriptedDialogs::Reading(const TReadingRequest& request)
 std::optional<QString> TScriptedDialogs::Password(const TPasswordRequest& request)
 {
     const auto answer = Take({TDialogKind::Password, request.Prompt, TMsgDlgType::mtCustom, {}, 0, QString(), false});
-    return answer ? answer->password : std::nullopt;
+    return answer ? answer->text : std::nullopt;
+}
+
+std::optional<TPeriod> TScriptedDialogs::Period(const TPeriodRequest& request)
+{
+    const auto answer = Take({TDialogKind::Period, request.Title, TMsgDlgType::mtCustom, {}, 0, QString(), false});
+    return answer ? answer->period : std::nullopt;
+}
+
+std::optional<QString> TScriptedDialogs::SaveFileName(const TSaveFileRequest& request)
+{
+    lastSaveFile_ = request;
+    const auto answer = Take({TDialogKind::SaveFile, request.Title, TMsgDlgType::mtCustom, {}, 0, QString(), false});
+    return answer ? answer->text : std::nullopt;
 }
 
 TScriptedDialogsScope::TScriptedDialogsScope(TScriptedDialogs& service) : previous_(InstallDialogs(&service)) {}

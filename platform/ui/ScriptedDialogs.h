@@ -16,11 +16,11 @@
 #include <functional>
 #include <optional>
 
-enum class TDialogKind { Message, Error, LookupList, Search, Reading, Password };
+enum class TDialogKind { Message, Error, LookupList, Search, Reading, Password, Period, SaveFile };
 
 struct TDialogRecord {
     TDialogKind Kind = TDialogKind::Message;
-    QString Text; // the message, the error, the lookup title, or the password prompt
+    QString Text; // the message, the error, the lookup title, the password prompt, or the title of a period or a file
     TMsgDlgType Type = TMsgDlgType::mtCustom;
     TMsgDlgButtons Buttons;
     int HelpContext = 0;
@@ -37,6 +37,10 @@ public:
     void ExpectReading(std::function<QVariant(const TReadingRequest&)> answer);
     // Nothing: the user cancels.
     void ExpectPassword(std::optional<QString> answer);
+    // Nothing: the user cancels. The last file request is kept.
+    void ExpectPeriod(std::optional<TPeriod> answer);
+    void ExpectSaveFile(std::optional<QString> answer);
+    const TSaveFileRequest& LastSaveFileRequest() const { return lastSaveFile_; }
 
     const QList<TDialogRecord>& Log() const { return log_; }
     // Texts of the logged dialogs of one kind, in the order shown.
@@ -53,6 +57,8 @@ public:
     void Search(const TSearchRequest& request) override;
     QVariant Reading(const TReadingRequest& request) override;
     std::optional<QString> Password(const TPasswordRequest& request) override;
+    std::optional<TPeriod> Period(const TPeriodRequest& request) override;
+    std::optional<QString> SaveFileName(const TSaveFileRequest& request) override;
 
 private:
     struct Answer {
@@ -61,13 +67,15 @@ private:
         std::function<bool(const TLookupListRequest&)> lookupList = {};
         std::function<void(const TSearchRequest&)> search = {};
         std::function<QVariant(const TReadingRequest&)> reading = {};
-        std::optional<QString> password = {};
+        std::optional<QString> text = {};  // the password, or the file name
+        std::optional<TPeriod> period = {};
     };
     // Logs the dialog and takes the next answer if it is of its kind.
     std::optional<Answer> Take(TDialogRecord record);
 
     QList<Answer> answers_;
     QList<TDialogRecord> log_;
+    TSaveFileRequest lastSaveFile_;
 };
 
 class TScriptedDialogsScope {

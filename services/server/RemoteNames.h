@@ -17,6 +17,8 @@ inline const QString SetConfRastrOK = QStringLiteral("setConfRastrOK");
 inline const QString DeleteIUMProd = QStringLiteral("deleteIUMProd");
 inline const QString GetItensIUM = QStringLiteral("GetItensIUM");      // items of one invoice for the reading screen
 inline const QString SetLeituraIUM = QStringLiteral("setLeituraIUM");  // stores one scanned reading
+// A piece of the EPCIS document of a branch's traceability events.
+inline const QString GetEventosRastreio = QStringLiteral("GetEventosRastreio");
 // On a connection that agreed "notices": subscribing to a branch's notices,
 // and naming the station whose changes the connection makes.
 inline const QString AssinaAvisos = QStringLiteral("AssinaAvisos");

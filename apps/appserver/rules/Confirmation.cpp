@@ -3,6 +3,7 @@
 #include "Operations.h"
 #include "server/ConfirmationRule.h"
 #include "WorkList.h"
+#include "epcis/Outbox.h"
 #include "rpc/Envelope.h"
 #include "server/PacketLayouts.h"
 #include "storage/Database.h"
@@ -55,5 +56,6 @@ QVariant ConfirmInvoice(TDatabase& db, const QString& branch, const QString& inv
     Audit(db, TAuditEvent::Confirmation, branch, invoice, QString(),
           QStringLiteral("Conferência de rastreio da %1").arg(name));
     PublishChange(db, Rpc::Notice::Confirmation, branch, invoice);
+    RecordDueEvent(db, branch, invoice);  // its traceability event, written by the outbox
     return Rpc::Success();
 }

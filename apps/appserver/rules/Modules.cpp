@@ -8,6 +8,7 @@
 #include "WorkList.h"
 #include "metrics/ServerMetrics.h"
 #include "rpc/Envelope.h"
+#include "rtl/Exceptions.h"
 #include "server/RemoteNames.h"
 #include "storage/Statement.h"
 
@@ -135,6 +136,25 @@ TMethod Read(const QString& name, QList<TArgKind> args, std::function<QVariant(T
             BranchInFirstArgument};
 }
 
+// A piece of the document of a branch's traceability events
+// (epcis/ShippingEvents.h, WriteEventPage): [text, next cursor, events
+// written, events in all], the cursor "" once the document is whole.
+QVariant GetEventosRastreio(TCallContext& c, const TEventNaming& naming)
+{
+    constexpr int invoicesPerCall = 50;
+    TScopedTransaction snapshot(*c.Db, TScopedTransaction::TKind::Read);
+    const TEventRange range{Str(c, 0), ToQDate(Day(c, 1)), ToQDate(Day(c, 2)), QString()};
+    TEventPage page;
+    try {
+        page = WriteEventPage(*c.Db, naming, range, Str(c, 3), invoicesPerCall);
+    } catch (const EConvertError& e) {
+        return Rpc::Failure(e.Message());
+    }
+    snapshot.Commit();
+    c.Rows = page.Written;
+    return Rpc::Success(QVariantList{QString::fromUtf8(page.Bytes), page.Cursor, page.Written, page.Total});
+}
+
 // Whether this server reaches its database and may write there: a write
 // transaction that inserts a row and is rolled back, so nothing stays. It
 // waits for nothing: a database that is away is a "no" at once.
@@ -177,7 +197,7 @@ QVariant Health(TCallContext& c)
 
 } // namespace
 
-TModule ConfRastrModule()
+TModule ConfRastrModule(const TEventNaming& naming)
 {
     TModule module(Remote::ConfRastr, Remote::ConfRastrId);
     module.Add(Read(Remote::GetDados, {Text, Text, Text, DateArg, DateArg, DateArg, DateArg}, GetDados));
@@ -192,6 +212,8 @@ TModule ConfRastrModule()
     module.Add(Change(Remote::SetLeituraIUM, {Text, Text, Text}, [](TCallContext& c) {
         return StoreReading(*c.Db, Str(c, 0), Str(c, 1), Str(c, 2), c.Rows);
     }));
+    module.Add(Read(Remote::GetEventosRastreio, {Text, DateArg, DateArg, Text},
+                    [naming](TCallContext& c) { return GetEventosRastreio(c, naming); }));
     AddNoticeMethods(module);
     return module;
 }

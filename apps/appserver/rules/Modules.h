@@ -3,9 +3,11 @@
 // "Est00000.rdmEstoque", and its health check: each method's argument kinds
 // and the rule it runs (writes as changes, reads as reads: Changes.h), ready
 // for the dispatcher (transport/Dispatcher.h).
+#include "epcis/ShippingEvents.h"
 #include "transport/Dispatcher.h"
 
-TModule ConfRastrModule();
+// `naming`: how its traceability events name what has no GLN (GetEventosRastreio).
+TModule ConfRastrModule(const TEventNaming& naming = {});
 TModule EstoqueModule();
 // "Servidor.rdmSaude": the health check a site's tools call. Its method
 // Verificar updates the heartbeat row and commits it, and answers

@@ -37,6 +37,22 @@ void AddHeartbeat(TDatabase& db)
                               " WHERE NOT EXISTS (SELECT 1 FROM BATIMENTO)"));
 }
 
+// Version 5: the outbox of traceability events (epcis/Outbox.h): one row
+// per confirmed invoice, recorded in the confirmation's transaction and
+// marked when its file is written; DSERRO says why one waits.
+void AddEventOutbox(TDatabase& db)
+{
+    db.Execute(QStringLiteral(R"(CREATE TABLE IF NOT EXISTS EPCISSAIDA (
+        CDFILIAL      VARCHAR(4)   NOT NULL,
+        NRLANCTONF    VARCHAR(10)  NOT NULL,
+        DTREGISTRO    TIMESTAMP    NOT NULL,
+        DTGRAVACAO    TIMESTAMP,
+        DSERRO        VARCHAR(500),
+        PRIMARY KEY (CDFILIAL, NRLANCTONF),
+        FOREIGN KEY (CDFILIAL, NRLANCTONF) REFERENCES NOTAFISCAL))"));
+    db.Execute(QStringLiteral("CREATE INDEX IF NOT EXISTS EPCISSAIDA_PENDENTE ON EPCISSAIDA (DTREGISTRO) WHERE DTGRAVACAO IS NULL"));
+}
+
 } // namespace
 
 const QList<TMigration>& Migrations()
@@ -46,7 +62,8 @@ const QList<TMigration>& Migrations()
         {2, QStringLiteral("identificadores de requisição (respostas de alterações repetidas)"), AddRequestLog},
         {3, QStringLiteral("GLN opcional da filial"), AddBranchGln},
         {4, QStringLiteral("batimento da verificação de saúde"), AddHeartbeat},
+        {5, QStringLiteral("saída de eventos de rastreio EPCIS"), AddEventOutbox},
     };
-    static_assert(SchemaVersion == 4, "every version has its migration");
+    static_assert(SchemaVersion == 5, "every version has its migration");
     return migrations;
 }

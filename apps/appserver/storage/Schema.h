@@ -11,7 +11,7 @@
 // The schema's version, recorded in the database (VERSAOESQUEMA): the number
 // of the last numbered migration (Migrations.h) applied. A database made
 // before versions were recorded counts as 0.
-inline constexpr int SchemaVersion = 4;
+inline constexpr int SchemaVersion = 5;
 
 // The version the database records (0 when none). Raises EDatabaseError.
 int RecordedSchemaVersion(TDatabase& db);

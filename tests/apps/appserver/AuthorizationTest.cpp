@@ -119,6 +119,7 @@ TEST_F(Authorization, AnotherBranchsWorkIsRefusedLoggedAndChangesNothing)
         {"GetItensIUM", [&](auto&, auto&) { return QList<TRemoteArg>{theirs, theirInvoice}; }},
         {"setLeituraIUM",
          [&](auto&, auto&) { return QList<TRemoteArg>{theirs, theirInvoice, "]d20107891234567895" "21SERIE1"}; }},
+        {"GetEventosRastreio", [](auto&, auto&) { return QList<TRemoteArg>{theirs, TDateTime(), TDateTime(), ""}; }},
     };
 
     const QList<qint64> before = Recorded();

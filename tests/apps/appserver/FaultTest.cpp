@@ -41,7 +41,7 @@ protected:
     {
         return {db.Count(QStringLiteral("LEITURAIUM")), db.Count(QStringLiteral("AUDITORIA")),
                 db.Value(QStringLiteral("SELECT COUNT(*) FROM NOTAFISCAL WHERE IDCONFRASTR = 'S'")).toLongLong(),
-                db.Count(QStringLiteral("REQUISICAO"))};
+                db.Count(QStringLiteral("REQUISICAO")), db.Count(QStringLiteral("EPCISSAIDA"))};
     }
 
     // With `requestId` set, the call carries it.
@@ -118,7 +118,7 @@ TEST_F(Faults, ConfirmationLeavesNothingHalfWritten)
     const int statements = RunWithFaults(Remote::SetConfRastrOK, [&](int n) {
         return QVariantList{branch, ready.value(n)};
     });
-    EXPECT_GE(statements, 6);  // BEGIN, the invoice, its items, the update, the audit, COMMIT
+    EXPECT_GE(statements, 7);  // BEGIN, the invoice, its items, the update, the audit, the due event, COMMIT
     EXPECT_LT(statements, ready.size());
 }
 
