@@ -88,11 +88,16 @@ std::optional<TServerOptions> ParseServerOptions(const QStringList& arguments, Q
                                       QStringLiteral("file"));
     const QCommandLineOption healthUser(QStringLiteral("user"), QStringLiteral("Usuário, com --health."),
                                         QStringLiteral("name"));
+    const QCommandLineOption import(QStringLiteral("import"), QStringLiteral("Importa os arquivos CSV da pasta."),
+                                    QStringLiteral("folder"));
+    const QCommandLineOption check(QStringLiteral("check"), QStringLiteral("Com --import: só confere."));
+    const QCommandLineOption exportCsv(QStringLiteral("export-csv"), QStringLiteral("Exporta para a pasta."),
+                                       QStringLiteral("folder"));
     const QCommandLineOption help(QStringLiteral("help"), QStringLiteral("Mostra esta ajuda."));
     parser.addOptions({listen, database, create, threads, maxFrame, budget, maxConnections, maxPerAddress,
                        helloTimeout, idleTimeout, initDemo, scale, tlsCert, tlsKey, accounts, addUser, setBranches,
                        branches, listUsers, createRoles, serverRole, stationRole, migrate, health, healthCa,
-                       healthUser, help});
+                       healthUser, import, check, exportCsv, help});
     if (!parser.parse(arguments)) {
         // The parser's own texts are English.
         error = parser.unknownOptionNames().isEmpty()
@@ -245,6 +250,17 @@ std::optional<TServerOptions> ParseServerOptions(const QStringList& arguments, Q
         error = QStringLiteral("--tls-ca e --user só valem com --health.");
         return std::nullopt;
     }
+    options.ImportFolder = parser.value(import);
+    options.ImportCheck = parser.isSet(check);
+    options.ExportFolder = parser.value(exportCsv);
+    if (options.ImportCheck && options.ImportFolder.isEmpty()) {
+        error = QStringLiteral("--check vai com --import PASTA.");
+        return std::nullopt;
+    }
+    if (!options.ImportFolder.isEmpty() && !options.ExportFolder.isEmpty()) {
+        error = QStringLiteral("Use --import ou --export-csv, um de cada vez.");
+        return std::nullopt;
+    }
     options.Create = parser.isSet(create);
     options.InitDemo = parser.isSet(initDemo);
     if (parser.isSet(scale) && !PositiveInt(parser.value(scale), 10000, options.Scale)) {
@@ -295,6 +311,11 @@ QString ServerUsage()
                "                           nele; sai com 0 (sim) ou 1 (não). Com --tls-ca ARQUIVO: TLS,\n"
                "                           confiando nessas autoridades; com --user NOME: a senha é lida\n"
                "                           da entrada padrão\n"
+               "  --import PASTA           importa os arquivos CSV da pasta (filiais.csv, produtos.csv, notas.csv...;\n"
+               "                           veja docs/import.md) no banco de --database, tudo ou nada, e sai\n"
+               "  --check                  com --import: confere os arquivos sem gravar nada\n"
+               "  --export-csv PASTA       grava os registros do banco de --database na pasta, no formato\n"
+               "                           de --import, e sai\n"
                "  --help                   mostra esta ajuda\n")
         .arg(QString::fromLatin1(Defaults::ServerHost))
         .arg(Defaults::ServerPort)

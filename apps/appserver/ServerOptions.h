@@ -72,6 +72,10 @@ struct TServerOptions {
     bool Create = false;
     bool InitDemo = false;
     bool Migrate = false;
+    // --import FOLDER [--check], --export-csv FOLDER (import/ImportCommand.h)
+    QString ImportFolder;
+    bool ImportCheck = false;
+    QString ExportFolder;
     std::optional<THealthCheck> Health;
     int Scale = 1;
     bool Help = false; // print ServerUsage() and stop
