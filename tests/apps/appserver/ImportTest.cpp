@@ -202,6 +202,22 @@ TEST_F(ImportTest, BothSeparatorsAndDateFormsGiveTheSameRecords)
         << output.toStdString();
 }
 
+// Quoted line breaks, tabs and backslashes (which PostgreSQL's COPY
+// escapes) arrive as they were.
+TEST_F(ImportTest, ATextArrivesWholeWithItsLineBreaksTabsAndBackslashes)
+{
+    Replace(folder, QStringLiteral("produtos.csv"), "\"Cateter venoso \"\"22G\"\"\"",
+            "\"Cateter\tvenoso \\N \"\"22G\"\"\r\nnova linha\"");
+    int code = 0;
+    const QString output = Import(*server, folder, code);
+    ASSERT_EQ(code, 0) << output.toStdString();
+    TDatabase db(TDbConfig{server->DatabasePath()});
+    TSql query(db, QStringLiteral("SELECT NMPRODUTO FROM PRODUTO WHERE CDPRODUTO = 'CAT22'"));
+    query.Exec();
+    ASSERT_TRUE(query.Next());
+    EXPECT_EQ(query.Text(0), QStringLiteral("Cateter\tvenoso \\N \"22G\"\r\nnova linha"));
+}
+
 TEST_F(ImportTest, ImportingAgainChangesNothingAndAChangedRowUpdatesItsRecord)
 {
     int code = 0;
