@@ -87,6 +87,32 @@ bool ReadTime(QByteArrayView text, QTime& time)
     return time.isValid();
 }
 
+// The ISO 8601 text the server binds a QDate or a QDateTime as
+// ("yyyy-MM-dd", "yyyy-MM-ddTHH:mm:ss.zzz"), written digit by digit: Qt's
+// formatting of a date and time consults the local time zone each time.
+QByteArray IsoText(const QDate& date, const QTime* time)
+{
+    char text[24];
+    const auto put = [&text](int at, int value, int width) {
+        for (int i = width - 1; i >= 0; --i, value /= 10)
+            text[at + i] = char('0' + value % 10);
+    };
+    put(0, date.year(), 4);
+    text[4] = text[7] = '-';
+    put(5, date.month(), 2);
+    put(8, date.day(), 2);
+    if (!time)
+        return QByteArray(text, 10);
+    text[10] = 'T';
+    put(11, time->hour(), 2);
+    text[13] = text[16] = ':';
+    put(14, time->minute(), 2);
+    put(17, time->second(), 2);
+    text[19] = '.';
+    put(20, time->msec(), 3);
+    return QByteArray(text, 23);
+}
+
 bool ParseDateField(const TImportColumn& column, QByteArrayView text, TFieldValue& value, QString& problem)
 {
     QDate date;
@@ -108,8 +134,7 @@ bool ParseDateField(const TImportColumn& column, QByteArrayView text, TFieldValu
         return false;
     }
     value.Kind = TFieldValue::TKind::Text;
-    value.Text = timestamp ? QDateTime(date, time).toString(Qt::ISODateWithMs).toLatin1()
-                           : date.toString(Qt::ISODate).toLatin1();
+    value.Text = IsoText(date, timestamp ? &time : nullptr);
     return true;
 }
 
