@@ -14,9 +14,10 @@
 //     invoice with readings, any row of a confirmed invoice, the GTIN of a
 //     product read) is refused with its own message.
 //  4. Memory does not grow with the files: records stream from the file
-//     into staging tables of the database (prepared inserts on SQLite,
-//     COPY on PostgreSQL) and are checked and merged there with set-based
-//     statements.
+//     into the database, one at a time. SQLite: each is checked and
+//     written by prepared statements as it is read (RowMerge.h).
+//     PostgreSQL: they are copied into staging tables (COPY), then checked
+//     and merged with set-based statements (StagedMerge.h).
 //
 // Files are read in the format's order, parents first; a file absent from
 // the folder is skipped, and a file the format does not know is a problem.

@@ -133,7 +133,7 @@ INSTANTIATE_TEST_SUITE_P(
         TBadInput{"tooLong", "filiais.csv", "Loja Olinda", "Loja Olinda, bairro do Carmo, Pernambuco",
                   "filiais.csv, linha 3, coluna NMFILIAL: valor com 40 caracteres; a coluna aceita até 30"},
         TBadInput{"duplicateKey", "produtos.csv", "ALC70;", "SER10;",
-                  "produtos.csv, linha 4: chave repetida no arquivo (CDPRODUTO=SER10): 2 vezes, a primeira na linha 2"},
+                  "produtos.csv, linha 4: chave repetida no arquivo (CDPRODUTO=SER10): o registro aparece mais de uma vez"},
         TBadInput{"missingRequiredColumn", "expedicoes.csv", ";IDSTATUSSEP", "",
                   "expedicoes.csv, linha 1: falta a coluna obrigatória IDSTATUSSEP no cabeçalho"},
         TBadInput{"unbalancedQuote", "clientes.csv", "P003;Maria", "P003;\"Maria",
