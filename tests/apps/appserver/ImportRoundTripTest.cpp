@@ -166,6 +166,8 @@ TEST(ImportMemory, AMillionItemRowsDoNotGrowTheResidentMemory)
     const QString large = WriteLargeFolder(dir, QStringLiteral("grande"), 1000, 1000);
     const qint64 smallPeak = ImportPeak(small, dir.filePath(QStringLiteral("pequena.db")));
     const qint64 largePeak = ImportPeak(large, dir.filePath(QStringLiteral("grande.db")));
+    RecordProperty("peak_kb_10000_items", int(smallPeak));
+    RecordProperty("peak_kb_1000000_items", int(largePeak));
     EXPECT_LT(largePeak - smallPeak, 32 * 1024) << smallPeak << " kB, then " << largePeak << " kB";
 }
 
