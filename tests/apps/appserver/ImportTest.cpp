@@ -99,6 +99,27 @@ protected:
 
 TAppServerProcess* ImportTest::server = nullptr;
 
+// The example folder as a site first tries it: imported, served by the
+// running server, its invoices in the work list and their IUM readable.
+TEST_F(ImportTest, TheExampleIsServedAndItsReadingsCanBeTaken)
+{
+    int code = 0;
+    const QString output = Import(*server, example, code);
+    ASSERT_EQ(code, 0) << output.toStdString();
+    const auto net = Connect(*server);
+    const TWorkListReply list = GetDados(*net, QStringLiteral("0101"));
+    ASSERT_EQ(list.Invoices.RowCount(), 2);
+    EXPECT_EQ(list.Invoices.String(0, Col(list.Invoices, "NRLANCTONF")), QStringLiteral("NF000101"));
+    EXPECT_EQ(list.Items.RowCount(), 5);
+    // A syringe box of NF000101, as a scanner types it: GTIN-14, serial,
+    // expiry and lot.
+    const QString scan = QStringLiteral("]d2010789100000001421SER0001") + QChar(29) + QStringLiteral("17271231") +
+                         QStringLiteral("10L01");
+    const QVariant reply =
+        net->AppServer().Call(Remote::SetLeituraIUM, {QStringLiteral("0101"), QStringLiteral("NF000101"), scan});
+    EXPECT_EQ(Consiste::CheckResultServ(reply, true, 0), QVariant(QVariantList{QStringLiteral("SER10"), 1, 4.0}));
+}
+
 struct TBadInput {
     const char* name;
     const char* file;
