@@ -77,6 +77,7 @@ QString Summary(const QList<TImportCount>& counts)
 int RunImport(const QString& database, const QString& folder, bool check)
 {
     TDatabase db(TDbConfig{database});
+    CheckImporter(db);  // before the schema, which a station may not even read
     PrepareSchema(db);
     TTerminalProgress terminal;
     QElapsedTimer clock;

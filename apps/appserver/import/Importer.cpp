@@ -153,10 +153,27 @@ void LockTables(TDatabase& db)
 
 } // namespace
 
+void CheckImporter(TDatabase& db)
+{
+    if (db.Engine() != TEngine::Postgres)
+        return;
+    // pg_has_role: the owner, a member of it, or a superuser.
+    TSql query(db, QStringLiteral("SELECT current_user FROM pg_tables WHERE schemaname = current_schema()"
+                                  " AND tablename = 'filial' AND NOT pg_has_role(current_user, tableowner, 'USAGE')"));
+    query.Exec();
+    if (query.Next())
+        throw EDatabaseError(QStringLiteral("O papel %1 não pode importar: a importação roda com o dono do esquema (o "
+                                            "papel que o criou com --create-roles), nunca com o papel das estações ou "
+                                            "dos servidores. Veja \"Importando os registros da empresa\" em "
+                                            "docs/deploy.md.")
+                                 .arg(query.Text(0)));
+}
+
 TImportResult ImportFolder(TDatabase& db, const QString& folder, TImportMode mode, TImportProgress* progress)
 {
     TImportResult result;
     TScopedTransaction transaction(db, TScopedTransaction::TKind::Write);
+    CheckImporter(db);
     LockTables(db);
     TImport(db, folder, progress, result).Run();
     if (result.Problems.Empty() && mode == TImportMode::Write) {

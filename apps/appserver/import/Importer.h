@@ -49,7 +49,14 @@ struct TImportResult {
     bool Written = false;        // committed
 };
 
-// Imports `folder` into `db` (its schema up to date). Raises EDatabaseError
-// when the database fails; problems of the files are in the result.
+// PostgreSQL: raises EDatabaseError, saying whom to import as, unless the
+// connection's role owns the schema's tables (or is a member of the owner,
+// or a superuser). An import changes every table; the stations' and the
+// servers' roles may not. Nothing on SQLite.
+void CheckImporter(TDatabase& db);
+
+// Imports `folder` into `db` (its schema up to date), CheckImporter first.
+// Raises EDatabaseError when the database fails; the files' problems are
+// in the result.
 TImportResult ImportFolder(TDatabase& db, const QString& folder, TImportMode mode,
                            TImportProgress* progress = nullptr);
