@@ -8,7 +8,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QSet>
 
 #include <memory>
 

@@ -185,6 +185,9 @@ TEST_F(ImportTest, CheckWritesNothingAndImportWritesEverything)
     EXPECT_EQ(code, 0) << output.toStdString();
     EXPECT_TRUE(output.contains(QStringLiteral("itens.csv 6 inseridos, 0 atualizados, 0 sem mudança")))
         << output.toStdString();
+    // Not on a terminal: no progress bar, the one summary line.
+    EXPECT_EQ(output.count(u'\n'), 1) << output.toStdString();
+    EXPECT_FALSE(output.contains(u'\r'));
     EXPECT_EQ(Count(*server, QStringLiteral("NOTAFISCAL")), 3);
 }
 
