@@ -26,7 +26,7 @@ TEST_P(FieldValues, ReadsOrRefuses)
     const TFieldCase& c = GetParam();
     TFieldValue value;
     QString problem;
-    const bool read = ParseField(c.column, QByteArrayView(c.text), value, problem);
+    const bool read = ParseField(c.column, QByteArray(c.text), value, problem);
     if (!c.stored) {
         EXPECT_FALSE(read);
         EXPECT_TRUE(problem.contains(QString::fromUtf8(c.problem))) << problem.toStdString();

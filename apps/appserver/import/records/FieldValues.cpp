@@ -244,7 +244,7 @@ bool ValidCnpj(QByteArrayView digits)
     return digits.size() == 14 && AllDigits(digits) && TaxIdCheckDigits(digits.first(12)) == digits.sliced(12);
 }
 
-bool ParseField(const TImportColumn& column, QByteArrayView text, TFieldValue& value, QString& problem)
+bool ParseField(const TImportColumn& column, const QByteArray& text, TFieldValue& value, QString& problem)
 {
     value = TFieldValue();
     if (text.isEmpty()) {
@@ -300,6 +300,6 @@ bool ParseField(const TImportColumn& column, QByteArrayView text, TFieldValue& v
         return ParseTaxId(text, value, problem);
     }
     value.Kind = TFieldValue::TKind::Text;
-    value.Text = text.toByteArray();
+    value.Text = text;
     return true;
 }

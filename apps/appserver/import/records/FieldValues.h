@@ -18,9 +18,10 @@ struct TFieldValue {
 };
 
 // The value of `text` (valid UTF-8, already without surrounding blanks) in
-// `column`; an empty text is null. On a wrong value returns false and sets
-// `problem`, a Portuguese sentence without the file, line or column.
-bool ParseField(const TImportColumn& column, QByteArrayView text, TFieldValue& value, QString& problem);
+// `column`; an empty text is null. A text kept as it is shares `text`'s
+// bytes. On a wrong value returns false and sets `problem`, a Portuguese
+// sentence without the file, line or column.
+bool ParseField(const TImportColumn& column, const QByteArray& text, TFieldValue& value, QString& problem);
 
 // A quantity: digits with a decimal comma and '.' between thousands
 // ("1.234,5"), or a decimal point and no thousands ("1234.5"). nullopt-like:
