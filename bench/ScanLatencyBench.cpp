@@ -8,6 +8,12 @@
 // own, as a host does, so the notices are on while it is measured.
 // scan_alone_median_ms and pg_scan_alone_median_ms are the baselines.
 //
+// Commits are durable on both (SQLite synchronous=FULL; bench/run's cluster
+// syncs its commits), and the loaded run is long enough to hold several
+// checkpoints, which scan_checkpoints and pg_scan_checkpoints count: the
+// WAL's restarts after a complete checkpoint (its header's checkpoint
+// sequence), PostgreSQL's own checkpoints (pg_stat_bgwriter).
+//
 // Each station scans an item of its own whose quantity to ship is raised
 // first, so that no scan is refused for an item already complete.
 #include "AppServerProcess.h"
@@ -23,7 +29,9 @@
 
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QFile>
 #include <QThread>
+#include <QtEndian>
 
 #include <benchmark/benchmark.h>
 
@@ -122,6 +130,23 @@ std::vector<double> Scan(const TAppServerProcess& server, const QList<TOpenItem>
     return times;
 }
 
+// Checkpoints taken so far: SQLite's WAL restarts (the checkpoint sequence
+// number at offset 12 of the WAL's header), PostgreSQL's checkpoints.
+qint64 Checkpoints(const TAppServerProcess& server, bool postgres)
+{
+    if (postgres) {
+        TDatabase db(TDbConfig{server.DatabasePath()});
+        TSql count(db, QStringLiteral("SELECT checkpoints_timed + checkpoints_req FROM pg_stat_bgwriter"));
+        count.Exec();
+        return count.Next() ? qint64(count.Number(0)) : 0;
+    }
+    QFile wal(server.DatabasePath() + QStringLiteral("-wal"));
+    if (!wal.open(QIODevice::ReadOnly))
+        return 0;
+    const QByteArray header = wal.read(16);
+    return header.size() == 16 ? qFromBigEndian<quint32>(header.constData() + 12) : 0;
+}
+
 void Measure(benchmark::State& state, bool postgres, const std::string& prefix)
 {
     TAppServerProcess::UsePostgres(postgres);
@@ -154,13 +179,17 @@ void Measure(benchmark::State& state, bool postgres, const std::string& prefix)
         return;
     }
     const int seconds = Bench::Quick() ? 5 : 30;
+    const int loadedSeconds = Bench::Quick() ? 5 : 60;
     std::atomic<int> failures{0};
     std::vector<double> alone, loaded;
+    qint64 checkpoints = 0;
     int run = 0;
     for (auto _ : state) {
         Scan(server, items, stations, 2, scansPerSecond, run++, failures);  // warm: connections, statements
         alone = Scan(server, items, 1, seconds * 10, 10, run++, failures);
-        loaded = Scan(server, items, stations, seconds * scansPerSecond, scansPerSecond, run++, failures);
+        const qint64 before = Checkpoints(server, postgres);
+        loaded = Scan(server, items, stations, loadedSeconds * scansPerSecond, scansPerSecond, run++, failures);
+        checkpoints = Checkpoints(server, postgres) - before;
     }
     if (failures > 0) {
         state.SkipWithError("scans were refused or failed");
@@ -171,6 +200,7 @@ void Measure(benchmark::State& state, bool postgres, const std::string& prefix)
     Bench::Report(prefix + "scan_p99_ms", p99, "ms");
     Bench::Report(prefix + "scan_p99_ratio", p99 / median, "ratio");
     Bench::Report(prefix + "scan_alone_median_ms", median, "ms");
+    Bench::Report(prefix + "scan_checkpoints", double(checkpoints), "count");
     state.counters["scans"] = double(loaded.size());
 }
 

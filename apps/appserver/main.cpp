@@ -269,11 +269,13 @@ int Serve(QCoreApplication& app, const TServerOptions& options)
 
     config.Db.Database = options.Database;
     const bool postgres = IsPostgresDatabase(options.Database);
+    if (postgres)
+        config.Db.StatementTimeoutMs = ServerStatementTimeoutMs;
     // SQLite: checkpoints off the writers' path.
     std::unique_ptr<TCheckpointer> checkpointer;
     if (!postgres) {
-        config.Db.BackgroundCheckpoints = true;
         checkpointer = std::make_unique<TCheckpointer>(options.Database, LogLine);
+        config.Db.BackgroundCheckpoints = checkpointer->Activity();
     }
     config.Threads = options.Threads;
     config.MaxRequestSize = options.MaxFrame;
@@ -295,10 +297,7 @@ int Serve(QCoreApplication& app, const TServerOptions& options)
         listener = std::make_unique<TPgListener>(
             options.Database, TPgListener::THandlers{[&hub](const QByteArray& payload) { hub.Heard(payload); },
                                                      [&hub] { hub.Missed(); }, LogLine});
-        QString why;
-        if (!listener->Start(why))
-            Print(stderr, QStringLiteral("appserver: os avisos de mudança não podem ser ouvidos agora (%1); nova "
-                                         "tentativa a cada %2 ms").arg(why).arg(TPgListener::RetryMs));
+        listener->Start();
         hub.SetBroadcast([l = listener.get()](const QByteArray& payload) { l->Send(payload); });
     }
     QString error;

@@ -11,7 +11,7 @@
 #include "storage/Statement.h"
 
 #include <QDateTime>
-#include <QUuid>
+#include <QElapsedTimer>
 
 #include <functional>
 
@@ -114,21 +114,39 @@ TMethod Read(const QString& name, QList<TArgKind> args, std::function<QVariant(T
 // waits for nothing: a database that is away is a "no" at once.
 QVariant Health(TCallContext& c)
 {
+    QElapsedTimer took;
     try {
-        TScopedTransaction probe(*c.Db, TScopedTransaction::TKind::Write);
-        TSql insert(*c.Db, QStringLiteral("INSERT INTO REQUISICAO (CDUSUARIO, IDREQUISICAO, NMMETODO, DTREQUISICAO)"
-                                          " VALUES (:CDUSUARIO, :IDREQUISICAO, :NMMETODO, :DTREQUISICAO)"));
-        insert.Bind(QStringLiteral(":CDUSUARIO"), c.Db->User())
-            .Bind(QStringLiteral(":IDREQUISICAO"), QUuid::createUuid().toString(QUuid::WithoutBraces))
-            .Bind(QStringLiteral(":NMMETODO"), Remote::Verificar)
-            .Bind(QStringLiteral(":DTREQUISICAO"), QDateTime::currentDateTime())
+        // The link first: what the bound measures is the commit, not the way
+        // to the database (a lost link opened again through a silent first
+        // host of a multi-host URI, say).
+        try {
+            c.Db->Execute(QStringLiteral("SELECT 1"));
+        } catch (const EDatabaseLost&) {
+            c.Db->DropBroken();
+            c.Db->Execute(QStringLiteral("SELECT 1"));
+        }
+        took.start();
+        TScopedTransaction beat(*c.Db, TScopedTransaction::TKind::Write);
+        TSql(*c.Db, QStringLiteral("UPDATE BATIMENTO SET DTBATIMENTO = :DTBATIMENTO"))
+            .Bind(QStringLiteral(":DTBATIMENTO"), QDateTime::currentDateTime())
             .Exec();
+        beat.Commit();
     } catch (const EDatabaseError& e) {
         const auto* lost = dynamic_cast<const EDatabaseLost*>(&e);
         return Rpc::Failure(QStringLiteral("O servidor de aplicação não consegue gravar no banco de dados: %1")
                                 .arg(lost ? e.Message() : QStringLiteral("o banco recusou a gravação de teste.")));
     }
-    return Rpc::Success(QStringLiteral("O servidor de aplicação alcança o banco de dados e pode gravar nele."));
+    const qint64 ms = took.elapsed();
+    if (ms > HealthCommitBoundMs)
+        return Rpc::Failure(QStringLiteral("O servidor de aplicação grava no banco de dados, mas um commit levou %1 ms, "
+                                           "acima do limite de %2 ms: os commits estão esperando (uma réplica síncrona "
+                                           "ausente, um disco lento ou cheio?).")
+                                .arg(ms)
+                                .arg(HealthCommitBoundMs));
+    return Rpc::Success(QStringLiteral("O servidor de aplicação alcança o banco de dados e grava nele: um commit "
+                                       "completou em %1 ms (limite: %2 ms).")
+                            .arg(ms)
+                            .arg(HealthCommitBoundMs));
 }
 
 } // namespace

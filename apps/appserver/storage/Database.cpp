@@ -54,7 +54,7 @@ QByteArray NumberParameters(const QByteArray& sql, TEngine engine, QHash<QByteAr
 std::unique_ptr<TConnection> Open(const TDbConfig& config)
 {
     if (IsPostgresDatabase(config.Database))
-        return OpenPostgres(config.Database);
+        return OpenPostgres(config.Database, config.StatementTimeoutMs);
     return OpenSqlite(config.Database, config.BusyTimeoutMs, config.BackgroundCheckpoints);
 }
 

@@ -21,6 +21,9 @@
 #include <QVariant>
 
 #include <functional>
+#include <memory>
+
+struct TWalActivity;
 
 // The PostgreSQL channel that carries change notices between the servers
 // of one database (NOTIFY in the change's transaction, LISTEN in PgListener).
@@ -31,13 +34,24 @@ struct TDbConfig {
     // "postgresql://" alone takes everything from the PG environment variables).
     QString Database;
     int BusyTimeoutMs = 10000;  // SQLite: how long a writer waits for another
-    // SQLite: connections leave checkpoints to a TCheckpointer (Checkpointer.h).
-    bool BackgroundCheckpoints = false;
+    // PostgreSQL: how long a statement's answer is awaited before its link is
+    // taken for lost (PgDriver.h); 0, as long as the link stays up.
+    int StatementTimeoutMs = 0;
+    // SQLite: set, connections leave checkpoints to the TCheckpointer whose
+    // Activity it is (Checkpointer.h); unset, SQLite checkpoints by itself.
+    std::shared_ptr<TWalActivity> BackgroundCheckpoints = nullptr;
     // SQLite: who hears the notices a transaction published, once it has
     // committed (called on the committing thread). Unset: they are dropped.
     // PostgreSQL delivers them through NOTIFY instead.
     std::function<void(const QByteArray&)> Notices = nullptr;
 };
+
+// What the application server's workers give a PostgreSQL statement to
+// answer. Every statement of a call is short (a work list of a large site
+// reads in well under a second), so a longer silence means a database that
+// stopped answering without closing the link, and the bound is what a
+// failover to a standby costs beyond connecting to it.
+inline constexpr int ServerStatementTimeoutMs = 4000;
 
 // Whether `database` names a PostgreSQL server rather than a SQLite file.
 bool IsPostgresDatabase(const QString& database);

@@ -11,7 +11,7 @@
 // The schema's version, recorded in the database (VERSAOESQUEMA): the number
 // of the last numbered migration (Migrations.h) applied. A database made
 // before versions were recorded counts as 0.
-inline constexpr int SchemaVersion = 3;
+inline constexpr int SchemaVersion = 4;
 
 // The version the database records (0 when none). Raises EDatabaseError.
 int RecordedSchemaVersion(TDatabase& db);
@@ -29,6 +29,11 @@ QStringList CreateSchema(TDatabase& db, int version = SchemaVersion);
 // the tables of a database made earlier (version 0) up to it. Runs in the
 // caller's transaction (the first migration).
 void CreateBaseSchema(TDatabase& db);
+
+// Adds `column` of `definition` to `table` unless the table has it already,
+// so that a migration also holds for a database whose tables are ahead of
+// its recorded version. Raises EDatabaseError.
+void AddColumnIfMissing(TDatabase& db, const QString& table, const QString& column, const QString& definition);
 
 // Readies the schema for serving. A current one is used as it is, without a
 // statement that changes the schema (a PostgreSQL role without DDL serves
