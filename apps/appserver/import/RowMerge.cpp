@@ -8,9 +8,8 @@ using namespace ImportRules;
 
 namespace {
 
-// Parameters: ?N is the record's column N - 1; two more carry what is not a
-// column.
-constexpr int LineParameter = 99;
+// Parameters: ?N is the record's column N - 1; one more carries what is not
+// a column.
 constexpr int InvoicesBeforeParameter = 98;
 
 QString Parameter(int column)
@@ -47,7 +46,7 @@ QString Text(const TCheckedRecord& record, const TImportTable& table, const char
 struct TRowMerge::TPrepared {
     std::unique_ptr<TStatement> Statement;
     QList<int> Columns;  // the record's columns it binds
-    bool Line = false, InvoicesBefore = false;
+    bool InvoicesBefore = false;
 };
 
 std::unique_ptr<TRowMerge::TPrepared> TRowMerge::Prepare(const QString& sql)
@@ -57,9 +56,7 @@ std::unique_ptr<TRowMerge::TPrepared> TRowMerge::Prepare(const QString& sql)
     static const QRegularExpression parameter(QStringLiteral("\\?(\\d+)"));
     for (const QRegularExpressionMatch& m : parameter.globalMatch(sql)) {
         const int n = m.captured(1).toInt();
-        if (n == LineParameter)
-            prepared->Line = true;
-        else if (n == InvoicesBeforeParameter)
+        if (n == InvoicesBeforeParameter)
             prepared->InvoicesBefore = true;
         else if (!prepared->Columns.contains(n - 1))
             prepared->Columns << n - 1;
@@ -72,8 +69,6 @@ bool TRowMerge::Run(TPrepared& prepared, const TCheckedRecord& record)
     TStatement& statement = *prepared.Statement;
     for (const int column : prepared.Columns)
         ImportRules::Bind(statement, column + 1, record.Values[column]);
-    if (prepared.Line)
-        statement.BindNumber(LineParameter, double(record.Line));
     if (prepared.InvoicesBefore)
         statement.BindNumber(InvoicesBeforeParameter, double(invoicesBefore_));
     statement.Execute();
