@@ -118,12 +118,17 @@ std::optional<TServerOptions> ParseServerOptions(const QStringList& arguments, Q
                                       QStringLiteral("date"));
     const QCommandLineOption exportInvoice(QStringLiteral("invoice"),
                                            QStringLiteral("Nota fiscal, com --export-epcis."), QStringLiteral("n"));
+    const QCommandLineOption import(QStringLiteral("import"), QStringLiteral("Importa os arquivos CSV da pasta."),
+                                    QStringLiteral("folder"));
+    const QCommandLineOption check(QStringLiteral("check"), QStringLiteral("Com --import: só confere."));
+    const QCommandLineOption exportCsv(QStringLiteral("export-csv"), QStringLiteral("Exporta para a pasta."),
+                                       QStringLiteral("folder"));
     const QCommandLineOption help(QStringLiteral("help"), QStringLiteral("Mostra esta ajuda."));
     parser.addOptions({listen, database, create, threads, maxFrame, budget, maxConnections, maxPerAddress,
                        helloTimeout, idleTimeout, initDemo, scale, tlsCert, tlsKey, accounts, addUser, setBranches,
                        branches, listUsers, createRoles, serverRole, stationRole, migrate, health, healthCa,
                        healthUser, metrics, logFormat, epcisOutbox, epcisPrefix, exportEpcis, exportBranch, exportFrom,
-                       exportTo, exportInvoice, help});
+                       exportTo, exportInvoice, import, check, exportCsv, help});
     if (!parser.parse(arguments)) {
         // The parser's own texts are English.
         error = parser.unknownOptionNames().isEmpty()
@@ -298,6 +303,17 @@ std::optional<TServerOptions> ParseServerOptions(const QStringList& arguments, Q
         error = QStringLiteral("--tls-ca e --user só valem com --health.");
         return std::nullopt;
     }
+    options.ImportFolder = parser.value(import);
+    options.ImportCheck = parser.isSet(check);
+    options.ExportFolder = parser.value(exportCsv);
+    if (options.ImportCheck && options.ImportFolder.isEmpty()) {
+        error = QStringLiteral("--check vai com --import PASTA.");
+        return std::nullopt;
+    }
+    if (!options.ImportFolder.isEmpty() && !options.ExportFolder.isEmpty()) {
+        error = QStringLiteral("Use --import ou --export-csv, um de cada vez.");
+        return std::nullopt;
+    }
     options.Create = parser.isSet(create);
     options.InitDemo = parser.isSet(initDemo);
     if (parser.isSet(scale) && !PositiveInt(parser.value(scale), 10000, options.Scale)) {
@@ -399,6 +415,11 @@ QString ServerUsage()
                "  --export-epcis ARQUIVO   grava em ARQUIVO os eventos de rastreio das conferências da filial\n"
                "                           de --branch FILIAL, com --from DATA e --to DATA (dd/mm/aaaa) ou\n"
                "                           --invoice NF, e sai\n"
+               "  --import PASTA           importa os arquivos CSV da pasta (filiais.csv, produtos.csv, notas.csv...;\n"
+               "                           veja docs/import.md) no banco de --database, tudo ou nada, e sai\n"
+               "  --check                  com --import: confere os arquivos sem gravar nada\n"
+               "  --export-csv PASTA       grava os registros do banco de --database na pasta, no formato\n"
+               "                           de --import, e sai\n"
                "  --help                   mostra esta ajuda\n")
         .arg(QString::fromLatin1(Defaults::ServerHost))
         .arg(Defaults::ServerPort)

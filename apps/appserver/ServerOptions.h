@@ -88,6 +88,10 @@ struct TServerOptions {
     bool Create = false;
     bool InitDemo = false;
     bool Migrate = false;
+    // --import FOLDER [--check], --export-csv FOLDER (import/ImportCommand.h)
+    QString ImportFolder;
+    bool ImportCheck = false;
+    QString ExportFolder;
     std::optional<THealthCheck> Health;
     int Scale = 1;
     std::optional<QHostAddress> Metrics;  // --metrics: where to serve them; none, off

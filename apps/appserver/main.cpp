@@ -7,7 +7,9 @@
 // lists the users; --create-roles sets up a PostgreSQL database's roles
 // (storage/Roles.h), their passwords read from stdin; --migrate brings the
 // schema up to date; --health asks a running server whether it can write to
-// its database (HealthCheck.h); each then exits.
+// its database (HealthCheck.h); --import and --export-csv bring a site's
+// records in from CSV files and out again (import/ImportCommand.h); each
+// then exits.
 // SIGINT and SIGTERM stop it cleanly: no new connection is accepted, running
 // calls finish, the database connections close. A call that the database
 // holds longer (a commit waiting for a standby that is gone) does not hold
@@ -21,6 +23,7 @@
 #include "MetricsEndpoint.h"
 #include "ServerOptions.h"
 #include "demo/DemoData.h"
+#include "import/ImportCommand.h"
 #include "metrics/ServerMetrics.h"
 #include "rtl/Exceptions.h"
 #include "rules/Changes.h"
@@ -397,6 +400,10 @@ int main(int argc, char** argv)
             return Migrate(*options);
         if (options->Export)
             return ExportEpcisCommand(*options);
+        if (!options->ImportFolder.isEmpty())
+            return RunImport(options->Database, options->ImportFolder, options->ImportCheck);
+        if (!options->ExportFolder.isEmpty())
+            return RunExport(options->Database, options->ExportFolder);
         if (options->Health)
             return CheckHealth(*options->Health, options->Health->User.isEmpty()
                                                      ? QString()

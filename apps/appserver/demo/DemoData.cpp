@@ -1,5 +1,6 @@
 #include "DemoData.h"
 
+#include "records/FieldValues.h"
 #include "rtl/Exceptions.h"
 #include "server/Gs1.h"
 #include "storage/Database.h"
@@ -42,35 +43,23 @@ const char* const companies[] = {"Hospital", "Drogaria", "Distribuidora", "Comer
 const char* const places[] = {"Paulista", "Central", "do Vale", "Norte", "Sul", "Bandeirantes", "Ipiranga",
                               "Horizonte", "Aliança", "Progresso", "Litoral", "Serra Azul"};
 
-// Brazilian registration numbers with valid check digits: CPF (11 digits,
-// person type F) and CNPJ (14 digits, type J).
-QString WithCheckDigits(QString digits, const QList<int>& weights1, const QList<int>& weights2)
-{
-    for (const QList<int>* weights : {&weights1, &weights2}) {
-        int sum = 0;
-        for (qsizetype i = 0; i < weights->size(); ++i)
-            sum += (digits.at(i).unicode() - u'0') * weights->at(i);
-        const int rest = sum % 11;
-        digits += QChar(u'0' + (rest < 2 ? 0 : 11 - rest));
-    }
-    return digits;
-}
-
+// Brazilian registration numbers with valid check digits (the import's
+// own computation): CPF (11 digits, person type F) and CNPJ (14, type J).
 QString Cpf(QRandomGenerator& random)
 {
-    QString body;
+    QByteArray body;
     for (int i = 0; i < 9; ++i)
-        body += QChar(u'0' + random.bounded(10));
-    return WithCheckDigits(body, {10, 9, 8, 7, 6, 5, 4, 3, 2}, {11, 10, 9, 8, 7, 6, 5, 4, 3, 2});
+        body += char('0' + random.bounded(10));
+    return QString::fromLatin1(body + TaxIdCheckDigits(body));
 }
 
 QString Cnpj(QRandomGenerator& random)
 {
-    QString body;
+    QByteArray body;
     for (int i = 0; i < 8; ++i)
-        body += QChar(u'0' + random.bounded(10));
-    body += QStringLiteral("0001");
-    return WithCheckDigits(body, {5, 4, 3, 2, 9, 8, 7, 6, 5, 4, 3, 2}, {6, 5, 4, 3, 2, 9, 8, 7, 6, 5, 4, 3, 2});
+        body += char('0' + random.bounded(10));
+    body += "0001";
+    return QString::fromLatin1(body + TaxIdCheckDigits(body));
 }
 
 QString Number(qint64 value, int width)

@@ -297,3 +297,45 @@ QByteArray PgPasswordVerifier(TConnection& connection, const QByteArray& role, c
         Fail("senha", PQerrorMessage(conn));
     return QByteArray(verifier.get());
 }
+
+TPgCopyIn::TPgCopyIn(TConnection& connection, const QByteArray& copyStatement) : conn_(PgConn(connection))
+{
+    const TResult started(PQexec(conn_, copyStatement.constData()));
+    if (PQresultStatus(started.result) != PGRES_COPY_IN)
+        Fail("COPY", started.result ? PQresultErrorMessage(started.result) : PQerrorMessage(conn_));
+    open_ = true;
+}
+
+TPgCopyIn::~TPgCopyIn()
+{
+    if (!open_)
+        return;
+    PQputCopyEnd(conn_, "cópia abandonada");
+    while (PGresult* result = PQgetResult(conn_))
+        PQclear(result);
+}
+
+void TPgCopyIn::Write(QByteArrayView data)
+{
+    if (PQputCopyData(conn_, data.data(), int(data.size())) != 1)
+        Fail("COPY", PQerrorMessage(conn_));
+}
+
+qint64 TPgCopyIn::End()
+{
+    open_ = false;
+    if (PQputCopyEnd(conn_, nullptr) != 1)
+        Fail("COPY", PQerrorMessage(conn_));
+    qint64 rows = 0;
+    QString error;
+    while (PGresult* result = PQgetResult(conn_)) {
+        if (PQresultStatus(result) == PGRES_COMMAND_OK)
+            rows = QByteArray(PQcmdTuples(result)).toLongLong();
+        else if (error.isEmpty())
+            error = ErrorText("COPY", PQresultErrorMessage(result));
+        PQclear(result);
+    }
+    if (!error.isEmpty())
+        throw EDatabaseError(error);
+    return rows;
+}

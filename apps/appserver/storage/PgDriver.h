@@ -52,3 +52,24 @@ bool PgLinkTrusted(const TPgLink& link);
 // (SCRAM-SHA-256 by default), so that the clear password never reaches the
 // database or its statement log. Raises EDatabaseError.
 QByteArray PgPasswordVerifier(TConnection& connection, const QByteArray& role, const QByteArray& password);
+
+// One COPY ... FROM STDIN on a PostgreSQL connection (libpq's copy
+// functions), the bulk path for many rows: the constructor starts it, Write
+// sends bytes of the format the statement names (COPY's text format by
+// default, written by the caller), End finishes it and returns the rows
+// copied. A bad row is reported by the server at End. Destroyed before End,
+// the copy is abandoned and its rows are not written. Raises EDatabaseError
+// (also when `connection` is not a PostgreSQL one).
+class TPgCopyIn {
+public:
+    TPgCopyIn(TConnection& connection, const QByteArray& copyStatement);
+    ~TPgCopyIn();
+    TPgCopyIn(const TPgCopyIn&) = delete;
+    TPgCopyIn& operator=(const TPgCopyIn&) = delete;
+    void Write(QByteArrayView data);
+    qint64 End();
+
+private:
+    struct pg_conn* conn_;  // libpq's PGconn, not owned
+    bool open_ = false;
+};

@@ -209,6 +209,26 @@ TEST_F(Roles, TheServersRoleServesAndChangesNoSchema)
     }
 }
 
+// An import runs as the schema's owner: a station's role, or the
+// servers', is told so and writes nothing.
+TEST_F(Roles, OnlyTheOwnerImports)
+{
+    const QString folder = QStringLiteral(EXP_IMPORT_EXAMPLE);
+    for (const QString& role : {station, server}) {
+        QString output;
+        EXPECT_EQ(TAppServerProcess::RunOnce({QStringLiteral("--import"), folder, QStringLiteral("--database"), Uri(role)},
+                                             &output),
+                  1);
+        EXPECT_TRUE(output.contains(QStringLiteral("O papel %1 não pode importar: a importação roda com o dono do esquema").arg(role)))
+            << output.toStdString();
+    }
+    QString output;
+    EXPECT_EQ(TAppServerProcess::RunOnce({QStringLiteral("--import"), folder, QStringLiteral("--database"), Uri(owner)},
+                                         &output),
+              0)
+        << output.toStdString();
+}
+
 TEST_F(Roles, TablesTheOwnerAddsLaterAreTheServersOnly)
 {
     TDatabase own(TDbConfig{Uri(owner)});
