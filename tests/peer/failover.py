@@ -73,18 +73,6 @@ PRIMARY_PORT = 5432
 STANDBY_PORT = int(os.environ.get("EXP_TEST_PG_STANDBY_PORT", "5433"))
 
 
-class SiteOf:
-    """What peer.Server needs of a site: the program, the database, a folder."""
-
-    def __init__(self, appserver, database, folder):
-        self.appserver = appserver
-        self.database = database
-        self.folder = folder
-
-    def file(self, name):
-        return os.path.join(self.folder, name)
-
-
 class Client(threading.Thread):
     """Stores one new reading after another, through servers[first] and, after
     a lost connection, the other; records every outcome."""
@@ -194,18 +182,6 @@ def open_items(port):
     return [(invoice, gtin, int(float(free))) for invoice, gtin, free in rows if float(free) >= 1]
 
 
-def stopped_within(server, seconds):
-    """TERM, then how long the server took to exit (None: it did not within
-    `seconds` + 5)."""
-    server.process.terminate()
-    begun = time.monotonic()
-    try:
-        server.process.wait(seconds + 5)
-    except subprocess.TimeoutExpired:
-        return None
-    return time.monotonic() - begun
-
-
 def wait_synchronous():
     for _ in range(100):
         if psql("SELECT sync_state FROM pg_stat_replication", PRIMARY_PORT) == [["sync"]]:
@@ -258,7 +234,7 @@ def main():
         host = os.environ["PGHOST"]
         uri = (f"postgresql:///{DATABASE}?host={host},{host}&port={PRIMARY_PORT},{STANDBY_PORT}"
                f"&user={os.environ['PGUSER']}&target_session_attrs=read-write")
-        site = SiteOf(appserver, uri, folder.name)
+        site = peer.SiteOf(appserver, uri, folder.name)
         servers = [peer.Server(site), peer.Server(site)]
 
         items = open_items(PRIMARY_PORT)
@@ -274,7 +250,7 @@ def main():
         answer = health(appserver, held)
         print(f"failover: saúde com o standby fora: {answer.stderr.strip()}", flush=True)
         check(answer.returncode == 1 and "não" in answer.stderr, f"health says no while commits wait: {answer}")
-        took = stopped_within(held, 10)
+        took = peer.stopped_within(held, 10)
         print(f"failover: TERM com um commit à espera do standby atendido em "
               f"{'mais de 15' if took is None else f'{took:.2f}'} s", flush=True)
         check(took is not None and took <= 10, f"TERM within 10 s while a commit waits ({took})")
@@ -367,7 +343,7 @@ def main():
         waiting = Client(99, [servers[1]], items[-1:], threading.Event())
         waiting.start()
         time.sleep(1.0)
-        took = stopped_within(servers[1], 10)
+        took = peer.stopped_within(servers[1], 10)
         print(f"failover: TERM com o banco fora atendido em {'mais de 15' if took is None else f'{took:.2f}'} s",
               flush=True)
         check(took is not None and took <= 10, f"TERM within 10 s without a database ({took})")

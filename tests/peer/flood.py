@@ -21,7 +21,7 @@ import peer
 
 ATTACKER = "127.0.0.2"
 STATION_LIMIT_S = 2.0
-SLOWDOWN = 6
+SLOWDOWN = 8
 MEMORY_BOUND_MB = 150
 WORK_LIST = ["0001", "T", "T", peer.date(0), peer.date(0), peer.date(0), peer.date(0)]
 
@@ -119,7 +119,7 @@ def main(argv):
     peak = 0.0
     try:
         baseline = server.rss_mb()
-        unflooded = sorted(station_login(server, site) for _ in range(3))[1]
+        unflooded = sorted(station_login(server, site) for _ in range(5))[2]
         limit = max(STATION_LIMIT_S, SLOWDOWN * unflooded)
         attacks = ([big_hello(server.port, site)] * 16 + [trickling_hello(server.port, site)] * 8
                    + [wrong_password(server.port, site, hang_up=i % 2 == 0) for i in range(16)]

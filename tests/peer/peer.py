@@ -144,6 +144,31 @@ class Site:
         self.dir.cleanup()
 
 
+class SiteOf:
+    """What Server needs of a site whose database is made elsewhere (a
+    PostgreSQL URI, say): the program, the database, a folder."""
+
+    def __init__(self, appserver, database, folder):
+        self.appserver = appserver
+        self.database = database
+        self.folder = folder
+
+    def file(self, name):
+        return os.path.join(self.folder, name)
+
+
+def stopped_within(server, seconds):
+    """TERM, then how long the server took to exit (None: it did not within
+    `seconds` + 5)."""
+    server.process.terminate()
+    begun = time.monotonic()
+    try:
+        server.process.wait(seconds + 5)
+    except subprocess.TimeoutExpired:
+        return None
+    return time.monotonic() - begun
+
+
 def verdict(failures, held="", log=""):
     """The exit code of a peer test: 1 with each failure printed (and the end
     of the server's log, when given), else 0 with what held."""

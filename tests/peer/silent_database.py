@@ -34,18 +34,6 @@ PROMPT_S = 2.0      # what "at once" means for what needs no database
 ANSWER_S = 4.0      # how long the server awaits a statement's answer
 
 
-class SiteOf:
-    """What peer.Server needs of a site: the program, the database, a folder."""
-
-    def __init__(self, appserver, database, folder):
-        self.appserver = appserver
-        self.database = database
-        self.folder = folder
-
-    def file(self, name):
-        return os.path.join(self.folder, name)
-
-
 def psql(sql):
     done = subprocess.run(["psql", "-d", DATABASE, "-At", "-c", sql], check=True, capture_output=True, text=True,
                           timeout=30)
@@ -91,23 +79,13 @@ def answered(port, invoice):
     return reply[0] == "result"
 
 
-def stopped_within(server, seconds):
-    server.process.terminate()
-    begun = time.monotonic()
-    try:
-        server.process.wait(seconds)
-    except subprocess.TimeoutExpired:
-        return None
-    return time.monotonic() - begun
-
-
 def first_invoice():
     return psql("SELECT MIN(NRLANCTONF) FROM NOTAFISCAL WHERE CDFILIAL = '0001'")[0]
 
 
 def frozen_listener(appserver, folder, check):
     uri = f"postgresql:///{DATABASE}"
-    server = peer.Server(SiteOf(appserver, uri, folder))
+    server = peer.Server(peer.SiteOf(appserver, uri, folder))
     invoice = first_invoice()
     pid = listener_pid()
     check(pid is not None, "the listener's backend was found")
@@ -131,8 +109,8 @@ def frozen_listener(appserver, folder, check):
         check(ok and took < PROMPT_S, f"a call was answered after the listener gave up ({took:.2f} s)")
         check("avisos entre servidores interrompidos" in server.log(), "the log says the listener lost its link")
         station.close()
-        took = stopped_within(server, 5)
-        check(took is not None, f"TERM stopped the server within 5 s ({took})")
+        took = peer.stopped_within(server, 5)
+        check(took is not None and took <= 5, f"TERM stopped the server within 5 s ({took})")
     finally:
         os.kill(pid, signal.SIGCONT)
         server.stop()
@@ -162,7 +140,7 @@ def silent_first_host(appserver, folder, check):
     try:
         begun = time.monotonic()
         try:
-            server = peer.Server(SiteOf(appserver, uri, folder))
+            server = peer.Server(peer.SiteOf(appserver, uri, folder))
         except RuntimeError as error:
             check(False, f"the server started listening: {error}")
             return
@@ -174,8 +152,8 @@ def silent_first_host(appserver, folder, check):
         check(ok and took < PROMPT_S, f"a login was welcomed ({took:.2f} s)")
         ok, took = timed(lambda: answered(server.port, invoice))
         check(ok and took < 10, f"a call was served through the host behind the silent one ({took:.2f} s)")
-        took = stopped_within(server, 5)
-        check(took is not None, f"TERM stopped the server within 5 s ({took})")
+        took = peer.stopped_within(server, 5)
+        check(took is not None and took <= 5, f"TERM stopped the server within 5 s ({took})")
         server.stop()
     finally:
         done.set()

@@ -187,6 +187,8 @@ def main(argv):
                         failures.append(f"{version.name} was refused only after {time.monotonic() - start:.1f} s")
     except SystemExit:
         pass
+    except OSError as error:
+        failures.append(f"a connection met what no hostile round explains: {error!r}")
     finally:
         alive = server.alive()
         code = server.stop()

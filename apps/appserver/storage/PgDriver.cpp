@@ -85,6 +85,7 @@ struct TPgLinkState {
         bool timedOut = false;
         TResult result(PgExecBounded(Conn, send, TimeoutMs, timedOut));
         if (timedOut) {
+            Metrics::Server().StatementFailures.Add({Metrics::Postgres, u"timeout"});
             Lost = true;
             throw EDatabaseLost(QStringLiteral("Erro no banco de dados: o PostgreSQL não respondeu em %1 s. "
                                                "A próxima operação abre uma nova conexão.")

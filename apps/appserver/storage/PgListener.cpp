@@ -110,14 +110,20 @@ PGconn* Connect(const QString& conninfo, QString& error)
     return conn;
 }
 
+// Empties the wake pipe: one wake-up serves every poke before it.
+void Drain(const TShared& s)
+{
+    char bytes[64];
+    while (::read(s->Wake[0], bytes, sizeof bytes) > 0) {
+    }
+}
+
 // Sleeps `ms`, or less when woken; false when the owner is going.
 bool Pause(const TShared& s, int ms)
 {
     pollfd fd{s->Wake[0], POLLIN, 0};
     ::poll(&fd, 1, ms);
-    char drain[64];
-    while (::read(s->Wake[0], drain, sizeof drain) > 0) {
-    }
+    Drain(s);
     return !s->Stopping();
 }
 
@@ -160,11 +166,8 @@ bool Listen(const TShared& s, PGconn* conn, QString& error)
             error = QString::fromLocal8Bit(strerror(errno));
             return false;
         }
-        if (fds[1].revents) {
-            char drain[64];
-            while (::read(s->Wake[0], drain, sizeof drain) > 0) {
-            }
-        }
+        if (fds[1].revents)
+            Drain(s);
         if (fds[0].revents) {
             if (PQconsumeInput(conn) == 0 || PQstatus(conn) != CONNECTION_OK) {
                 error = QString::fromUtf8(PQerrorMessage(conn)).trimmed();
