@@ -123,6 +123,10 @@ int AddUserCommand(const TServerOptions& options)
 int Migrate(const TServerOptions& options)
 {
     TDatabase db(TDbConfig{options.Database});
+    // Tables an administrator's connection created would be its own, out of
+    // the servers' reach: the schema is always the owner's.
+    if (db.Engine() == TEngine::Postgres)
+        ActAsOwner(db);
     const int before = RecordedSchemaVersion(db);
     const QStringList done = CreateSchema(db);
     for (const QString& line : done)
@@ -321,8 +325,8 @@ int Serve(QCoreApplication& app, const TServerOptions& options)
             return;
         }
         QString message = QStringLiteral("o servidor não usa arquivo de contas; nada a reler");
-        if (accounts)
-            accounts->Reload(message);
+        if (accounts && accounts->Reload(message))
+            server.AccountsReloaded();
         LogLine(QStringLiteral("SIGHUP: ") + message);
         if (!options.TlsCertificate.isEmpty())
             LogLine(QStringLiteral("SIGHUP: ") + RenewTls(server, options));

@@ -6,7 +6,10 @@
   the notices for it are dropped once its waiting output passes the bound,
   and when it reads again it gets what was kept, then one "missed" notice,
   then the notices made after it caught up;
-- a connection that did not agree "notices" may not subscribe.
+- a connection that did not agree "notices" may not subscribe;
+- a station that changes its name is announced absent by the name it was
+  announced present with, when it leaves an invoice and when it hangs up, so
+  no other window keeps a ghost of it.
 
     notices.py APPSERVER"""
 import socket
@@ -115,12 +118,36 @@ def check_feature_needed(server, failures):
     plain.close()
 
 
+def check_absent_as_present(server, failures):
+    watcher, _ = greet(server.port, ["compact", "notices"])
+    subscribe(watcher, "vigia", "EST-VIGIA", "", 1)
+    result_of(watcher, 1)
+    station, _ = greet(server.port, ["compact", "notices"])
+    subscribe(station, "ana", "EST-1", "0000000001", 1)
+    result_of(station, 1)
+    station.send(peer.call("IdentificaEstacao", ["ana", "EST-2"], 2))
+    result_of(station, 2)
+    subscribe(station, "ana", "EST-2", "", 3)
+    result_of(station, 3)
+    subscribe(station, "ana", "EST-3", "0000000002", 4)
+    result_of(station, 4)
+    station.send(peer.call("IdentificaEstacao", ["ana", "EST-4"], 5))
+    result_of(station, 5)
+    station.close()
+    heard = [(m[1], m[3], m[7]) for m in drain(watcher, 1.5) if m[0] == "notice" and m[1] in ("present", "absent")]
+    expected = [("present", "0000000001", "EST-1"), ("absent", "0000000001", "EST-1"),
+                ("present", "0000000002", "EST-3"), ("absent", "0000000002", "EST-3")]
+    if heard != expected:
+        failures.append(f"presences heard {heard}, expected {expected}")
+    watcher.close()
+
+
 def main(argv):
     site = peer.Site(argv[1])
     server = peer.Server(site)
     failures = []
     try:
-        for check in (check_feature_needed, check_slow_subscriber):
+        for check in (check_feature_needed, check_absent_as_present, check_slow_subscriber):
             try:
                 check(server, failures)
             except (AssertionError, OSError, peer.Closed) as error:

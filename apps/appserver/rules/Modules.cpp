@@ -146,7 +146,7 @@ TModule ConfRastrModule()
         [](TCallContext& c) { return DeleteReadings(*c.Db, c.Args[0].value<TDataPacket>(), c.Rows); }, DeltaBranches));
     module.Add(Read(Remote::GetItensIUM, {Text, Text}, GetItensIUM));
     module.Add(Change(Remote::SetLeituraIUM, {Text, Text, Text}, [](TCallContext& c) {
-        return StoreReading(*c.Db, Str(c, 0), Str(c, 1), Str(c, 2), c.Rows);
+        return StoreReading(*c.Db, Str(c, 0), Str(c, 1), Str(c, 2), c.Branches, c.Rows);
     }));
     AddNoticeMethods(module);
     return module;

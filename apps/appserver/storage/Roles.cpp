@@ -121,6 +121,22 @@ bool ValidRoleName(const QString& name)
     return pattern.match(name).hasMatch() && !name.startsWith(QLatin1String("pg_"));
 }
 
+bool ActAsOwner(TDatabase& db)
+{
+    const TSite site = SiteOf(db);
+    if (site.User == site.Owner)
+        return false;
+    try {
+        db.Execute(QStringLiteral("SET ROLE ") + Identifier(site.Owner));
+    } catch (const EDatabaseError& e) {
+        Refuse(QStringLiteral("O papel %1 não é o dono do banco %2 (o dono é %3) nem pode agir como ele: use a "
+                              "conexão do dono ou de um administrador (appserver --migrate --database "
+                              "postgresql://%3@SERVIDOR/%2). %4")
+                   .arg(site.User, site.Database, site.Owner, e.Message()));
+    }
+    return true;
+}
+
 QStringList SetUpRoles(TDatabase& db, const TRoleSetup& setup)
 {
     if (db.Engine() != TEngine::Postgres)
@@ -148,15 +164,7 @@ QStringList SetUpRoles(TDatabase& db, const TRoleSetup& setup)
 
     // The schema and the rights are the owner's: an administrator acts as it,
     // so that the tables and the default privileges are the owner's own.
-    if (site.User != site.Owner) {
-        try {
-            db.Execute(QStringLiteral("SET ROLE ") + Identifier(site.Owner));
-        } catch (const EDatabaseError& e) {
-            Refuse(QStringLiteral("O papel %1 não é o dono do banco %2 (o dono é %3) nem pode agir como ele: use a "
-                                  "conexão do dono ou de um administrador. %4")
-                       .arg(site.User, site.Database, site.Owner, e.Message()));
-        }
-    }
+    ActAsOwner(db);
     CreateSchema(db);
     done << QStringLiteral("esquema: versão %1").arg(SchemaVersion);
     {

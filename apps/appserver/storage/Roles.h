@@ -48,6 +48,13 @@ struct TRoleSetup {
 // starting with a digit or with "pg_" (PostgreSQL's own).
 bool ValidRoleName(const QString& name);
 
+// Makes `db`'s connection (PostgreSQL) act as the database's owner, so that
+// what it creates is the owner's: SET ROLE when it is an administrator's or
+// a member's of the owner; true when it did (RESET ROLE gives the
+// connection back its own). Raises EDatabaseError, naming the owner's
+// command, when the connection may not act as the owner.
+bool ActAsOwner(TDatabase& db);
+
 // Sets the roles up on the database `db` is connected to (PostgreSQL only).
 // Returns what it did, one line in Portuguese each. Raises EDatabaseError
 // with the reason (a role refused, a right missing, the database's own text).

@@ -46,7 +46,7 @@ QList<TNoticeHub::TStation> TNoticeHub::Subscribe(quint64 connection, const QStr
     {
         QMutexLocker lock(&mutex_);
         before = subscriptions_.value(connection);
-        subscriptions_.insert(connection, {branch, invoice});
+        subscriptions_.insert(connection, {branch, invoice, station});
         identities_.insert(connection, station);
         if (!invoice.isEmpty()) {
             const QString own = Origin(connection);
@@ -58,8 +58,10 @@ QList<TNoticeHub::TStation> TNoticeHub::Subscribe(quint64 connection, const QStr
     QMetaObject::invokeMethod(
         this,
         [this, connection, before, branch, invoice, station] {
-            if (!before.Invoice.isEmpty() && (before.Invoice != invoice || before.Branch != branch))
-                Announce(connection, Rpc::Notice::Absent, before.Branch, before.Invoice, station);
+            // Absent as it was announced present: the others know it by that name.
+            if (!before.Invoice.isEmpty()
+                && (before.Invoice != invoice || before.Branch != branch || before.Station != station))
+                Announce(connection, Rpc::Notice::Absent, before.Branch, before.Invoice, before.Station);
             if (!invoice.isEmpty())
                 Announce(connection, Rpc::Notice::Present, branch, invoice, station);
         },
@@ -82,14 +84,28 @@ TNoticeHub::TStation TNoticeHub::Identity(quint64 connection) const
 void TNoticeHub::Forget(quint64 connection)
 {
     TSubscription gone;
-    TStation station;
     {
         QMutexLocker lock(&mutex_);
         gone = subscriptions_.take(connection);
-        station = identities_.take(connection);
+        identities_.remove(connection);
     }
     if (!gone.Invoice.isEmpty())
-        Announce(connection, Rpc::Notice::Absent, gone.Branch, gone.Invoice, station);
+        Announce(connection, Rpc::Notice::Absent, gone.Branch, gone.Invoice, gone.Station);
+}
+
+void TNoticeHub::Unsubscribe(quint64 connection, const std::function<bool(const QString& branch)>& keep)
+{
+    TSubscription gone;
+    {
+        QMutexLocker lock(&mutex_);
+        const auto it = subscriptions_.find(connection);
+        if (it == subscriptions_.end() || keep(it->Branch))
+            return;
+        gone = *it;
+        subscriptions_.erase(it);
+    }
+    if (!gone.Invoice.isEmpty())
+        Announce(connection, Rpc::Notice::Absent, gone.Branch, gone.Invoice, gone.Station);
 }
 
 void TNoticeHub::Missed()
@@ -122,7 +138,12 @@ void TNoticeHub::Deliver(const TServerNotice& notice)
         if (n.Event == Rpc::Notice::Present && !notice.Origin.isEmpty()) {
             // A repeat of a presence known already is news to no one.
             const auto known = presences_.constFind(notice.Origin);
-            const bool news = known == presences_.cend() || known->Invoice != n.Invoice || known->Branch != n.Branch;
+            if (known == presences_.cend() && presences_.size() >= MaxPresences) {
+                ++overflow_;
+                return;
+            }
+            const bool news = known == presences_.cend() || known->Invoice != n.Invoice || known->Branch != n.Branch
+                              || known->Station != TStation{n.User, n.Station};
             presences_.insert(notice.Origin, {n.Branch, n.Invoice, {n.User, n.Station}, clock_.elapsed()});
             if (!news)
                 return;
@@ -162,7 +183,11 @@ void TNoticeHub::Refresh()
         }
     }
     for (const auto& [connection, subscription] : own)
-        Announce(connection, Rpc::Notice::Present, subscription.Branch, subscription.Invoice, Identity(connection));
+        Announce(connection, Rpc::Notice::Present, subscription.Branch, subscription.Invoice, subscription.Station);
+    if (const qint64 overflow = std::exchange(overflow_, 0))
+        LogLine(QStringLiteral("avisos: %1 presença(s) ignorada(s): o servidor já guarda %2, o máximo")
+                    .arg(overflow)
+                    .arg(MaxPresences));
     for (const TServerNotice& notice : expired)
         Deliver(notice);
 }
