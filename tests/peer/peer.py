@@ -114,10 +114,10 @@ def login(port, user="maria", password=PASSWORD, tls_authority=None, source="127
 
 
 class Site:
-    """A temporary site: demo database, certificate and key for 127.0.0.1,
-    accounts "maria" and "joao" (PASSWORD)."""
+    """A temporary site: demo database (of `scale`), certificate and key for
+    127.0.0.1, accounts "maria" and "joao" (PASSWORD)."""
 
-    def __init__(self, appserver):
+    def __init__(self, appserver, scale=1):
         self.appserver = appserver
         self.dir = tempfile.TemporaryDirectory(prefix="exp-peer-")
         self.path = self.dir.name
@@ -125,7 +125,7 @@ class Site:
         self.certificate = self.file("server.crt")
         self.key = self.file("server.key")
         self.accounts = self.file("accounts")
-        run([appserver, "--init-demo", "--database", self.database])
+        run([appserver, "--init-demo", "--scale", str(scale), "--database", self.database])
         run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2", "-subj", "/CN=127.0.0.1",
              "-addext", "subjectAltName=IP:127.0.0.1", "-keyout", self.key, "-out", self.certificate])
         os.chmod(self.key, 0o600)
