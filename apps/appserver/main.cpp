@@ -28,6 +28,7 @@
 #include "storage/Roles.h"
 #include "storage/Schema.h"
 #include "transport/AccountAdmin.h"
+#include "transport/NoticeSeal.h"
 #include "transport/RpcServer.h"
 #include "transport/ServerLog.h"
 #include "transport/ServerTls.h"
@@ -261,6 +262,7 @@ int Serve(QCoreApplication& app, const TServerOptions& options)
         TDatabase db(TDbConfig{options.Database});
         WarnOfUnverifiedLink(db);
         PrepareSchema(db);
+        SetNoticeKey(NoticeKey(db));
     }
     TDispatcher dispatcher;
     dispatcher.Add(ConfRastrModule());

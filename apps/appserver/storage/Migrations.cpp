@@ -2,6 +2,8 @@
 
 #include "Schema.h"
 
+#include <QRandomGenerator>
+
 namespace {
 
 // Version 2: the outcomes of the changes clients asked for with a request
@@ -28,6 +30,20 @@ void AddBranchGln(TDatabase& db)
     db.Execute(QStringLiteral("ALTER TABLE FILIAL ADD COLUMN NRGLN VARCHAR(13)"));
 }
 
+// Version 7: the key that seals the notices between the servers of the site
+// (Schema.h, NoticeKey), made here once from the system's random source.
+void AddNoticeKey(TDatabase& db)
+{
+    db.Execute(QStringLiteral("CREATE TABLE IF NOT EXISTS CHAVEAVISO (DSCHAVE VARCHAR(64) NOT NULL)"));
+    QByteArray key(NoticeKeyBytes, Qt::Uninitialized);
+    QRandomGenerator::system()->generate(reinterpret_cast<quint32*>(key.data()),
+                                         reinterpret_cast<quint32*>(key.data() + key.size()));
+    TSql(db, QStringLiteral("INSERT INTO CHAVEAVISO (DSCHAVE) SELECT :DSCHAVE"
+                            " WHERE NOT EXISTS (SELECT 1 FROM CHAVEAVISO)"))
+        .Bind(QStringLiteral(":DSCHAVE"), QString::fromLatin1(key.toBase64()))
+        .Exec();
+}
+
 } // namespace
 
 const QList<TMigration>& Migrations()
@@ -36,7 +52,8 @@ const QList<TMigration>& Migrations()
         {1, QStringLiteral("tabelas, índices e auditoria com o usuário"), CreateBaseSchema},
         {2, QStringLiteral("identificadores de requisição (respostas de alterações repetidas)"), AddRequestLog},
         {3, QStringLiteral("GLN opcional da filial"), AddBranchGln},
+        {7, QStringLiteral("chave que sela os avisos entre os servidores"), AddNoticeKey},
     };
-    static_assert(SchemaVersion == 3, "every version has its migration");
+    static_assert(SchemaVersion == 7, "every version has its migration");
     return migrations;
 }

@@ -1,5 +1,6 @@
 #include "NoticeHub.h"
 
+#include "NoticeSeal.h"
 #include "ServerLog.h"
 
 #include <QMutexLocker>
@@ -30,9 +31,17 @@ QString TNoticeHub::Origin(quint64 connection) const
 
 void TNoticeHub::Heard(const QByteArray& payload)
 {
-    std::optional<TServerNotice> notice = DecodeNotice(payload);
+    // Believed only when sealed by a server of this site.
+    const std::optional<QByteArray> text = OpenNotice(payload);
+    std::optional<TServerNotice> notice = text ? DecodeNotice(*text) : std::nullopt;
     if (!notice) {
-        LogLine(QStringLiteral("aviso malformado ignorado (%1 bytes)").arg(payload.size()));
+        // Logged at the 1st, 2nd, 4th, 8th... so that a flood of them cannot flood the log.
+        const qint64 ignored = ++ignored_;
+        if ((ignored & (ignored - 1)) == 0)
+            LogLine(QStringLiteral("aviso %1 ignorado (%2 bytes; %3 ignorado(s) desde o início)")
+                        .arg(text ? QStringLiteral("malformado") : QStringLiteral("sem o selo dos servidores"))
+                        .arg(payload.size())
+                        .arg(ignored));
         return;
     }
     QMetaObject::invokeMethod(this, [this, n = std::move(*notice)] { Deliver(n); }, Qt::QueuedConnection);
@@ -124,7 +133,7 @@ void TNoticeHub::Announce(quint64 connection, const QString& event, const QStrin
 {
     const TServerNotice notice{{event, branch, invoice, {}, std::nullopt, station.User, station.Name}, Origin(connection)};
     if (broadcast_)
-        broadcast_(EncodeNotice(notice));
+        broadcast_(SealNotice(EncodeNotice(notice)));
     else
         Deliver(notice);
 }

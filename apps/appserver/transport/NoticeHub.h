@@ -36,6 +36,7 @@
 #include <QObject>
 #include <QTimer>
 
+#include <atomic>
 #include <functional>
 
 class TNoticeHub : public QObject {
@@ -63,8 +64,9 @@ public:
     // Set when other servers share the database; none: this server alone.
     void SetBroadcast(TBroadcast broadcast);
 
-    // A notice committed by any server (the text of NoticeText.h); any thread.
-    // Texts that do not decode are dropped.
+    // A notice committed by any server (the text of NoticeText.h, sealed:
+    // NoticeSeal.h); any thread. Texts that are not sealed with the site's
+    // key, or do not decode, are dropped and logged.
     void Heard(const QByteArray& payload);
 
     // Subscribes `connection` to `branch` as `station`, present at `invoice`
@@ -113,4 +115,5 @@ private:
     QHash<quint64, TStation> identities_;
     QHash<QString, TPresence> presences_;  // by origin, of every server
     qint64 overflow_ = 0;  // presences ignored since the last log line
+    std::atomic<qint64> ignored_{0};  // texts heard and not believed
 };

@@ -85,6 +85,12 @@ TRpcServer::TRpcServer(TServerConfig config, const TDispatcher& dispatcher, QObj
 {
     if (!IsPostgresDatabase(config_.Db.Database))
         config_.Db.Notices = [this](const QByteArray& payload) { notices_.Heard(payload); };
+    else
+        // The other servers miss it; this one's subscribers hear it all the same.
+        config_.Db.NoticesLost = [this](const QByteArray& payload, const QString& why) {
+            notices_.Heard(payload);
+            LogLine(QStringLiteral("aviso não enviado aos outros servidores (a alteração foi gravada): %1").arg(why));
+        };
     pool_.setMaxThreadCount(std::max(1, config_.Threads));
     // Workers stay, and with them their database connections.
     pool_.setExpiryTimeout(-1);
