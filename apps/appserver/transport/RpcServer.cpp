@@ -60,7 +60,7 @@ void EffectiveConnections(TServerConfig& config, qint64 descriptors, QString& no
         config.MaxLoginsInFlight = int(logins);
     }
     // Whatever the caps became, one address never holds more than its share.
-    const int perAddress = std::max(1, config.MaxConnections / AddressShare);
+    const int perAddress = AddressPart(config.MaxConnections);
     if (config.MaxConnectionsPerAddress > perAddress) {
         note += QStringLiteral("%1o limite de conexões por endereço passa de %2 para %3 (1/%4 do limite de conexões)")
                     .arg(note.isEmpty() ? QString() : QStringLiteral("; "))
@@ -69,7 +69,7 @@ void EffectiveConnections(TServerConfig& config, qint64 descriptors, QString& no
                     .arg(AddressShare);
         config.MaxConnectionsPerAddress = perAddress;
     }
-    config.MaxLoginsPerAddress = std::min(config.MaxLoginsPerAddress, std::max(1, config.MaxLoginsInFlight / AddressShare));
+    config.MaxLoginsPerAddress = std::min(config.MaxLoginsPerAddress, AddressPart(config.MaxLoginsInFlight));
 }
 
 TRpcServer::TRpcServer(TServerConfig config, const TDispatcher& dispatcher, QObject* parent)

@@ -82,6 +82,7 @@
 #include <QSslConfiguration>
 #include <QTcpServer>
 #include <QThreadPool>
+#include <algorithm>
 #include <memory>
 #include <optional>
 
@@ -128,8 +129,17 @@ struct TServerConfig {
 };
 
 // One address group holds at most this fraction (1/N) of the connections
-// and of the logins in flight, so that it cannot take every place.
+// and of the logins in flight, so that it cannot take every place; but
+// never fewer than AddressFloor of them (a station's few connections fit
+// under caps set very low).
 inline constexpr int AddressShare = 4;
+inline constexpr int AddressFloor = 4;
+
+// The most of `all` places one address group may hold.
+inline int AddressPart(int all)
+{
+    return std::max(all / AddressShare, std::min(all, AddressFloor));
+}
 
 // The connection caps `config` asks for, lowered so that every connection
 // they allow, the refusals and the server's own files fit in `descriptors`

@@ -193,7 +193,8 @@ TEST(EffectiveConnections, FitTheDescriptorLimit)
     EXPECT_GT(config.MaxLoginsInFlight, 0);
     EXPECT_EQ(config.MaxConnectionsPerAddress, config.MaxConnections / AddressShare)
         << "the per-address cap shrinks with the global one";
-    EXPECT_LE(config.MaxLoginsPerAddress, std::max(1, config.MaxLoginsInFlight / AddressShare));
+    EXPECT_LE(config.MaxLoginsPerAddress, AddressPart(config.MaxLoginsInFlight));
+    EXPECT_EQ(AddressPart(3), 3) << "caps set very low leave a station its few connections";
     EXPECT_TRUE(note.contains(QStringLiteral("ulimit -n"))) << note.toStdString();
     EXPECT_TRUE(note.contains(QStringLiteral("por endereço"))) << note.toStdString();
 }
