@@ -268,6 +268,7 @@ int Serve(QCoreApplication& app, const TServerOptions& options)
     dispatcher.Add(ConfRastrModule());
     dispatcher.Add(EstoqueModule());
     dispatcher.Add(HealthModule());
+    dispatcher.Add(QueryModule());
     FaultInjection::ArmFromEnvironment();
 
     config.Db.Database = options.Database;
