@@ -137,21 +137,19 @@ int Migrate(const TServerOptions& options)
     return 0;
 }
 
-// The server's and the stations' passwords from stdin, one line each, asked
-// and repeated on a terminal; an empty one sets none.
+// The server's password from stdin, one line, asked and repeated on a
+// terminal; an empty one sets none.
 int CreateRoles(const TServerOptions& options)
 {
     TRoleSetup setup = options.Roles;
-    for (const auto& [role, password] : {std::pair{setup.ServerRole, &setup.ServerPassword},
-                                         std::pair{setup.StationRole, &setup.StationPassword}}) {
-        const QString typed = ReadPassword(QStringLiteral("Senha do papel %1 (vazia: nenhuma senha nova): ").arg(role));
-        if (!typed.isEmpty() && ::isatty(STDIN_FILENO) && ReadPassword(QStringLiteral("Repita a senha: ")) != typed) {
-            Print(stderr, QStringLiteral("appserver: as senhas digitadas não conferem; nada foi gravado."));
-            return 1;
-        }
-        if (!typed.isEmpty())
-            *password = typed;
+    const QString typed =
+        ReadPassword(QStringLiteral("Senha do papel %1 (vazia: nenhuma senha nova): ").arg(setup.ServerRole));
+    if (!typed.isEmpty() && ::isatty(STDIN_FILENO) && ReadPassword(QStringLiteral("Repita a senha: ")) != typed) {
+        Print(stderr, QStringLiteral("appserver: as senhas digitadas não conferem; nada foi gravado."));
+        return 1;
     }
+    if (!typed.isEmpty())
+        setup.ServerPassword = typed;
     TDatabase db(TDbConfig{options.Database});
     for (const QString& line : SetUpRoles(db, setup))
         Print(stdout, QStringLiteral("appserver: %1.").arg(line));

@@ -3,12 +3,14 @@
 operator and the servers hold them (run under scripts/with-postgres, whose
 PGHOST, PGPORT and PGUSER name the throwaway cluster's administrator).
 
+- `--create-roles` leaves the stations' role of an earlier set-up no way
+  into the database (stations query through the server);
 - `--migrate` run by the administrator leaves the new tables the owner's,
   so the servers' role reads and writes them;
 - a change commits and is answered even when its NOTIFY cannot be sent;
-- a notice written on the channel by the stations' role is not believed by
-  any server, and what the stations' role hears on the channel does not
-  tell a branch, an invoice or a user.
+- a notice written on the channel by a role given CONNECT by hand is not
+  believed by any server, and what it hears on the channel does not tell a
+  branch, an invoice or a user.
 
     pg_site.py APPSERVER"""
 import os
@@ -45,9 +47,18 @@ def set_up(appserver):
         psql(f"DROP ROLE IF EXISTS {role}", database="postgres")
     psql(f"CREATE ROLE {OWNER} LOGIN", database="postgres")
     psql(f"CREATE DATABASE {DATABASE} OWNER {OWNER} ENCODING 'UTF8' TEMPLATE template0", database="postgres")
+    # The stations' role as an earlier set-up left it.
+    psql(f"CREATE ROLE {STATIONS} LOGIN", database="postgres")
+    psql(f"GRANT CONNECT ON DATABASE {DATABASE} TO {STATIONS}", database="postgres")
     peer.run([appserver, "--create-roles", "--database", uri(), "--server-role", SERVERS, "--station-role", STATIONS],
-             stdin="\n\n")
+             stdin="\n")
     peer.run([appserver, "--init-demo", "--database", uri(OWNER)])
+
+
+def check_stations_role_shut_out(failures):
+    done = psql("SELECT 1", user=STATIONS, check=False)
+    if done.returncode == 0:
+        failures.append("the stations' role of an earlier set-up still connects")
 
 
 def check_migrate_as_administrator(appserver, failures):
@@ -100,6 +111,7 @@ def check_commit_without_notify(site, failures):
 
 
 def check_station_role_on_the_channel(site, failures):
+    psql(f"GRANT CONNECT ON DATABASE {DATABASE} TO {STATIONS}")
     server = peer.Server(site)
     try:
         watcher = peer.Connection(server.port)
@@ -153,7 +165,8 @@ def main(argv):
     try:
         set_up(appserver)
         site.database = uri(SERVERS)
-        for check in (lambda f: check_migrate_as_administrator(appserver, f),
+        for check in (check_stations_role_shut_out,
+                      lambda f: check_migrate_as_administrator(appserver, f),
                       lambda f: check_commit_without_notify(site, f),
                       lambda f: check_station_role_on_the_channel(site, f)):
             try:
