@@ -14,9 +14,7 @@ server with accounts (loopback, no TLS):
   distinct identifiers is cut short, and the request log keeps no more.
 
     accounts.py APPSERVER"""
-import os
 import signal
-import socket
 import sqlite3
 import sys
 import threading
@@ -38,27 +36,6 @@ def connect(port, user, module=peer.CONF_RASTR, features=("compact", "notices"),
     if welcome[0] != "welcome":
         raise AssertionError(f"{user} refused: {welcome}")
     return connection
-
-
-def result_of(connection, call_id):
-    while True:
-        message = connection.receive()
-        if message[0] == "result" and message[1] == call_id:
-            return message[2]
-        if message[0] == "fault":
-            return message
-        if message[0] != "notice":
-            raise AssertionError(f"unexpected message {message}")
-
-
-def drain(connection, quiet=1.5):
-    connection.sock.settimeout(quiet)
-    messages = []
-    try:
-        while True:
-            messages.append(connection.receive())
-    except (socket.timeout, TimeoutError):
-        return messages
 
 
 def reload_accounts(server, times):
@@ -87,15 +64,15 @@ def refused_or_closed(connection, request):
 def check_revoked_account(site, server, failures):
     listening = connect(server.port, "maria")
     listening.send(peer.call("AssinaAvisos", ["0001", "maria", "EST-MARIA", ""], 1))
-    if result_of(listening, 1) != [True, []]:
+    if peer.result_of(listening, 1) != [True, []]:
         raise AssertionError("maria was not subscribed")
     health = connect(server.port, "maria", HEALTH, ())
     peer.run([site.appserver, "--set-branches", "maria", "--branches", "0002", "--accounts", site.accounts])
     reload_accounts(server, 1)
     joao = connect(server.port, "joao")
     joao.send(peer.call("AssinaAvisos", ["0001", "joao", "EST-JOAO", "0000000001"], 1))
-    result_of(joao, 1)
-    heard = [m for m in drain(listening) if m[0] == "notice" and m[2] == "0001"]
+    peer.result_of(joao, 1)
+    heard = [m for m in peer.drain(listening, 1.5) if m[0] == "notice" and m[2] == "0001"]
     if heard:
         failures.append(f"revoked branch: maria still heard {heard}")
     with open(site.accounts) as accounts:
@@ -168,7 +145,7 @@ def check_no_foreign_invoice_named(site, server, failures):
     invoice, scan, theirs = foreign_reading(site.database)
     ana = connect(server.port, "ana", features=())
     ana.send(peer.call("setLeituraIUM", ["0001", invoice, scan], 1))
-    reply = result_of(ana, 1)
+    reply = peer.result_of(ana, 1)
     ana.close()
     if reply[0] is not False or "já foi lido" not in reply[1]:
         failures.append(f"foreign reading: not refused as read already: {reply}")
@@ -184,7 +161,7 @@ def check_identified_requests_rated(site, server, failures):
     joao.send(burst)
     rated = 0
     for i in range(calls):
-        reply = result_of(joao, i)
+        reply = peer.result_of(joao, i)
         if reply[0] is False and "requisições demais" in reply[1]:
             rated += 1
     joao.close()

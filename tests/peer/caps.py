@@ -94,15 +94,20 @@ def check_descriptor_limit(site, failures):
             failures.append("descriptor limit: the server ended")
 
 
+def greeting(server, held, source):
+    """What a hello from `source` is answered (the connection kept in `held`)."""
+    station = peer.Connection(server.port, source=source, timeout=5)
+    held.append(station)
+    station.send(peer.hello())
+    return station.receive()
+
+
 def check_address_share_under_descriptor_limit(site, failures):
     with serving(site, failures, "address share", nofile=128) as (server, held):
         for _ in range(60):
             held.append(peer.Connection(server.port, source="127.0.0.20", timeout=5))
         time.sleep(0.5)
-        station = peer.Connection(server.port, source="127.0.0.21", timeout=5)
-        held.append(station)
-        station.send(peer.hello())
-        reply = station.receive()
+        reply = greeting(server, held, "127.0.0.21")
         if reply[0] != "welcome":
             failures.append(f"address share: another address was refused: {reply}")
 
@@ -115,27 +120,30 @@ def check_full_rate_table(site, failures):
             connection.send(peer.hello())
             connection.receive()
             connection.close()
-        station = peer.Connection(server.port, source="127.2.0.1", timeout=5)
-        held.append(station)
-        station.send(peer.hello())
-        reply = station.receive()
+        reply = greeting(server, held, "127.2.0.1")
         if reply[0] != "welcome":
             failures.append(f"full rate table: a new address was refused: {reply}")
 
 
+def faults(connections, code, within):
+    """How many of `connections` are answered the fault `code` within `within` seconds each."""
+    counted = 0
+    for connection in connections:
+        try:
+            expect_fault(connection, code, within=within)
+            counted += 1
+        except (socket.timeout, TimeoutError, peer.Closed):
+            pass
+    return counted
+
+
 def check_budget_share(site, failures):
     with serving(site, failures, "budget share", ["--accounts", site.accounts]) as (server, held):
-        refused = 0
         for _ in range(32):
             connection = peer.login(server.port, "maria", source="127.0.0.30")
             held.append(connection)
             connection.send(bytes.fromhex("0010000086"))  # a 1 MiB frame announced, one byte of it sent
-        for connection in held:
-            try:
-                expect_fault(connection, "busy", within=0.2)
-                refused += 1
-            except (socket.timeout, TimeoutError, peer.Closed):
-                pass
+        refused = faults(held, "busy", 0.2)
         other = peer.login(server.port, "joao", source="127.0.0.31")
         held.append(other)
         other.send(peer.call("GetItensIUM", ["0001", "0000000001"]))
@@ -151,13 +159,7 @@ def check_big_hellos(site, failures):
         for _ in range(32):
             held.append(peer.Connection(server.port, source="127.0.0.2"))
             held[-1].send(bytes.fromhex("0010000086"))
-        refused = 0
-        for connection in held:
-            try:
-                expect_fault(connection, "frame", within=2)
-                refused += 1
-            except (socket.timeout, TimeoutError, peer.Closed):
-                pass
+        refused = faults(held, "frame", 2)
         if refused != 32:
             failures.append(f"big hellos: {refused} of 32 refused at once")
         station = peer.Connection(server.port)

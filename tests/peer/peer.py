@@ -101,6 +101,30 @@ class Connection:
             pass
 
 
+def result_of(connection, call_id):
+    """The result of call `call_id`, skipping the notices that come first; a
+    fault (of the call or of the connection) is returned whole."""
+    while True:
+        message = connection.receive()
+        if message[0] == "result" and message[1] == call_id:
+            return message[2]
+        if message[0] == "fault":
+            return message
+        if message[0] not in ("notice", "result"):
+            raise AssertionError(f"unexpected message {message}")
+
+
+def drain(connection, quiet=2.0):
+    """Every message that arrives until `quiet` seconds pass without one."""
+    connection.sock.settimeout(quiet)
+    messages = []
+    try:
+        while True:
+            messages.append(connection.receive())
+    except (socket.timeout, TimeoutError):
+        return messages
+
+
 def login(port, user="maria", password=PASSWORD, tls_authority=None, source="127.0.0.1", timeout=TIMEOUT_S):
     """A connection past its welcome; raises AssertionError with the fault
     otherwise."""

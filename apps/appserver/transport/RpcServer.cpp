@@ -20,6 +20,8 @@ namespace {
 // A call of an account that a reload of the accounts removed.
 struct TAccountGone {};
 
+const QString malformed = QStringLiteral("mensagem malformada");
+
 QString AccountGone(const QString& user)
 {
     return QStringLiteral("A conta do usuário %1 não existe mais neste servidor de aplicação; a conexão foi encerrada.")
@@ -316,7 +318,7 @@ void TRpcServer::Run(quint64 connection, QByteArray payload, qint64 held, const 
 {
     pool_.start([this, connection, payload = std::move(payload), held, module, features, user, group]() mutable {
         QByteArray frame;
-        bool close = false;
+        QString closing;  // why the connection closes after the reply; empty: it stays
         try {
             Rpc::TMessage message = Rpc::DecodeMessage(std::exchange(payload, QByteArray()), config_.RequestLimits(), features);
             if (auto* call = std::get_if<Rpc::TCall>(&message)) {
@@ -339,21 +341,21 @@ void TRpcServer::Run(quint64 connection, QByteArray payload, qint64 held, const 
                                              config_.Limits);
                 }
             } else {
-                close = true;
+                closing = malformed;
                 frame = Rpc::EncodeFrame(Rpc::TFault{std::nullopt, Rpc::Fault::Sequence,
                                                      QStringLiteral("Mensagem fora de lugar: esperava-se uma chamada.")},
                                          config_.Limits);
             }
         } catch (const EProtocolError& e) {
-            close = true;
+            closing = malformed;
             frame = Rpc::EncodeFrame(Rpc::TFault{std::nullopt, Rpc::Fault::Frame, e.Message()}, config_.Limits);
         } catch (const TAccountGone&) {
-            close = true;
+            closing = QStringLiteral("conta removida de %1").arg(Rpc::Quoted(user));
             frame = Rpc::EncodeFrame(Rpc::TFault{std::nullopt, Rpc::Fault::Auth, AccountGone(user)}, config_.Limits);
         }
         GiveBudget(user, group, held);
         QMetaObject::invokeMethod(
-            this, [this, connection, frame, close] { Deliver(connection, frame, close); }, Qt::QueuedConnection);
+            this, [this, connection, frame, closing] { Deliver(connection, frame, closing); }, Qt::QueuedConnection);
     });
 }
 
@@ -374,12 +376,12 @@ void TRpcServer::AccountsReloaded()
     }
 }
 
-void TRpcServer::Deliver(quint64 connection, const QByteArray& frame, bool close)
+void TRpcServer::Deliver(quint64 connection, const QByteArray& frame, const QString& closing)
 {
     TServerConnection* target = connections_.value(connection);
     if (!target)
         return;
-    target->Deliver(frame, close);
+    target->Deliver(frame, closing);
 }
 
 void TRpcServer::Forget(quint64 connection)

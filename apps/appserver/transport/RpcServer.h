@@ -206,7 +206,7 @@ private:
     void EndLogin(TServerConnection& connection);
     // Gives back what a connection being forgotten holds.
     void Release(const TServerConnection& connection);
-    void Deliver(quint64 connection, const QByteArray& frame, bool close);
+    void Deliver(quint64 connection, const QByteArray& frame, const QString& closing);
     void Forget(quint64 connection);
 
     TServerConfig config_;

@@ -142,7 +142,7 @@ void TServerConnection::Settle()
     server_.Settle(*this, module_ && !closed_ && (running_ || Queued() > 0), Queued());
 }
 
-void TServerConnection::Deliver(const QByteArray& frame, bool close)
+void TServerConnection::Deliver(const QByteArray& frame, const QString& closing)
 {
     running_ = false;
     if (closed_) {
@@ -150,8 +150,8 @@ void TServerConnection::Deliver(const QByteArray& frame, bool close)
         return;
     }
     socket_->write(frame);
-    if (close) {
-        Close(QStringLiteral("mensagem malformada"));
+    if (!closing.isEmpty()) {
+        Close(closing);
         return;
     }
     if (Queued() > 0 && !stallTimer_.isActive())

@@ -48,8 +48,9 @@ public:
 
     // Reads and handles what has arrived, as far as the state allows.
     void Process();
-    // The reply of the running call; `close` when the call was malformed.
-    void Deliver(const QByteArray& frame, bool close);
+    // The reply of the running call; `closing`, when not empty, says why the
+    // connection closes after it (a malformed call, a removed account).
+    void Deliver(const QByteArray& frame, const QString& closing);
     // Writes a notice, when the connection agreed "notices", unless its
     // waiting output has passed the notice cap: then it and those after it
     // are dropped until the output has drained, and the client is told
