@@ -249,7 +249,7 @@ QString GroupKey(const QString& group)
 
 qint64 TRpcServer::BudgetShare() const
 {
-    return std::max<qint64>(config_.MaxRequestSize, config_.RequestBudget / AddressShare);
+    return std::max<qint64>(2 * qint64(config_.MaxRequestSize), config_.RequestBudget / AddressShare);
 }
 
 bool TRpcServer::TakeBudget(const TServerConnection& connection, qint64 bytes)

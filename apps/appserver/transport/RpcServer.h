@@ -187,7 +187,7 @@ private:
              const QString& user, const QString& group);
     // Reserves `bytes` of the request budget for `connection`; false when
     // they do not fit in it, or in the share of it (1/AddressShare, at least
-    // a largest frame) of the connection's user or of its address group.
+    // two largest frames) of the connection's user or of its address group.
     bool TakeBudget(const TServerConnection& connection, qint64 bytes);
     void GiveBudget(const QString& user, const QString& group, qint64 bytes);
     qint64 BudgetShare() const;
