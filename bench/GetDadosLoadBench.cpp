@@ -15,6 +15,9 @@
 // Also what the work list costs the client (BM_ClientCost) and
 // packet_decode_ratio_server (BM_ServerPacketDecode).
 #include "AppServerProcess.h"
+#include "Scraper.h"
+
+#include <optional>
 #include "PacketDecode.h"
 #include "SqliteBaseline.h"
 #include "storage/Database.h"
@@ -180,33 +183,42 @@ qint64 ServerQueries(TDatabase& db)
     return list.Invoices.Rows + list.Items.Rows + list.Readings.Rows;
 }
 
-// One server at scale 100 on each database, for every benchmark of this
-// program; stopped before the application ends (stopping one on PostgreSQL
-// drops its database through the Qt SQL driver).
-std::map<bool, std::unique_ptr<TAppServerProcess>>& Servers()
+// One server at scale 100 on each database (on SQLite, another with its
+// metrics on), for every benchmark of this program; stopped before the
+// application ends (stopping one on PostgreSQL drops its database through
+// the Qt SQL driver).
+std::map<std::pair<bool, bool>, std::unique_ptr<TAppServerProcess>>& Servers()
 {
-    static std::map<bool, std::unique_ptr<TAppServerProcess>> servers;
+    static std::map<std::pair<bool, bool>, std::unique_ptr<TAppServerProcess>> servers;
     return servers;
 }
 
-TAppServerProcess& Server(bool postgres)
+TAppServerProcess& Server(bool postgres, bool metrics = false)
 {
-    std::unique_ptr<TAppServerProcess>& server = Servers()[postgres];
+    std::unique_ptr<TAppServerProcess>& server = Servers()[{postgres, metrics}];
     if (!server) {
         TAppServerProcess::UsePostgres(postgres);
         TAppServerProcess::TOptions options;
         options.Scale = 100;
+        options.Metrics = metrics;
         server = std::make_unique<TAppServerProcess>(options);
     }
     return *server;
 }
 
+// The ratio of the load without metrics, for the load with them.
+double plainLoadRatio = 0;
+
 // The load, the server's part and the engine's part of the same rows, on a
-// server whose database `postgres` chooses; figures named with `prefix`.
+// server whose database `postgres` chooses, with its metrics on and scraped
+// every second when `metrics`; figures named with `prefix`.
 void MeasureLoad(benchmark::State& state, bool postgres, const std::string& prefix,
-                 TEngineQueries (*openEngine)(const QString&))
+                 TEngineQueries (*openEngine)(const QString&), bool metrics = false)
 {
-    TAppServerProcess& server = Server(postgres);
+    TAppServerProcess& server = Server(postgres, metrics);
+    std::optional<TScraper> scraper;
+    if (metrics)
+        scraper.emplace(server.MetricsPort());
     TNetConnection net;
     net.SetServerName(Remote::ConfRastr);
     net.SetHost(server.Host());
@@ -235,7 +247,12 @@ void MeasureLoad(benchmark::State& state, bool postgres, const std::string& pref
     }
     if (loaded != stepped || served != stepped)
         state.SkipWithError("the load, the server and the engine saw different rows");
-    Bench::Report(prefix + "getdados_load_ratio", Median(load) / Median(enginePart), "ratio");
+    const double ratio = Median(load) / Median(enginePart);
+    Bench::Report(prefix + "getdados_load_ratio", ratio, "ratio");
+    if (!metrics && !postgres)
+        plainLoadRatio = ratio;
+    if (metrics && plainLoadRatio > 0)
+        Bench::Report("metrics_getdados_load_ratio_change", ratio / plainLoadRatio, "ratio");
     Bench::Report(prefix + "getdados_server_ms", Median(serverPart), "ms");
     Bench::Report(prefix + "getdados_engine_ms", Median(enginePart), "ms");
     state.counters["load_ms"] = Median(load);
@@ -253,6 +270,12 @@ void BM_PgGetDadosLoad(benchmark::State& state)
     MeasureLoad(state, true, "pg_", PostgresQueries);
 }
 BENCHMARK(BM_PgGetDadosLoad)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+void BM_GetDadosLoadMetrics(benchmark::State& state)
+{
+    MeasureLoad(state, false, "metrics_", SqliteQueries, true);
+}
+BENCHMARK(BM_GetDadosLoadMetrics)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 // What the work list costs the client, at scale 100 with default settings:
 //   wire_bytes_per_row                bytes received for GetDados (loopback:

@@ -8,9 +8,18 @@
 // own, as a host does, so the notices are on while it is measured.
 // scan_alone_median_ms and pg_scan_alone_median_ms are the baselines.
 //
+// Commits are durable on both (SQLite synchronous=FULL; bench/run's cluster
+// syncs its commits), and the loaded run is long enough to hold several
+// checkpoints, which scan_checkpoints and pg_scan_checkpoints count: the
+// WAL's restarts after a complete checkpoint (its header's checkpoint
+// sequence), PostgreSQL's own checkpoints (pg_stat_bgwriter).
+//
 // Each station scans an item of its own whose quantity to ship is raised
 // first, so that no scan is refused for an item already complete.
 #include "AppServerProcess.h"
+#include "Scraper.h"
+
+#include <optional>
 #include "Figures.h"
 #include "ServerData.h"
 
@@ -23,7 +32,9 @@
 
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QFile>
 #include <QThread>
+#include <QtEndian>
 
 #include <benchmark/benchmark.h>
 
@@ -122,12 +133,37 @@ std::vector<double> Scan(const TAppServerProcess& server, const QList<TOpenItem>
     return times;
 }
 
-void Measure(benchmark::State& state, bool postgres, const std::string& prefix)
+// Checkpoints taken so far: SQLite's WAL restarts (the checkpoint sequence
+// number at offset 12 of the WAL's header), PostgreSQL's checkpoints.
+qint64 Checkpoints(const TAppServerProcess& server, bool postgres)
+{
+    if (postgres) {
+        TDatabase db(TDbConfig{server.DatabasePath()});
+        TSql count(db, QStringLiteral("SELECT checkpoints_timed + checkpoints_req FROM pg_stat_bgwriter"));
+        count.Exec();
+        return count.Next() ? qint64(count.Number(0)) : 0;
+    }
+    QFile wal(server.DatabasePath() + QStringLiteral("-wal"));
+    if (!wal.open(QIODevice::ReadOnly))
+        return 0;
+    const QByteArray header = wal.read(16);
+    return header.size() == 16 ? qFromBigEndian<quint32>(header.constData() + 12) : 0;
+}
+
+// The ratio of the run without metrics, for the run with them.
+double plainRatio = 0;
+
+// `metrics`: the server counts and is scraped every second meanwhile.
+void Measure(benchmark::State& state, bool postgres, const std::string& prefix, bool metrics = false)
 {
     TAppServerProcess::UsePostgres(postgres);
     TAppServerProcess::TOptions options;
     options.Scale = Bench::Quick() ? 20 : 100;
+    options.Metrics = metrics;
     TAppServerProcess server(options);
+    std::optional<TScraper> scraper;
+    if (metrics)
+        scraper.emplace(server.MetricsPort());
     QList<TOpenItem> items;
     {
         TDatabase db(TDbConfig{server.DatabasePath()});
@@ -154,13 +190,17 @@ void Measure(benchmark::State& state, bool postgres, const std::string& prefix)
         return;
     }
     const int seconds = Bench::Quick() ? 5 : 30;
+    const int loadedSeconds = Bench::Quick() ? 5 : 60;
     std::atomic<int> failures{0};
     std::vector<double> alone, loaded;
+    qint64 checkpoints = 0;
     int run = 0;
     for (auto _ : state) {
         Scan(server, items, stations, 2, scansPerSecond, run++, failures);  // warm: connections, statements
         alone = Scan(server, items, 1, seconds * 10, 10, run++, failures);
-        loaded = Scan(server, items, stations, seconds * scansPerSecond, scansPerSecond, run++, failures);
+        const qint64 before = Checkpoints(server, postgres);
+        loaded = Scan(server, items, stations, loadedSeconds * scansPerSecond, scansPerSecond, run++, failures);
+        checkpoints = Checkpoints(server, postgres) - before;
     }
     if (failures > 0) {
         state.SkipWithError("scans were refused or failed");
@@ -170,7 +210,14 @@ void Measure(benchmark::State& state, bool postgres, const std::string& prefix)
     const double median = Median(alone);
     Bench::Report(prefix + "scan_p99_ms", p99, "ms");
     Bench::Report(prefix + "scan_p99_ratio", p99 / median, "ratio");
+    if (!metrics && !postgres)
+        plainRatio = p99 / median;
+    if (metrics && plainRatio > 0)
+        Bench::Report("metrics_scan_p99_ratio_change", (p99 / median) / plainRatio, "ratio");
+    if (metrics && scraper->Scrapes() == 0)
+        state.SkipWithError("the metrics were never scraped");
     Bench::Report(prefix + "scan_alone_median_ms", median, "ms");
+    Bench::Report(prefix + "scan_checkpoints", double(checkpoints), "count");
     state.counters["scans"] = double(loaded.size());
 }
 
@@ -185,6 +232,12 @@ void BM_ScanLatencyPostgres(benchmark::State& state)
     Measure(state, true, "pg_");
 }
 BENCHMARK(BM_ScanLatencyPostgres)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+void BM_ScanLatencySqliteMetrics(benchmark::State& state)
+{
+    Measure(state, false, "metrics_", true);
+}
+BENCHMARK(BM_ScanLatencySqliteMetrics)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

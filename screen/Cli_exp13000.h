@@ -283,7 +283,10 @@ private:
     // stations changed since the load and each such row carries a mark.
     // FollowChanges starts the count anew after a load; the host's notice
     // channel (netconn/NoticeChannel.h), when there is one, brings them.
+    // ForgetChanges drops the count and its status line when the list it
+    // counts is closed; until the next load a notice counts nothing.
     void FollowChanges();
+    void ForgetChanges();
     void StopFollowingChanges();
     void ChangeHeard(const Rpc::TNotice& notice);
     void ShowChanges();

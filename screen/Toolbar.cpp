@@ -30,6 +30,7 @@ void TfrmConfSepExp::panFiltroEnter(TObject*)
     cdsNotaFiscal->Close();
     cdsItemProduto->Close();
     cdsIUMProd->Close();
+    ForgetChanges();  // what they counted closed with the list
     Botoes();
 }
 

@@ -88,11 +88,16 @@ std::optional<TServerOptions> ParseServerOptions(const QStringList& arguments, Q
                                       QStringLiteral("file"));
     const QCommandLineOption healthUser(QStringLiteral("user"), QStringLiteral("Usuário, com --health."),
                                         QStringLiteral("name"));
+    const QCommandLineOption metrics(QStringLiteral("metrics"),
+                                     QStringLiteral("Endereço e porta das métricas (GET /metrics)."),
+                                     QStringLiteral("addr:port"));
+    const QCommandLineOption logFormat(QStringLiteral("log-format"), QStringLiteral("Formato do registro (text, json)."),
+                                       QStringLiteral("format"));
     const QCommandLineOption help(QStringLiteral("help"), QStringLiteral("Mostra esta ajuda."));
     parser.addOptions({listen, database, create, threads, maxFrame, budget, maxConnections, maxPerAddress,
                        helloTimeout, idleTimeout, initDemo, scale, tlsCert, tlsKey, accounts, addUser, setBranches,
                        branches, listUsers, createRoles, serverRole, stationRole, migrate, health, healthCa,
-                       healthUser, help});
+                       healthUser, metrics, logFormat, help});
     if (!parser.parse(arguments)) {
         // The parser's own texts are English.
         error = parser.unknownOptionNames().isEmpty()
@@ -203,11 +208,33 @@ std::optional<TServerOptions> ParseServerOptions(const QStringList& arguments, Q
             return std::nullopt;
         }
     }
-    if (!options.Address.isLoopback() && (options.TlsCertificate.isEmpty() || options.Accounts.isEmpty())) {
-        error = QStringLiteral("Para atender em %1, fora da interface local, o servidor exige TLS (--tls-cert e "
-                               "--tls-key) e contas de usuário (--accounts); sem eles use 127.0.0.1.")
-                    .arg(options.Address.toString());
-        return std::nullopt;
+    if (parser.isSet(metrics)) {
+        QString host;
+        uint port = 0;
+        options.Metrics = QHostAddress(SplitHostPort(parser.value(metrics), host, port) ? host : QString());
+        options.MetricsPort = quint16(port);
+        if (options.Metrics->isNull()) {
+            error = QStringLiteral("Endereço inválido em --metrics: %1 (use ENDEREÇO:PORTA, por exemplo "
+                                   "127.0.0.1:9313)")
+                        .arg(parser.value(metrics));
+            return std::nullopt;
+        }
+    }
+    for (const QHostAddress& address : {options.Address, options.Metrics.value_or(options.Address)}) {
+        if (!address.isLoopback() && (options.TlsCertificate.isEmpty() || options.Accounts.isEmpty())) {
+            error = QStringLiteral("Para atender em %1, fora da interface local, o servidor exige TLS (--tls-cert e "
+                                   "--tls-key) e contas de usuário (--accounts); sem eles use 127.0.0.1.")
+                        .arg(address.toString());
+            return std::nullopt;
+        }
+    }
+    if (parser.isSet(logFormat)) {
+        const QString format = parser.value(logFormat);
+        if (format != QLatin1String("text") && format != QLatin1String("json")) {
+            error = QStringLiteral("Formato de registro inválido em --log-format: %1 (use text ou json)").arg(format);
+            return std::nullopt;
+        }
+        options.JsonLog = format == QLatin1String("json");
     }
     options.CreateRoles = parser.isSet(createRoles);
     if ((parser.isSet(serverRole) || parser.isSet(stationRole)) && !options.CreateRoles) {
@@ -295,6 +322,9 @@ QString ServerUsage()
                "                           nele; sai com 0 (sim) ou 1 (não). Com --tls-ca ARQUIVO: TLS,\n"
                "                           confiando nessas autoridades; com --user NOME: a senha é lida\n"
                "                           da entrada padrão\n"
+               "  --metrics ENDEREÇO:PORTA métricas no formato do Prometheus em GET /metrics (desligadas por\n"
+               "                           padrão; fora de 127.0.0.1 e ::1 exige TLS e contas, como --listen)\n"
+               "  --log-format FORMATO     text (padrão) ou json: um objeto JSON por linha\n"
                "  --help                   mostra esta ajuda\n")
         .arg(QString::fromLatin1(Defaults::ServerHost))
         .arg(Defaults::ServerPort)

@@ -6,7 +6,8 @@
 //             [--tls-cert FILE --tls-key FILE] [--accounts FILE]
 //             [--init-demo [--scale N]]
 //             [--create-roles --database URI [--server-role NAME] [--station-role NAME]]
-//             [--migrate] [--health HOST:PORT [--tls-ca FILE] [--user NAME]] [--help]
+//             [--migrate] [--health HOST:PORT [--tls-ca FILE] [--user NAME]]
+//             [--metrics ADDR:PORT] [--log-format text|json] [--help]
 //   appserver --add-user NAME [--branches LIST] --accounts FILE
 //   appserver --set-branches NAME --branches LIST --accounts FILE
 //   appserver --list-users --accounts FILE
@@ -22,7 +23,8 @@
 // prints the one it listens on).
 // On a loopback address TLS and accounts are optional; on any other address
 // both are required (a certificate and key, and an accounts file), and a
-// command line without them is refused. --create-roles sets up a
+// command line without them is refused; the same holds for --metrics
+// (MetricsEndpoint.h), off unless given. --create-roles sets up a
 // PostgreSQL database's roles (storage/Roles.h) and stops; the role names are
 // checked here. --migrate brings the database's schema up to date and
 // stops. --health asks a running server whether it reaches its database and
@@ -74,6 +76,9 @@ struct TServerOptions {
     bool Migrate = false;
     std::optional<THealthCheck> Health;
     int Scale = 1;
+    std::optional<QHostAddress> Metrics;  // --metrics: where to serve them; none, off
+    quint16 MetricsPort = 0;
+    bool JsonLog = false;  // --log-format json (ServerLog.h)
     bool Help = false; // print ServerUsage() and stop
 };
 

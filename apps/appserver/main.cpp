@@ -17,8 +17,10 @@
 // connections to come, so that a site renews them without a stop; a file
 // that no longer loads leaves what was in use.
 #include "HealthCheck.h"
+#include "MetricsEndpoint.h"
 #include "ServerOptions.h"
 #include "demo/DemoData.h"
+#include "metrics/ServerMetrics.h"
 #include "rtl/Exceptions.h"
 #include "rules/Changes.h"
 #include "rules/Modules.h"
@@ -246,6 +248,7 @@ qint64 DescriptorLimit()
 
 int Serve(QCoreApplication& app, const TServerOptions& options)
 {
+    SetLogFormat(options.JsonLog ? TLogFormat::Json : TLogFormat::Text);
     TServerConfig config;
     if (!Secure(options, config))
         return 1;
@@ -271,11 +274,14 @@ int Serve(QCoreApplication& app, const TServerOptions& options)
 
     config.Db.Database = options.Database;
     const bool postgres = IsPostgresDatabase(options.Database);
+    if (postgres)
+        config.Db.StatementTimeoutMs = ServerStatementTimeoutMs;
     // SQLite: checkpoints off the writers' path.
     std::unique_ptr<TCheckpointer> checkpointer;
     if (!postgres) {
-        config.Db.BackgroundCheckpoints = true;
         checkpointer = std::make_unique<TCheckpointer>(options.Database, LogLine);
+        config.Db.BackgroundCheckpoints = checkpointer->Activity();
+        Metrics::WatchWal(options.Database);
     }
     config.Threads = options.Threads;
     config.MaxRequestSize = options.MaxFrame;
@@ -297,10 +303,7 @@ int Serve(QCoreApplication& app, const TServerOptions& options)
         listener = std::make_unique<TPgListener>(
             options.Database, TPgListener::THandlers{[&hub](const QByteArray& payload) { hub.Heard(payload); },
                                                      [&hub] { hub.Missed(); }, LogLine});
-        QString why;
-        if (!listener->Start(why))
-            Print(stderr, QStringLiteral("appserver: os avisos de mudança não podem ser ouvidos agora (%1); nova "
-                                         "tentativa a cada %2 ms").arg(why).arg(TPgListener::RetryMs));
+        listener->Start();
         hub.SetBroadcast([l = listener.get()](const QByteArray& payload) { l->Send(payload); });
     }
     QString error;
@@ -308,6 +311,15 @@ int Serve(QCoreApplication& app, const TServerOptions& options)
         Print(stderr, QStringLiteral("appserver: não foi possível ouvir em %1:%2: %3")
                           .arg(options.Address.toString())
                           .arg(options.Port)
+                          .arg(error));
+        return 1;
+    }
+
+    TMetricsEndpoint metrics(config.Tls);
+    if (options.Metrics && !metrics.Listen(*options.Metrics, options.MetricsPort, error)) {
+        Print(stderr, QStringLiteral("appserver: não foi possível servir as métricas em %1:%2: %3")
+                          .arg(options.Metrics->toString())
+                          .arg(options.MetricsPort)
                           .arg(error));
         return 1;
     }
@@ -342,6 +354,8 @@ int Serve(QCoreApplication& app, const TServerOptions& options)
     std::signal(SIGPIPE, SIG_IGN);
 
     Print(stdout, QStringLiteral("appserver: ouvindo em %1:%2").arg(options.Address.toString()).arg(server.Port()));
+    if (options.Metrics)
+        Print(stdout, QStringLiteral("appserver: métricas em %1:%2").arg(options.Metrics->toString()).arg(metrics.Port()));
     const int code = app.exec();
     StopWaiting();
     std::thread([] {

@@ -9,6 +9,7 @@
 #include "codbarium/Codbarium.h"
 #include "framework/ADOIBQuery.h"
 #include "framework/DtmDBGeral.h"
+#include "framework/StatusNote.h"
 #include "framework/Varneth.h"
 #include "netconn/NoticeChannel.h"
 #include "server/KnownQueries.h"
@@ -69,6 +70,10 @@ void THost::Start()
 
     Dispatch(mainForm_, [] { dtmDBGeral->Open(); });
     NameBranch();
+    // Scans this station kept without the server, perhaps in a run that was
+    // killed: said at once, so that nobody takes them for lost.
+    if (const QString queued = Codbarium::QueuedScansNote(); !queued.isEmpty())
+        StatusNote::Set(queued);
     for (const QString& code : options_.Open)
         Dispatch(mainForm_, [this, &code] { OpenScreen(mainForm_, *FindScreen(code)); });
 }

@@ -15,6 +15,9 @@
 // as the screens show both; without it (no such branch, no table) the name
 // stays empty and a warning goes to stderr. With no branch given at all the
 // host takes the database's first branch (lowest code), if it has any.
+// Scans the station's queue keeps from an earlier run (the server out of
+// reach, the host stopped or killed) are counted in the status bar's note
+// (Codbarium::QueuedScansNote); each invoice's reading sends its own.
 // Each screen opened (from the menu or --open) is then placed whole inside
 // the main window's area (ScreenPlacement.h).
 // Errors of the database and of the screens go to the error display

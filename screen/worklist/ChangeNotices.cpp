@@ -12,9 +12,7 @@
 
 void TfrmConfSepExp::FollowChanges()
 {
-    invoicesLoaded_.clear();
-    invoicesChanged_.clear();
-    changesMissed_ = false;
+    ForgetChanges();
     const TDataPacket list = cdsNotaFiscal->Data();
     const int invoice = list.IndexOf(QStringLiteral("NRLANCTONF"));
     invoicesLoaded_.reserve(list.RowCount());
@@ -38,6 +36,12 @@ void TfrmConfSepExp::StopFollowingChanges()
     if (TNoticeChannel* channel = Notices(); channel && changeListener_)
         channel->Unlisten(changeListener_);
     changeListener_ = 0;
+    ForgetChanges();
+}
+
+void TfrmConfSepExp::ForgetChanges()
+{
+    invoicesLoaded_.clear();
     invoicesChanged_.clear();
     changesMissed_ = false;
     StatusNote::Set(QString());

@@ -1,6 +1,8 @@
 #include "Codbarium.h"
 
 #include "IumReadingForm.h"
+#include "IumReadingText.h"
+#include "ScanQueue.h"
 #include "ScannerCheckForm.h"
 #include "framework/Consiste.h"
 #include "rtl/Exceptions.h"
@@ -54,6 +56,32 @@ QVariant CriaLeituraIUM(const QString& branch, const QString& invoice, TNetConne
     form->LoadItems();
     return RunModal(*form, form->edtCodigoIUM,
                     {{QStringLiteral("CDFILIAL"), branch}, {QStringLiteral("NRLANCTONF"), invoice}});
+}
+
+QString QueuedScansNote()
+{
+    TScanQueue queue;
+    QList<TQueuedScan> rows;
+    try {
+        queue.Open();
+        rows = queue.All();
+    } catch (const EDatabaseError& e) {
+        return e.Message();
+    }
+    QStringList note;
+    if (!queue.Notice().isEmpty())
+        note << queue.Notice();
+    QStringList invoices;
+    for (const TQueuedScan& row : rows)
+        if (!invoices.contains(row.Invoice))
+            invoices << row.Invoice;
+    if (!rows.isEmpty())
+        note << QStringLiteral("%1 nesta estação (%2 %3): serão enviadas quando a leitura %4 for aberta.")
+                    .arg(IumReading::PendingCount(rows.size()),
+                         invoices.size() == 1 ? QStringLiteral("nota") : QStringLiteral("notas"),
+                         invoices.join(QStringLiteral(", ")),
+                         invoices.size() == 1 ? QStringLiteral("dessa nota") : QStringLiteral("de cada nota"));
+    return note.join(u' ');
 }
 
 QVariant TestaLeitor()

@@ -6,7 +6,9 @@
 // `connection` (a connection to "exp13000.rdmConfRastr", which the caller
 // owns), and returns once the user has closed it. Every reading the screen
 // accepted is stored on the server by then: each scan is stored as it is
-// read. Returns the number of readings accepted and not undone on the
+// read, or, while the server is out of reach, kept in the station's queue
+// until it is (IumReadingForm.h, "Without the server"); a kept scan is not
+// counted. Returns the number of readings accepted and not undone on the
 // screen; a caller may ignore it.
 //
 // Raised before anything is shown:
@@ -30,6 +32,13 @@ class TNetConnection;
 namespace Codbarium {
 
 QVariant CriaLeituraIUM(const QString& branch, const QString& invoice, TNetConnection* connection);
+
+// What the host says at its start about this station's queue of scans kept
+// while the server was out of reach (ScanQueue.h), "" when there is nothing
+// to say: how many wait, for which invoices, and that each invoice's reading
+// sends its own when it is opened; that an unreadable queue file was moved
+// aside, and where. Never raises: a queue that cannot be opened is told too.
+QString QueuedScansNote();
 
 // Runs the scanner check (TfrmTestaLeitor, ScannerCheckForm.h) the same
 // way: through Dialogs().Reading, with the form, shown with the focus in its

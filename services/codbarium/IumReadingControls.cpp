@@ -38,13 +38,38 @@ QListWidget* TReadingLog::List() const
     return static_cast<QListWidget*>(Widget());
 }
 
-void TReadingLog::Add(const QString& text, TColor color, const QString& hint)
+int TReadingLog::Add(const QString& text, TColor color, const QString& hint)
 {
     auto* item = new QListWidgetItem(text);
     item->setForeground(ColorToQColor(color));
     item->setToolTip(hint);
+    item->setData(Qt::UserRole, ++lastKey_);
     List()->insertItem(0, item);
     List()->scrollToTop();
+    return lastKey_;
+}
+
+bool TReadingLog::Replace(int key, const QString& text, TColor color, const QString& hint)
+{
+    // Keys grow with each line and lines are only added on top: the list is
+    // in descending key order, so the line is found by bisection.
+    int low = 0, high = List()->count() - 1;
+    while (low <= high) {
+        const int middle = (low + high) / 2;
+        QListWidgetItem* item = List()->item(middle);
+        const int at = item->data(Qt::UserRole).toInt();
+        if (at == key) {
+            item->setText(text);
+            item->setForeground(ColorToQColor(color));
+            item->setToolTip(hint);
+            return true;
+        }
+        if (at > key)
+            low = middle + 1;
+        else
+            high = middle - 1;
+    }
+    return false;
 }
 
 int TReadingLog::Count() const

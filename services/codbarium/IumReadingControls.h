@@ -8,8 +8,9 @@
 // which IumReading::ScanToCode turns back into 29.
 //
 // TReadingLog: the results of the scans, newest first, each line in its own
-// colour, wrapped to the list's width. It never takes the focus, so the scan
-// field keeps it.
+// colour, wrapped to the list's width. A line may be replaced where it
+// stands (a scan waiting for the server, by its outcome). It never takes the
+// focus, so the scan field keeps it.
 #include "ui/Graphics.h"
 #include "ui/StdCtrls.h"
 
@@ -27,8 +28,11 @@ class TReadingLog : public TControl {
 public:
     explicit TReadingLog(TComponent* owner);
 
-    // Puts a line on top; `hint` is its tool tip.
-    void Add(const QString& text, TColor color, const QString& hint);
+    // Puts a line on top; `hint` is its tool tip. Returns the line's key.
+    int Add(const QString& text, TColor color, const QString& hint);
+    // Gives line `key` (Add's) a new text, colour and hint where it stands;
+    // false when there is no such line.
+    bool Replace(int key, const QString& text, TColor color, const QString& hint);
     int Count() const;
     // Line `index`, 0 the newest.
     QString Text(int index) const;
@@ -37,4 +41,5 @@ public:
 
 private:
     QListWidget* List() const;
+    int lastKey_ = 0;
 };

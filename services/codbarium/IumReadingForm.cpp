@@ -2,6 +2,7 @@
 
 #include "Codbarium.h"
 #include "IumReadingText.h"
+#include "ScanQueue.h"
 #include "framework/Varneth.h"
 #include "netconn/CheckResultServ.h"
 #include "netconn/NetConnection.h"
@@ -9,6 +10,7 @@
 #include "rtl/Exceptions.h"
 #include "rtl/FormatFloat.h"
 #include "ui/Dialogs.h"
+#include "ui/Dispatch.h"
 #include "server/Gs1.h"
 #include "server/RemoteNames.h"
 
@@ -21,13 +23,15 @@
 #include <QStyleOptionProgressBar>
 #include <QTableView>
 #include <QTime>
+#include <QTimer>
+#include <QUuid>
 #include <QtMath>
 
 namespace {
 
-constexpr TColor AcceptedColor = ColorFromRGB(0, 110, 0);
-constexpr TColor RefusedColor = clRed;
 constexpr TColor RefusedRowColor = ColorFromRGB(255, 220, 220);
+
+const QString KeptHint = QStringLiteral(" O código lido continua no campo: tecle Enter para enviá-lo de novo.");
 
 template <class F>
 F* AddField(TClientDataSet* dataSet, const char* name, int size, const char* label)
@@ -63,22 +67,27 @@ TfrmLeituraIUM::TfrmLeituraIUM(TComponent* owner) : TModalForm(owner)
 
     panLeitura = Place(new TPanel(this), "panLeitura", this);
     panLeitura->SetAlign(TAlign::alTop);
-    panLeitura->SetHeight(80);
+    panLeitura->SetHeight(96);
     panLeitura->SetBevelOuter(TBevelCut::bvNone);
     lblNota = Place(new TLabel(this), "lblNota", panLeitura);
     lblNota->Font().SetStyle(TFontStyle::fsBold);
     lblNota->SetBounds(10, 10, 500, 20);
+    lblPendentes = Place(new TLabel(this), "lblPendentes", panLeitura);
+    lblPendentes->SetAutoSize(false);
+    lblPendentes->SetBounds(10, 27, 840, 16);
+    lblPendentes->Font().SetColor(PendingColor);
+    lblPendentes->Font().SetStyle(TFontStyle::fsBold);
     lblPresenca = Place(new TLabel(this), "lblPresenca", panLeitura);
     lblPresenca->SetAutoSize(false);
-    lblPresenca->SetBounds(10, 27, 840, 16);
+    lblPresenca->SetBounds(10, 43, 840, 16);
     lblPresenca->Font().SetColor(ColorFromRGB(160, 80, 0));
     lblPresenca->Font().SetStyle(TFontStyle::fsBold);
     lblCodigoIUM = Place(new TLabel(this), "lblCodigoIUM", panLeitura);
     lblCodigoIUM->SetCaption(QStringLiteral("Código IUM:"));
     lblCodigoIUM->SetLeft(10);
-    lblCodigoIUM->SetTop(48);
+    lblCodigoIUM->SetTop(66);
     edtCodigoIUM = Place(new TScanEdit(this), "edtCodigoIUM", panLeitura);
-    edtCodigoIUM->SetBounds(100, 44, 600, 24);
+    edtCodigoIUM->SetBounds(100, 62, 600, 24);
     lblCodigoIUM->SetFocusControl(edtCodigoIUM);
     edtCodigoIUM->SetAccessibleDescription(
         QStringLiteral("Leia o código com o leitor, ou digite-o e tecle Enter; o resultado é anunciado"));
@@ -129,11 +138,20 @@ TfrmLeituraIUM::TfrmLeituraIUM(TComponent* owner) : TModalForm(owner)
 
     BuildItemGrid();
     channel_ = Notices();
+    retryTimer_ = new QTimer(Widget());
+    retryTimer_->setSingleShot(true);
+    QObject::connect(retryTimer_, &QTimer::timeout, Widget(), [this] { Dispatch(this, [this] { SendQueued(); }); });
 }
 
 TfrmLeituraIUM::~TfrmLeituraIUM()
 {
     LeaveReading();
+}
+
+void TfrmLeituraIUM::Shown()
+{
+    JoinReading();
+    TakeQueued();
 }
 
 void TfrmLeituraIUM::BuildItemGrid()
@@ -200,14 +218,21 @@ TAppServer& TfrmLeituraIUM::Server() const
     return connection_->AppServer();
 }
 
-QVariant TfrmLeituraIUM::Call(const QString& method, const QList<TRemoteArg>& args)
+QVariant TfrmLeituraIUM::Call(const QString& method, const QList<TRemoteArg>& args, const QString& requestId)
 {
     const bool outer = !std::exchange(calling_, true);
     const auto done = qScopeGuard([this, outer] {
         if (outer)
             calling_ = false;
     });
-    return Server().Call(method, args);
+    TAppServer& server = Server();
+    if (!requestId.isEmpty())
+        connection_->SetNextRequestId(requestId);
+    QVariant result = server.Call(method, args);
+    // The server answers: whatever waits may go now.
+    if (!pending_.isEmpty() && !sending_)
+        ScheduleSend(0);
+    return result;
 }
 
 void TfrmLeituraIUM::LoadItems()
@@ -238,6 +263,14 @@ void TfrmLeituraIUM::FormKeyDown(TObject*, TKey& key, TShiftState)
 
 void TfrmLeituraIUM::FormClose(TObject*, TCloseAction& action)
 {
+    retryTimer_->stop();
+    if (const int waiting = Pending(); waiting > 0)
+        MessageDlg(waiting == 1 ? QStringLiteral("1 leitura ainda não foi enviada ao servidor; ela será enviada quando a "
+                                                 "leitura desta nota for aberta de novo")
+                                : QStringLiteral("%1 leituras ainda não foram enviadas ao servidor; elas serão enviadas "
+                                                 "quando a leitura desta nota for aberta de novo")
+                                      .arg(waiting),
+                   TMsgDlgType::mtWarning, TMsgDlgBtn::mbOK, 0);
     LeaveReading();
     EndModal(action);
 }
@@ -331,14 +364,19 @@ void TfrmLeituraIUM::Sound(TReadingSound sound) const
         QApplication::beep();
 }
 
+bool TfrmLeituraIUM::LocateGtin(const QString& gtin)
+{
+    // As the server finds the item: GTIN-14, or -13 without (01)'s leading 0.
+    return cdsItens->Locate(QStringLiteral("CDGTIN"), gtin, {})
+           || (gtin.startsWith(u'0') && cdsItens->Locate(QStringLiteral("CDGTIN"), gtin.mid(1), {}));
+}
+
 QString TfrmLeituraIUM::FindRefused(const QString& code, QString& message)
 {
-    // By the scan's GTIN, as the server finds the item (GTIN-14 or -13)...
+    // By the scan's GTIN, as the server finds the item...
     bool located = false;
     try {
-        const QString gtin = ParseIumCode(code).Gtin;
-        located = cdsItens->Locate(QStringLiteral("CDGTIN"), gtin, {})
-                  || (gtin.startsWith(u'0') && cdsItens->Locate(QStringLiteral("CDGTIN"), gtin.mid(1), {}));
+        located = LocateGtin(ParseIumCode(code).Gtin);
     } catch (const EConvertError&) {
         // No GTIN to go by.
     }
@@ -357,13 +395,13 @@ QString TfrmLeituraIUM::FindRefused(const QString& code, QString& message)
     return cdsItensCDPRODUTO->AsString();
 }
 
-void TfrmLeituraIUM::ShowRefusal(const QString& prefix, const QString& message, const QString& code)
+void TfrmLeituraIUM::ShowRefusal(const QString& prefix, const QString& message, const QString& code, int line)
 {
     Sound(TReadingSound::Refused);
     QString text = message;
     refusedProduct_ = FindRefused(code, text);
     dbgItens->View()->viewport()->update();
-    ShowResult(prefix + text + IumReading::SeparatorHint(code), RefusedColor, code);
+    ShowResult(prefix + text + IumReading::SeparatorHint(code), RefusedColor, code, line);
 }
 
 void TfrmLeituraIUM::ReadScan()
@@ -377,6 +415,16 @@ void TfrmLeituraIUM::ReadScan()
     if (code.isEmpty())
         return;
 
+    // Behind scans that wait, in their order.
+    if (!pending_.isEmpty()) {
+        QString why;
+        if (Enqueue(code, QUuid::createUuid().toString(QUuid::WithoutBraces), why) == TQueued::Unavailable) {
+            if (edtCodigoIUM->Text().isEmpty())
+                edtCodigoIUM->SetText(typed);
+            ShowRefusal(QStringLiteral("IUM não gravado: "), why + KeptHint, code);
+        }
+        return;
+    }
     QVariant payload;
     try {
         payload = Consiste::CheckResultServ(
@@ -394,14 +442,24 @@ void TfrmLeituraIUM::ReadScan()
             return;
         }
         // The connection already tried again by itself: the scan waits in
-        // its field, unless another was typed meanwhile, for Enter to send it.
+        // the queue, as the same request when it went out...
+        QString message = e.Message();
+        if (dynamic_cast<const EConnectionError*>(&e)) {
+            const QString id = unanswered_.RequestId.isEmpty() ? QUuid::createUuid().toString(QUuid::WithoutBraces)
+                                                               : unanswered_.RequestId;
+            QString why;
+            if (Enqueue(code, id, why) != TQueued::Unavailable) {
+                unanswered_ = {};
+                return;
+            }
+            message += QStringLiteral(" ") + why;
+        }
+        // ...or, where the queue cannot keep it, in its field, unless another
+        // was typed meanwhile, for Enter to send it.
         const bool kept = edtCodigoIUM->Text().isEmpty();
         if (kept)
             edtCodigoIUM->SetText(typed);
-        ShowRefusal(QStringLiteral("IUM não gravado: "),
-                    e.Message() + (kept ? QStringLiteral(" O código lido continua no campo: tecle Enter para enviá-lo de novo.")
-                                        : QString()),
-                    code);
+        ShowRefusal(QStringLiteral("IUM não gravado: "), message + (kept ? KeptHint : QString()), code);
         return;
     }
     const QString product = payload.toList().value(0).toString();
@@ -436,7 +494,7 @@ QString TfrmLeituraIUM::AcceptedText(const QString& code, const QVariant& payloa
     return text;
 }
 
-void TfrmLeituraIUM::ShowResult(const QString& result, TColor color, const QString& code)
+int TfrmLeituraIUM::ShowResult(const QString& result, TColor color, const QString& code, int line)
 {
     // A message may quote the code: its separators show as the mark too.
     const QString text = Gs1ForDisplay(result);
@@ -444,8 +502,11 @@ void TfrmLeituraIUM::ShowResult(const QString& result, TColor color, const QStri
     lblStatus->SetCaption(text);
     // The colour and the sound are not all: the text itself is said.
     lblStatus->Announce();
-    lstLeituras->Add(QStringLiteral("%1  %2").arg(QTime::currentTime().toString(QStringLiteral("HH:mm:ss")), text),
-                     color, text + QStringLiteral("\nCódigo lido: ") + Gs1ForDisplay(code));
+    const QString shown = QStringLiteral("%1  %2").arg(QTime::currentTime().toString(QStringLiteral("HH:mm:ss")), text);
+    const QString hint = code.isEmpty() ? text : text + QStringLiteral("\nCódigo lido: ") + Gs1ForDisplay(code);
+    if (line != 0 && lstLeituras->Replace(line, shown, color, hint))
+        return line;
+    return lstLeituras->Add(shown, color, hint);
 }
 
 void TfrmLeituraIUM::dbgItensDrawColumnCell(TObject*, const TRect& rect, int, TColumn* column, TGridDrawState)

@@ -50,4 +50,10 @@ QString DescribeIumCode(const TIumCode& code)
     return parts.join(QStringLiteral(", "));
 }
 
+QString PendingCount(qsizetype count)
+{
+    return count == 1 ? QStringLiteral("1 leitura aguardando o servidor")
+                      : QStringLiteral("%1 leituras aguardando o servidor").arg(count);
+}
+
 } // namespace IumReading

@@ -30,6 +30,9 @@ QString StoredCode(const QString& code);
 // stand-in. "" when there is nothing to hint.
 QString SeparatorHint(const QString& code);
 
+// "1 leitura aguardando o servidor", "3 leituras aguardando o servidor".
+QString PendingCount(qsizetype count);
+
 // The elements of a code, e.g.
 // "GTIN 07891234567895, série ABC123, validade 31/12/2027, lote L7";
 // the optional elements appear only when the code carries them.

@@ -11,12 +11,12 @@ class TEffectSounds : public TReadingSounds {
 public:
     void Play(TReadingSound sound) override
     {
-        QPointer<QSoundEffect>& effect = sound == TReadingSound::Accepted ? accepted_ : refused_;
+        QPointer<QSoundEffect>& effect = effects_[int(sound)];
         if (!effect) {
+            static const char* const files[] = {"aceito", "recusado", "pendente"};
             // Owned by the application, so that it goes before the audio system does.
             effect = new QSoundEffect(QCoreApplication::instance());
-            effect->setSource(QUrl(sound == TReadingSound::Accepted ? QStringLiteral("qrc:/codbarium/sounds/aceito.wav")
-                                                                    : QStringLiteral("qrc:/codbarium/sounds/recusado.wav")));
+            effect->setSource(QUrl(QStringLiteral("qrc:/codbarium/sounds/%1.wav").arg(QLatin1String(files[int(sound)]))));
         }
         // A sound still playing starts over: the newest outcome is the one heard.
         effect->stop();
@@ -24,8 +24,7 @@ public:
     }
 
 private:
-    QPointer<QSoundEffect> accepted_;
-    QPointer<QSoundEffect> refused_;
+    QPointer<QSoundEffect> effects_[3];
 };
 
 TReadingSounds* installed = nullptr;

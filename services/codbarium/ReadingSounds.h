@@ -1,7 +1,8 @@
 #pragma once
 // The sounds of the IUM reading screen: one for an accepted scan, another
-// for a refused one, so that a user with the scanner in hand knows the
-// outcome without looking.
+// for a refused one, a third for one kept to be sent when the server is
+// back, so that a user with the scanner in hand knows the outcome without
+// looking.
 //
 // TReadingSounds is the player the screen asks; ReadingSounds() is the one
 // installed: by default QSoundEffect over the short sounds shipped in the
@@ -12,7 +13,7 @@
 //
 // Whether sounds play at all is the host's setting (Varneth::ScannerSounds);
 // the screen asks it, the player does not.
-enum class TReadingSound { Accepted, Refused };
+enum class TReadingSound { Accepted, Refused, Pending };
 
 class TReadingSounds {
 public:

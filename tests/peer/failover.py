@@ -8,7 +8,10 @@ clusters with target_session_attrs=read-write. Each call carries a request
 identifier; a client whose connection breaks before the reply sends the call
 once more with the same identifier, on the other server, as the reference
 client does. Mid-burst the primary is stopped abruptly (pg_ctl stop -m
-immediate) and the standby promoted at once. Then:
+immediate) and the standby promoted at once; with --silent, the primary's
+processes are frozen instead (SIGSTOP), so that its port still completes
+TCP and its links stay up but nothing answers, as a host that lost its
+power or its network behaves. Then:
 
   - every write acknowledged to a client is in the new primary;
   - no change was applied twice (one audit record per stored reading);
@@ -20,18 +23,21 @@ immediate) and the standby promoted at once. Then:
     hears a reading stored through the other server.
 
 Before that, with the standby stopped, a commit waits for it (synchronous
-replication): a server stops on TERM within 10 s all the same. After it,
+replication): the health check says no, a server stops on TERM within 10 s
+all the same, and once the standby is back the health check says yes. After it,
 with the new primary stopped: the health check says no (exit 1), a server
 stops on TERM within 10 s while a call waits for the database, and once the
 database is back the health check says yes (exit 0).
 
-    failover.py APPSERVER [--figure]
+    failover.py APPSERVER [--silent] [--figure]
 
-With --figure it prints `figure: failover_recovery_s SECONDS s`, the time
+With --figure it prints `figure: failover_recovery_s SECONDS s` (or
+`failover_silent_recovery_s` with --silent), the time
 from the stop of the primary to the first write acknowledged by the promoted
 standby (bench/run). Every loop is bounded in count and time; only loopback
 addresses are used."""
 import os
+import signal
 import subprocess
 import sys
 import tempfile
@@ -208,6 +214,22 @@ def wait_synchronous():
     return False
 
 
+def primary_processes():
+    """The primary cluster's postmaster and every process it started."""
+    with open(os.path.join(os.environ["EXP_TEST_PG_PRIMARY"], "postmaster.pid")) as pid_file:
+        postmaster = int(pid_file.readline())
+    children = []
+    for entry in os.listdir("/proc"):
+        if entry.isdigit():
+            try:
+                with open(f"/proc/{entry}/stat") as stat:
+                    if int(stat.read().rsplit(")", 1)[1].split()[1]) == postmaster:
+                        children.append(int(entry))
+            except (OSError, ValueError, IndexError):
+                pass
+    return [postmaster, *children]
+
+
 def health(appserver, server):
     return subprocess.run([appserver, "--health", f"127.0.0.1:{server.port}"], capture_output=True, text=True,
                           timeout=30)
@@ -216,6 +238,8 @@ def health(appserver, server):
 def main():
     appserver = sys.argv[1]
     figure = "--figure" in sys.argv[2:]
+    silent = "--silent" in sys.argv[2:]
+    frozen = []
     if os.environ.get("EXP_TEST_STANDBY") != "1":
         print("failover: needs scripts/with-postgres --standby")
         return 1
@@ -247,6 +271,9 @@ def main():
         waiting = Client(98, [held], [items.pop()], threading.Event())
         waiting.start()
         time.sleep(1.0)
+        answer = health(appserver, held)
+        print(f"failover: saúde com o standby fora: {answer.stderr.strip()}", flush=True)
+        check(answer.returncode == 1 and "não" in answer.stderr, f"health says no while commits wait: {answer}")
         took = stopped_within(held, 10)
         print(f"failover: TERM com um commit à espera do standby atendido em "
               f"{'mais de 15' if took is None else f'{took:.2f}'} s", flush=True)
@@ -258,6 +285,8 @@ def main():
                "-o", f"{host_options} -p {STANDBY_PORT} -c cluster_name=standby -c wal_receiver_timeout=5s", "start")
         check(wait_synchronous(), "the standby is synchronous again")
         waiting.join(CALL_TIMEOUT_S)
+        answer = health(appserver, servers[0])
+        check(answer.returncode == 0 and "sim" in answer.stdout, f"health says yes once commits complete: {answer}")
 
         ear = Ear(servers[1])
         ear.start()
@@ -269,7 +298,12 @@ def main():
 
         time.sleep(BEFORE_STOP_S)
         stopped = time.monotonic()
-        pg_ctl("-D", os.environ["EXP_TEST_PG_PRIMARY"], "-m", "immediate", "-w", "stop")
+        if silent:
+            frozen = primary_processes()
+            for pid in frozen:
+                os.kill(pid, signal.SIGSTOP)
+        else:
+            pg_ctl("-D", os.environ["EXP_TEST_PG_PRIMARY"], "-m", "immediate", "-w", "stop")
         after_stop = time.monotonic()
         pg_ctl("-D", os.environ["EXP_TEST_PG_STANDBY"], "-w", "promote")
         promoted = time.monotonic()
@@ -311,7 +345,7 @@ def main():
         if lost:
             print(f"failover: falhas: {lost[:5]}", flush=True)
         if figure:
-            print(f"figure: failover_recovery_s {recovery:.2f} s", flush=True)
+            print(f"figure: failover_{'silent_' if silent else ''}recovery_s {recovery:.2f} s", flush=True)
 
         # The notices cross servers again through the new primary.
         check(ear.heard_since("missed", None, stopped, 10), "the station was told it may have missed notices")
@@ -344,6 +378,14 @@ def main():
         answer = health(appserver, servers[0])
         check(answer.returncode == 0 and "sim" in answer.stdout, f"health says yes once the database is back: {answer}")
     finally:
+        # A frozen primary is ended for good, so that nothing of it wakes up
+        # beside the new one.
+        for pid in frozen:
+            for sig in (signal.SIGKILL, signal.SIGCONT):
+                try:
+                    os.kill(pid, sig)
+                except ProcessLookupError:
+                    pass
         for server in servers:
             server.stop()
             if failures:

@@ -9,6 +9,7 @@ loopback port (Server). Everything is bounded in time: every socket has a
 time-out, and the server is killed when the test ends however it ends."""
 import os
 import resource
+import select
 import signal
 import socket
 import ssl
@@ -22,6 +23,7 @@ import cbor2
 CONF_RASTR = "exp13000.rdmConfRastr"
 PASSWORD = "conferencia-2026"
 TIMEOUT_S = 10
+START_TIMEOUT_S = 60    # for a server to say it listens
 MAX_REPLY = 64 * 1024 * 1024
 
 
@@ -200,7 +202,8 @@ class Server:
         self.process = subprocess.Popen(
             [site.appserver, "--listen", "127.0.0.1:0", "--database", site.database, *arguments],
             stdout=subprocess.PIPE, stderr=self.log_file, text=True, preexec_fn=limit)
-        line = self.process.stdout.readline()
+        ready, _, _ = select.select([self.process.stdout], [], [], START_TIMEOUT_S)
+        line = self.process.stdout.readline() if ready else f"(nothing in {START_TIMEOUT_S} s)\n"
         if "ouvindo em" not in line:
             self.stop()
             raise RuntimeError(f"server did not start: {line}{self.log()}")

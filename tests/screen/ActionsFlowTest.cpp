@@ -6,6 +6,7 @@
 #include "ActionsFixture.h"
 
 #include "AppServerProcess.h"
+#include "WaitFor.h"
 #include "codbarium/IumReadingForm.h"
 #include "server/RemoteNames.h"
 #include "ui/Application.h"
@@ -291,6 +292,47 @@ TEST_F(ActionsFlow, ServerStoppedInTheMiddleShowsTheConnectionErrorAndLosesNothi
     dialogs.ExpectMessage(mrOk);
     Press(f->sbtConfirma);
     EXPECT_TRUE(Confirmed(invoice));
+}
+
+// Labels read while the server is out of reach wait on the station: the
+// confirmation stays off until the server has them, which the next opening
+// of the reading sends.
+TEST_F(ActionsFlow, ScansWaitingForTheServerDoNotEnableTheConfirmation)
+{
+    OpenDemoWorkList();
+    const QString invoice = PickIncompleteInvoice().invoice;
+    ASSERT_FALSE(invoice.isEmpty());
+    const quint16 port = appServer->Port();
+    TTarget t;
+    ExpectReadingScreen([&](TfrmLeituraIUM& form) {
+        t = MissingScans(form, invoice);
+        appServer->Stop();
+        for (const QString& scan : std::as_const(t.scans)) {
+            QTest::keyClicks(form.edtCodigoIUM->Widget(), scan);
+            QTest::keyClick(form.edtCodigoIUM->Widget(), Qt::Key_Return);
+        }
+        EXPECT_EQ(form.Pending(), t.scans.size());
+    });
+    dialogs.ExpectMessage(mrOk);  // the warning on closing
+    dialogs.ExpectError();        // the work list cannot be read again
+    DoubleClickInvoice(invoice);
+    ASSERT_FALSE(t.scans.isEmpty());
+
+    appServer->Start(port);
+    Press(f->sbtVerificar);
+    EXPECT_EQ(CurrentInvoice(), invoice);
+    EXPECT_FALSE(f->sbtConfirma->Enabled()) << "waiting scans count for nothing";
+    QStringList codes;
+    for (const QString& scan : std::as_const(t.scans))
+        codes << Stored(scan);
+    EXPECT_EQ(StoredReadings(codes), 0);
+
+    ExpectReadingScreen([&](TfrmLeituraIUM& form) {
+        EXPECT_TRUE(WaitFor([&] { return form.Pending() == 0; }, 10000));
+    });
+    DoubleClickInvoice(invoice);
+    EXPECT_EQ(StoredReadings(codes), codes.size());
+    EXPECT_TRUE(f->sbtConfirma->Enabled());
 }
 
 } // namespace

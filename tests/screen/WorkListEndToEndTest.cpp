@@ -144,7 +144,7 @@ TEST_F(WorkListEndToEnd, ChangesByAnotherStationAreCountedAndMarkedUntilTheReloa
         return net;
     };
     const auto confirmNext = [&](TNetConnection& net, int from) {
-        for (int row = from; row < rows; ++row) {
+        for (int row = from; row < f->cdsNotaFiscal->RecordCount(); ++row) {
             QString invoice;
             {
                 TDisplayRowScope scope(f->cdsNotaFiscal, row);
@@ -180,6 +180,29 @@ TEST_F(WorkListEndToEnd, ChangesByAnotherStationAreCountedAndMarkedUntilTheReloa
     Application->ProcessMessages();
     EXPECT_EQ(StatusNote::Text(), QString());
     EXPECT_FALSE(Marked(f, row));
+
+    // Entering the filter closes the list: its count goes with it, and what
+    // another station changes meanwhile counts nothing.
+    const int counted = confirmNext(*other, 0);
+    ASSERT_GE(counted, 0);
+    ASSERT_TRUE(wait([] { return !StatusNote::Text().isEmpty(); }));
+    QStringList rest;
+    for (int next = counted + 1; next < f->cdsNotaFiscal->RecordCount(); ++next) {
+        TDisplayRowScope scope(f->cdsNotaFiscal, next);
+        rest << f->cdsNotaFiscalNRLANCTONF->AsString();
+    }
+    f->medCdFilial->SetFocus();
+    Application->ProcessMessages();
+    ASSERT_FALSE(f->cdsNotaFiscal->Active());
+    EXPECT_EQ(StatusNote::Text(), QString()) << "no count of a list that is closed";
+    ASSERT_TRUE(std::any_of(rest.cbegin(), rest.cend(), [&](const QString& invoice) {
+        const auto envelope =
+            Rpc::ParseEnvelope(other->AppServer().Call(Remote::SetConfRastrOK, {QStringLiteral("0001"), invoice}));
+        return envelope && envelope->Ok;
+    })) << "another station confirmed one more invoice";
+    QThread::msleep(300);
+    Application->ProcessMessages();
+    EXPECT_EQ(StatusNote::Text(), QString()) << "a notice for a closed list counts nothing";
 }
 
 } // namespace

@@ -153,6 +153,8 @@ void TAppServerProcess::Start(quint16 port)
     if (!options_.Demo)
         arguments += QStringLiteral("--create");  // the schema only, in a new file
     arguments += options_.ExtraArgs;
+    if (options_.Metrics)
+        arguments += {QStringLiteral("--metrics"), QStringLiteral("127.0.0.1:0")};
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     for (const QString& setting : options_.Environment)
         environment.insert(setting.section(u'=', 0, 0), setting.section(u'=', 1));
@@ -163,11 +165,12 @@ void TAppServerProcess::Start(quint16 port)
     if (!process_.waitForStarted(StartTimeoutMs))
         Fail(QStringLiteral("appserver did not start: %1").arg(process_.errorString()));
 
-    // The server prints "appserver: ouvindo em ADDR:PORT" once it listens.
+    // The server prints "appserver: ouvindo em ADDR:PORT" once it listens,
+    // then "appserver: métricas em ADDR:PORT" when it serves them.
     static const QRegularExpression listening(QStringLiteral(":(\\d+)\\s*$"));
     QByteArray out;
     const QDeadlineTimer deadline(StartTimeoutMs);
-    while (!out.contains('\n')) {
+    while (out.count('\n') < (options_.Metrics ? 2 : 1)) {
         if (deadline.hasExpired() || process_.state() != QProcess::Running)
             Fail(QStringLiteral("appserver did not listen: %1 %2").arg(QString::fromUtf8(out), Log()));
         process_.waitForReadyRead(int(std::max<qint64>(1, deadline.remainingTime())));
@@ -177,6 +180,8 @@ void TAppServerProcess::Start(quint16 port)
     if (!match.hasMatch())
         Fail(QStringLiteral("unexpected appserver output: %1").arg(QString::fromUtf8(out)));
     port_ = quint16(match.captured(1).toUInt());
+    if (options_.Metrics)
+        metricsPort_ = quint16(listening.match(QString::fromUtf8(out.split('\n').value(1))).captured(1).toUInt());
 }
 
 int TAppServerProcess::Stop()

@@ -32,6 +32,7 @@ public:
         // (Demo is ignored) nor dropped here.
         QString Database;
         QStringList Environment{};  // NAME=VALUE, added to the server's environment when serving
+        bool Metrics = false;       // serve the metrics on a free loopback port (MetricsPort)
     };
 
     TAppServerProcess();
@@ -50,6 +51,7 @@ public:
     qint64 Pid() const { return process_.processId(); }
 
     quint16 Port() const { return port_; }
+    quint16 MetricsPort() const { return metricsPort_; }
     QString Host() const { return QStringLiteral("127.0.0.1"); }
     // The server's --database: the SQLite file or the PostgreSQL URI.
     QString DatabasePath() const;
@@ -72,4 +74,5 @@ private:
     bool ownsDatabase_ = true;
     QProcess process_;
     quint16 port_ = 0;
+    quint16 metricsPort_ = 0;
 };

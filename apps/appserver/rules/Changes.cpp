@@ -1,5 +1,6 @@
 #include "Changes.h"
 
+#include "metrics/ServerMetrics.h"
 #include "rpc/Envelope.h"
 
 #include <QDeadlineTimer>
@@ -104,6 +105,7 @@ QVariant RunChange(TDatabase& db, const TRequest& request, const std::function<Q
             try {
                 return RunOnce(db, request, rule);
             } catch (const EDatabaseConflict&) {
+                Metrics::Server().Conflicts.Add();
                 if (++conflicts == attempts)
                     return Rpc::Failure(QStringLiteral("A operação coincidiu com outra alteração dos mesmos dados e não "
                                                        "foi concluída; tente novamente."));

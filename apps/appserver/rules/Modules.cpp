@@ -6,12 +6,13 @@
 #include "Notices.h"
 #include "Operations.h"
 #include "WorkList.h"
+#include "metrics/ServerMetrics.h"
 #include "rpc/Envelope.h"
 #include "server/RemoteNames.h"
 #include "storage/Statement.h"
 
 #include <QDateTime>
-#include <QUuid>
+#include <QElapsedTimer>
 
 #include <functional>
 
@@ -88,6 +89,25 @@ QStringList DeltaBranches(const QVariantList& args)
     return branches;
 }
 
+// What an operator watches of the business, once a change is over: a
+// request answered with its first outcome ran no rule (`ran` false).
+void CountChange(const QString& method, bool ran, const QVariant& outcome, qint64 rows)
+{
+    Metrics::TServerMetrics& metrics = Metrics::Server();
+    if (!ran) {
+        metrics.RequestsReplayed.Add();
+        return;
+    }
+    const auto envelope = Rpc::ParseEnvelope(outcome);
+    const bool done = envelope && envelope->Ok;
+    if (method == Remote::SetLeituraIUM)
+        (done ? metrics.ReadingsStored : metrics.ReadingsRefused).Add();
+    else if (method == Remote::DeleteIUMProd && done)
+        metrics.ReadingsDeleted.Add({}, quint64(rows));
+    else if (method == Remote::SetConfRastrOK && done)
+        metrics.Confirmations.Add();
+}
+
 // A change of the module, run as Changes.h says under the caller's request;
 // `branches` as TMethod::Branches.
 TMethod Change(const QString& name, QList<TArgKind> args, std::function<QVariant(TCallContext&)> rule,
@@ -95,7 +115,13 @@ TMethod Change(const QString& name, QList<TArgKind> args, std::function<QVariant
 {
     return {name, std::move(args),
             [name, rule = std::move(rule)](TCallContext& c) {
-                return RunChange(*c.Db, TRequest{c.Db->User(), c.RequestId, name}, [&] { return rule(c); });
+                bool ran = false;
+                const QVariant outcome = RunChange(*c.Db, TRequest{c.Db->User(), c.RequestId, name}, [&] {
+                    ran = true;
+                    return rule(c);
+                });
+                CountChange(name, ran, outcome, c.Rows);
+                return outcome;
             },
             std::move(branches)};
 }
@@ -114,21 +140,39 @@ TMethod Read(const QString& name, QList<TArgKind> args, std::function<QVariant(T
 // waits for nothing: a database that is away is a "no" at once.
 QVariant Health(TCallContext& c)
 {
+    QElapsedTimer took;
     try {
-        TScopedTransaction probe(*c.Db, TScopedTransaction::TKind::Write);
-        TSql insert(*c.Db, QStringLiteral("INSERT INTO REQUISICAO (CDUSUARIO, IDREQUISICAO, NMMETODO, DTREQUISICAO)"
-                                          " VALUES (:CDUSUARIO, :IDREQUISICAO, :NMMETODO, :DTREQUISICAO)"));
-        insert.Bind(QStringLiteral(":CDUSUARIO"), c.Db->User())
-            .Bind(QStringLiteral(":IDREQUISICAO"), QUuid::createUuid().toString(QUuid::WithoutBraces))
-            .Bind(QStringLiteral(":NMMETODO"), Remote::Verificar)
-            .Bind(QStringLiteral(":DTREQUISICAO"), QDateTime::currentDateTime())
+        // The link first: what the bound measures is the commit, not the way
+        // to the database (a lost link opened again through a silent first
+        // host of a multi-host URI, say).
+        try {
+            c.Db->Execute(QStringLiteral("SELECT 1"));
+        } catch (const EDatabaseLost&) {
+            c.Db->DropBroken();
+            c.Db->Execute(QStringLiteral("SELECT 1"));
+        }
+        took.start();
+        TScopedTransaction beat(*c.Db, TScopedTransaction::TKind::Write);
+        TSql(*c.Db, QStringLiteral("UPDATE BATIMENTO SET DTBATIMENTO = :DTBATIMENTO"))
+            .Bind(QStringLiteral(":DTBATIMENTO"), QDateTime::currentDateTime())
             .Exec();
+        beat.Commit();
     } catch (const EDatabaseError& e) {
         const auto* lost = dynamic_cast<const EDatabaseLost*>(&e);
         return Rpc::Failure(QStringLiteral("O servidor de aplicação não consegue gravar no banco de dados: %1")
                                 .arg(lost ? e.Message() : QStringLiteral("o banco recusou a gravação de teste.")));
     }
-    return Rpc::Success(QStringLiteral("O servidor de aplicação alcança o banco de dados e pode gravar nele."));
+    const qint64 ms = took.elapsed();
+    if (ms > HealthCommitBoundMs)
+        return Rpc::Failure(QStringLiteral("O servidor de aplicação grava no banco de dados, mas um commit levou %1 ms, "
+                                           "acima do limite de %2 ms: os commits estão esperando (uma réplica síncrona "
+                                           "ausente, um disco lento ou cheio?).")
+                                .arg(ms)
+                                .arg(HealthCommitBoundMs));
+    return Rpc::Success(QStringLiteral("O servidor de aplicação alcança o banco de dados e grava nele: um commit "
+                                       "completou em %1 ms (limite: %2 ms).")
+                            .arg(ms)
+                            .arg(HealthCommitBoundMs));
 }
 
 } // namespace

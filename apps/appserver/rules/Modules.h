@@ -8,9 +8,14 @@
 TModule ConfRastrModule();
 TModule EstoqueModule();
 // "Servidor.rdmSaude": the health check a site's tools call. Its method
-// Verificar answers [true, text] when this server reaches its database and
-// may write there, [false, why] otherwise, at once (docs/appserver.md,
-// "Health check").
+// Verificar updates the heartbeat row and commits it, and answers
+// [true, text] when that commit completed within HealthCommitBoundMs,
+// [false, why] otherwise: a database away or refusing the write, or commits
+// that wait (a synchronous standby that is gone, a full or stalled disk).
+// On PostgreSQL a commit that gets no answer is given up after
+// ServerStatementTimeoutMs (storage/Database.h). docs/appserver.md,
+// "Health check".
+inline constexpr int HealthCommitBoundMs = 2000;
 TModule HealthModule();
 // "Servidor.rdmConsulta": the queries of a station's data module on a
 // networked site, where the station holds no database login. Its method

@@ -3,6 +3,7 @@
 #include "PgDriver.h"
 #include "SqliteDriver.h"
 
+#include "metrics/ServerMetrics.h"
 #include "rtl/Exceptions.h"
 
 #include <QDate>
@@ -54,7 +55,7 @@ QByteArray NumberParameters(const QByteArray& sql, TEngine engine, QHash<QByteAr
 std::unique_ptr<TConnection> Open(const TDbConfig& config)
 {
     if (IsPostgresDatabase(config.Database))
-        return OpenPostgres(config.Database);
+        return OpenPostgres(config.Database, config.StatementTimeoutMs);
     return OpenSqlite(config.Database, config.BusyTimeoutMs, config.BackgroundCheckpoints);
 }
 
@@ -111,6 +112,8 @@ TDatabase::TDatabase(const TDbConfig& config, TOpen open)
     : config_(config)
     , connection_(open == TOpen::Now ? Open(config) : nullptr)
 {
+    if (connection_)
+        Reached();
 }
 
 TDatabase::~TDatabase()
@@ -149,6 +152,22 @@ void TDatabase::Reopen()
     }
     ForgetStatements();
     connection_ = std::move(fresh);
+    Reached();
+}
+
+void TDatabase::Reached()
+{
+    QString server = QStringLiteral("sqlite");
+    if (Engine() == TEngine::Postgres) {
+        const TPgLink link = PgLinkOf(*connection_);
+        server = link.Host + u'/' + link.Address + u':' + link.Port;
+    }
+    if (!reached_.isEmpty()) {
+        Metrics::Server().Reconnections.Add();
+        if (server != reached_)
+            Metrics::Server().Failovers.Add();
+    }
+    reached_ = server;
 }
 
 void TDatabase::DropBroken()
@@ -283,7 +302,9 @@ void TScopedTransaction::Commit()
         throw;
     }
     open_ = false;
-    db_.Announce(std::exchange(db_.published_, {}));
+    const QList<QByteArray> published = std::exchange(db_.published_, {});
+    Metrics::Server().NoticesPublished.Add({}, quint64(published.size()));
+    db_.Announce(published);
 }
 
 TSql::TSql(TDatabase& db, const QString& text) : prepared_(db.Kept(text))

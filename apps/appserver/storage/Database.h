@@ -21,6 +21,9 @@
 #include <QVariant>
 
 #include <functional>
+#include <memory>
+
+struct TWalActivity;
 
 // The PostgreSQL channel that carries change notices between the servers
 // of one database (NOTIFY once the change has committed, LISTEN in PgListener).
@@ -31,8 +34,12 @@ struct TDbConfig {
     // "postgresql://" alone takes everything from the PG environment variables).
     QString Database;
     int BusyTimeoutMs = 10000;  // SQLite: how long a writer waits for another
-    // SQLite: connections leave checkpoints to a TCheckpointer (Checkpointer.h).
-    bool BackgroundCheckpoints = false;
+    // PostgreSQL: how long a statement's answer is awaited before its link is
+    // taken for lost (PgDriver.h); 0, as long as the link stays up.
+    int StatementTimeoutMs = 0;
+    // SQLite: set, connections leave checkpoints to the TCheckpointer whose
+    // Activity it is (Checkpointer.h); unset, SQLite checkpoints by itself.
+    std::shared_ptr<TWalActivity> BackgroundCheckpoints = nullptr;
     // SQLite: who hears the notices a transaction published, once it has
     // committed (called on the committing thread). Unset: they are dropped.
     // PostgreSQL delivers them through NOTIFY instead.
@@ -42,6 +49,13 @@ struct TDbConfig {
     // committing thread. The change stands.
     std::function<void(const QByteArray&, const QString&)> NoticesLost = nullptr;
 };
+
+// What the application server's workers give a PostgreSQL statement to
+// answer. Every statement of a call is short (a work list of a large site
+// reads in well under a second), so a longer silence means a database that
+// stopped answering without closing the link, and the bound is what a
+// failover to a standby costs beyond connecting to it.
+inline constexpr int ServerStatementTimeoutMs = 4000;
 
 // Whether `database` names a PostgreSQL server rather than a SQLite file.
 bool IsPostgresDatabase(const QString& database);
@@ -120,6 +134,10 @@ private:
     void Reopen();
     // Drops the statements kept, before their connection goes.
     void ForgetStatements();
+    // Notes the server the new link reached, for the metrics: a link opened
+    // again is a reconnection, and one to another PostgreSQL server a
+    // failover seen.
+    void Reached();
 
     TDbConfig config_;
     std::unique_ptr<TConnection> connection_;
@@ -128,6 +146,7 @@ private:
     QString user_;
     TStation station_;
     QList<QByteArray> published_;  // the open transaction's notices
+    QString reached_;  // the server of the last link ("" none yet)
     // The notices of a change just committed, as Publish says.
     void Announce(const QList<QByteArray>& published);
 };

@@ -27,7 +27,16 @@ void AddRequestLog(TDatabase& db)
 // branch without one is named by a URI made from a prefix the site sets.
 void AddBranchGln(TDatabase& db)
 {
-    db.Execute(QStringLiteral("ALTER TABLE FILIAL ADD COLUMN NRGLN VARCHAR(13)"));
+    AddColumnIfMissing(db, QStringLiteral("FILIAL"), QStringLiteral("NRGLN"), QStringLiteral("VARCHAR(13)"));
+}
+
+// Version 4: the health check's heartbeat, one row that the check updates
+// and commits, so that its yes means a commit completes (rules/Modules.h).
+void AddHeartbeat(TDatabase& db)
+{
+    db.Execute(QStringLiteral("CREATE TABLE IF NOT EXISTS BATIMENTO (DTBATIMENTO TIMESTAMP NOT NULL)"));
+    db.Execute(QStringLiteral("INSERT INTO BATIMENTO (DTBATIMENTO) SELECT CURRENT_TIMESTAMP"
+                              " WHERE NOT EXISTS (SELECT 1 FROM BATIMENTO)"));
 }
 
 // Version 7: the key that seals the notices between the servers of the site
@@ -52,6 +61,7 @@ const QList<TMigration>& Migrations()
         {1, QStringLiteral("tabelas, índices e auditoria com o usuário"), CreateBaseSchema},
         {2, QStringLiteral("identificadores de requisição (respostas de alterações repetidas)"), AddRequestLog},
         {3, QStringLiteral("GLN opcional da filial"), AddBranchGln},
+        {4, QStringLiteral("batimento da verificação de saúde"), AddHeartbeat},
         {7, QStringLiteral("chave que sela os avisos entre os servidores"), AddNoticeKey},
     };
     static_assert(SchemaVersion == 7, "every version has its migration");

@@ -1,5 +1,7 @@
 #include "PgDriver.h"
 
+#include "PgWait.h"
+#include "metrics/ServerMetrics.h"
 #include "rtl/Exceptions.h"
 
 #include <libpq-fe.h>
@@ -7,6 +9,8 @@
 #include <arpa/inet.h>
 
 #include <charconv>
+#include <functional>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -27,6 +31,7 @@ struct TResult {
     explicit TResult(PGresult* r = nullptr) : result(r) {}
     ~TResult() { PQclear(result); }
     TResult(const TResult&) = delete;
+    TResult(TResult&& other) noexcept : result(std::exchange(other.result, nullptr)) {}
     TResult& operator=(TResult&& other) noexcept
     {
         std::swap(result, other.result);
@@ -46,34 +51,74 @@ struct TResult {
         // libpq may not have marked it so yet.
         const bool ending = !state || qstrncmp(state, "57P0", 4) == 0 || qstrncmp(state, "08", 2) == 0;
         if (PQstatus(conn) != CONNECTION_OK || ending) {
+            Metrics::Server().StatementFailures.Add({Metrics::Postgres, u"lost"});
             lost = true;
             throw EDatabaseLost(QStringLiteral("Erro no banco de dados: a conexão com o PostgreSQL foi perdida. "
                                                "A próxima operação abre uma nova conexão."),
                                 QString::fromUtf8(message).trimmed());
         }
-        if (state && (qstrcmp(state, "40001") == 0 || qstrcmp(state, "40P01") == 0))
+        const bool deadlock = state && qstrcmp(state, "40P01") == 0;
+        const bool serialization = state && qstrcmp(state, "40001") == 0;
+        Metrics::Server().StatementFailures.Add(
+            {Metrics::Postgres, deadlock ? u"deadlock" : serialization ? u"serialization" : u"error"});
+        if (deadlock || serialization)
             throw EDatabaseConflict(ErrorText(what, message));
         Fail(what, message);
     }
 };
 
+// One libpq connection's link as its statements share it: every exchange
+// waits for the answer at most TimeoutMs (0: as long as the link stays up);
+// past it, or once the link has broken, the link is lost for good.
+struct TPgLinkState {
+    PGconn* Conn = nullptr;
+    int TimeoutMs = 0;
+    bool Lost = false;  // a statement found the link gone or silent
+
+    // Runs what `send` sends and returns its result, checked (TResult).
+    TResult Run(const std::function<int(PGconn*)>& send, const char* what)
+    {
+        if (Lost)
+            throw EDatabaseLost(QStringLiteral("Erro no banco de dados: a conexão com o PostgreSQL foi perdida. "
+                                               "A próxima operação abre uma nova conexão."),
+                                QStringLiteral("link dropped earlier"));
+        bool timedOut = false;
+        TResult result(PgExecBounded(Conn, send, TimeoutMs, timedOut));
+        if (timedOut) {
+            Lost = true;
+            throw EDatabaseLost(QStringLiteral("Erro no banco de dados: o PostgreSQL não respondeu em %1 s. "
+                                               "A próxima operação abre uma nova conexão.")
+                                    .arg(TimeoutMs / 1000.0),
+                                QStringLiteral("no answer within %1 ms (%2)").arg(TimeoutMs).arg(QString::fromUtf8(what)));
+        }
+        result.Check(Conn, what, Lost);
+        return result;
+    }
+};
+
 class TPgStatement final : public TStatement {
 public:
-    TPgStatement(PGconn* conn, bool& lost, QByteArray name, const QByteArray& sql)
-        : conn_(conn)
-        , lost_(lost)
+    TPgStatement(TPgLinkState& link, QByteArray name, const QByteArray& sql)
+        : link_(link)
         , name_(std::move(name))
     {
-        TResult(PQprepare(conn, name_.constData(), sql.constData(), 0, nullptr)).Check(conn, "preparação", lost_);
-        TResult described(PQdescribePrepared(conn, name_.constData()));
-        described.Check(conn, "preparação", lost_);
+        link_.Run([&](PGconn* c) { return PQsendPrepare(c, name_.constData(), sql.constData(), 0, nullptr); },
+                  "preparação");
+        const TResult described =
+            link_.Run([&](PGconn* c) { return PQsendDescribePrepared(c, name_.constData()); }, "preparação");
         values_.resize(size_t(PQnparams(described.result)));
         nulls_.assign(values_.size(), true);
     }
     ~TPgStatement() override
     {
-        if (PQstatus(conn_) == CONNECTION_OK && !lost_)
-            PQclear(PQexec(conn_, ("DEALLOCATE " + name_).constData()));
+        if (PQstatus(link_.Conn) != CONNECTION_OK || link_.Lost)
+            return;
+        try {
+            const QByteArray deallocate = "DEALLOCATE " + name_;
+            link_.Run([&](PGconn* c) { return PQsendQuery(c, deallocate.constData()); }, "DEALLOCATE");
+        } catch (const EDatabaseError&) {
+            // The connection is going, or gone; so is the statement.
+        }
     }
 
     void BindNull(int index) override { nulls_.at(size_t(index - 1)) = true; }
@@ -85,9 +130,12 @@ public:
         std::vector<const char*> pointers(values_.size());
         for (size_t i = 0; i < values_.size(); ++i)
             pointers[i] = nulls_[i] ? nullptr : values_[i].constData();
-        result_ = TResult(PQexecPrepared(conn_, name_.constData(), int(pointers.size()), pointers.data(), nullptr,
-                                         nullptr, 0));
-        result_.Check(conn_, "execução", lost_);
+        result_ = link_.Run(
+            [&](PGconn* c) {
+                return PQsendQueryPrepared(c, name_.constData(), int(pointers.size()), pointers.data(), nullptr,
+                                           nullptr, 0);
+            },
+            "execução");
         rows_ = PQntuples(result_.result);
         row_ = -1;
     }
@@ -121,8 +169,7 @@ private:
         nulls_[size_t(index - 1)] = false;
     }
 
-    PGconn* conn_;
-    bool& lost_;  // the connection's
+    TPgLinkState& link_;  // the connection's
     QByteArray name_;
     std::vector<QByteArray> values_;
     std::vector<bool> nulls_;
@@ -134,8 +181,10 @@ private:
 class TPgConnection final : public TConnection {
 public:
     // The handle is closed however the constructor ends.
-    explicit TPgConnection(const QString& conninfo) : conn_(PQconnectdb(conninfo.toUtf8().constData()), PQfinish)
+    TPgConnection(const QString& conninfo, int timeoutMs) : conn_(PQconnectdb(conninfo.toUtf8().constData()), PQfinish)
     {
+        link_.Conn = conn_.get();
+        link_.TimeoutMs = timeoutMs;
         if (PQstatus(conn()) != CONNECTION_OK)
             throw EDatabaseError(QStringLiteral("Erro no banco de dados (conexão ao PostgreSQL): %1")
                                      .arg(QString::fromUtf8(PQerrorMessage(conn())).trimmed()));
@@ -147,45 +196,45 @@ public:
     TEngine Engine() const override { return TEngine::Postgres; }
     std::unique_ptr<TStatement> Prepare(const QByteArray& sql) override
     {
-        return std::make_unique<TPgStatement>(conn(), lost_, "s" + QByteArray::number(++statements_), sql);
+        return std::make_unique<TPgStatement>(link_, "s" + QByteArray::number(++statements_), sql);
     }
     void Execute(const QByteArray& sql) override
     {
-        TResult(PQexec(conn(), sql.constData())).Check(conn(), sql.left(40).constData(), lost_);
+        link_.Run([&](PGconn* c) { return PQsendQuery(c, sql.constData()); }, sql.left(40).constData());
     }
-    bool Broken() const override { return lost_ || PQstatus(conn()) != CONNECTION_OK; }
+    bool Broken() const override { return link_.Lost || PQstatus(conn()) != CONNECTION_OK; }
 
     PGconn* conn() const { return conn_.get(); }
 
 private:
     std::unique_ptr<PGconn, decltype(&PQfinish)> conn_;
+    TPgLinkState link_;
     quint64 statements_ = 0;
-    bool lost_ = false;  // a statement found the link gone
 };
-
-// The URI with bounds on waiting for a database that is gone, unless it
-// sets them itself: a connection attempt gives up after 5 s (each host of a
-// multi-host URI in turn), and a link whose peer stops answering is found
-// broken within about 15 s (TCP keepalives, and unacknowledged data) instead
-// of the system's quarter of an hour. A Unix socket needs none of them.
-QString WithTimeouts(const QString& uri)
-{
-    QString bounded = uri;
-    for (const char* option :
-         {"connect_timeout=5", "keepalives_idle=5", "keepalives_interval=2", "keepalives_count=3", "tcp_user_timeout=15000"}) {
-        const QString setting = QString::fromLatin1(option);
-        if (uri.contains(setting.left(setting.indexOf(u'=') + 1)))
-            continue;
-        bounded += (bounded.contains(u'?') ? u'&' : u'?') + setting;
-    }
-    return bounded;
-}
 
 } // namespace
 
-std::unique_ptr<TConnection> OpenPostgres(const QString& conninfo)
+QString PgUriWith(const QString& uri, std::initializer_list<const char*> options)
 {
-    return std::make_unique<TPgConnection>(WithTimeouts(conninfo));
+    QString with = uri;
+    for (const char* option : options) {
+        const QString setting = QString::fromLatin1(option);
+        if (uri.contains(setting.left(setting.indexOf(u'=') + 1)))
+            continue;
+        with += (with.contains(u'?') ? u'&' : u'?') + setting;
+    }
+    return with;
+}
+
+QString PgBoundedUri(const QString& uri)
+{
+    return PgUriWith(uri, {"connect_timeout=3", "keepalives_idle=5", "keepalives_interval=2", "keepalives_count=3",
+                           "tcp_user_timeout=15000"});
+}
+
+std::unique_ptr<TConnection> OpenPostgres(const QString& conninfo, int statementTimeoutMs)
+{
+    return std::make_unique<TPgConnection>(PgBoundedUri(conninfo), statementTimeoutMs);
 }
 
 namespace {
@@ -203,7 +252,8 @@ PGconn* PgConn(TConnection& connection)
 TPgLink PgLinkOf(TConnection& connection)
 {
     PGconn* conn = PgConn(connection);
-    TPgLink link{QString::fromUtf8(PQhost(conn)), QString::fromUtf8(PQhostaddr(conn)), QString()};
+    TPgLink link{QString::fromUtf8(PQhost(conn)), QString::fromUtf8(PQhostaddr(conn)), QString(),
+                 QString::fromUtf8(PQport(conn))};
     std::unique_ptr<PQconninfoOption, decltype(&PQconninfoFree)> options(PQconninfo(conn), PQconninfoFree);
     for (const PQconninfoOption* option = options.get(); option && option->keyword; ++option)
         if (qstrcmp(option->keyword, "sslmode") == 0 && option->val)

@@ -5,13 +5,30 @@
 // dbname); what it leaves out comes from the PG environment variables
 // (PGHOST, PGPORT, PGUSER, PGDATABASE, PGPASSWORD). The session talks UTF-8
 // and shows dates in ISO form, as the SQLite file stores them. A result is
-// read whole by libpq before its first row is stepped. Unless the URI says
-// otherwise, opening gives up after 5 s and a link whose peer stops
-// answering breaks within about 15 s. A multi-host URI with
+// read whole by libpq before its first row is stepped. A multi-host URI with
 // target_session_attrs=read-write reaches whichever host takes writes.
+//
+// Waiting is bounded (PgBoundedUri) and, with `statementTimeoutMs` above 0,
+// so is every statement's answer (PgWait.h): past it the statement raises
+// EDatabaseLost and the connection is broken for good, so a database that
+// stops answering without closing the link (frozen processes, a host gone
+// behind a network that still completes TCP) costs a caller that long and
+// no more. 0: a statement waits as long as the link stays up (a bulk load).
 #include "Statement.h"
 
-std::unique_ptr<TConnection> OpenPostgres(const QString& conninfo);
+#include <initializer_list>
+
+std::unique_ptr<TConnection> OpenPostgres(const QString& conninfo, int statementTimeoutMs = 0);
+
+// `uri` with bounds on waiting for a database that is gone, unless it sets
+// them itself: a connection attempt gives up after 3 s (each host of a
+// multi-host URI in turn, so a silent first host delays the next by that
+// much), and a link whose peer stops acknowledging is found broken within
+// about 15 s (TCP keepalives, and unacknowledged data) instead of the
+// system's quarter of an hour. A Unix socket needs none of them.
+QString PgBoundedUri(const QString& uri);
+// `uri` with each `key=value` of `options` that it does not set itself.
+QString PgUriWith(const QString& uri, std::initializer_list<const char*> options);
 
 // Where an open PostgreSQL connection leads and how it was checked: the host
 // it reached (a socket's folder for a Unix socket), that host's address, and
@@ -20,6 +37,7 @@ struct TPgLink {
     QString Host;
     QString Address;
     QString SslMode;
+    QString Port;
 };
 // Raises EDatabaseError when `connection` is not a PostgreSQL one.
 TPgLink PgLinkOf(TConnection& connection);

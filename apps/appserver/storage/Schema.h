@@ -39,6 +39,11 @@ QStringList CreateSchema(TDatabase& db, int version = SchemaVersion);
 // caller's transaction (the first migration).
 void CreateBaseSchema(TDatabase& db);
 
+// Adds `column` of `definition` to `table` unless the table has it already,
+// so that a migration also holds for a database whose tables are ahead of
+// its recorded version. Raises EDatabaseError.
+void AddColumnIfMissing(TDatabase& db, const QString& table, const QString& column, const QString& definition);
+
 // Readies the schema for serving. A current one is used as it is, without a
 // statement that changes the schema (a PostgreSQL role without DDL serves
 // it). A missing or older one is created or brought up to date when the

@@ -1,5 +1,6 @@
 #include "SqliteDriver.h"
 
+#include "metrics/ServerMetrics.h"
 #include "rtl/Exceptions.h"
 
 #include <QFile>
@@ -13,8 +14,23 @@
 
 namespace {
 
+// The kind of a failure, for the metrics.
+QStringView Kind(int code)
+{
+    switch (code & 0xff) {
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED: return u"busy";
+    case SQLITE_CONSTRAINT: return u"constraint";
+    case SQLITE_IOERR:
+    case SQLITE_FULL:
+    case SQLITE_CANTOPEN: return u"io";
+    default: return u"error";
+    }
+}
+
 [[noreturn]] void Fail(sqlite3* db, const char* what)
 {
+    Metrics::Server().StatementFailures.Add({Metrics::Sqlite, Kind(sqlite3_extended_errcode(db))});
     throw EDatabaseError(QStringLiteral("Erro no banco de dados (%1): %2")
                              .arg(QString::fromUtf8(what), QString::fromUtf8(sqlite3_errmsg(db))));
 }
@@ -115,7 +131,8 @@ private:
 
 class TSqliteConnection final : public TConnection {
 public:
-    TSqliteConnection(const QString& path, int busyTimeoutMs, bool backgroundCheckpoints)
+    TSqliteConnection(const QString& path, int busyTimeoutMs, std::shared_ptr<TWalActivity> checkpoints)
+        : checkpoints_(std::move(checkpoints))
     {
         CreateOwnerOnly(path);
         sqlite3* opened = nullptr;
@@ -130,8 +147,12 @@ public:
         // FULL: a committed reading or confirmation survives a power cut (under
         // NORMAL a WAL commit may roll back).
         Execute("PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL; PRAGMA foreign_keys=ON");
-        if (backgroundCheckpoints)
+        if (checkpoints_) {
+            // The pragma clears the hook that SQLite's own checkpoints use;
+            // ours only reports the commit.
             Execute("PRAGMA wal_autocheckpoint=0");
+            sqlite3_wal_hook(db(), &TSqliteConnection::Committed, checkpoints_.get());
+        }
     }
 
     TEngine Engine() const override { return TEngine::Sqlite; }
@@ -148,13 +169,19 @@ public:
 
 private:
     sqlite3* db() const { return handle_.get(); }
+    static int Committed(void* activity, sqlite3*, const char*, int frames)
+    {
+        static_cast<TWalActivity*>(activity)->Frames = frames;
+        return SQLITE_OK;
+    }
 
+    std::shared_ptr<TWalActivity> checkpoints_;  // declared first: outlives the handle
     std::unique_ptr<sqlite3, decltype(&sqlite3_close)> handle_{nullptr, sqlite3_close};
 };
 
 } // namespace
 
-std::unique_ptr<TConnection> OpenSqlite(const QString& path, int busyTimeoutMs, bool backgroundCheckpoints)
+std::unique_ptr<TConnection> OpenSqlite(const QString& path, int busyTimeoutMs, std::shared_ptr<TWalActivity> checkpoints)
 {
-    return std::make_unique<TSqliteConnection>(path, busyTimeoutMs, backgroundCheckpoints);
+    return std::make_unique<TSqliteConnection>(path, busyTimeoutMs, std::move(checkpoints));
 }

@@ -2,6 +2,7 @@
 #include "ServerLog.h"
 
 #include "data/DataPacket.h"
+#include "metrics/ServerMetrics.h"
 #include "rpc/Envelope.h"
 #include "rpc/ValueCodec.h"
 #include "rtl/DateTime.h"
@@ -61,6 +62,16 @@ QString Unauthorized(const TMethod& method, const QVariantList& args, const TPri
     return QString();
 }
 
+// The call in the metrics: a method not found counts as "unknown", so that
+// what a client names cannot add series.
+void CountCall(const TModule& module, const TMethod* method, QStringView outcome, const QElapsedTimer& clock)
+{
+    static const QString unknown = QStringLiteral("unknown");
+    const QString& name = method ? method->Name : unknown;
+    Metrics::Server().Calls.Add({module.Name(), name, outcome});
+    Metrics::Server().CallSeconds.Observe(clock.nsecsElapsed(), {module.Name(), name});
+}
+
 } // namespace
 
 QStringList BranchInFirstArgument(const QVariantList& args)
@@ -99,14 +110,16 @@ Rpc::TMessage TDispatcher::Execute(const TModule& module, Rpc::TCall call, const
     clock.start();
     const QString method = Rpc::Quoted(call.Method);
     const QString where = module.Name() + u'.' + method;
+    const TMethod* found = module.Find(call.Method);
+    const TLogPeer logPeer{peer.Connection, peer.Address, principal.User};
     // `details`, when given, goes to the log only.
     auto refuse = [&](const QString& code, const QString& message, const QString& details = QString()) -> Rpc::TMessage {
+        CountCall(module, found, code, clock);
         LogCall(module.Name(), method, clock.elapsed(),
-                QStringLiteral("falha: ") + message + (details.isEmpty() ? QString() : u' ' + details));
+                QStringLiteral("falha: ") + message + (details.isEmpty() ? QString() : u' ' + details), logPeer);
         return Fault(call.Id, code, message);
     };
 
-    const TMethod* found = module.Find(call.Method);
     if (!found)
         return refuse(Rpc::Fault::Method,
                       QStringLiteral("Método desconhecido no servidor de aplicação: %1.").arg(where));
@@ -160,6 +173,8 @@ Rpc::TMessage TDispatcher::Execute(const TModule& module, Rpc::TCall call, const
         outcome = QStringLiteral("recusado: ") + unauthorized;
     else if (envelope && !envelope->Ok)
         outcome = QStringLiteral("recusado: ") + envelope->Message;
-    LogCall(module.Name(), found->Name, clock.elapsed(), outcome);
+    CountCall(module, found, !unauthorized.isEmpty() ? u"denied" : envelope && !envelope->Ok ? u"refused" : u"result",
+              clock);
+    LogCall(module.Name(), found->Name, clock.elapsed(), outcome, logPeer);
     return result;
 }

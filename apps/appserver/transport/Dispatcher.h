@@ -31,6 +31,7 @@ enum class TArgKind { Text, Date, Packet };
 struct TCallPeer {
     TNoticeHub* Notices = nullptr;
     quint64 Connection = 0;
+    QString Address;  // the client's, for the log
 };
 
 struct TCallContext {

@@ -2,6 +2,7 @@
 
 #include "NoticeSeal.h"
 #include "ServerLog.h"
+#include "metrics/ServerMetrics.h"
 
 #include <QMutexLocker>
 #include <QUuid>
@@ -56,6 +57,7 @@ QList<TNoticeHub::TStation> TNoticeHub::Subscribe(quint64 connection, const QStr
         QMutexLocker lock(&mutex_);
         before = subscriptions_.value(connection);
         subscriptions_.insert(connection, {branch, invoice, station});
+        Metrics::Server().StationsPresent.Set(subscriptions_.size());
         identities_.insert(connection, station);
         if (!invoice.isEmpty()) {
             const QString own = Origin(connection);
@@ -96,6 +98,7 @@ void TNoticeHub::Forget(quint64 connection)
     {
         QMutexLocker lock(&mutex_);
         gone = subscriptions_.take(connection);
+        Metrics::Server().StationsPresent.Set(subscriptions_.size());
         identities_.remove(connection);
     }
     if (!gone.Invoice.isEmpty())
@@ -112,6 +115,7 @@ void TNoticeHub::Unsubscribe(quint64 connection, const std::function<bool(const 
             return;
         gone = *it;
         subscriptions_.erase(it);
+        Metrics::Server().StationsPresent.Set(subscriptions_.size());
     }
     if (!gone.Invoice.isEmpty())
         Announce(connection, Rpc::Notice::Absent, gone.Branch, gone.Invoice, gone.Station);

@@ -3,6 +3,7 @@
 #include "AddressGroup.h"
 #include "ServerConnection.h"
 #include "ServerLog.h"
+#include "metrics/ServerMetrics.h"
 #include "rpc/Envelope.h"
 #include "rpc/Frame.h"
 #include "rpc/Messages.h"
@@ -161,6 +162,7 @@ void TRpcServer::Admit(QTcpSocket* socket)
     }
     const QString group = AddressGroup(socket->peerAddress());
     if (!connects_.Take(group, clock_.elapsed())) {
+        Metrics::Server().ConnectionsRefused.Add({u"connect_rate"});
         preLoginLog_.Write(group, QStringLiteral("conexão de %1 fechada: conexões novas demais deste endereço").arg(group),
                            clock_.elapsed());
         socket->abort();
@@ -177,6 +179,7 @@ void TRpcServer::Admit(QTcpSocket* socket)
         connection->SetPlace(TServerConnection::TPlace::Connection);
         return;
     }
+    Metrics::Server().ConnectionsRefused.Add({placed_ >= config_.MaxConnections ? u"connections" : u"per_address"});
     if (++refusing_ > config_.MaxRefusing) {
         socket->abort();
         connection->Close(QString());
@@ -316,7 +319,11 @@ void TRpcServer::Settle(TServerConnection& connection, bool engaged, qint64 queu
 void TRpcServer::Run(quint64 connection, QByteArray payload, qint64 held, const TModule* module, Rpc::TFeatures features,
                      const QString& user, const QString& group)
 {
-    pool_.start([this, connection, payload = std::move(payload), held, module, features, user, group]() mutable {
+    if (pool_.activeThreadCount() >= pool_.maxThreadCount())
+        Metrics::Server().PoolWaits.Add();
+    const TServerConnection* from = connections_.value(connection);
+    pool_.start([this, connection, address = from ? from->Address() : QString(), payload = std::move(payload), held,
+                 module, features, user, group]() mutable {
         QByteArray frame;
         QString closing;  // why the connection closes after the reply; empty: it stays
         try {
@@ -328,13 +335,14 @@ void TRpcServer::Run(quint64 connection, QByteArray payload, qint64 held, const 
                     config_.Accounts ? config_.Accounts->Principal(user) : TPrincipal{};
                 if (!principal)
                     throw TAccountGone{};
-                const TCallPeer peer{features.Notices ? &notices_ : nullptr, connection};
+                const TCallPeer peer{features.Notices ? &notices_ : nullptr, connection, address};
                 Rpc::TMessage reply = dispatcher_.Execute(*module, std::move(*call), config_.Db, *principal, peer);
                 try {
                     frame = Rpc::EncodeFrame(reply, config_.Limits, features);
                 } catch (const EProtocolError& e) {
                     // The result does not fit in a frame: the call fails, the connection stays.
-                    LogCall(module->Name(), method, 0, QStringLiteral("falha: ") + e.Message());
+                    LogCall(module->Name(), method, 0, QStringLiteral("falha: ") + e.Message(),
+                            {connection, address, user});
                     frame = Rpc::EncodeFrame(Rpc::TFault{id, Rpc::Fault::Internal,
                                                          QStringLiteral("O resultado de %1 não pôde ser enviado: %2")
                                                              .arg(method, e.Message())},

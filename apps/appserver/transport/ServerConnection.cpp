@@ -1,6 +1,7 @@
 #include "ServerConnection.h"
 
 #include "RpcServer.h"
+#include "metrics/ServerMetrics.h"
 #include "rpc/Compression.h"
 #include "rpc/Envelope.h"
 #include "rpc/ProtocolError.h"
@@ -23,6 +24,7 @@ TServerConnection::TServerConnection(TRpcServer& server, quint64 id, QTcpSocket*
     , reader_(server.config_.PreLoginFrameBytes, [this](quint32 length) { AdmitFrame(length); })
 {
     socket_->setParent(this);
+    Metrics::Server().ConnectionsOpen.Add(1);
     // Bounded input buffering: while a call runs nothing is read, and the
     // client's writes wait in the kernel.
     socket_->setReadBufferSize(1 << 20);
@@ -31,6 +33,8 @@ TServerConnection::TServerConnection(TRpcServer& server, quint64 id, QTcpSocket*
             [this] { Close(QStringLiteral("quadro incompleto por mais de %1 ms").arg(server_.config_.FrameTimeoutMs)); });
     idleTimer_.setSingleShot(true);
     connect(&idleTimer_, &QTimer::timeout, this, [this] {
+        if (!module_)
+            Metrics::Server().HelloTimeouts.Add();
         Close(module_ ? QStringLiteral("ociosa por mais de %1 ms").arg(server_.config_.IdleTimeoutMs)
                       : QStringLiteral("sem apresentação em %1 ms").arg(server_.config_.HelloTimeoutMs));
     });
@@ -58,6 +62,7 @@ TServerConnection::TServerConnection(TRpcServer& server, quint64 id, QTcpSocket*
 TServerConnection::~TServerConnection()
 {
     server_.GiveBudget(user_, group_, held_ + (parked_ ? parked_->Held : 0));
+    Metrics::Server().ConnectionsOpen.Add(-1);
 }
 
 void TServerConnection::Process()
@@ -162,14 +167,20 @@ void TServerConnection::Deliver(const QByteArray& frame, const QString& closing)
 
 void TServerConnection::Notify(const Rpc::TNotice& notice)
 {
-    if (closed_ || refusing_ || !features_.Notices || !missed_.isEmpty())
+    if (closed_ || refusing_ || !features_.Notices)
         return;
+    if (!missed_.isEmpty()) {
+        Metrics::Server().NoticesDropped.Add();
+        return;
+    }
     const QByteArray frame = Rpc::EncodeFrame(notice, server_.config_.Limits, features_);
     if (Queued() + frame.size() > server_.config_.NoticeCap) {
+        Metrics::Server().NoticesDropped.Add();
         missed_ = notice.Branch;
         return;
     }
     socket_->write(frame);
+    Metrics::Server().NoticesDelivered.Add();
     if (!stallTimer_.isActive())
         stallTimer_.start(server_.config_.StallTimeoutMs);
     Settle();
@@ -180,6 +191,7 @@ void TServerConnection::OnWritten()
     if (!missed_.isEmpty() && !closed_ && Queued() == 0) {
         const Rpc::TNotice missed{Rpc::Notice::Missed, std::exchange(missed_, QString()), {}, {}, std::nullopt, {}, {}};
         socket_->write(Rpc::EncodeFrame(missed, server_.config_.Limits, features_));
+        Metrics::Server().NoticesMissed.Add();
     }
     if (Queued() == 0)
         stallTimer_.stop();
@@ -257,10 +269,12 @@ void TServerConnection::Close(const QString& reason)
 
 void TServerConnection::OnSocketError()
 {
-    if (socket_->error() == QAbstractSocket::SslHandshakeFailedError)
+    if (socket_->error() == QAbstractSocket::SslHandshakeFailedError) {
+        Metrics::Server().TlsFailures.Add();
         Close(QStringLiteral("falha na negociação TLS: ") + socket_->errorString());
-    else if (socket_->state() == QAbstractSocket::UnconnectedState)
+    } else if (socket_->state() == QAbstractSocket::UnconnectedState) {
         Close(QString());
+    }
 }
 
 void TServerConnection::AdmitFrame(quint32 length)
@@ -317,15 +331,19 @@ void TServerConnection::HandleHello(const QByteArray& payload)
         return;
     }
     if (!server_.BeginLogin(*this)) {
+        Metrics::Server().ConnectionsRefused.Add({u"logins"});
         Reject(tooManyLogins, Rpc::Fault::Auth);
         return;
     }
     const qint64 now = server_.clock_.elapsed();
     const int wait = server_.throttle_.Admit(ThrottleKey(hello->Credentials->User), now);
     if (wait > TLoginThrottle::MaxDelayMs) {
+        Metrics::Server().ConnectionsRefused.Add({u"logins"});
         Reject(tooManyLogins, Rpc::Fault::Auth);
         return;
     }
+    if (wait > 0)
+        Metrics::Server().LoginsDelayed.Add();
     pending_ = TPending{module, hello->Features, *hello->Credentials};
     booking_ = now + wait;
     running_ = true;
@@ -358,6 +376,7 @@ void TServerConnection::Checked(bool right)
     running_ = false;
     booking_.reset();
     const TLoginThrottle::TLogin login = ThrottleKey(pending_->Credentials.User);
+    Metrics::Server().Logins.Add({right ? u"succeeded" : u"failed"});
     if (right) {
         server_.throttle_.Succeeded(login);
         if (closed_) {
@@ -407,10 +426,22 @@ TLoginThrottle::TLogin TServerConnection::ThrottleKey(const QString& user) const
     return {group_, user.left(64)};
 }
 
+QString TServerConnection::Address() const
+{
+    return socket_->peerAddress().toString();
+}
+
 void TServerConnection::Log(const QString& line)
 {
+    TLogEntry entry;
+    entry.Event = QStringLiteral("connection");
+    entry.Level = QStringLiteral("warning");
+    entry.Message = line;
+    entry.Connection = id_;
+    entry.Address = Address();
+    entry.User = module_ ? user_ : pending_ ? pending_->Credentials.User : QString();
     if (module_)
-        LogLine(line);
+        ::Log(entry);
     else
-        server_.preLoginLog_.Write(group_, line, server_.clock_.elapsed());
+        server_.preLoginLog_.Write(group_, entry, server_.clock_.elapsed());
 }

@@ -42,6 +42,8 @@ public:
     const QString& Group() const { return group_; }
     // The authenticated user; empty before the welcome or without accounts.
     const QString& User() const { return user_; }
+    // The client's address, as the log shows it.
+    QString Address() const;
     TPlace Place() const { return place_; }
     void SetPlace(TPlace place) { place_ = place; }
     bool Refusing() const { return refusing_; }

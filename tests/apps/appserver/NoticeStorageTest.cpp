@@ -4,6 +4,7 @@
 // for both databases like the other server tests.
 #include "ServerSession.h"
 #include "WaitFor.h"
+#include "storage/Checkpointer.h"
 #include "storage/Database.h"
 #include "storage/PgListener.h"
 
@@ -37,7 +38,7 @@ public:
     TDbConfig ServerConfig()
     {
         TDbConfig config{server->DatabasePath()};
-        config.BackgroundCheckpoints = true;
+        config.BackgroundCheckpoints = std::make_shared<TWalActivity>();
         config.Notices = [this](const QByteArray& payload) { heard << payload; };
         return config;
     }
@@ -125,8 +126,8 @@ TEST_F(NoticeStorage, OnlyACommittedChangeIsHeardInTheOrderOfItsNotices)
         listener = std::make_unique<TPgListener>(
             server->DatabasePath(),
             TPgListener::THandlers{[this](const QByteArray& payload) { heard << payload; }, {}, [](const QString&) {}});
-        QString error;
-        ASSERT_TRUE(listener->Start(error)) << error.toStdString();
+        listener->Start();
+        ASSERT_TRUE(WaitFor([&] { return listener->Listening(); }, 10000)) << "the listener never listened";
     }
     {
         TScopedTransaction rolledBack(db, TScopedTransaction::TKind::Write);

@@ -9,6 +9,7 @@
 #include "codbarium/Codbarium.h"
 #include "codbarium/IumReadingForm.h"
 #include "codbarium/ReadingSounds.h"
+#include "codbarium/ScanQueue.h"
 #include "codbarium/ScannerCheckForm.h"
 #include "data/DataPacket.h"
 #include "framework/Varneth.h"
@@ -21,9 +22,12 @@
 #include "server/RemoteNames.h"
 #include "ui/Dialogs.h"
 
+#include <QFile>
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QTableView>
+#include <QTemporaryDir>
 #include <QDeadlineTimer>
 #include <QTimer>
 #include <memory>
@@ -115,12 +119,16 @@ protected:
 
     void SetUp() override
     {
+        // Each test's own queue of waiting scans, in its own data folder.
+        savedDataHome = qgetenv("XDG_DATA_HOME");
+        qputenv("XDG_DATA_HOME", dataHome.path().toLocal8Bit());
         saved = Varneth::Settings();
         previousSounds = InstallReadingSounds(&sounds);
         net = Connect();
     }
     void TearDown() override
     {
+        qputenv("XDG_DATA_HOME", savedDataHome);
         InstallReadingSounds(previousSounds);
         Varneth::SetSettings(saved);
     }
@@ -129,7 +137,7 @@ protected:
     static TTarget Target(int index)
     {
         if (index >= targets.size() || targets[index].gtin14.isEmpty())
-            throw std::runtime_error("the demo data has too few incomplete items");
+            throw std::runtime_error("the demo data has too few incomplete items: " + std::to_string(targets.size()));
         return targets[index];
     }
 
@@ -186,18 +194,15 @@ protected:
     }
 
     // Types `scan` and Enter, whose call fails for want of a connection: the
-    // scan stays in the field, which keeps the focus, for Enter to send again.
-    static void TypeKept(TfrmLeituraIUM& form, const QString& scan)
+    // scan waits for the server, in its own colour, and the field is empty.
+    static void TypePending(TfrmLeituraIUM& form, const QString& scan)
     {
-        Type(form, scan, scan);
-        EXPECT_TRUE(form.lblStatus->Caption().endsWith(QStringLiteral("tecle Enter para enviá-lo de novo.")))
+        const int before = form.Pending();
+        Type(form, scan);
+        EXPECT_EQ(form.Pending(), before + 1);
+        EXPECT_TRUE(form.lblStatus->Caption().startsWith(QStringLiteral("IUM aguardando o servidor: ")))
             << form.lblStatus->Caption().toStdString();
-    }
-    // Enter on the kept scan.
-    static void Resend(TfrmLeituraIUM& form)
-    {
-        QTest::keyClick(form.edtCodigoIUM->Widget(), Qt::Key_Return);
-        EXPECT_EQ(form.edtCodigoIUM->Text(), QString());
+        EXPECT_EQ(form.lstLeituras->TextColor(0), TfrmLeituraIUM::PendingColor);
     }
 
 public:
@@ -208,6 +213,8 @@ protected:
     static inline TAppServerProcess* server = nullptr;
     static inline QList<TTarget> targets;
     std::unique_ptr<TNetConnection> net;
+    QTemporaryDir dataHome;
+    QByteArray savedDataHome;
     Varneth::THostSettings saved;
     TSoundLog sounds;
     TReadingSounds* previousSounds = nullptr;
@@ -298,19 +305,37 @@ TEST_F(Codbarium, RefusalsShowTheServersMessageInRedAndStoreNothing)
     }
 }
 
-TEST_F(Codbarium, ScanDuringALostConnectionIsShownNotStoredAndCanBeRepeated)
+TEST_F(Codbarium, ScanDuringALostConnectionWaitsInTheQueueAndIsSentWhenTheServerAnswers)
 {
     const TTarget t = Target(4);
     const QString scan = Scan(t.gtin14, QStringLiteral("CB4A1"));
     ExpectScreen([&](TfrmLeituraIUM& form) {
+        form.SetRetryDelays(20, 100);
         net->Close();
         net->SetPort(1);  // nothing listens there: the next call cannot connect
-        TypeKept(form, scan);
-        EXPECT_TRUE(form.lblStatus->Caption().startsWith("IUM não gravado: ")) << form.lblStatus->Caption().toStdString();
-        EXPECT_EQ(form.lblStatus->Font().Color(), clRed);
+        TypePending(form, scan);
+        EXPECT_EQ(form.lblPendentes->Caption(), QStringLiteral("1 leitura aguardando o servidor"));
+        EXPECT_EQ(sounds.played.value(0), TReadingSound::Pending);
+        // On disk before it showed, with the identifier it will be sent as.
+        TScanQueue queue;
+        queue.Open();
+        const QList<TQueuedScan> rows = queue.Pending(Branch, t.invoice);
+        ASSERT_EQ(rows.size(), 1);
+        EXPECT_EQ(rows[0].Code, scan);
+        EXPECT_FALSE(rows[0].RequestId.isEmpty());
+        // Qt. Lida counts what the server accepted, and it accepted nothing yet.
+        ASSERT_TRUE(form.cdsItens->Locate("CDPRODUTO", t.product, {}));
+        EXPECT_EQ(form.cdsItensQTRESPRODPED->AsFloat(), t.read);
+
         net->SetPort(server->Port());
-        Resend(form);
-        EXPECT_TRUE(form.lblStatus->Caption().startsWith("IUM aceito: ")) << form.lblStatus->Caption().toStdString();
+        ASSERT_TRUE(WaitFor([&] { return form.Pending() == 0; }, 5000));
+        EXPECT_EQ(form.lblPendentes->Caption(), QStringLiteral("1 leitura enviada: 1 aceita, 0 recusadas"));
+        ASSERT_EQ(form.lstLeituras->Count(), 2) << "the waiting line became its outcome, under the summary";
+        EXPECT_TRUE(form.lstLeituras->Text(1).contains(QStringLiteral("IUM aceito: "))) << form.lstLeituras->Text(1).toStdString();
+        EXPECT_EQ(form.lstLeituras->TextColor(1), TfrmLeituraIUM::AcceptedColor);
+        EXPECT_TRUE(queue.Pending(Branch, t.invoice).isEmpty());
+        ASSERT_TRUE(form.cdsItens->Locate("CDPRODUTO", t.product, {}));
+        EXPECT_EQ(form.cdsItensQTRESPRODPED->AsFloat(), t.read + 1);
         form.Close();
     });
     EXPECT_EQ(::Codbarium::CriaLeituraIUM(Branch, t.invoice, net.get()), QVariant(1));
@@ -318,9 +343,10 @@ TEST_F(Codbarium, ScanDuringALostConnectionIsShownNotStoredAndCanBeRepeated)
 }
 
 // The server stores the scan and dies before its reply; the connection's
-// own second try finds no server. Once the server is back, Enter sends the
-// kept scan again as the same request: accepted, once, not refused as read.
-TEST_F(Codbarium, AScanWhoseReplyWasLostIsAcceptedOnceWhenSentAgain)
+// own second try finds no server, and the scan waits in the queue as the
+// same request. Once the server is back it is sent again: accepted, once,
+// not refused as read.
+TEST_F(Codbarium, AScanWhoseReplyWasLostIsAcceptedOnceWhenSentFromTheQueue)
 {
     const TTarget t = Target(6);
     const QString scan = Scan(t.gtin14, QStringLiteral("CB8P1"));
@@ -330,14 +356,13 @@ TEST_F(Codbarium, AScanWhoseReplyWasLostIsAcceptedOnceWhenSentAgain)
     TAppServerProcess own(dying);
     net->SetPort(own.Port());
     ExpectScreen([&](TfrmLeituraIUM& form) {
-        TypeKept(form, scan);
-        EXPECT_TRUE(form.lblStatus->Caption().contains(QStringLiteral("Nova tentativa: Não foi possível conectar")))
-            << form.lblStatus->Caption().toStdString();
+        form.SetRetryDelays(20, 100);
+        TypePending(form, scan);
         own.Kill();  // reaped: it killed itself once the reading was stored
         own.Start(net->Port());
-        Resend(form);
-        EXPECT_TRUE(form.lblStatus->Caption().startsWith("IUM aceito: ")) << form.lblStatus->Caption().toStdString();
-        EXPECT_NE(form.lblStatus->Font().Color(), clRed);
+        ASSERT_TRUE(WaitFor([&] { return form.Pending() == 0; }, 5000));
+        EXPECT_TRUE(form.lstLeituras->Text(1).contains(QStringLiteral("IUM aceito: "))) << form.lstLeituras->Text(1).toStdString();
+        EXPECT_EQ(form.lblPendentes->Caption(), QStringLiteral("1 leitura enviada: 1 aceita, 0 recusadas"));
         form.Close();
     });
     EXPECT_EQ(::Codbarium::CriaLeituraIUM(Branch, t.invoice, net.get()), QVariant(1));
@@ -745,6 +770,28 @@ TEST_F(Codbarium, TwoReadingWindowsOnOneInvoiceShowEachOtherAndTheSameCounts)
     EXPECT_EQ(ana.form.lblPresenca->Caption(), QString());
 }
 
+// The scans of `invoice` whose serial holds `mark`, as the scanner typed
+// them, in the order the server stored them (its audit trail).
+QStringList StoredInOrder(const QString& invoice, const QString& mark)
+{
+    QStringList stored;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("order"));
+        db.setDatabaseName(Codbarium::DatabasePath());
+        EXPECT_TRUE(db.open());
+        QSqlQuery audit(db);
+        audit.prepare(QStringLiteral("SELECT CDIUMPROD FROM AUDITORIA WHERE CDFILIAL = ? AND NRLANCTONF = ? "
+                                     "AND CDIUMPROD LIKE ? ORDER BY NRSEQAUDIT"));
+        for (const QString& value : {Branch, invoice, QStringLiteral("%") + mark + QStringLiteral("%")})
+            audit.addBindValue(value);
+        EXPECT_TRUE(audit.exec()) << audit.lastError().text().toStdString();
+        while (audit.next())
+            stored << QStringLiteral("]d2") + audit.value(0).toString();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("order"));
+    return stored;
+}
+
 // Types `codes` into `window` as a keyboard-wedge scanner does, through the
 // window system's queue (so a wait that excludes user input holds the keys
 // back, in order, as it would a real scanner's): one character every
@@ -806,23 +853,242 @@ TEST_F(Codbarium, ABurstOfTwoHundredCodesAtWedgeSpeedIsStoredWholeAndInOrder)
     EXPECT_EQ(sounds.played.count(TReadingSound::Accepted), Codes);
 
     // In the order typed, each whole.
-    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("burst"));
-    db.setDatabaseName(server->DatabasePath());
-    ASSERT_TRUE(db.open());
-    QStringList stored;
+    EXPECT_EQ(StoredInOrder(t.invoice, QStringLiteral("RAJADA")), codes);
+}
+
+
+// Without the server, what the window can check by itself is refused at
+// once, as the server would; the rest waits for the server.
+TEST_F(Codbarium, WithoutTheServerWhatCanBeCheckedHereIsRefusedAtOnce)
+{
+    const TTarget t = Target(3);
+    SetToShip(t, t.read + 2);
+    const QString accepted = Scan(t.gtin14, QStringLiteral("LOC1"));
+    const QString waiting = Scan(t.gtin14, QStringLiteral("LOC2"));
+    const QString body = QStringLiteral("0789000000001");
+    const QString foreign = body + GtinCheckDigit(body);
+    struct TRefusal {
+        const char* what;
+        QString scan;
+        QString expected;  // the refusal's text, after "IUM recusado: "
+    };
+    const QList<TRefusal> refusals = {
+        {"not a GS1 code", QStringLiteral("01") + t.gtin14, QStringLiteral("Código IUM inválido")},
+        {"a GTIN of no item of the invoice", Scan(foreign, QStringLiteral("LOC3")),
+         QStringLiteral("O GTIN %1 não é de nenhum produto da nota fiscal %2.").arg(foreign, t.invoice)},
+        {"read already in this window", accepted,
+         QStringLiteral("O IUM de GTIN %1 e série LOC1 já foi lido nesta nota fiscal.").arg(t.gtin14)},
+        {"waiting already", waiting,
+         QStringLiteral("O IUM de GTIN %1 e série LOC2 já foi lido e está aguardando o servidor.").arg(t.gtin14)},
+        {"its item complete counting those waiting", Scan(t.gtin14, QStringLiteral("LOC4")),
+         QStringLiteral("já está completo: %1 lidas e 1 aguardando o servidor, para %2 a expedir.").arg(t.read + 1).arg(t.read + 2)},
+    };
+    ExpectScreen([&](TfrmLeituraIUM& form) {
+        form.SetRetryDelays(60000, 60000);  // no try of its own during the test
+        Type(form, accepted);
+        net->Close();
+        net->SetPort(1);
+        TypePending(form, waiting);
+        for (const TRefusal& r : refusals) {
+            sounds.played.clear();
+            Type(form, r.scan);
+            EXPECT_EQ(form.lblStatus->Caption().left(14), QStringLiteral("IUM recusado: ")) << r.what;
+            EXPECT_TRUE(form.lblStatus->Caption().contains(r.expected))
+                << r.what << ": " << form.lblStatus->Caption().toStdString();
+            EXPECT_EQ(form.lstLeituras->TextColor(0), clRed) << r.what;
+            EXPECT_EQ(sounds.played, QList<TReadingSound>{TReadingSound::Refused}) << r.what;
+            EXPECT_EQ(form.Pending(), 1) << r.what;
+        }
+        EXPECT_EQ(form.lblPendentes->Caption(), QStringLiteral("1 leitura aguardando o servidor"));
+        // Qt. Lida and the progress: what the server accepted, not what waits.
+        ASSERT_TRUE(form.cdsItens->Locate("CDPRODUTO", t.product, {}));
+        EXPECT_EQ(form.cdsItensQTRESPRODPED->AsFloat(), t.read + 1);
+
+        // Any successful call sends what waits.
+        net->SetPort(server->Port());
+        form.LoadItems();
+        ASSERT_TRUE(WaitFor([&] { return form.Pending() == 0; }, 5000));
+        EXPECT_EQ(form.cdsItensQTRESPRODPED->AsFloat(), t.read + 2);
+        form.Close();
+    });
+    EXPECT_EQ(::Codbarium::CriaLeituraIUM(Branch, t.invoice, net.get()), QVariant(2));
+    EXPECT_EQ(ReadCount(t), t.read + 2);
+}
+
+// Closed with scans waiting, the window warns and keeps them; opened again,
+// it sends them in order, and each line shows its outcome.
+TEST_F(Codbarium, ClosingWithScansWaitingWarnsKeepsThemAndTheNextOpeningSendsThem)
+{
+    const TTarget t = Target(5);
+    QStringList scans;
+    for (int i = 0; i < 4; ++i)
+        scans << Scan(t.gtin14, QStringLiteral("FECHA%1").arg(i));
+    // Its expiry before the invoice's outgoing date: the server's to refuse.
+    scans.insert(2, QStringLiteral("]d201") + t.gtin14 + QStringLiteral("17210131") + QStringLiteral("21FECHAV"));
+    SetToShip(t, t.read + 5);
+    ExpectScreen([&](TfrmLeituraIUM& form) {
+        net->Close();
+        net->SetPort(1);
+        for (const QString& scan : scans)
+                TypePending(form, scan);
+        EXPECT_EQ(form.lblPendentes->Caption(), QStringLiteral("5 leituras aguardando o servidor"));
+        dialogs.ExpectMessage(mrOk);
+        form.sbtFechar->Click();
+        EXPECT_FALSE(form.Showing());
+    });
+    EXPECT_EQ(::Codbarium::CriaLeituraIUM(Branch, t.invoice, net.get()), QVariant(0));
+    ASSERT_FALSE(dialogs.Log().isEmpty());
+    EXPECT_EQ(dialogs.Log().last().Text, QStringLiteral("5 leituras ainda não foram enviadas ao servidor; elas serão "
+                                                        "enviadas quando a leitura desta nota for aberta de novo"));
+    EXPECT_EQ(dialogs.Log().last().Type, TMsgDlgType::mtWarning);
+    net->SetPort(server->Port());
+    EXPECT_EQ(ReadCount(t), t.read) << "nothing sent";
+
+    ExpectScreen([&](TfrmLeituraIUM& form) {
+        ASSERT_TRUE(WaitFor([&] { return form.Pending() == 0; }, 5000));
+        EXPECT_EQ(form.lblPendentes->Caption(), QStringLiteral("5 leituras enviadas: 4 aceitas, 1 recusada"));
+        ASSERT_EQ(form.lstLeituras->Count(), 6);
+        EXPECT_EQ(form.lstLeituras->Text(0).mid(10), QStringLiteral("5 leituras enviadas: 4 aceitas, 1 recusada"));
+        // Newest first: line 5 is the first scan's.
+        for (int i = 0; i < scans.size(); ++i) {
+            const int line = 5 - i;
+            const bool refused = i == 2;
+            EXPECT_TRUE(form.lstLeituras->Text(line).contains(refused ? QStringLiteral("IUM recusado: A validade")
+                                                                      : QStringLiteral("IUM aceito: ")))
+                << i << ": " << form.lstLeituras->Text(line).toStdString();
+            EXPECT_EQ(form.lstLeituras->TextColor(line), refused ? clRed : TfrmLeituraIUM::AcceptedColor) << i;
+            EXPECT_TRUE(form.lstLeituras->Hint(line).contains(Gs1ForDisplay(scans[i].mid(3)))) << i;
+        }
+        EXPECT_EQ(sounds.played.count(TReadingSound::Refused), 1);
+        form.Close();
+    });
+    EXPECT_EQ(::Codbarium::CriaLeituraIUM(Branch, t.invoice, net.get()), QVariant(4));
+    EXPECT_EQ(ReadCount(t), t.read + 4);
+    TScanQueue queue;
+    queue.Open();
+    EXPECT_TRUE(queue.All().isEmpty());
+}
+
+// Scans queued on this station under another user, or for another server,
+// are not sent under this one unless the user says so.
+TEST_F(Codbarium, ScansQueuedUnderAnotherUserOrServerAreSentOnlyWhenTheUserSaysSo)
+{
+    const TTarget t = Target(1);
+    const QString site = QStringLiteral("%1:%2").arg(server->Host()).arg(server->Port());
+    QList<TQueuedScan> kept = {
+        {0, QStringLiteral("bia-1"), Branch, t.invoice, Scan(t.gtin14, QStringLiteral("BIA1")).mid(3),
+         QDateTime::currentDateTimeUtc(), QStringLiteral("bia"), site},
+        {0, QStringLiteral("outro-1"), Branch, t.invoice, Scan(t.gtin14, QStringLiteral("OUT1")).mid(3),
+         QDateTime::currentDateTimeUtc(), QString(), QStringLiteral("10.9.9.9:3050")},
+    };
     {
-        QSqlQuery audit(db);
-        audit.prepare(QStringLiteral("SELECT CDIUMPROD FROM AUDITORIA WHERE CDFILIAL = ? AND NRLANCTONF = ? "
-                                     "AND CDIUMPROD LIKE '%RAJADA%' ORDER BY NRSEQAUDIT"));
-        audit.addBindValue(Branch);
-        audit.addBindValue(t.invoice);
-        ASSERT_TRUE(audit.exec());
-        while (audit.next())
-            stored << QStringLiteral("]d2") + audit.value(0).toString();
+        TScanQueue queue;
+        queue.Open();
+        for (TQueuedScan& scan : kept)
+            queue.Add(scan);
     }
-    db.close();
-    QSqlDatabase::removeDatabase(QStringLiteral("burst"));
-    EXPECT_EQ(stored, codes);
+    dialogs.ExpectMessage(mrNo);
+    ExpectScreen([&](TfrmLeituraIUM& form) {
+        WaitFor([&] { return form.Pending() > 0; }, 300);  // time it would take to send them
+        EXPECT_EQ(form.Pending(), 0);
+        EXPECT_TRUE(form.lstLeituras->Text(0).contains(QStringLiteral("2 leituras de outro usuário ou servidor continuam")))
+            << form.lstLeituras->Text(0).toStdString();
+        form.Close();
+    });
+    EXPECT_EQ(::Codbarium::CriaLeituraIUM(Branch, t.invoice, net.get()), QVariant(0));
+    const QString question = dialogs.Texts(TDialogKind::Message).value(0);
+    EXPECT_TRUE(question.startsWith(QStringLiteral("2 leituras desta nota foram guardadas nesta estação por bia para o servidor ")))
+        << question.toStdString();
+    EXPECT_TRUE(question.contains(QStringLiteral("usuário sem nome para o servidor 10.9.9.9:3050"))) << question.toStdString();
+    EXPECT_EQ(ReadCount(t), t.read);
+    {
+        TScanQueue queue;
+        queue.Open();
+        EXPECT_EQ(queue.All().size(), 2) << "kept";
+    }
+
+    dialogs.ExpectMessage(mrYes);
+    ExpectScreen([&](TfrmLeituraIUM& form) {
+        ASSERT_TRUE(WaitFor([&] { return form.Pending() == 0; }, 5000));
+        EXPECT_EQ(form.lblPendentes->Caption(), QStringLiteral("2 leituras enviadas: 2 aceitas, 0 recusadas"));
+        form.Close();
+    });
+    EXPECT_EQ(::Codbarium::CriaLeituraIUM(Branch, t.invoice, net.get()), QVariant(2));
+    EXPECT_EQ(ReadCount(t), t.read + 2);
+}
+
+// A burst typed at a scanner's speed while the server goes away and comes
+// back: every code stored once, in the order typed, none left waiting, and
+// each line showing its outcome.
+TEST_F(Codbarium, ABurstThroughAServerRestartIsStoredWholeOnceAndInOrder)
+{
+    const TTarget t = Target(7);
+    constexpr int Codes = 100;
+    SetToShip(t, t.read + Codes);
+    QStringList codes;
+    for (int i = 0; i < Codes; ++i)
+        codes << Scan(t.gtin14, QStringLiteral("ZONA%1").arg(i, 3, 10, QChar(u'0')));
+    TAppServerProcess::TOptions second;
+    second.Database = server->DatabasePath();
+    TAppServerProcess own(second);
+    net->SetPort(own.Port());
+    int waited = 0;
+    ExpectScreen([&](TfrmLeituraIUM& form) {
+        form.SetRetryDelays(50, 400);
+        QWidget* window = form.HostWindow();
+        ASSERT_TRUE(window->windowHandle());
+        TWedge wedge(window->windowHandle(), codes, 2);
+        ASSERT_TRUE(WaitFor([&] { return form.Accepted() >= 20; }, 60000));
+        own.Stop();  // the cart enters the dead zone
+        ASSERT_TRUE(WaitFor([&] { return form.Pending() >= 20 || form.Accepted() + form.Pending() == Codes; }, 60000));
+        waited = form.Pending();
+        own.Start(net->Port());
+        ASSERT_TRUE(WaitFor([&] { return wedge.Done() && form.Pending() == 0 && form.Accepted() == Codes; }, 120000))
+            << "accepted " << form.Accepted() << ", waiting " << form.Pending();
+        EXPECT_EQ(form.edtCodigoIUM->Text(), QString());
+        int accepted = 0;
+        for (int i = 0; i < form.lstLeituras->Count(); ++i) {
+            EXPECT_FALSE(form.lstLeituras->Text(i).contains(QStringLiteral("aguardando o servidor")))
+                << form.lstLeituras->Text(i).toStdString();
+            accepted += form.lstLeituras->Text(i).contains(QStringLiteral("IUM aceito: "));
+        }
+        EXPECT_EQ(accepted, Codes) << "one outcome a code";
+        EXPECT_TRUE(form.lblPendentes->Caption().endsWith(QStringLiteral(" recusadas"))
+                    && form.lblPendentes->Caption().contains(QStringLiteral("enviadas: ")))
+            << form.lblPendentes->Caption().toStdString();
+        form.Close();
+    });
+    EXPECT_EQ(::Codbarium::CriaLeituraIUM(Branch, t.invoice, net.get()), QVariant(Codes));
+    EXPECT_GT(waited, 0) << "some codes went through the queue";
+
+    EXPECT_EQ(StoredInOrder(t.invoice, QStringLiteral("ZONA")), codes) << "once each, in the order typed";
+    EXPECT_EQ(ReadCount(t), t.read + Codes);
+}
+
+// What the host says at its start: the scans that wait and for which
+// invoices, and an unreadable queue moved aside.
+TEST_F(Codbarium, TheHostsNoteCountsWaitingScansAndTellsOfAnUnreadableQueue)
+{
+    EXPECT_EQ(::Codbarium::QueuedScansNote(), QString()) << "nothing waits";
+    {
+        QFile garbage(TScanQueue::DefaultPath());
+        ASSERT_TRUE(garbage.open(QIODevice::WriteOnly));
+        garbage.write(QByteArray(4096, 'x'));
+    }
+    const QString note = ::Codbarium::QueuedScansNote();
+    EXPECT_TRUE(note.startsWith(QStringLiteral("O arquivo de leituras pendentes ")) && note.contains(QStringLiteral(".ilegivel-")))
+        << note.toStdString();
+
+    TScanQueue queue;
+    queue.Open();
+    for (const QString& invoice : {QStringLiteral("0000000001"), QStringLiteral("0000000002"), QStringLiteral("0000000001")}) {
+        TQueuedScan scan{0, QStringLiteral("id-") + invoice, Branch, invoice, QStringLiteral("code"),
+                         QDateTime::currentDateTimeUtc(), QString(), QString()};
+        queue.Add(scan);
+    }
+    EXPECT_EQ(::Codbarium::QueuedScansNote(),
+              QStringLiteral("3 leituras aguardando o servidor nesta estação (notas 0000000001, 0000000002): serão "
+                             "enviadas quando a leitura de cada nota for aberta."));
 }
 
 } // namespace

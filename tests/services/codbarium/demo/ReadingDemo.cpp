@@ -6,8 +6,11 @@
 // another. Then a second checker (bia, station EST-02) opens the same
 // invoice's reading and stores one more reading of the item, and a third
 // picture shows the first window with her present and the count followed.
+// Last, the server goes out of reach of the first window, three more scans
+// wait in the station's queue (a temporary one, not the user's), and a
+// fourth picture shows them waiting.
 //
-//   reading_demo --server HOST:PORT [--branch CODE] ACCEPTED.png REFUSED.png TOGETHER.png
+//   reading_demo --server HOST:PORT [--branch CODE] ACCEPTED.png REFUSED.png TOGETHER.png PENDING.png
 #include "codbarium/IumReadingForm.h"
 #include "data/DataPacket.h"
 #include "framework/Varneth.h"
@@ -20,6 +23,7 @@
 
 #include <QApplication>
 #include <QDateTime>
+#include <QTemporaryDir>
 #include <QtTest/QTest>
 
 #include <cstdio>
@@ -56,18 +60,22 @@ void Scan(TfrmLeituraIUM& form, const QString& code, const QString& picture)
 
 int main(int argc, char** argv)
 {
+    // The waiting scans go to a queue of the demo's own.
+    QTemporaryDir data;
+    qputenv("XDG_DATA_HOME", data.path().toLocal8Bit());
     QApplication qt(argc, argv);
     QStringList arguments = QApplication::arguments();
     TApplication application;
     try {
-        const QString error = Varneth::Load(arguments.mid(0, arguments.size() - 3));
-        if (!error.isEmpty() || arguments.size() < 4)
-            throw Exception(error.isEmpty()
-                                ? QStringLiteral("Uso: reading_demo --server HOST:PORTA ACEITO.png RECUSADO.png JUNTOS.png")
-                                : error);
-        const QString acceptedPicture = arguments.at(arguments.size() - 3);
-        const QString refusedPicture = arguments.at(arguments.size() - 2);
-        const QString togetherPicture = arguments.last();
+        const QString error = Varneth::Load(arguments.mid(0, arguments.size() - 4));
+        if (!error.isEmpty() || arguments.size() < 5)
+            throw Exception(error.isEmpty() ? QStringLiteral("Uso: reading_demo --server HOST:PORTA ACEITO.png RECUSADO.png "
+                                                             "JUNTOS.png AGUARDANDO.png")
+                                            : error);
+        const QString acceptedPicture = arguments.at(arguments.size() - 4);
+        const QString refusedPicture = arguments.at(arguments.size() - 3);
+        const QString togetherPicture = arguments.at(arguments.size() - 2);
+        const QString pendingPicture = arguments.last();
         const QString branch = Varneth::FiliProc().isEmpty() ? QStringLiteral("0001") : Varneth::FiliProc();
         TNetConnection net;
         net.SetServerName(Remote::ConfRastr);
@@ -95,7 +103,7 @@ int main(int argc, char** argv)
                                        - items.Number(r, items.IndexOf(QStringLiteral("QTRESPRODPED")));
                 const QString scan = QStringLiteral("]d201") + gtin + QStringLiteral("21D")
                                      + QString::number(QDateTime::currentSecsSinceEpoch() % 100000000);
-                if (controlled && missing >= 2 && accepted.isEmpty())
+                if (controlled && missing >= 5 && accepted.isEmpty())
                     accepted = scan;
                 if (!controlled && refused.isEmpty())
                     refused = scan + u'X';
@@ -131,6 +139,17 @@ int main(int argc, char** argv)
             Consiste::CheckResultServ(biaNet.AppServer().Call(Remote::SetLeituraIUM, {branch, invoice, accepted + u'B'}), true, 0);
             QTest::qWait(500);
             Save(*form, togetherPicture);
+
+            // Into the dead zone: three more scans wait.
+            form->SetRetryDelays(600000, 600000);
+            net.Close();
+            net.SetPort(1);
+            for (const char* serial : {"P1", "P2", "P3"}) {
+                QTest::keyClicks(form->edtCodigoIUM->Widget(), accepted + QLatin1String(serial));
+                QTest::keyClick(form->edtCodigoIUM->Widget(), Qt::Key_Return);
+            }
+            QTest::qWait(200);
+            Save(*form, pendingPicture);
             form->SetChannel(nullptr);
             delete form;
             return 0;
