@@ -5,6 +5,7 @@
 
 #include "ComponentFactory.h"
 #include "framework/DtmDBGeral.h"
+#include "server/KnownQueries.h"
 
 namespace {
 
@@ -158,18 +159,7 @@ void TfrmConfSepExp::CreateBranchQuery()
     qryFilial->SetCachedUpdates(false);
     qryFilial->SetAutoCalcFields(true);
 
-    const QStringList generic = {
-        "SELECT",
-        "   FI.CDFILIAL, FI.NMFILIAL",
-        "FROM",
-        "   FILIAL FI",
-        "WHERE",
-        "   FI.CDFILIAL = NVL(:P_CDFILIAL,FI.CDFILIAL) ",
-        "ORDER BY",
-        "   CDFILIAL",
-        " ",
-        " ",
-    };
+    const QStringList generic = KnownQueries::BranchQuery();
     QStringList oracle = generic;
     oracle[5] = "   FI.CDFILIAL = NVL(:P_CDFILIAL,FI.CDFILIAL)";
     QStringList mssql = generic;

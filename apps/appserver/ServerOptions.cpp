@@ -79,7 +79,7 @@ std::optional<TServerOptions> ParseServerOptions(const QStringList& arguments, Q
                                          QStringLiteral("Cria os papéis do PostgreSQL e lhes dá as permissões."));
     const QCommandLineOption serverRole(QStringLiteral("server-role"), QStringLiteral("Papel do servidor de aplicação."),
                                         QStringLiteral("name"));
-    const QCommandLineOption stationRole(QStringLiteral("station-role"), QStringLiteral("Papel das estações."),
+    const QCommandLineOption stationRole(QStringLiteral("station-role"), QStringLiteral("Papel que as estações tinham; seu acesso é retirado."),
                                          QStringLiteral("name"));
     const QCommandLineOption setBranches(QStringLiteral("set-branches"),
                                          QStringLiteral("Troca as filiais de um usuário do arquivo de contas."),
@@ -394,11 +394,11 @@ QString ServerUsage()
                "  --list-users             lista os usuários do arquivo de --accounts com suas filiais e sai\n"
                "  --init-demo              cria o esquema e os dados de demonstração e sai\n"
                "  --create-roles           no banco PostgreSQL de --database, com a conexão do dono ou de um\n"
-               "                           administrador: cria ou atualiza o esquema, cria os papéis do\n"
-               "                           servidor e das estações (senhas lidas da entrada padrão) e lhes\n"
-               "                           dá as permissões; depois sai\n"
+               "                           administrador: cria ou atualiza o esquema, cria o papel do\n"
+               "                           servidor (senha lida da entrada padrão), lhe dá as permissões e\n"
+               "                           tira as do papel das estações; depois sai\n"
                "  --server-role NOME       papel do servidor (padrão: %4)\n"
-               "  --station-role NOME      papel das estações (padrão: %5)\n"
+               "  --station-role NOME      papel que as estações tinham, seu acesso retirado (padrão: %5)\n"
                "  --scale N                multiplicador dos dados de demonstração (com --init-demo)\n"
                "  --migrate                aplica ao banco de --database as migrações do esquema que faltam\n"
                "                           e sai\n"

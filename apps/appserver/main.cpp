@@ -35,6 +35,7 @@
 #include "storage/Roles.h"
 #include "storage/Schema.h"
 #include "transport/AccountAdmin.h"
+#include "transport/NoticeSeal.h"
 #include "transport/RpcServer.h"
 #include "transport/ServerLog.h"
 #include "transport/ServerTls.h"
@@ -130,6 +131,10 @@ int AddUserCommand(const TServerOptions& options)
 int Migrate(const TServerOptions& options)
 {
     TDatabase db(TDbConfig{options.Database});
+    // Tables an administrator's connection created would be its own, out of
+    // the servers' reach: the schema is always the owner's.
+    if (db.Engine() == TEngine::Postgres)
+        ActAsOwner(db);
     const int before = RecordedSchemaVersion(db);
     const QStringList done = CreateSchema(db);
     for (const QString& line : done)
@@ -139,21 +144,19 @@ int Migrate(const TServerOptions& options)
     return 0;
 }
 
-// The server's and the stations' passwords from stdin, one line each, asked
-// and repeated on a terminal; an empty one sets none.
+// The server's password from stdin, one line, asked and repeated on a
+// terminal; an empty one sets none.
 int CreateRoles(const TServerOptions& options)
 {
     TRoleSetup setup = options.Roles;
-    for (const auto& [role, password] : {std::pair{setup.ServerRole, &setup.ServerPassword},
-                                         std::pair{setup.StationRole, &setup.StationPassword}}) {
-        const QString typed = ReadPassword(QStringLiteral("Senha do papel %1 (vazia: nenhuma senha nova): ").arg(role));
-        if (!typed.isEmpty() && ::isatty(STDIN_FILENO) && ReadPassword(QStringLiteral("Repita a senha: ")) != typed) {
-            Print(stderr, QStringLiteral("appserver: as senhas digitadas não conferem; nada foi gravado."));
-            return 1;
-        }
-        if (!typed.isEmpty())
-            *password = typed;
+    const QString typed =
+        ReadPassword(QStringLiteral("Senha do papel %1 (vazia: nenhuma senha nova): ").arg(setup.ServerRole));
+    if (!typed.isEmpty() && ::isatty(STDIN_FILENO) && ReadPassword(QStringLiteral("Repita a senha: ")) != typed) {
+        Print(stderr, QStringLiteral("appserver: as senhas digitadas não conferem; nada foi gravado."));
+        return 1;
     }
+    if (!typed.isEmpty())
+        setup.ServerPassword = typed;
     TDatabase db(TDbConfig{options.Database});
     for (const QString& line : SetUpRoles(db, setup))
         Print(stdout, QStringLiteral("appserver: %1.").arg(line));
@@ -265,11 +268,13 @@ int Serve(QCoreApplication& app, const TServerOptions& options)
         TDatabase db(TDbConfig{options.Database});
         WarnOfUnverifiedLink(db);
         PrepareSchema(db);
+        SetNoticeKey(NoticeKey(db));
     }
     TDispatcher dispatcher;
     dispatcher.Add(ConfRastrModule(options.EpcisNaming));
     dispatcher.Add(EstoqueModule());
     dispatcher.Add(HealthModule());
+    dispatcher.Add(QueryModule());
     FaultInjection::ArmFromEnvironment();
 
     config.Db.Database = options.Database;
@@ -342,8 +347,8 @@ int Serve(QCoreApplication& app, const TServerOptions& options)
             return;
         }
         QString message = QStringLiteral("o servidor não usa arquivo de contas; nada a reler");
-        if (accounts)
-            accounts->Reload(message);
+        if (accounts && accounts->Reload(message))
+            server.AccountsReloaded();
         LogLine(QStringLiteral("SIGHUP: ") + message);
         if (!options.TlsCertificate.isEmpty())
             LogLine(QStringLiteral("SIGHUP: ") + RenewTls(server, options));

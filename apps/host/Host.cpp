@@ -13,6 +13,7 @@
 #include "framework/StatusNote.h"
 #include "framework/Varneth.h"
 #include "netconn/NoticeChannel.h"
+#include "server/KnownQueries.h"
 #include "rtl/Exceptions.h"
 #include "ui/Application.h"
 #include "ui/Dialogs.h"
@@ -98,15 +99,15 @@ void THost::NameBranch()
     // as the demo database is meant to be used: a screen then opens on data.
     const bool first = Varneth::FiliProc().isEmpty();
     try {
+        // The branch query, the one query a networked station's server runs
+        // for it: every branch in order of code (the first is the least), or
+        // the one named.
         TADOIBQuery query;
         query.SetConnection(dtmDBGeral->adcGeral());
-        if (first) {
-            query.SQL = {QStringLiteral("SELECT CDFILIAL, NMFILIAL FROM FILIAL "
-                                        "WHERE CDFILIAL = (SELECT MIN(CDFILIAL) FROM FILIAL)")};
-        } else {
-            query.SQL = {QStringLiteral("SELECT CDFILIAL, NMFILIAL FROM FILIAL WHERE CDFILIAL = :CDFILIAL")};
-            query.ParamByName(QStringLiteral("CDFILIAL"))->SetAsString(Varneth::FiliProc());
-        }
+        query.SQL = KnownQueries::BranchQuery();
+        if (!first)
+            query.ParamByName(KnownQueries::BranchParameter)->SetAsString(Varneth::FiliProc());
+        query.SetMaxRecords(1);
         query.Open();
         if (query.IsEmpty())
             return;

@@ -1,5 +1,7 @@
 #include "ADOIBQuery.h"
 
+#include "DtmDBGeral.h"
+
 #include "rtl/DateTime.h"
 #include "rtl/Exceptions.h"
 #include "rtl/StrUtils.h"
@@ -8,6 +10,9 @@
 #include <QSqlField>
 #include <QSqlQuery>
 #include <QSqlRecord>
+
+#include <functional>
+#include <numeric>
 
 namespace {
 
@@ -139,6 +144,33 @@ private:
     std::unique_ptr<TDataPacketBuilder> builder_;
 };
 
+// The parameters of `text` as a packet of one row, one field each of its
+// parameter's kind (a TDateTime's number for a date), for the application
+// server, which binds them as the database would.
+TDataPacket parameterPacket(const QString& text, const std::function<TParam*(const QString&)>& find)
+{
+    QList<TFieldDesc> fields;
+    const QStringList names = SqlParameterNames(text);
+    for (const QString& name : names) {
+        const TParam* param = find(name);
+        fields.append({name, param ? param->DataType() : TFieldType::ftString, 0});
+    }
+    TDataPacketBuilder row(fields);
+    for (int i = 0; i < names.size(); ++i) {
+        const QVariant value = boundValue(find(names[i]));
+        if (value.isNull())
+            row.AddNull();
+        else if (fields[i].Type == TFieldType::ftString)
+            row.AddString(value.toString());
+        else if (fields[i].Type == TFieldType::ftFloat)
+            row.AddNumber(value.toDouble());
+        else
+            row.AddNumber(DateTimeFromQDateTime(value.toDateTime()));
+    }
+    row.EndRow();
+    return row.Build();
+}
+
 } // namespace
 
 TADOIBQuery::TADOIBQuery(TComponent* owner) : TDataSet(owner) {}
@@ -180,6 +212,10 @@ void TADOIBQuery::Open()
 {
     if (Active())
         return;
+    if (dtmDBGeral && dtmDBGeral->Remote() && connectionName_ == dtmDBGeral->ConnectionName()) {
+        OpenRemote();
+        return;
+    }
     const QSqlDatabase db = QSqlDatabase::database(connectionName_, false);
     if (!db.isOpen())
         throw EDatabaseError(QStringLiteral("%1: sem conexão com o banco de dados.").arg(Name()));
@@ -202,4 +238,19 @@ void TADOIBQuery::Open()
     if (query.lastError().isValid())
         raiseDatabaseError(query.lastError());
     LoadPacket(reader.Build());
+}
+
+void TADOIBQuery::OpenRemote()
+{
+    const QString text = TextOf(TSqlDialect::Generic).join(u'\n');
+    if (IsBlank(text))
+        throw EDatabaseError(QStringLiteral("%1: não há texto SQL para executar.").arg(Name()));
+    TDataPacket rows =
+        dtmDBGeral->RemoteQuery(text, parameterPacket(text, [this](const QString& name) { return findParam(name); }));
+    if (maxRecords_ > 0 && rows.RowCount() > maxRecords_) {
+        std::vector<int> first(static_cast<size_t>(maxRecords_));
+        std::iota(first.begin(), first.end(), 0);
+        rows = rows.Select(first);
+    }
+    LoadPacket(rows);
 }

@@ -29,6 +29,11 @@
 // (TDataSet's rule). Open on an open query does nothing; to run it again
 // with other parameter values, Close and Open.
 //
+// On the shared data module of a networked site (TdtmDBGeral::Remote) the
+// generic text runs on the application server instead, with the parameters'
+// values; the server runs only the texts it knows, and its refusal raises
+// EServerError.
+//
 // Failures raise EDatabaseError: no open connection, an empty text, the
 // database refusing the statement (its own message, unchanged), a value that
 // does not fit the kind of its field. The query then keeps what it held.
@@ -125,6 +130,9 @@ public:
 
 private:
     TParam* findParam(const QString& name) const;
+    // Open on the data module of a networked site: the generic text runs on
+    // the application server (TdtmDBGeral::RemoteQuery).
+    void OpenRemote();
 
     QString connectionName_;
     TComponent* database_ = nullptr;

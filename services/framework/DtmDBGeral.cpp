@@ -3,7 +3,10 @@
 #include "SqliteFunctions.h"
 #include "Varneth.h"
 
+#include "netconn/CheckResultServ.h"
+#include "netconn/NetConnection.h"
 #include "rtl/Exceptions.h"
+#include "server/RemoteNames.h"
 
 #include <QFileInfo>
 #include <QSqlError>
@@ -41,6 +44,11 @@ void ConfigurePostgres(QSqlDatabase& db, const QString& uri)
 }
 } // namespace
 
+bool IsAppServerDatabase(const QString& path)
+{
+    return path == QLatin1String("appserver:");
+}
+
 bool IsPostgresUri(const QString& path)
 {
     return path.startsWith(QLatin1String("postgresql://")) || path.startsWith(QLatin1String("postgres://"));
@@ -61,6 +69,7 @@ TdtmDBGeral::TdtmDBGeral(TComponent* owner)
 
 TdtmDBGeral::~TdtmDBGeral()
 {
+    remote_.reset();
     if (dtmDBGeral == this)
         dtmDBGeral = nullptr;
     if (QSqlDatabase::contains(connectionName_)) {
@@ -71,15 +80,46 @@ TdtmDBGeral::~TdtmDBGeral()
 
 QSqlDatabase TdtmDBGeral::adcGeral() const { return QSqlDatabase::database(connectionName_, false); }
 
-bool TdtmDBGeral::Connected() const { return adcGeral().isOpen(); }
+bool TdtmDBGeral::Connected() const { return remote_ ? remote_->Connected() : adcGeral().isOpen(); }
 
-void TdtmDBGeral::Close() { adcGeral().close(); }
+void TdtmDBGeral::Close()
+{
+    if (remote_)
+        remote_->Close();
+    adcGeral().close();
+}
+
+TDataPacket TdtmDBGeral::RemoteQuery(const QString& text, const TDataPacket& params)
+{
+    if (!remote_)
+        throw EDatabaseError(QStringLiteral("%1: sem conexão com o servidor de aplicação.").arg(Name()));
+    const QVariant rows =
+        Consiste::CheckResultServ(remote_->AppServer().Call(Remote::Consultar, {text, params}), true, 0);
+    if (!rows.canConvert<TDataPacket>() || rows.metaType() != QMetaType::fromType<TDataPacket>())
+        throw EServerError(QStringLiteral("Resposta inválida do servidor de aplicação a %1.").arg(Remote::Consultar));
+    return rows.value<TDataPacket>();
+}
 
 void TdtmDBGeral::Open()
 {
     if (Connected())
         return;
     const QString path = Varneth::DatabasePath();
+    if (IsAppServerDatabase(path)) {
+        if (!remote_) {
+            remote_ = std::make_unique<TNetConnection>();
+            remote_->SetServerName(Remote::Consulta);
+        }
+        remote_->SetHost(Varneth::WebURL());
+        remote_->SetPort(Varneth::WebPort());
+        remote_->Open();
+        // The name the queries refer to (adcGeral), never opened: theirs run
+        // on the application server.
+        if (!QSqlDatabase::contains(connectionName_))
+            QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connectionName_);
+        return;
+    }
+    remote_.reset();
     const bool postgres = IsPostgresUri(path);
     if (!postgres && !QFileInfo(path).isFile())
         throw EDatabaseError(QStringLiteral("Banco de dados '%1' não encontrado.").arg(path));

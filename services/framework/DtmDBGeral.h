@@ -14,12 +14,25 @@
 // or a PostgreSQL URI (postgresql://user@host:port/dbname, through QPSQL),
 // whose schema provides them. A missing file is refused rather than created
 // empty, so a wrong path shows at once.
+//
+// On a networked site the station holds no database login: its path is
+// "appserver:" (IsAppServerDatabase), and Open opens, instead of a database,
+// a connection to the application server's "Servidor.rdmConsulta" (the
+// server of the host's settings, with their security and alternates). The
+// queries on this module's connection then run there (RemoteQuery): the
+// server runs only the texts it knows (server/KnownQueries.h) and returns
+// only the rows of the branches the station's user works on.
 // Failures raise EDatabaseError with the database's message; the module is
 // then closed.
+#include "data/DataPacket.h"
 #include "rtl/Classes.h"
 
 #include <QSqlDatabase>
 #include <QString>
+
+#include <memory>
+
+class TNetConnection;
 
 class TdtmDBGeral : public TComponent {
 public:
@@ -29,6 +42,12 @@ public:
     void Open();
     void Close();
     bool Connected() const;
+    // Whether the queries run through the application server ("appserver:").
+    bool Remote() const { return remote_ != nullptr; }
+    // Runs `text` with `params` (one row, one field per parameter) on the
+    // application server; the rows it answers. Raises EServerError when the
+    // server refuses it, EConnectionError when it cannot be reached.
+    TDataPacket RemoteQuery(const QString& text, const TDataPacket& params);
 
     // The connection (valid once opened; closed after Close).
     QSqlDatabase adcGeral() const;
@@ -40,9 +59,12 @@ public:
 
 private:
     QString connectionName_;
+    std::unique_ptr<TNetConnection> remote_;  // set by Open on "appserver:"
 };
 
 extern TdtmDBGeral* dtmDBGeral;
 
 // Whether a database path is a PostgreSQL URI rather than a SQLite file.
 bool IsPostgresUri(const QString& path);
+// Whether a database path says the queries go through the application server.
+bool IsAppServerDatabase(const QString& path);

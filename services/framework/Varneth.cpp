@@ -93,7 +93,7 @@ QString checkedPath(const QString& key, const QString& text, const QDir& base)
 {
     if (text.trimmed().isEmpty())
         fail(QStringLiteral("Caminho vazio em %1.").arg(key));
-    if (IsPostgresUri(text))
+    if (IsPostgresUri(text) || IsAppServerDatabase(text))
         return text;
     return QDir::cleanPath(base.absoluteFilePath(text));
 }

@@ -34,4 +34,10 @@ inline const QString UtilizaLocalEstoque = QStringLiteral("Utiliza_LocalEstoque"
 inline const QString Saude = QStringLiteral("Servidor.rdmSaude");
 inline const QString Verificar = QStringLiteral("Verificar");
 
+// The queries of a station's data module on a networked site (KnownQueries.h):
+// Consultar(text, parameters packet) answers a result envelope whose payload
+// is the rows, a data packet.
+inline const QString Consulta = QStringLiteral("Servidor.rdmConsulta");
+inline const QString Consultar = QStringLiteral("Consultar");
+
 } // namespace Remote

@@ -12,6 +12,12 @@
 - logins in flight from one address are bounded, and a failure counts even
   when its client hung up before the answer;
 - an address that reconnects in a loop is cut off, others are served;
+- with the caps lowered to the descriptor limit, one address's idle
+  connections take no more than its share of them: another address is served;
+- a full table of connection rates (more addresses than it holds, each
+  connecting once) still lets a new address in;
+- one user announcing big frames on many connections takes no more than its
+  share of the request memory: another user's call is served;
 - --listen takes a bracketed IPv6 address.
 
     caps.py APPSERVER"""
@@ -48,7 +54,7 @@ def serving(site, failures, what, arguments=(), **options):
 
 
 def check_global_and_address_caps(site, failures):
-    arguments = [*site.secure_arguments(), "--max-connections", "6", "--max-connections-per-address", "3"]
+    arguments = [*site.secure_arguments(), "--max-connections", "12", "--max-connections-per-address", "3"]
     with serving(site, failures, "caps", arguments) as (server, held):
         held += [peer.Connection(server.port, site.certificate, "127.0.0.2") for _ in range(3)]
         extra = peer.Connection(server.port, site.certificate, "127.0.0.2")
@@ -57,11 +63,12 @@ def check_global_and_address_caps(site, failures):
         message = expect_fault(extra, "busy")
         if "deste endereço" not in message or time.monotonic() - start > 2:
             failures.append(f"per-address cap over TLS: {message!r} after {time.monotonic() - start:.1f} s")
-        held += [peer.Connection(server.port, site.certificate, "127.0.0.3") for _ in range(3)]
+        for source in ("127.0.0.3", "127.0.0.40", "127.0.0.41"):
+            held += [peer.Connection(server.port, site.certificate, source) for _ in range(3)]
         over = peer.Connection(server.port, site.certificate, "127.0.0.4")
         held.append(over)
         message = expect_fault(over, "busy")
-        if "limite de 6 conexões" not in message:
+        if "limite de 12 conexões" not in message:
             failures.append(f"global cap over TLS: {message!r}")
         for connection in held[:2]:
             connection.close()
@@ -75,7 +82,7 @@ def check_descriptor_limit(site, failures):
         if "ulimit -n" not in server.log():
             failures.append("the lowered cap was not reported: " + server.log()[-500:])
         for i in range(200):
-            held.append(peer.Connection(server.port, source=f"127.0.0.{10 + i % 4}", timeout=5))
+            held.append(peer.Connection(server.port, source=f"127.0.0.{10 + i % 8}", timeout=5))
         late = peer.Connection(server.port, timeout=5)
         held.append(late)
         start = time.monotonic()
@@ -87,18 +94,72 @@ def check_descriptor_limit(site, failures):
             failures.append("descriptor limit: the server ended")
 
 
+def greeting(server, held, source):
+    """What a hello from `source` is answered (the connection kept in `held`)."""
+    station = peer.Connection(server.port, source=source, timeout=5)
+    held.append(station)
+    station.send(peer.hello())
+    return station.receive()
+
+
+def check_address_share_under_descriptor_limit(site, failures):
+    with serving(site, failures, "address share", nofile=128) as (server, held):
+        for _ in range(60):
+            held.append(peer.Connection(server.port, source="127.0.0.20", timeout=5))
+        time.sleep(0.5)
+        reply = greeting(server, held, "127.0.0.21")
+        if reply[0] != "welcome":
+            failures.append(f"address share: another address was refused: {reply}")
+
+
+def check_full_rate_table(site, failures):
+    addresses = 4200  # more than the table holds
+    with serving(site, failures, "full rate table") as (server, held):
+        for i in range(addresses):
+            connection = peer.Connection(server.port, source=f"127.1.{i // 250}.{i % 250 + 1}", timeout=5)
+            connection.send(peer.hello())
+            connection.receive()
+            connection.close()
+        reply = greeting(server, held, "127.2.0.1")
+        if reply[0] != "welcome":
+            failures.append(f"full rate table: a new address was refused: {reply}")
+
+
+def faults(connections, code, within):
+    """How many of `connections` are answered the fault `code` within `within` seconds each."""
+    counted = 0
+    for connection in connections:
+        try:
+            expect_fault(connection, code, within=within)
+            counted += 1
+        except (socket.timeout, TimeoutError, peer.Closed):
+            pass
+    return counted
+
+
+def check_budget_share(site, failures):
+    with serving(site, failures, "budget share", ["--accounts", site.accounts]) as (server, held):
+        for _ in range(32):
+            connection = peer.login(server.port, "maria", source="127.0.0.30")
+            held.append(connection)
+            connection.send(bytes.fromhex("0010000086"))  # a 1 MiB frame announced, one byte of it sent
+        refused = faults(held, "busy", 0.2)
+        other = peer.login(server.port, "joao", source="127.0.0.31")
+        held.append(other)
+        other.send(peer.call("GetItensIUM", ["0001", "0000000001"]))
+        reply = other.receive()
+        if reply[0] != "result":
+            failures.append(f"budget share: another user's call got {reply} ({refused} of maria's 32 refused)")
+        elif refused < 16:
+            failures.append(f"budget share: only {refused} of maria's 32 big frames refused")
+
+
 def check_big_hellos(site, failures):
     with serving(site, failures, "big hellos") as (server, held):
         for _ in range(32):
             held.append(peer.Connection(server.port, source="127.0.0.2"))
             held[-1].send(bytes.fromhex("0010000086"))
-        refused = 0
-        for connection in held:
-            try:
-                expect_fault(connection, "frame", within=2)
-                refused += 1
-            except (socket.timeout, TimeoutError, peer.Closed):
-                pass
+        refused = faults(held, "frame", 2)
         if refused != 32:
             failures.append(f"big hellos: {refused} of 32 refused at once")
         station = peer.Connection(server.port)
@@ -178,7 +239,8 @@ def main(argv):
     site = peer.Site(argv[1])
     failures = []
     try:
-        for check in (check_global_and_address_caps, check_descriptor_limit, check_big_hellos, check_logins_in_flight,
+        for check in (check_global_and_address_caps, check_descriptor_limit, check_address_share_under_descriptor_limit,
+                      check_full_rate_table, check_budget_share, check_big_hellos, check_logins_in_flight,
                       check_connect_rate, check_ipv6_listen):
             check(site, failures)
     finally:

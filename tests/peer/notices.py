@@ -6,7 +6,10 @@
   the notices for it are dropped once its waiting output passes the bound,
   and when it reads again it gets what was kept, then one "missed" notice,
   then the notices made after it caught up;
-- a connection that did not agree "notices" may not subscribe.
+- a connection that did not agree "notices" may not subscribe;
+- a station that changes its name is announced absent by the name it was
+  announced present with, when it leaves an invoice and when it hangs up, so
+  no other window keeps a ghost of it.
 
     notices.py APPSERVER"""
 import socket
@@ -22,16 +25,6 @@ BATCH = 500
 
 def subscribe(connection, user, station, invoice, call_id):
     connection.send(peer.call("AssinaAvisos", [BRANCH, user, station, invoice], call_id))
-
-
-def result_of(connection, call_id):
-    """The result of call `call_id`, skipping the notices that come first."""
-    while True:
-        message = connection.receive()
-        if message[0] == "result" and message[1] == call_id:
-            return message[2]
-        if message[0] not in ("notice", "result"):
-            raise AssertionError(f"unexpected message {message}")
 
 
 def greet(port, features, receive_buffer=None):
@@ -54,21 +47,10 @@ def greet(port, features, receive_buffer=None):
     return connection, welcome
 
 
-def drain(connection, quiet=2.0):
-    """Every message that arrives until `quiet` seconds pass without one."""
-    connection.sock.settimeout(quiet)
-    messages = []
-    try:
-        while True:
-            messages.append(connection.receive())
-    except (socket.timeout, TimeoutError):
-        return messages
-
-
 def check_slow_subscriber(server, failures):
     slow, _ = greet(server.port, ["compact", "notices"], receive_buffer=8192)
     subscribe(slow, "lenta", "EST-LENTA", "", 1)
-    if result_of(slow, 1) != [True, []]:
+    if peer.result_of(slow, 1) != [True, []]:
         failures.append("the slow subscriber was not subscribed")
         return
     fast, welcome = greet(server.port, ["compact", "notices"])
@@ -80,11 +62,11 @@ def check_slow_subscriber(server, failures):
     for batch in range(0, TOGGLES, BATCH):
         for i in range(batch, batch + BATCH):
             subscribe(fast, "rapida", "EST-RAPIDA", f"{i % 2 + 1:010d}", i + 10)
-        result_of(fast, batch + BATCH - 1 + 10)
+        peer.result_of(fast, batch + BATCH - 1 + 10)
     rss_growth = server.rss_mb() - rss_before
     if rss_growth > 16:
         failures.append(f"the server grew {rss_growth:.1f} MiB for an unread subscriber")
-    kept = drain(slow)
+    kept = peer.drain(slow)
     events = [m[1] for m in kept if m[0] == "notice"]
     if "missed" not in events:
         failures.append(f"no \"missed\" notice after {len(events)} of {2 * TOGGLES} notices")
@@ -94,8 +76,8 @@ def check_slow_subscriber(server, failures):
         failures.append("notices came after \"missed\" before the subscriber had caught up")
     # Caught up, it hears what follows.
     subscribe(fast, "rapida", "EST-RAPIDA", "", 99999)
-    result_of(fast, 99999)
-    after = [m for m in drain(slow, 1.0) if m[0] == "notice"]
+    peer.result_of(fast, 99999)
+    after = [m for m in peer.drain(slow, 1.0) if m[0] == "notice"]
     if not any(m[1] == "absent" and m[7] == "EST-RAPIDA" for m in after):
         failures.append(f"no notice after catching up: {after}")
     print(f"{TOGGLES} toggles in {time.monotonic() - started:.1f} s; slow subscriber kept {len(events)} notices, "
@@ -109,10 +91,34 @@ def check_feature_needed(server, failures):
     if len(welcome) != 5 or welcome[4] != ["compact"]:
         failures.append(f"welcome without notices: {welcome}")
     subscribe(plain, "ana", "EST-A", "", 1)
-    reply = result_of(plain, 1)
+    reply = peer.result_of(plain, 1)
     if reply[0] is not False or "notices" not in reply[1]:
         failures.append(f"a subscription without the feature: {reply}")
     plain.close()
+
+
+def check_absent_as_present(server, failures):
+    watcher, _ = greet(server.port, ["compact", "notices"])
+    subscribe(watcher, "vigia", "EST-VIGIA", "", 1)
+    peer.result_of(watcher, 1)
+    station, _ = greet(server.port, ["compact", "notices"])
+    subscribe(station, "ana", "EST-1", "0000000001", 1)
+    peer.result_of(station, 1)
+    station.send(peer.call("IdentificaEstacao", ["ana", "EST-2"], 2))
+    peer.result_of(station, 2)
+    subscribe(station, "ana", "EST-2", "", 3)
+    peer.result_of(station, 3)
+    subscribe(station, "ana", "EST-3", "0000000002", 4)
+    peer.result_of(station, 4)
+    station.send(peer.call("IdentificaEstacao", ["ana", "EST-4"], 5))
+    peer.result_of(station, 5)
+    station.close()
+    heard = [(m[1], m[3], m[7]) for m in peer.drain(watcher, 1.5) if m[0] == "notice" and m[1] in ("present", "absent")]
+    expected = [("present", "0000000001", "EST-1"), ("absent", "0000000001", "EST-1"),
+                ("present", "0000000002", "EST-3"), ("absent", "0000000002", "EST-3")]
+    if heard != expected:
+        failures.append(f"presences heard {heard}, expected {expected}")
+    watcher.close()
 
 
 def main(argv):
@@ -120,7 +126,7 @@ def main(argv):
     server = peer.Server(site)
     failures = []
     try:
-        for check in (check_feature_needed, check_slow_subscriber):
+        for check in (check_feature_needed, check_absent_as_present, check_slow_subscriber):
             try:
                 check(server, failures)
             except (AssertionError, OSError, peer.Closed) as error:

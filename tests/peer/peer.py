@@ -103,6 +103,30 @@ class Connection:
             pass
 
 
+def result_of(connection, call_id):
+    """The result of call `call_id`, skipping the notices that come first; a
+    fault (of the call or of the connection) is returned whole."""
+    while True:
+        message = connection.receive()
+        if message[0] == "result" and message[1] == call_id:
+            return message[2]
+        if message[0] == "fault":
+            return message
+        if message[0] not in ("notice", "result"):
+            raise AssertionError(f"unexpected message {message}")
+
+
+def drain(connection, quiet=2.0):
+    """Every message that arrives until `quiet` seconds pass without one."""
+    connection.sock.settimeout(quiet)
+    messages = []
+    try:
+        while True:
+            messages.append(connection.receive())
+    except (socket.timeout, TimeoutError):
+        return messages
+
+
 def login(port, user="maria", password=PASSWORD, tls_authority=None, source="127.0.0.1", timeout=TIMEOUT_S):
     """A connection past its welcome; raises AssertionError with the fault
     otherwise."""
@@ -116,10 +140,10 @@ def login(port, user="maria", password=PASSWORD, tls_authority=None, source="127
 
 
 class Site:
-    """A temporary site: demo database, certificate and key for 127.0.0.1,
-    accounts "maria" and "joao" (PASSWORD)."""
+    """A temporary site: demo database (of `scale`), certificate and key for
+    127.0.0.1, accounts "maria" and "joao" (PASSWORD)."""
 
-    def __init__(self, appserver):
+    def __init__(self, appserver, scale=1):
         self.appserver = appserver
         self.dir = tempfile.TemporaryDirectory(prefix="exp-peer-")
         self.path = self.dir.name
@@ -127,7 +151,7 @@ class Site:
         self.certificate = self.file("server.crt")
         self.key = self.file("server.key")
         self.accounts = self.file("accounts")
-        run([appserver, "--init-demo", "--database", self.database])
+        run([appserver, "--init-demo", "--scale", str(scale), "--database", self.database])
         run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2", "-subj", "/CN=127.0.0.1",
              "-addext", "subjectAltName=IP:127.0.0.1", "-keyout", self.key, "-out", self.certificate])
         os.chmod(self.key, 0o600)

@@ -94,6 +94,10 @@ QVariant Reconnecting(TDatabase& db, bool mayRepeatCommit, Attempt attempt)
 
 QVariant RunChange(TDatabase& db, const TRequest& request, const std::function<QVariant()>& rule)
 {
+    if (!request.Id.isEmpty() && !RequestLog::Admit(request))
+        return Rpc::Failure(QStringLiteral("O usuário %1 enviou requisições demais em pouco tempo; a operação não foi "
+                                           "executada. Aguarde alguns instantes e tente de novo.")
+                                .arg(request.User));
     constexpr int attempts = 3;
     int conflicts = 0;
     const QVariant outcome = Reconnecting(db, !request.Id.isEmpty(), [&]() -> QVariant {

@@ -2,7 +2,8 @@
 // How the methods run on the worker's database connection, whatever happens
 // to the database meanwhile.
 //
-// A change (RunChange) runs in one write transaction. When the request
+// A change (RunChange) runs in one write transaction. An identified one of a
+// user past RequestLog::Admit's rate is refused at once, unrecorded. When the request
 // carries the client's identifier, the transaction first claims it
 // (RequestLog.h): a request seen before is answered with its first outcome
 // and runs nothing; a new one records its outcome with the change. A refusal

@@ -210,7 +210,7 @@ TModule ConfRastrModule(const TEventNaming& naming)
         [](TCallContext& c) { return DeleteReadings(*c.Db, c.Args[0].value<TDataPacket>(), c.Rows); }, DeltaBranches));
     module.Add(Read(Remote::GetItensIUM, {Text, Text}, GetItensIUM));
     module.Add(Change(Remote::SetLeituraIUM, {Text, Text, Text}, [](TCallContext& c) {
-        return StoreReading(*c.Db, Str(c, 0), Str(c, 1), Str(c, 2), c.Rows);
+        return StoreReading(*c.Db, Str(c, 0), Str(c, 1), Str(c, 2), c.Branches, c.Rows);
     }));
     module.Add(Read(Remote::GetEventosRastreio, {Text, DateArg, DateArg, Text},
                     [naming](TCallContext& c) { return GetEventosRastreio(c, naming); }));

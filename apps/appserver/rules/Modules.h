@@ -19,3 +19,10 @@ TModule EstoqueModule();
 // "Health check".
 inline constexpr int HealthCommitBoundMs = 2000;
 TModule HealthModule();
+// "Servidor.rdmConsulta": the queries of a station's data module on a
+// networked site, where the station holds no database login. Its method
+// Consultar(text, parameters) runs only a text of KnownQueries.h (byte for
+// byte), as the server's own statement, and answers [true, rows] with the
+// rows of the branches the user works on, or [false, why] for any other
+// text or parameters.
+TModule QueryModule();

@@ -3,6 +3,7 @@
 #include "InvoiceState.h"
 #include "rpc/Envelope.h"
 #include "server/RemoteNames.h"
+#include "transport/NoticeSeal.h"
 #include "transport/NoticeText.h"
 
 namespace {
@@ -73,7 +74,7 @@ void PublishChange(TDatabase& db, const QString& event, const QString& branch, c
                    const QString& product, std::optional<double> count)
 {
     const QString user = db.User().isEmpty() ? db.Station().User : db.User();
-    db.Publish(EncodeNotice({{event, branch, invoice, product, count, user, db.Station().Name}, QString()}));
+    db.Publish(SealNotice(EncodeNotice({{event, branch, invoice, product, count, user, db.Station().Name}, QString()})));
 }
 
 double ReadingsOf(TDatabase& db, const QString& branch, const QString& invoice, const QString& product)

@@ -51,6 +51,7 @@
 #include "data/DataPacket.h"
 
 #include "storage/Database.h"
+#include "transport/Principal.h"
 #include <QString>
 #include <QVariant>
 
@@ -68,6 +69,7 @@ QVariant DeleteReadings(TDatabase& db, const TDataPacket& delta, qint64& rows);
 // product without IUM control, an IUM already read anywhere, more readings
 // than the quantity to ship, an expiry before the invoice's outgoing date and
 // a confirmed invoice. Payload: [CDPRODUTO, readings of that product now,
-// quantity to ship]. Audited.
+// quantity to ship]. Audited. An IUM read already on an invoice of a branch
+// not in `visible` (the caller's) is refused without naming that invoice.
 QVariant StoreReading(TDatabase& db, const QString& branch, const QString& invoice, const QString& scan,
-                      qint64& rows);
+                      const TBranches& visible, qint64& rows);

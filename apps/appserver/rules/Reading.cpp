@@ -16,7 +16,7 @@ constexpr int MaxCodeLength = 100;  // LEITURAIUM.CDIUMPROD
 } // namespace
 
 QVariant StoreReading(TDatabase& db, const QString& branch, const QString& invoice, const QString& scan,
-                      qint64& rows)
+                      const TBranches& visible, qint64& rows)
 {
     const QString name = InvoiceName(branch, invoice);
     TIumCode code;
@@ -73,6 +73,8 @@ QVariant StoreReading(TDatabase& db, const QString& branch, const QString& invoi
         previous.Bind(QStringLiteral(":GTIN"), code.Gtin).Bind(QStringLiteral(":NRSERIE"), code.Serial).Exec();
         if (!previous.Next())
             return QString();
+        if (!visible.Contains(previous.Text(0)))
+            return QStringLiteral("O IUM de GTIN %1 e série %2 já foi lido em outra filial.").arg(code.Gtin, code.Serial);
         return QStringLiteral("O IUM de GTIN %1 e série %2 já foi lido na %3.")
             .arg(code.Gtin, code.Serial, InvoiceName(previous.Text(0), previous.Text(1)));
     };

@@ -4,7 +4,11 @@
 #include "rpc/ProtocolError.h"
 #include "rpc/ValueCodec.h"
 
+#include "transport/RateLimit.h"
+
 #include <QDateTime>
+#include <QElapsedTimer>
+#include <QMutex>
 
 namespace {
 
@@ -17,6 +21,13 @@ QString Encode(const QVariant& outcome)
     Rpc::WriteValue(out, outcome);
     return QString::fromLatin1(bytes.toBase64());
 }
+
+struct TAdmission {
+    QMutex Mutex;
+    QElapsedTimer Clock;
+    TRateLimit Rate{RequestLog::AdmitBurst, RequestLog::AdmitIntervalMs};
+    TAdmission() { Clock.start(); }
+};
 
 QVariant Decode(const QString& stored)
 {
@@ -77,4 +88,13 @@ qint64 RequestLog::Prune(TDatabase& db)
     const qint64 removed = prune.RowsAffected();
     transaction.Commit();
     return removed;
+}
+
+bool RequestLog::Admit(const TRequest& request)
+{
+    if (request.User.isEmpty())
+        return true;
+    static TAdmission admission;
+    QMutexLocker lock(&admission.Mutex);
+    return admission.Rate.Take(request.User, admission.Clock.elapsed());
 }

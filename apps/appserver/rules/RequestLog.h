@@ -29,6 +29,17 @@ struct TRequest {
 namespace RequestLog {
 
 inline constexpr int RetentionHours = 24;
+// Identified requests of one user a server takes at once, and one more every
+// AdmitIntervalMs after that: a user cannot grow the log faster (each
+// record is kept RetentionHours).
+inline constexpr int AdmitBurst = 200;
+inline constexpr int AdmitIntervalMs = 100;
+
+// Whether `request`, identified, may be claimed now; false when its user
+// passed the rate above (the request then runs nothing and is not recorded,
+// so the client may send it again later). Requests without a user (a server
+// without accounts, whose callers are trusted) always may. Any thread.
+bool Admit(const TRequest& request);
 
 // Claims `request` for the open write transaction: nothing when it is new
 // (the change is to run, and Record its outcome before the commit), or the

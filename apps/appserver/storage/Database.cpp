@@ -208,13 +208,36 @@ void TDatabase::Begin(const QString& sql)
 
 void TDatabase::Publish(const QByteArray& payload)
 {
-    if (Engine() == TEngine::Postgres) {
-        TSql notify(*this, QStringLiteral("SELECT pg_notify(:CHANNEL, :PAYLOAD)"));
-        notify.Bind(QStringLiteral(":CHANNEL"), QString::fromLatin1(NoticeChannel))
-            .Bind(QStringLiteral(":PAYLOAD"), QString::fromUtf8(payload))
-            .Exec();
+    published_.append(payload);
+}
+
+void TDatabase::Announce(const QList<QByteArray>& published)
+{
+    if (Engine() != TEngine::Postgres) {
+        if (config_.Notices)
+            for (const QByteArray& payload : published)
+                config_.Notices(payload);
+        return;
     }
-    published_.append(payload);  // PostgreSQL: only counted at the commit
+    // Outside the change's transaction, and outside the statements a test
+    // fails on purpose (FaultInjection): the change is done whatever happens here.
+    for (const QByteArray& payload : published) {
+        TPrepared* notify = nullptr;
+        try {
+            notify = Kept(QStringLiteral("SELECT pg_notify(:CHANNEL, :PAYLOAD)"));
+            if (!notify)
+                throw EDatabaseError(QStringLiteral("Erro no banco de dados: a instrução de aviso está em uso."));
+            notify->Statement->BindText(notify->Numbers.value(":CHANNEL"), NoticeChannel);
+            notify->Statement->BindText(notify->Numbers.value(":PAYLOAD"), payload);
+            notify->Statement->Execute();
+            notify->Statement->Close();
+        } catch (const EDatabaseError& e) {
+            if (notify)
+                notify->Statement->Close();
+            if (config_.NoticesLost)
+                config_.NoticesLost(payload, e.Message());
+        }
+    }
 }
 
 std::unique_ptr<TDatabase::TPrepared> TDatabase::Prepare(const QString& sql)
@@ -281,9 +304,7 @@ void TScopedTransaction::Commit()
     open_ = false;
     const QList<QByteArray> published = std::exchange(db_.published_, {});
     Metrics::Server().NoticesPublished.Add({}, quint64(published.size()));
-    if (db_.config_.Notices && db_.Engine() == TEngine::Sqlite)
-        for (const QByteArray& payload : published)
-            db_.config_.Notices(payload);
+    db_.Announce(published);
 }
 
 TSql::TSql(TDatabase& db, const QString& text) : prepared_(db.Kept(text))

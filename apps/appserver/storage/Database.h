@@ -26,7 +26,7 @@
 struct TWalActivity;
 
 // The PostgreSQL channel that carries change notices between the servers
-// of one database (NOTIFY in the change's transaction, LISTEN in PgListener).
+// of one database (NOTIFY once the change has committed, LISTEN in PgListener).
 inline constexpr char NoticeChannel[] = "exp13000_avisos";
 
 struct TDbConfig {
@@ -44,6 +44,10 @@ struct TDbConfig {
     // committed (called on the committing thread). Unset: they are dropped.
     // PostgreSQL delivers them through NOTIFY instead.
     std::function<void(const QByteArray&)> Notices = nullptr;
+    // PostgreSQL: a committed change's NOTIFY failed (the notice and the
+    // reason given), so the other servers will not hear it; called on the
+    // committing thread. The change stands.
+    std::function<void(const QByteArray&, const QString&)> NoticesLost = nullptr;
 };
 
 // What the application server's workers give a PostgreSQL statement to
@@ -103,11 +107,14 @@ public:
     };
     const TStation& Station() const { return station_; }
     void SetStation(TStation station) { station_ = std::move(station); }
-    // Publishes a change notice (an opaque text of at most a few hundred
-    // bytes) as part of the open write transaction: no one hears it unless
-    // that transaction commits. PostgreSQL: NOTIFY on NoticeChannel, heard
-    // by every server's listener, this one's included. SQLite: held until
-    // the commit, then handed to TDbConfig::Notices. Raises EDatabaseError.
+    // Publishes a change notice (an opaque ASCII text of at most a few
+    // thousand bytes) with the open write transaction: it is held until that
+    // transaction commits, and dropped if it does not. Once committed,
+    // PostgreSQL: NOTIFY on NoticeChannel in a statement of its own, heard
+    // by every server's listener, this one's included; SQLite: handed to
+    // TDbConfig::Notices. The commit never depends on the notice: a NOTIFY
+    // that fails (PostgreSQL's queue of notices full, say) is told to
+    // TDbConfig::NoticesLost, and the change stands.
     void Publish(const QByteArray& payload);
 
 private:
@@ -138,8 +145,10 @@ private:
     QHash<QString, TPrepared*> kept_;  // owned
     QString user_;
     TStation station_;
-    QList<QByteArray> published_;  // the open transaction's notices (SQLite: to hand over at the commit)
+    QList<QByteArray> published_;  // the open transaction's notices
     QString reached_;  // the server of the last link ("" none yet)
+    // The notices of a change just committed, as Publish says.
+    void Announce(const QList<QByteArray>& published);
 };
 
 // Test seam, in the manner of SQLite's fault tests: FailStatement(n) makes

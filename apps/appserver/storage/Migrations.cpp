@@ -2,6 +2,8 @@
 
 #include "Schema.h"
 
+#include <QRandomGenerator>
+
 namespace {
 
 // Version 2: the outcomes of the changes clients asked for with a request
@@ -53,6 +55,20 @@ void AddEventOutbox(TDatabase& db)
     db.Execute(QStringLiteral("CREATE INDEX IF NOT EXISTS EPCISSAIDA_PENDENTE ON EPCISSAIDA (DTREGISTRO) WHERE DTGRAVACAO IS NULL"));
 }
 
+// Version 6: the key that seals the notices between the servers of the site
+// (Schema.h, NoticeKey), made here once from the system's random source.
+void AddNoticeKey(TDatabase& db)
+{
+    db.Execute(QStringLiteral("CREATE TABLE IF NOT EXISTS CHAVEAVISO (DSCHAVE VARCHAR(64) NOT NULL)"));
+    QByteArray key(NoticeKeyBytes, Qt::Uninitialized);
+    QRandomGenerator::system()->generate(reinterpret_cast<quint32*>(key.data()),
+                                         reinterpret_cast<quint32*>(key.data() + key.size()));
+    TSql(db, QStringLiteral("INSERT INTO CHAVEAVISO (DSCHAVE) SELECT :DSCHAVE"
+                            " WHERE NOT EXISTS (SELECT 1 FROM CHAVEAVISO)"))
+        .Bind(QStringLiteral(":DSCHAVE"), QString::fromLatin1(key.toBase64()))
+        .Exec();
+}
+
 } // namespace
 
 const QList<TMigration>& Migrations()
@@ -63,7 +79,8 @@ const QList<TMigration>& Migrations()
         {3, QStringLiteral("GLN opcional da filial"), AddBranchGln},
         {4, QStringLiteral("batimento da verificação de saúde"), AddHeartbeat},
         {5, QStringLiteral("saída de eventos de rastreio EPCIS"), AddEventOutbox},
+        {6, QStringLiteral("chave que sela os avisos entre os servidores"), AddNoticeKey},
     };
-    static_assert(SchemaVersion == 5, "every version has its migration");
+    static_assert(SchemaVersion == 6, "every version has its migration");
     return migrations;
 }

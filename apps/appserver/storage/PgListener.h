@@ -2,10 +2,12 @@
 // TPgListener: one server's ear on the PostgreSQL database it shares with
 // other servers. A thread of its own holds a libpq connection that LISTENs
 // on NoticeChannel (Database.h) and sends this server's own notices (NOTIFY
-// outside any change); every notice any server commits, this one's
-// included, reaches `Heard` on the thread that made the object (the
-// server's event loop), in commit order. NOTIFY travels only with a
-// committed transaction, so an uncommitted change is never heard.
+// outside any change); every notice any server sends, this one's included,
+// reaches `Heard` on the thread that made the object (the server's event
+// loop), in the order the database took them. A change's notice is sent
+// once its change has committed (TDatabase::Publish), so an uncommitted
+// change is never heard; notices of two servers' changes may arrive in
+// another order than their commits.
 //
 // Nothing the database does can hold the owner's thread: the connection is
 // made and every statement awaited on the listener's thread, within the

@@ -88,20 +88,28 @@ QString CreateRole(TDatabase& db, const TSite& site, const QString& role, const 
     return QStringLiteral("papel %1: já existia%2").arg(role, password ? QStringLiteral(", senha trocada") : QString());
 }
 
+// Whether `role` exists.
+bool RoleExists(TDatabase& db, const QString& role)
+{
+    TSql query(db, QStringLiteral("SELECT 1 FROM pg_roles WHERE rolname = :ROLE"));
+    query.Bind(QStringLiteral(":ROLE"), role).Exec();
+    return query.Next();
+}
+
 // What each role may do, from nothing: a rerun takes back what an earlier
-// grant by hand gave beyond it.
+// grant by hand gave beyond it. The stations' old role (when `station` is
+// not empty) keeps nothing.
 QStringList Grants(const TSite& site, const QString& schema, const QString& server, const QString& station)
 {
-    const QString d = Identifier(site.Database), s = Identifier(schema), r = Identifier(server),
-                  t = Identifier(station);
-    const QString both = r + QStringLiteral(", ") + t;
+    const QString d = Identifier(site.Database), s = Identifier(schema), r = Identifier(server);
+    const QString both = station.isEmpty() ? r : r + QStringLiteral(", ") + Identifier(station);
     return {
         QStringLiteral("REVOKE ALL ON DATABASE %1 FROM PUBLIC").arg(d),
         QStringLiteral("REVOKE ALL ON DATABASE %1 FROM %2").arg(d, both),
-        QStringLiteral("GRANT CONNECT ON DATABASE %1 TO %2").arg(d, both),
+        QStringLiteral("GRANT CONNECT ON DATABASE %1 TO %2").arg(d, r),
         QStringLiteral("REVOKE CREATE ON SCHEMA %1 FROM PUBLIC").arg(s),
         QStringLiteral("REVOKE ALL ON SCHEMA %1 FROM %2").arg(s, both),
-        QStringLiteral("GRANT USAGE ON SCHEMA %1 TO %2").arg(s, both),
+        QStringLiteral("GRANT USAGE ON SCHEMA %1 TO %2").arg(s, r),
         QStringLiteral("REVOKE ALL ON ALL TABLES IN SCHEMA %1 FROM %2").arg(s, both),
         QStringLiteral("REVOKE ALL ON ALL SEQUENCES IN SCHEMA %1 FROM %2").arg(s, both),
         QStringLiteral("GRANT SELECT, INSERT, UPDATE, DELETE ON ALL TABLES IN SCHEMA %1 TO %2").arg(s, r),
@@ -109,7 +117,6 @@ QStringList Grants(const TSite& site, const QString& schema, const QString& serv
         QStringLiteral("GRANT USAGE, SELECT ON ALL SEQUENCES IN SCHEMA %1 TO %2").arg(s, r),
         QStringLiteral("ALTER DEFAULT PRIVILEGES IN SCHEMA %1 GRANT SELECT, INSERT, UPDATE, DELETE ON TABLES TO %2").arg(s, r),
         QStringLiteral("ALTER DEFAULT PRIVILEGES IN SCHEMA %1 GRANT USAGE, SELECT ON SEQUENCES TO %2").arg(s, r),
-        QStringLiteral("GRANT SELECT ON %1.FILIAL TO %2").arg(s, t),
     };
 }
 
@@ -119,6 +126,22 @@ bool ValidRoleName(const QString& name)
 {
     static const QRegularExpression pattern(QStringLiteral("^[a-z_][a-z0-9_]{0,62}$"));
     return pattern.match(name).hasMatch() && !name.startsWith(QLatin1String("pg_"));
+}
+
+bool ActAsOwner(TDatabase& db)
+{
+    const TSite site = SiteOf(db);
+    if (site.User == site.Owner)
+        return false;
+    try {
+        db.Execute(QStringLiteral("SET ROLE ") + Identifier(site.Owner));
+    } catch (const EDatabaseError& e) {
+        Refuse(QStringLiteral("O papel %1 não é o dono do banco %2 (o dono é %3) nem pode agir como ele: use a "
+                              "conexão do dono ou de um administrador (appserver --migrate --database "
+                              "postgresql://%3@SERVIDOR/%2). %4")
+                   .arg(site.User, site.Database, site.Owner, e.Message()));
+    }
+    return true;
 }
 
 QStringList SetUpRoles(TDatabase& db, const TRoleSetup& setup)
@@ -142,32 +165,26 @@ QStringList SetUpRoles(TDatabase& db, const TRoleSetup& setup)
     {
         TScopedTransaction transaction(db, TScopedTransaction::TKind::Write);
         done << CreateRole(db, site, setup.ServerRole, setup.ServerPassword);
-        done << CreateRole(db, site, setup.StationRole, setup.StationPassword);
         transaction.Commit();
     }
+    const QString station = RoleExists(db, setup.StationRole) ? setup.StationRole : QString();
 
     // The schema and the rights are the owner's: an administrator acts as it,
     // so that the tables and the default privileges are the owner's own.
-    if (site.User != site.Owner) {
-        try {
-            db.Execute(QStringLiteral("SET ROLE ") + Identifier(site.Owner));
-        } catch (const EDatabaseError& e) {
-            Refuse(QStringLiteral("O papel %1 não é o dono do banco %2 (o dono é %3) nem pode agir como ele: use a "
-                                  "conexão do dono ou de um administrador. %4")
-                       .arg(site.User, site.Database, site.Owner, e.Message()));
-        }
-    }
+    ActAsOwner(db);
     CreateSchema(db);
     done << QStringLiteral("esquema: versão %1").arg(SchemaVersion);
     {
         TScopedTransaction transaction(db, TScopedTransaction::TKind::Write);
-        for (const QString& grant : Grants(site, CurrentSchema(db), setup.ServerRole, setup.StationRole))
+        for (const QString& grant : Grants(site, CurrentSchema(db), setup.ServerRole, station))
             db.Execute(grant);
         transaction.Commit();
     }
     if (site.User != site.Owner)
         db.Execute(QStringLiteral("RESET ROLE"));
-    done << QStringLiteral("permissões: %1 lê e grava as tabelas (a auditoria só recebe registros), %2 lê só a FILIAL")
-                .arg(setup.ServerRole, setup.StationRole);
+    done << QStringLiteral("permissões: %1 lê e grava as tabelas (a auditoria só recebe registros)").arg(setup.ServerRole);
+    if (!station.isEmpty())
+        done << QStringLiteral("papel %1 das estações: sem acesso ao banco (as estações consultam pelo servidor de aplicação)")
+                    .arg(station);
     return done;
 }

@@ -258,3 +258,14 @@ void PrepareSchema(TDatabase& db)
     }
     CreateSchema(db);
 }
+
+QByteArray NoticeKey(TDatabase& db)
+{
+    TSql query(db, QStringLiteral("SELECT DSCHAVE FROM CHAVEAVISO"));
+    query.Exec();
+    const QByteArray key = query.Next() ? QByteArray::fromBase64(query.Text(0).toLatin1()) : QByteArray();
+    if (key.size() != NoticeKeyBytes)
+        throw EDatabaseError(QStringLiteral("Erro no banco de dados: a chave dos avisos (tabela CHAVEAVISO) falta ou "
+                                            "está corrompida; o dono do banco deve rodar appserver --migrate."));
+    return key;
+}

@@ -11,7 +11,16 @@
 // The schema's version, recorded in the database (VERSAOESQUEMA): the number
 // of the last numbered migration (Migrations.h) applied. A database made
 // before versions were recorded counts as 0.
-inline constexpr int SchemaVersion = 5;
+inline constexpr int SchemaVersion = 6;
+
+// The site's key that seals the notices between its servers
+// (transport/NoticeSeal.h): NoticeKeyBytes random bytes, made once by
+// migration 6 and kept in the table CHAVEAVISO, which the servers' role
+// reads and the stations' role may not.
+inline constexpr int NoticeKeyBytes = 32;
+// The key, read from the database. Raises EDatabaseError when it is not
+// there or is not such a key.
+QByteArray NoticeKey(TDatabase& db);
 
 // The version the database records (0 when none). Raises EDatabaseError.
 int RecordedSchemaVersion(TDatabase& db);

@@ -92,9 +92,12 @@ void TAccountService::Rehash(const TAccount& stale, const QString& password)
     LogLine(QStringLiteral("contas: %1 no arquivo %2").arg(renewing, fileName_));
 }
 
-TPrincipal TAccountService::Principal(const QString& user) const
+std::optional<TPrincipal> TAccountService::Principal(const QString& user) const
 {
-    return Current()->Principal(user);
+    const std::shared_ptr<const TAccounts> accounts = Current();
+    if (!accounts->Find(user))
+        return std::nullopt;
+    return accounts->Principal(user);
 }
 
 bool TAccountService::Reload(QString& message)

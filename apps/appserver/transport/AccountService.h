@@ -18,6 +18,7 @@
 #include <QMutex>
 #include <QString>
 #include <memory>
+#include <optional>
 
 class TAccountService {
 public:
@@ -28,9 +29,10 @@ public:
     // Whether `password` is `user`'s. Costs the same whatever the account
     // (Accounts.h); re-hashing a stale account adds one derivation.
     bool Login(const QString& user, const QString& password);
-    // `user`'s principal as the accounts stand now: an account removed or
-    // narrowed by a reload loses what it lost on the calls that follow.
-    TPrincipal Principal(const QString& user) const;
+    // `user`'s principal as the accounts stand now: an account narrowed by a
+    // reload loses what it lost on the calls that follow; one removed has
+    // none (nothing).
+    std::optional<TPrincipal> Principal(const QString& user) const;
     // Reads the file again. False, with the accounts unchanged, when it does
     // not load; `message` says what happened either way (Portuguese).
     bool Reload(QString& message);

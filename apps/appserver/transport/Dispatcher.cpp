@@ -142,7 +142,7 @@ Rpc::TMessage TDispatcher::Execute(const TModule& module, Rpc::TCall call, const
                               .arg(where));
     }
 
-    TCallContext context{nullptr, std::move(call.Args), 0, peer, call.RequestId};
+    TCallContext context{nullptr, std::move(call.Args), 0, peer, call.RequestId, principal.Branches};
     Rpc::TResult result{call.Id, QVariant(), {}};
     QString unauthorized;
     try {

@@ -40,6 +40,7 @@ struct TCallContext {
     qint64 Rows = 0;    // rows read or changed, for the log
     TCallPeer Peer;
     QString RequestId;  // the client's request identifier; "" none
+    TBranches Branches = TBranches::All();  // those the caller may see (TPrincipal)
 };
 
 struct TMethod {

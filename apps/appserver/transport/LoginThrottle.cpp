@@ -22,6 +22,13 @@ void TLoginThrottle::TCounts::Reserve(const QString& key, qint64 slotMs)
         it->NextCheckMs = slotMs + Delay(it->Failures);
 }
 
+void TLoginThrottle::TCounts::Unreserve(const QString& key, qint64 slotMs)
+{
+    const auto it = entries_.find(key);
+    if (it != entries_.end() && it->NextCheckMs == slotMs + Delay(it->Failures))
+        it->NextCheckMs = slotMs;
+}
+
 int TLoginThrottle::TCounts::Fail(const QString& key, qint64 nowMs)
 {
     auto it = entries_.find(key);
@@ -58,6 +65,12 @@ int TLoginThrottle::Admit(const TLogin& login, qint64 nowMs)
     addresses_.Reserve(login.Address, slot);
     users_.Reserve(login.User, slot);
     return int(slot - nowMs);
+}
+
+void TLoginThrottle::GiveBack(const TLogin& login, qint64 slotMs)
+{
+    addresses_.Unreserve(login.Address, slotMs);
+    users_.Unreserve(login.User, slotMs);
 }
 
 int TLoginThrottle::Failed(const TLogin& login, qint64 nowMs)

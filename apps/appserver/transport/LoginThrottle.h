@@ -38,6 +38,12 @@ public:
     // neither its address nor its user has failures); a wait beyond
     // MaxDelayMs means "refuse it", and reserves nothing.
     int Admit(const TLogin& login, qint64 nowMs);
+    // The login admitted for `slotMs` (nowMs + Admit's wait) ended unchecked
+    // (its client hung up): its slot is free again, when no later login has
+    // booked the one after it meanwhile. Otherwise a hello that hangs up at
+    // once would push its user's next check a delay further each time, and
+    // keep the user's own logins refused at no cost.
+    void GiveBack(const TLogin& login, qint64 slotMs);
     // Records a failure of `login` at `nowMs`, whether or not its client is
     // still there to be answered; how long to wait before answering it.
     int Failed(const TLogin& login, qint64 nowMs);
@@ -53,6 +59,7 @@ private:
         qint64 Slot(const QString& key, qint64 nowMs) const;
         // Takes the slot `slotMs`: the next check of the key comes one delay later.
         void Reserve(const QString& key, qint64 slotMs);
+        void Unreserve(const QString& key, qint64 slotMs);
         int Fail(const QString& key, qint64 nowMs);
         void Clear(const QString& key) { entries_.remove(key); }
         qsizetype Size() const { return entries_.size(); }

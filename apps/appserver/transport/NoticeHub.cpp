@@ -1,5 +1,6 @@
 #include "NoticeHub.h"
 
+#include "NoticeSeal.h"
 #include "ServerLog.h"
 #include "metrics/ServerMetrics.h"
 
@@ -31,9 +32,17 @@ QString TNoticeHub::Origin(quint64 connection) const
 
 void TNoticeHub::Heard(const QByteArray& payload)
 {
-    std::optional<TServerNotice> notice = DecodeNotice(payload);
+    // Believed only when sealed by a server of this site.
+    const std::optional<QByteArray> text = OpenNotice(payload);
+    std::optional<TServerNotice> notice = text ? DecodeNotice(*text) : std::nullopt;
     if (!notice) {
-        LogLine(QStringLiteral("aviso malformado ignorado (%1 bytes)").arg(payload.size()));
+        // Logged at the 1st, 2nd, 4th, 8th... so that a flood of them cannot flood the log.
+        const qint64 ignored = ++ignored_;
+        if ((ignored & (ignored - 1)) == 0)
+            LogLine(QStringLiteral("aviso %1 ignorado (%2 bytes; %3 ignorado(s) desde o início)")
+                        .arg(text ? QStringLiteral("malformado") : QStringLiteral("sem o selo dos servidores"))
+                        .arg(payload.size())
+                        .arg(ignored));
         return;
     }
     QMetaObject::invokeMethod(this, [this, n = std::move(*notice)] { Deliver(n); }, Qt::QueuedConnection);
@@ -47,7 +56,7 @@ QList<TNoticeHub::TStation> TNoticeHub::Subscribe(quint64 connection, const QStr
     {
         QMutexLocker lock(&mutex_);
         before = subscriptions_.value(connection);
-        subscriptions_.insert(connection, {branch, invoice});
+        subscriptions_.insert(connection, {branch, invoice, station});
         Metrics::Server().StationsPresent.Set(subscriptions_.size());
         identities_.insert(connection, station);
         if (!invoice.isEmpty()) {
@@ -60,8 +69,10 @@ QList<TNoticeHub::TStation> TNoticeHub::Subscribe(quint64 connection, const QStr
     QMetaObject::invokeMethod(
         this,
         [this, connection, before, branch, invoice, station] {
-            if (!before.Invoice.isEmpty() && (before.Invoice != invoice || before.Branch != branch))
-                Announce(connection, Rpc::Notice::Absent, before.Branch, before.Invoice, station);
+            // Absent as it was announced present: the others know it by that name.
+            if (!before.Invoice.isEmpty()
+                && (before.Invoice != invoice || before.Branch != branch || before.Station != station))
+                Announce(connection, Rpc::Notice::Absent, before.Branch, before.Invoice, before.Station);
             if (!invoice.isEmpty())
                 Announce(connection, Rpc::Notice::Present, branch, invoice, station);
         },
@@ -84,15 +95,30 @@ TNoticeHub::TStation TNoticeHub::Identity(quint64 connection) const
 void TNoticeHub::Forget(quint64 connection)
 {
     TSubscription gone;
-    TStation station;
     {
         QMutexLocker lock(&mutex_);
         gone = subscriptions_.take(connection);
         Metrics::Server().StationsPresent.Set(subscriptions_.size());
-        station = identities_.take(connection);
+        identities_.remove(connection);
     }
     if (!gone.Invoice.isEmpty())
-        Announce(connection, Rpc::Notice::Absent, gone.Branch, gone.Invoice, station);
+        Announce(connection, Rpc::Notice::Absent, gone.Branch, gone.Invoice, gone.Station);
+}
+
+void TNoticeHub::Unsubscribe(quint64 connection, const std::function<bool(const QString& branch)>& keep)
+{
+    TSubscription gone;
+    {
+        QMutexLocker lock(&mutex_);
+        const auto it = subscriptions_.find(connection);
+        if (it == subscriptions_.end() || keep(it->Branch))
+            return;
+        gone = *it;
+        subscriptions_.erase(it);
+        Metrics::Server().StationsPresent.Set(subscriptions_.size());
+    }
+    if (!gone.Invoice.isEmpty())
+        Announce(connection, Rpc::Notice::Absent, gone.Branch, gone.Invoice, gone.Station);
 }
 
 void TNoticeHub::Missed()
@@ -111,7 +137,7 @@ void TNoticeHub::Announce(quint64 connection, const QString& event, const QStrin
 {
     const TServerNotice notice{{event, branch, invoice, {}, std::nullopt, station.User, station.Name}, Origin(connection)};
     if (broadcast_)
-        broadcast_(EncodeNotice(notice));
+        broadcast_(SealNotice(EncodeNotice(notice)));
     else
         Deliver(notice);
 }
@@ -125,7 +151,12 @@ void TNoticeHub::Deliver(const TServerNotice& notice)
         if (n.Event == Rpc::Notice::Present && !notice.Origin.isEmpty()) {
             // A repeat of a presence known already is news to no one.
             const auto known = presences_.constFind(notice.Origin);
-            const bool news = known == presences_.cend() || known->Invoice != n.Invoice || known->Branch != n.Branch;
+            if (known == presences_.cend() && presences_.size() >= MaxPresences) {
+                ++overflow_;
+                return;
+            }
+            const bool news = known == presences_.cend() || known->Invoice != n.Invoice || known->Branch != n.Branch
+                              || known->Station != TStation{n.User, n.Station};
             presences_.insert(notice.Origin, {n.Branch, n.Invoice, {n.User, n.Station}, clock_.elapsed()});
             if (!news)
                 return;
@@ -165,7 +196,11 @@ void TNoticeHub::Refresh()
         }
     }
     for (const auto& [connection, subscription] : own)
-        Announce(connection, Rpc::Notice::Present, subscription.Branch, subscription.Invoice, Identity(connection));
+        Announce(connection, Rpc::Notice::Present, subscription.Branch, subscription.Invoice, subscription.Station);
+    if (const qint64 overflow = std::exchange(overflow_, 0))
+        LogLine(QStringLiteral("avisos: %1 presença(s) ignorada(s): o servidor já guarda %2, o máximo")
+                    .arg(overflow)
+                    .arg(MaxPresences));
     for (const TServerNotice& notice : expired)
         Deliver(notice);
 }

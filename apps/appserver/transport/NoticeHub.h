@@ -36,12 +36,17 @@
 #include <QObject>
 #include <QTimer>
 
+#include <atomic>
 #include <functional>
 
 class TNoticeHub : public QObject {
 public:
     static constexpr int RefreshMs = 5000;
     static constexpr int ExpireMs = 3 * RefreshMs;
+    // Presences held at once, of every server: a presence of a station not
+    // known yet beyond it is ignored (and logged), so forged or runaway
+    // presences cost bounded memory.
+    static constexpr qsizetype MaxPresences = 8192;
 
     // Where a notice for one connection goes (the server writes it out).
     using TSend = std::function<void(quint64 connection, const Rpc::TNotice& notice)>;
@@ -59,8 +64,9 @@ public:
     // Set when other servers share the database; none: this server alone.
     void SetBroadcast(TBroadcast broadcast);
 
-    // A notice committed by any server (the text of NoticeText.h); any thread.
-    // Texts that do not decode are dropped.
+    // A notice committed by any server (the text of NoticeText.h, sealed:
+    // NoticeSeal.h); any thread. Texts that are not sealed with the site's
+    // key, or do not decode, are dropped and logged.
     void Heard(const QByteArray& payload);
 
     // Subscribes `connection` to `branch` as `station`, present at `invoice`
@@ -72,6 +78,9 @@ public:
     TStation Identity(quint64 connection) const;
     // The connection has ended: its presence goes.
     void Forget(quint64 connection);
+    // Ends `connection`'s subscription, its presence announced gone, unless
+    // `keep` holds for its branch (an account narrowed by a reload).
+    void Unsubscribe(quint64 connection, const std::function<bool(const QString& branch)>& keep);
     // Notices may have been lost (the listener was cut off): each subscriber
     // is told "missed".
     void Missed();
@@ -80,6 +89,7 @@ private:
     struct TSubscription {
         QString Branch;
         QString Invoice;
+        TStation Station;  // as announced present: its absence names the same
     };
     struct TPresence {
         QString Branch;
@@ -104,4 +114,6 @@ private:
     QHash<quint64, TSubscription> subscriptions_;
     QHash<quint64, TStation> identities_;
     QHash<QString, TPresence> presences_;  // by origin, of every server
+    qint64 overflow_ = 0;  // presences ignored since the last log line
+    std::atomic<qint64> ignored_{0};  // texts heard and not believed
 };

@@ -4,8 +4,8 @@
 // notice and, for a presence, the connection it belongs to ("server:id"),
 // which no client ever sees.
 //
-// DecodeNotice takes what another server (or anyone who can NOTIFY on the
-// channel) wrote: it returns nothing for a text that is not such an object,
+// DecodeNotice takes what another server wrote, once its seal has opened
+// (NoticeSeal.h): it returns nothing for a text that is not such an object,
 // names an event it does not know, or holds a text longer than MaxText.
 #include "rpc/Messages.h"
 

@@ -10,21 +10,15 @@ TRateLimit::TRateLimit(int burst, qint64 intervalMs)
 
 bool TRateLimit::Take(const QString& key, qint64 nowMs)
 {
-    auto it = buckets_.find(key);
-    if (it == buckets_.end()) {
-        if (buckets_.size() >= MaxKeys) {
-            // A bucket refilled to the full is the same as none.
-            const qint64 refill = burst_ * intervalMs_;
-            buckets_.removeIf([nowMs, refill](const auto& entry) { return nowMs - entry.value().LastMs >= refill; });
-            if (buckets_.size() >= MaxKeys)
-                return false;
-        }
-        it = buckets_.insert(key, TBucket{double(burst_), nowMs});
+    TBucket* bucket = buckets_.object(key);  // now the most recently used
+    if (!bucket) {
+        bucket = new TBucket{double(burst_), nowMs};
+        buckets_.insert(key, bucket);  // the least recently used key makes room
     }
-    it->Tokens = std::min(double(burst_), it->Tokens + double(nowMs - it->LastMs) / double(intervalMs_));
-    it->LastMs = nowMs;
-    if (it->Tokens < 1)
+    bucket->Tokens = std::min(double(burst_), bucket->Tokens + double(nowMs - bucket->LastMs) / double(intervalMs_));
+    bucket->LastMs = nowMs;
+    if (bucket->Tokens < 1)
         return false;
-    it->Tokens -= 1;
+    bucket->Tokens -= 1;
     return true;
 }

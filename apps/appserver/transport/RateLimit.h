@@ -1,13 +1,15 @@
 #pragma once
 // Token buckets by key (an address group, say): each key may do Burst things
 // at once and one more every IntervalMs after that. At most MaxKeys keys are
-// followed; a key whose bucket has been full long enough is forgotten first,
-// and when none is, a new key is refused (a flood of keys costs bounded
-// memory and buys nothing).
+// followed; when the table is full, a new key takes the place of the one used
+// least recently (QCache's order), so keys that keep coming, a site's
+// stations among them, stay while a flood of other keys costs bounded memory
+// and can never refuse a key it has not seen. A key forgotten this way comes
+// back with a full bucket, as after a quiet spell.
 //
 // Times are milliseconds on one monotonic clock, given by the caller.
 // Not thread-safe.
-#include <QHash>
+#include <QCache>
 #include <QString>
 
 class TRateLimit {
@@ -26,5 +28,5 @@ private:
     };
     int burst_;
     qint64 intervalMs_;
-    QHash<QString, TBucket> buckets_;
+    QCache<QString, TBucket> buckets_{MaxKeys};
 };

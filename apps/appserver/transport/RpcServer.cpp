@@ -16,6 +16,21 @@
 #include <cstring>
 #include <sys/socket.h>
 
+namespace {
+
+// A call of an account that a reload of the accounts removed.
+struct TAccountGone {};
+
+const QString malformed = QStringLiteral("mensagem malformada");
+
+QString AccountGone(const QString& user)
+{
+    return QStringLiteral("A conta do usuário %1 não existe mais neste servidor de aplicação; a conexão foi encerrada.")
+        .arg(user);
+}
+
+} // namespace
+
 Rpc::TRpcLimits TServerConfig::RequestLimits() const
 {
     Rpc::TRpcLimits limits = Limits;
@@ -34,21 +49,30 @@ void EffectiveConnections(TServerConfig& config, qint64 descriptors, QString& no
     const qint64 own = 32 + 4 * qint64(config.Threads);
     const qint64 available = descriptors - own - config.MaxRefusing;
     const qint64 wanted = qint64(config.MaxConnections) + config.MaxLoginsInFlight;
-    if (wanted <= available)
-        return;
-    const qint64 logins = std::clamp<qint64>(available / 5, 1, config.MaxLoginsInFlight);
-    const qint64 connections = std::max<qint64>(1, available - logins);
-    note = QStringLiteral("o processo pode abrir só %1 arquivos (ulimit -n): o limite de conexões passa de %2 para %3 "
-                          "e o de entradas em andamento de %4 para %5")
-               .arg(descriptors)
-               .arg(config.MaxConnections)
-               .arg(connections)
-               .arg(config.MaxLoginsInFlight)
-               .arg(logins);
-    config.MaxConnections = int(connections);
-    config.MaxLoginsInFlight = int(logins);
-    config.MaxConnectionsPerAddress = std::min(config.MaxConnectionsPerAddress, config.MaxConnections);
-    config.MaxLoginsPerAddress = std::min(config.MaxLoginsPerAddress, config.MaxLoginsInFlight);
+    if (wanted > available) {
+        const qint64 logins = std::clamp<qint64>(available / 5, 1, config.MaxLoginsInFlight);
+        const qint64 connections = std::max<qint64>(1, available - logins);
+        note = QStringLiteral("o processo pode abrir só %1 arquivos (ulimit -n): o limite de conexões passa de %2 para "
+                              "%3 e o de entradas em andamento de %4 para %5")
+                   .arg(descriptors)
+                   .arg(config.MaxConnections)
+                   .arg(connections)
+                   .arg(config.MaxLoginsInFlight)
+                   .arg(logins);
+        config.MaxConnections = int(connections);
+        config.MaxLoginsInFlight = int(logins);
+    }
+    // Whatever the caps became, one address never holds more than its share.
+    const int perAddress = AddressPart(config.MaxConnections);
+    if (config.MaxConnectionsPerAddress > perAddress) {
+        note += QStringLiteral("%1o limite de conexões por endereço passa de %2 para %3 (1/%4 do limite de conexões)")
+                    .arg(note.isEmpty() ? QString() : QStringLiteral("; "))
+                    .arg(config.MaxConnectionsPerAddress)
+                    .arg(perAddress)
+                    .arg(AddressShare);
+        config.MaxConnectionsPerAddress = perAddress;
+    }
+    config.MaxLoginsPerAddress = std::min(config.MaxLoginsPerAddress, AddressPart(config.MaxLoginsInFlight));
 }
 
 TRpcServer::TRpcServer(TServerConfig config, const TDispatcher& dispatcher, QObject* parent)
@@ -64,6 +88,12 @@ TRpcServer::TRpcServer(TServerConfig config, const TDispatcher& dispatcher, QObj
 {
     if (!IsPostgresDatabase(config_.Db.Database))
         config_.Db.Notices = [this](const QByteArray& payload) { notices_.Heard(payload); };
+    else
+        // The other servers miss it; this one's subscribers hear it all the same.
+        config_.Db.NoticesLost = [this](const QByteArray& payload, const QString& why) {
+            notices_.Heard(payload);
+            LogLine(QStringLiteral("aviso não enviado aos outros servidores (a alteração foi gravada): %1").arg(why));
+        };
     pool_.setMaxThreadCount(std::max(1, config_.Threads));
     // Workers stay, and with them their database connections.
     pool_.setExpiryTimeout(-1);
@@ -206,39 +236,107 @@ void TRpcServer::Release(const TServerConnection& connection)
         addresses_.erase(it);
 }
 
-bool TRpcServer::TakeBudget(qint64 bytes)
+namespace {
+
+QString UserKey(const QString& user)
 {
-    qint64 used = budgetUsed_.load();
-    do {
-        if (used + bytes > config_.RequestBudget)
-            return false;
-    } while (!budgetUsed_.compare_exchange_weak(used, used + bytes));
+    return QStringLiteral("u:") + user;
+}
+
+QString GroupKey(const QString& group)
+{
+    return QStringLiteral("a:") + group;
+}
+
+} // namespace
+
+qint64 TRpcServer::BudgetShare() const
+{
+    return std::max<qint64>(2 * qint64(config_.MaxRequestSize), config_.RequestBudget / AddressShare);
+}
+
+bool TRpcServer::TakeBudget(const TServerConnection& connection, qint64 bytes)
+{
+    const QString user = connection.User().isEmpty() ? QString() : UserKey(connection.User());
+    const QString group = GroupKey(connection.Group());
+    QMutexLocker lock(&budgetMutex_);
+    if (budgetUsed_ + bytes > config_.RequestBudget || budgetHeld_.value(group) + bytes > BudgetShare()
+        || (!user.isEmpty() && budgetHeld_.value(user) + bytes > BudgetShare()))
+        return false;
+    budgetUsed_ += bytes;
+    budgetHeld_[group] += bytes;
+    if (!user.isEmpty())
+        budgetHeld_[user] += bytes;
     return true;
 }
 
-void TRpcServer::GiveBudget(qint64 bytes)
+void TRpcServer::GiveBudget(const QString& user, const QString& group, qint64 bytes)
 {
+    if (bytes == 0)
+        return;
+    QMutexLocker lock(&budgetMutex_);
     budgetUsed_ -= bytes;
+    for (const QString& key : {user.isEmpty() ? QString() : UserKey(user), GroupKey(group)}) {
+        if (key.isEmpty())
+            continue;
+        const auto it = budgetHeld_.find(key);
+        if (it != budgetHeld_.end() && (*it -= bytes) <= 0)
+            budgetHeld_.erase(it);
+    }
+}
+
+bool TRpcServer::MayEngage(const TServerConnection& connection) const
+{
+    return engaged_.value(GroupKey(connection.Group())) < config_.MaxEngaged
+           && (connection.User().isEmpty() || engaged_.value(UserKey(connection.User())) < config_.MaxEngaged);
+}
+
+void TRpcServer::Settle(TServerConnection& connection, bool engaged, qint64 queued)
+{
+    waitingOutput_ += queued - connection.queued_;
+    connection.queued_ = queued;
+    if (engaged == connection.engaged_)
+        return;
+    connection.engaged_ = engaged;
+    const int step = engaged ? 1 : -1;
+    QStringList keys{GroupKey(connection.Group())};
+    if (!connection.User().isEmpty())
+        keys.append(UserKey(connection.User()));
+    for (const QString& key : keys) {
+        const auto it = engaged_.insert(key, engaged_.value(key) + step);
+        if (*it <= 0)
+            engaged_.erase(it);
+    }
+    if (engaged)
+        return;
+    // A place of this user and address is free: those that waited for one try again.
+    const auto open = connections_.values();
+    for (TServerConnection* other : open)
+        if (other->waiting_ && (other->Group() == connection.Group() || other->User() == connection.User()))
+            other->Process();
 }
 
 void TRpcServer::Run(quint64 connection, QByteArray payload, qint64 held, const TModule* module, Rpc::TFeatures features,
-                     const QString& user)
+                     const QString& user, const QString& group)
 {
     if (pool_.activeThreadCount() >= pool_.maxThreadCount())
         Metrics::Server().PoolWaits.Add();
     const TServerConnection* from = connections_.value(connection);
     pool_.start([this, connection, address = from ? from->Address() : QString(), payload = std::move(payload), held,
-                 module, features, user]() mutable {
+                 module, features, user, group]() mutable {
         QByteArray frame;
-        bool close = false;
+        QString closing;  // why the connection closes after the reply; empty: it stays
         try {
             Rpc::TMessage message = Rpc::DecodeMessage(std::exchange(payload, QByteArray()), config_.RequestLimits(), features);
             if (auto* call = std::get_if<Rpc::TCall>(&message)) {
                 const quint64 id = call->Id;
                 const QString method = Rpc::Quoted(call->Method);
-                const TPrincipal principal = config_.Accounts ? config_.Accounts->Principal(user) : TPrincipal{};
+                const std::optional<TPrincipal> principal =
+                    config_.Accounts ? config_.Accounts->Principal(user) : TPrincipal{};
+                if (!principal)
+                    throw TAccountGone{};
                 const TCallPeer peer{features.Notices ? &notices_ : nullptr, connection, address};
-                Rpc::TMessage reply = dispatcher_.Execute(*module, std::move(*call), config_.Db, principal, peer);
+                Rpc::TMessage reply = dispatcher_.Execute(*module, std::move(*call), config_.Db, *principal, peer);
                 try {
                     frame = Rpc::EncodeFrame(reply, config_.Limits, features);
                 } catch (const EProtocolError& e) {
@@ -251,33 +349,54 @@ void TRpcServer::Run(quint64 connection, QByteArray payload, qint64 held, const 
                                              config_.Limits);
                 }
             } else {
-                close = true;
+                closing = malformed;
                 frame = Rpc::EncodeFrame(Rpc::TFault{std::nullopt, Rpc::Fault::Sequence,
                                                      QStringLiteral("Mensagem fora de lugar: esperava-se uma chamada.")},
                                          config_.Limits);
             }
         } catch (const EProtocolError& e) {
-            close = true;
+            closing = malformed;
             frame = Rpc::EncodeFrame(Rpc::TFault{std::nullopt, Rpc::Fault::Frame, e.Message()}, config_.Limits);
+        } catch (const TAccountGone&) {
+            closing = QStringLiteral("conta removida de %1").arg(Rpc::Quoted(user));
+            frame = Rpc::EncodeFrame(Rpc::TFault{std::nullopt, Rpc::Fault::Auth, AccountGone(user)}, config_.Limits);
         }
-        GiveBudget(held);
+        GiveBudget(user, group, held);
         QMetaObject::invokeMethod(
-            this, [this, connection, frame, close] { Deliver(connection, frame, close); }, Qt::QueuedConnection);
+            this, [this, connection, frame, closing] { Deliver(connection, frame, closing); }, Qt::QueuedConnection);
     });
 }
 
-void TRpcServer::Deliver(quint64 connection, const QByteArray& frame, bool close)
+void TRpcServer::AccountsReloaded()
+{
+    if (!config_.Accounts)
+        return;
+    const auto open = connections_.values();
+    for (TServerConnection* connection : open) {
+        if (connection->User().isEmpty())
+            continue;
+        const std::optional<TPrincipal> principal = config_.Accounts->Principal(connection->User());
+        if (!principal) {
+            connection->Reject(AccountGone(connection->User()), Rpc::Fault::Auth);
+            continue;
+        }
+        notices_.Unsubscribe(connection->Id(), [&](const QString& branch) { return principal->Branches.Contains(branch); });
+    }
+}
+
+void TRpcServer::Deliver(quint64 connection, const QByteArray& frame, const QString& closing)
 {
     TServerConnection* target = connections_.value(connection);
     if (!target)
         return;
-    target->Deliver(frame, close);
+    target->Deliver(frame, closing);
 }
 
 void TRpcServer::Forget(quint64 connection)
 {
     if (TServerConnection* target = connections_.take(connection)) {
         notices_.Forget(connection);
+        Settle(*target, false, 0);
         Release(*target);
         target->deleteLater();
     }

@@ -57,7 +57,9 @@
 // reaches the database connection (TDatabase::User) for the audit; without
 // Accounts it is empty. Each call runs for the user's principal as the
 // accounts stand when it runs (AccountService.h), so a reload that narrows or
-// removes an account holds on connections already open. Log lines about
+// removes an account holds on connections already open: a call of a removed
+// account is refused ("auth") and closes its connection, and AccountsReloaded
+// re-checks the subscriptions to notices at once. Log lines about
 // connections not logged in are rate-limited per address group
 // (TPreLoginLog).
 #include "AccountService.h"
@@ -74,12 +76,13 @@
 #include <QElapsedTimer>
 #include <QHash>
 #include <QHostAddress>
+#include <QMutex>
 #include <QObject>
 #include <QSocketNotifier>
 #include <QSslConfiguration>
 #include <QTcpServer>
 #include <QThreadPool>
-#include <atomic>
+#include <algorithm>
 #include <memory>
 #include <optional>
 
@@ -94,6 +97,13 @@ struct TServerConfig {
     quint32 MaxTextBytes = 4096;
     qint64 RequestBudget = qint64(32) << 20;
     qint64 OutputCap = qint64(1) << 20;
+    // Replies waiting to be sent, of every connection: past it, a connection
+    // whose replies wait reads no further request until they are sent.
+    qint64 OutputBudget = qint64(64) << 20;
+    // Connections of one user, and of one address group, running a call or
+    // with replies waiting to be sent at once; one more reads no request
+    // until one of those is done (it waits, nothing is refused).
+    int MaxEngaged = 8;
     // Output a connection may have waiting before the notices for it are
     // dropped (it is then told "missed" once it has read what waits).
     qint64 NoticeCap = qint64(256) << 10;
@@ -118,9 +128,24 @@ struct TServerConfig {
     Rpc::TRpcLimits RequestLimits() const;
 };
 
+// One address group holds at most this fraction (1/N) of the connections
+// and of the logins in flight, so that it cannot take every place; but
+// never fewer than AddressFloor of them (a station's few connections fit
+// under caps set very low).
+inline constexpr int AddressShare = 4;
+inline constexpr int AddressFloor = 4;
+
+// The most of `all` places one address group may hold.
+inline int AddressPart(int all)
+{
+    return std::max(all / AddressShare, std::min(all, AddressFloor));
+}
+
 // The connection caps `config` asks for, lowered so that every connection
 // they allow, the refusals and the server's own files fit in `descriptors`
-// (the process's limit); `note` says what was lowered, or is left empty.
+// (the process's limit), and the caps per address to their share
+// (AddressShare) of the caps in all; `note` says what was lowered, or is
+// left empty.
 void EffectiveConnections(TServerConfig& config, qint64 descriptors, QString& note);
 
 class TRpcServer : public QObject {
@@ -138,6 +163,9 @@ public:
         if (config_.Tls)
             config_.Tls = tls;
     }
+    // The accounts were read again: a connection whose account is gone is
+    // closed, and a subscription to a branch its account lost is dropped.
+    void AccountsReloaded();
     // The notices of this server's connections; on SQLite already fed by the
     // commits of its workers, on PostgreSQL to be fed by a TPgListener.
     TNoticeHub& Notices() { return notices_; }
@@ -156,10 +184,21 @@ private:
     void Accept();
     void Admit(QTcpSocket* socket);
     void Run(quint64 connection, QByteArray payload, qint64 held, const TModule* module, Rpc::TFeatures features,
-             const QString& user);
-    // Reserves `bytes` of the request budget; false when they do not fit.
-    bool TakeBudget(qint64 bytes);
-    void GiveBudget(qint64 bytes);
+             const QString& user, const QString& group);
+    // Reserves `bytes` of the request budget for `connection`; false when
+    // they do not fit in it, or in the share of it (1/AddressShare, at least
+    // two largest frames) of the connection's user or of its address group.
+    bool TakeBudget(const TServerConnection& connection, qint64 bytes);
+    void GiveBudget(const QString& user, const QString& group, qint64 bytes);
+    qint64 BudgetShare() const;
+    // Back-pressure by user and by address group (MaxEngaged) and for the
+    // whole server (OutputBudget): whether `connection`, not engaged yet,
+    // may start a call; a connection's change of state (running, replies
+    // waiting) is told by Settle, and one that waited is woken when a place
+    // of its user or its address frees.
+    bool MayEngage(const TServerConnection& connection) const;
+    bool OverOutputBudget() const { return waitingOutput_ > config_.OutputBudget; }
+    void Settle(TServerConnection& connection, bool engaged, qint64 queued);
     // A connection's place moves from the cap of connections to the bound of
     // logins in flight (false, nothing moved, when that bound is reached) and
     // back.
@@ -167,7 +206,7 @@ private:
     void EndLogin(TServerConnection& connection);
     // Gives back what a connection being forgotten holds.
     void Release(const TServerConnection& connection);
-    void Deliver(quint64 connection, const QByteArray& frame, bool close);
+    void Deliver(quint64 connection, const QByteArray& frame, const QString& closing);
     void Forget(quint64 connection);
 
     TServerConfig config_;
@@ -191,5 +230,9 @@ private:
     int refusing_ = 0;   // connections being told "busy"
     quint64 nextConnection_ = 1;
     bool stopping_ = false;
-    std::atomic<qint64> budgetUsed_{0};
+    QMutex budgetMutex_;  // the budget is given back on the workers
+    qint64 budgetUsed_ = 0;
+    QHash<QString, qint64> budgetHeld_;   // by user ("u:NAME") and by address group ("a:GROUP")
+    QHash<QString, int> engaged_;         // keyed likewise
+    qint64 waitingOutput_ = 0;            // replies and notices waiting to be sent, in all
 };

@@ -58,27 +58,52 @@ TServerConnection::TServerConnection(TRpcServer& server, quint64 id, QTcpSocket*
     connect(socket_, &QTcpSocket::errorOccurred, this, &TServerConnection::OnSocketError, Qt::QueuedConnection);
 }
 
-// A frame cut short by a close gives back what it held.
+// A frame cut short by a close, or read and never run, gives back what it held.
 TServerConnection::~TServerConnection()
 {
-    server_.GiveBudget(held_);
+    server_.GiveBudget(user_, group_, held_ + (parked_ ? parked_->Held : 0));
     Metrics::Server().ConnectionsOpen.Add(-1);
 }
 
 void TServerConnection::Process()
 {
     while (!running_ && !closed_ && !refusing_ && !Backlogged()) {
+        if (!parked_) {
+            std::optional<TRequestFrame> request = ReadRequest();
+            if (!request)
+                return;
+            parked_ = std::move(request);
+        }
+        // Back-pressure: a place of the user's and the address's, and this
+        // connection's own replies sent first while the server holds too many.
+        if (!engaged_ && !server_.MayEngage(*this)) {
+            waiting_ = true;
+            return;
+        }
+        if (Queued() > 0 && server_.OverOutputBudget())
+            return;
+        waiting_ = false;
+        TRequestFrame request = std::move(*std::exchange(parked_, std::nullopt));
+        running_ = true;
+        server_.Run(id_, std::move(request.Payload), request.Held, module_, features_, user_, group_);
+        Settle();
+    }
+}
+
+std::optional<TServerConnection::TRequestFrame> TServerConnection::ReadRequest()
+{
+    for (;;) {
         bool ready = false;
         try {
             ready = reader_.ReadFrom(*socket_);
         } catch (const EProtocolError& e) {
             Reject(e.Message());
-            return;
+            return std::nullopt;
         } catch (const TOverBudget&) {
             Reject(QStringLiteral("O servidor de aplicação está sem memória livre para novas requisições no momento; "
                                   "tente de novo em instantes."),
                    Rpc::Fault::Busy);
-            return;
+            return std::nullopt;
         }
         if (!ready) {
             if (reader_.Pending() && !frameTimer_.isActive())
@@ -88,36 +113,41 @@ void TServerConnection::Process()
                 idleTimer_.start(server_.config_.IdleTimeoutMs);
             else if (module_)
                 idleTimer_.stop();
-            return;
+            return std::nullopt;
         }
         frameTimer_.stop();
-        QByteArray payload = reader_.TakeFrame();
-        qint64 held = std::exchange(held_, 0);
+        TRequestFrame request{reader_.TakeFrame(), std::exchange(held_, 0)};
         if (!module_) {
-            HandleHello(payload);
+            HandleHello(request.Payload);
+            if (running_ || closed_ || refusing_)
+                return std::nullopt;
             continue;
         }
+        idleTimer_.stop();
         // A compressed request holds its content's size as well once decoded.
-        if (features_.Zstd && Rpc::IsCompressed(payload)) {
-            const quint64 content = Rpc::DeclaredContentSize(payload);
+        if (features_.Zstd && Rpc::IsCompressed(request.Payload)) {
+            const quint64 content = Rpc::DeclaredContentSize(request.Payload);
             if (content > 0 && content <= server_.config_.MaxRequestSize) {
-                if (!server_.TakeBudget(qint64(content))) {
-                    server_.GiveBudget(held);
+                if (!server_.TakeBudget(*this, qint64(content))) {
+                    server_.GiveBudget(user_, group_, request.Held);
                     Reject(QStringLiteral("O servidor de aplicação está sem memória livre para novas requisições no "
                                           "momento; tente de novo em instantes."),
                            Rpc::Fault::Busy);
-                    return;
+                    return std::nullopt;
                 }
-                held += qint64(content);
+                request.Held += qint64(content);
             }
         }
-        running_ = true;
-        idleTimer_.stop();
-        server_.Run(id_, std::move(payload), held, module_, features_, user_);
+        return request;
     }
 }
 
-void TServerConnection::Deliver(const QByteArray& frame, bool close)
+void TServerConnection::Settle()
+{
+    server_.Settle(*this, module_ && !closed_ && (running_ || Queued() > 0), Queued());
+}
+
+void TServerConnection::Deliver(const QByteArray& frame, const QString& closing)
 {
     running_ = false;
     if (closed_) {
@@ -125,12 +155,13 @@ void TServerConnection::Deliver(const QByteArray& frame, bool close)
         return;
     }
     socket_->write(frame);
-    if (close) {
-        Close(QStringLiteral("mensagem malformada"));
+    if (!closing.isEmpty()) {
+        Close(closing);
         return;
     }
     if (Queued() > 0 && !stallTimer_.isActive())
         stallTimer_.start(server_.config_.StallTimeoutMs);
+    Settle();
     Process();
 }
 
@@ -152,6 +183,7 @@ void TServerConnection::Notify(const Rpc::TNotice& notice)
     Metrics::Server().NoticesDelivered.Add();
     if (!stallTimer_.isActive())
         stallTimer_.start(server_.config_.StallTimeoutMs);
+    Settle();
 }
 
 void TServerConnection::OnWritten()
@@ -165,6 +197,7 @@ void TServerConnection::OnWritten()
         stallTimer_.stop();
     else if (!closed_)
         stallTimer_.start(server_.config_.StallTimeoutMs);  // progress: the stall counts anew
+    Settle();
     if (!closed_ && !running_ && !Backlogged())
         Process();
 }
@@ -213,11 +246,16 @@ void TServerConnection::Close(const QString& reason)
         idleTimer_.stop();
         if (!reason.isEmpty())
             Log(QStringLiteral("conexão %1 encerrada: ").arg(id_) + reason);
-        // A client that hung up before its turn costs no password check.
+        // A client that hung up before its turn costs no password check, and
+        // gives its turn back.
+        bool unchecked = pending_ && running_ && !checkQueued_;  // waiting for its turn
         if (checkQueued_ && server_.checks_.Cancel(id_)) {
             checkQueued_ = false;
             running_ = false;
+            unchecked = true;
         }
+        if (unchecked && booking_)
+            server_.throttle_.GiveBack(ThrottleKey(pending_->Credentials.User), *std::exchange(booking_, std::nullopt));
         socket_->disconnectFromHost();
         if (socket_->state() != QAbstractSocket::UnconnectedState)
             QTimer::singleShot(LingerMs, this, [this] {
@@ -245,7 +283,7 @@ void TServerConnection::AdmitFrame(quint32 length)
     // no one: a stranger cannot take what logged-in stations need.
     if (!module_)
         return;
-    if (!server_.TakeBudget(length))
+    if (!server_.TakeBudget(*this, length))
         throw TOverBudget{};
     held_ = length;
 }
@@ -297,7 +335,8 @@ void TServerConnection::HandleHello(const QByteArray& payload)
         Reject(tooManyLogins, Rpc::Fault::Auth);
         return;
     }
-    const int wait = server_.throttle_.Admit(ThrottleKey(hello->Credentials->User), server_.clock_.elapsed());
+    const qint64 now = server_.clock_.elapsed();
+    const int wait = server_.throttle_.Admit(ThrottleKey(hello->Credentials->User), now);
     if (wait > TLoginThrottle::MaxDelayMs) {
         Metrics::Server().ConnectionsRefused.Add({u"logins"});
         Reject(tooManyLogins, Rpc::Fault::Auth);
@@ -306,6 +345,7 @@ void TServerConnection::HandleHello(const QByteArray& payload)
     if (wait > 0)
         Metrics::Server().LoginsDelayed.Add();
     pending_ = TPending{module, hello->Features, *hello->Credentials};
+    booking_ = now + wait;
     running_ = true;
     idleTimer_.stop();
     QTimer::singleShot(wait, this, &TServerConnection::StartCheck);
@@ -334,6 +374,7 @@ void TServerConnection::StartCheck()
 void TServerConnection::Checked(bool right)
 {
     running_ = false;
+    booking_.reset();
     const TLoginThrottle::TLogin login = ThrottleKey(pending_->Credentials.User);
     Metrics::Server().Logins.Add({right ? u"succeeded" : u"failed"});
     if (right) {

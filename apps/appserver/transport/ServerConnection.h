@@ -7,6 +7,8 @@
 //   waiting --[StartCheck]--> checking --[right: Checked]--> ready
 //   checking --[wrong: Checked, then the throttle's delay]--> gone
 //   ready --[call frame: Process]--> running --[reply queued: Deliver]--> ready, or draining
+//   ready --[call frame, its user or address at its cap of engaged connections]--> waiting
+//   waiting --[a place freed: Settle of another connection]--> running
 //   draining --[queued output below the cap: OnWritten]--> ready
 //   (admitted over a cap) refusing --["busy" written, after the TLS handshake: Reject]--> gone
 //   any --[bad frame, wrong hello, peer closed, time-out, stalled output: Close]--> gone
@@ -36,7 +38,10 @@ public:
     TServerConnection(TRpcServer& server, quint64 id, QTcpSocket* socket, QString group);
     ~TServerConnection() override;
 
+    quint64 Id() const { return id_; }
     const QString& Group() const { return group_; }
+    // The authenticated user; empty before the welcome or without accounts.
+    const QString& User() const { return user_; }
     // The client's address, as the log shows it.
     QString Address() const;
     TPlace Place() const { return place_; }
@@ -45,8 +50,9 @@ public:
 
     // Reads and handles what has arrived, as far as the state allows.
     void Process();
-    // The reply of the running call; `close` when the call was malformed.
-    void Deliver(const QByteArray& frame, bool close);
+    // The reply of the running call; `closing`, when not empty, says why the
+    // connection closes after it (a malformed call, a removed account).
+    void Deliver(const QByteArray& frame, const QString& closing);
     // Writes a notice, when the connection agreed "notices", unless its
     // waiting output has passed the notice cap: then it and those after it
     // are dropped until the output has drained, and the client is told
@@ -60,7 +66,14 @@ public:
     void Close(const QString& reason);
 
 private:
+    friend class TRpcServer;  // the back-pressure's state (Settle)
+
     struct TOverBudget {};
+    // A request read whole, with the request budget it holds.
+    struct TRequestFrame {
+        QByteArray Payload;
+        qint64 Held = 0;
+    };
     // A hello whose credentials are being checked.
     struct TPending {
         const TModule* Module = nullptr;
@@ -68,6 +81,12 @@ private:
         Rpc::TCredentials Credentials;
     };
 
+    // The next request read whole, the hello handled on the way; nothing
+    // when none is whole yet or the connection was refused.
+    std::optional<TRequestFrame> ReadRequest();
+    // Tells the server whether this connection runs a call or has output
+    // waiting, and how much (after each change of either).
+    void Settle();
     void AdmitFrame(quint32 length);
     void HandleHello(const QByteArray& payload);
     void StartCheck();
@@ -92,6 +111,8 @@ private:
     const TModule* module_ = nullptr;
     QString user_;  // authenticated; empty on a server without accounts
     std::optional<TPending> pending_;
+    // The throttle's slot the pending hello booked, until its check starts.
+    std::optional<qint64> booking_;
     Rpc::TFeatures features_;  // agreed in the handshake
     qint64 held_ = 0;  // request budget held by the frame being read
     TPlace place_ = TPlace::None;
@@ -100,4 +121,8 @@ private:
     bool refusing_ = false;
     bool closed_ = false;
     QString missed_;  // the branch whose notices were dropped; empty: none
+    std::optional<TRequestFrame> parked_;  // read, waiting for a place (back-pressure)
+    bool waiting_ = false;   // parked_ waits for a place of its user or address
+    bool engaged_ = false;   // counted by the server as running or with output waiting
+    qint64 queued_ = 0;      // output waiting, as the server last counted it
 };

@@ -259,14 +259,14 @@ TEST_F(AccountsOnDisk, ReloadReplacesTheAccountsOrKeepsThemWhenTheFileIsBad)
     Write(AccountLine(QStringLiteral("maria"), secret, TAccounts::Rounds, derive, "*") + other);
     auto service = Open();
     ASSERT_TRUE(service);
-    EXPECT_TRUE(service->Principal(QStringLiteral("maria")).Branches.IsAll());
+    EXPECT_TRUE(service->Principal(QStringLiteral("maria"))->Branches.IsAll());
 
     QString error;
     ASSERT_TRUE(SetBranches(path, QStringLiteral("maria"), *TBranches::Parse(QStringLiteral("0002"), error), error))
         << error.toStdString();
     QString message;
     EXPECT_TRUE(service->Reload(message)) << message.toStdString();
-    EXPECT_EQ(service->Principal(QStringLiteral("maria")).Branches.Text(), QStringLiteral("0002"));
+    EXPECT_EQ(service->Principal(QStringLiteral("maria"))->Branches.Text(), QStringLiteral("0002"));
     EXPECT_TRUE(service->Login(QStringLiteral("maria"), secret)) << "the password did not change";
 
     Write(other + "maria:pbkdf2-sha256:quebrado\n");
@@ -278,7 +278,7 @@ TEST_F(AccountsOnDisk, ReloadReplacesTheAccountsOrKeepsThemWhenTheFileIsBad)
     Write(other);
     EXPECT_TRUE(service->Reload(message)) << message.toStdString();
     EXPECT_FALSE(service->Login(QStringLiteral("maria"), secret)) << "a removed account logs in no more";
-    EXPECT_EQ(service->Principal(QStringLiteral("maria")).Branches, TBranches::None());
+    EXPECT_FALSE(service->Principal(QStringLiteral("maria"))) << "a removed account has no principal";
 }
 
 struct TModeCase {

@@ -2,11 +2,13 @@
 // a user refused another branch's work (the work list, the number lists, a
 // confirmation, a deletion, the reading screen's load and store, the stock
 // questions) with nothing changed and the refusal logged; the accounts file
-// read again on SIGHUP, also for connections already open; and a stale
-// account re-hashed at its next login.
+// read again on SIGHUP, also for connections already open; a stale
+// account re-hashed at its next login; and the station's branch query,
+// through the server, answered with the user's branches only.
 #include "ServerSession.h"
 #include "ServerSite.h"
 #include "netconn/Lib00200.h"
+#include "server/KnownQueries.h"
 
 #include <QDeadlineTimer>
 #include <QFile>
@@ -92,6 +94,34 @@ struct TRefusedCall {
     // The arguments, given one reading of each branch's work list.
     std::function<QList<TRemoteArg>(const TDataPacket& theirReading, const TDataPacket& myReading)> args;
 };
+
+// The rows of the branch query the server runs for `user`, its parameter `branch` (null: every branch).
+QStringList BranchesFor(const TServerSite& site, const TAppServerProcess& server, const QString& user,
+                        const QVariant& branch)
+{
+    auto net = Station(site, server, user, Remote::Consulta);
+    TDataPacketBuilder params({{KnownQueries::BranchParameter, TFieldType::ftString, 0}});
+    if (branch.isNull())
+        params.AddNull();
+    else
+        params.AddString(branch.toString());
+    params.EndRow();
+    const TDataPacket rows = Consiste::CheckResultServ(
+        net->AppServer().Call(Remote::Consultar, {KnownQueries::BranchQuery().join(u'\n'), params.Build()}), true, 0)
+                                 .value<TDataPacket>();
+    QStringList codes;
+    for (int row = 0; row < rows.RowCount(); ++row)
+        codes << rows.String(row, 0);
+    return codes;
+}
+
+TEST_F(Authorization, TheBranchQueryAnswersTheUsersBranchesOnly)
+{
+    EXPECT_EQ(BranchesFor(*site, *server, QStringLiteral("ana"), QVariant()), (QStringList{"0002", "0003"}));
+    EXPECT_EQ(BranchesFor(*site, *server, QStringLiteral("ana"), theirs), QStringList{});
+    EXPECT_EQ(BranchesFor(*site, *server, QStringLiteral("ana"), mine), QStringList{mine});
+    EXPECT_EQ(BranchesFor(*site, *server, QStringLiteral("maria"), QVariant()), (QStringList{"0001", "0002", "0003"}));
+}
 
 TEST_F(Authorization, AnotherBranchsWorkIsRefusedLoggedAndChangesNothing)
 {

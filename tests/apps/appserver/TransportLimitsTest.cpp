@@ -81,6 +81,26 @@ TEST(LoginThrottle, ChecksParallelLoginsOnePerDelay)
     EXPECT_GT(throttle.Admit({other, QStringLiteral("maria")}, 1000), 0) << "the user's turn, from anywhere";
 }
 
+// A login that ends unchecked (its client hung up while it waited for its
+// turn) gives its turn back, unless a later login booked the one after it.
+TEST(LoginThrottle, AHangUpBeforeTheCheckGivesItsTurnBack)
+{
+    TLoginThrottle throttle;
+    throttle.Failed(maria, 0);
+    throttle.Failed(maria, 1);  // the next check 2 s apart, from 2001 on
+    const TLogin stranger{other, QStringLiteral("maria")};
+    for (int i = 0; i < 20; ++i) {
+        const qint64 now = 10 + i;
+        const int wait = throttle.Admit(stranger, now);
+        ASSERT_EQ(wait, 2001 - now) << "hello " << i;
+        throttle.GiveBack(stranger, now + wait);
+    }
+    EXPECT_EQ(throttle.Admit(stranger, 30), 1971) << "the user's own login, after twenty hang-ups";
+    EXPECT_EQ(throttle.Admit(stranger, 31), 3970);
+    throttle.GiveBack(stranger, 2001);
+    EXPECT_EQ(throttle.Admit(stranger, 32), 5969) << "a turn with a later one booked is not given back";
+}
+
 TEST(LoginThrottle, TablesStayBoundedAndMadeUpNamesCannotPushAnAddressOut)
 {
     TLoginThrottle throttle;
@@ -117,13 +137,20 @@ TEST(RateLimit, BurstThenOneAnIntervalPerKey)
     EXPECT_TRUE(rate.Take(other, 100)) << "another key has its own bucket";
 }
 
-TEST(RateLimit, AFullTableForgetsRefilledKeysAndRefusesNewOnesOtherwise)
+// A full table never refuses a key it has not seen: the key used least
+// recently makes room, and a key in use keeps its bucket.
+TEST(RateLimit, AFullTableForgetsTheKeyUsedLeastRecently)
 {
-    TRateLimit rate(2, 10);
-    for (int i = 0; i < int(TRateLimit::MaxKeys); ++i)
-        ASSERT_TRUE(rate.Take(QString::number(i), 0));
-    EXPECT_FALSE(rate.Take(station, 5)) << "no key refilled yet";
-    EXPECT_TRUE(rate.Take(station, 20)) << "the refilled keys made room";
+    TRateLimit rate(2, 1000);
+    ASSERT_TRUE(rate.Take(station, 0));
+    ASSERT_TRUE(rate.Take(station, 0));
+    for (int i = 0; i < int(TRateLimit::MaxKeys) - 1; ++i)
+        ASSERT_TRUE(rate.Take(QString::number(i), 1));
+    EXPECT_FALSE(rate.Take(station, 2)) << "the station's bucket was kept, empty";
+    EXPECT_TRUE(rate.Take(other, 3)) << "a new key in a full table";
+    EXPECT_TRUE(rate.Take(QStringLiteral("0"), 4)) << "the least recently used key came back with a full bucket";
+    EXPECT_TRUE(rate.Take(QStringLiteral("0"), 4));
+    EXPECT_FALSE(rate.Take(station, 5)) << "a key used since stays";
 }
 
 TEST(ServerLog, EscapesFormatCharactersLikeControlOnes)
@@ -164,8 +191,12 @@ TEST(EffectiveConnections, FitTheDescriptorLimit)
     EXPECT_LE(config.MaxConnections + config.MaxLoginsInFlight + config.MaxRefusing + own, 128);
     EXPECT_GT(config.MaxConnections, 0);
     EXPECT_GT(config.MaxLoginsInFlight, 0);
-    EXPECT_LE(config.MaxConnectionsPerAddress, config.MaxConnections);
+    EXPECT_EQ(config.MaxConnectionsPerAddress, config.MaxConnections / AddressShare)
+        << "the per-address cap shrinks with the global one";
+    EXPECT_LE(config.MaxLoginsPerAddress, AddressPart(config.MaxLoginsInFlight));
+    EXPECT_EQ(AddressPart(3), 3) << "caps set very low leave a station its few connections";
     EXPECT_TRUE(note.contains(QStringLiteral("ulimit -n"))) << note.toStdString();
+    EXPECT_TRUE(note.contains(QStringLiteral("por endereço"))) << note.toStdString();
 }
 
 } // namespace

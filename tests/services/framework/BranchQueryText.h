@@ -3,20 +3,12 @@
 // stored, its fields), on the host's shared connection dtmDBGeral.
 #include "framework/ADOIBQuery.h"
 #include "framework/DtmDBGeral.h"
+#include "server/KnownQueries.h"
 
 inline void composeBranchQuery(TADOIBQuery& q)
 {
     q.SetName("qryFilial");
-    q.SQL = QStringList{"SELECT",
-                        "   FI.CDFILIAL, FI.NMFILIAL",
-                        "FROM",
-                        "   FILIAL FI",
-                        "WHERE",
-                        "   FI.CDFILIAL = NVL(:P_CDFILIAL,FI.CDFILIAL) ",
-                        "ORDER BY",
-                        "   CDFILIAL",
-                        " ",
-                        " "};
+    q.SQL = KnownQueries::BranchQuery();
     q.SQL_ORACLE = q.SQL;
     q.SQL_ORACLE[5] = "   FI.CDFILIAL = NVL(:P_CDFILIAL,FI.CDFILIAL)";
     q.SQL_MSSQL = q.SQL;
