@@ -219,14 +219,8 @@ def main():
     if os.environ.get("EXP_TEST_STANDBY") != "1":
         print("failover: needs scripts/with-postgres --standby")
         return 1
-    failures = []
-
-    def check(condition, what):
-        if not condition:
-            failures.append(what)
-            print(f"FALHOU: {what}", flush=True)
-
-    subprocess.run(["psql", "-d", "postgres", "-c", f"CREATE DATABASE {DATABASE}"], check=True, capture_output=True)
+    failures = check = peer.Checks()
+    peer.create_database(DATABASE)
     folder = tempfile.TemporaryDirectory(prefix="exp-failover-")
     servers = []
     try:

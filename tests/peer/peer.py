@@ -193,6 +193,22 @@ def stopped_within(server, seconds):
     return time.monotonic() - begun
 
 
+class Checks(list):
+    """The failures a test has found: calling it with a condition that does
+    not hold records `what` and prints it at once."""
+
+    def __call__(self, condition, what):
+        if not condition:
+            self.append(what)
+            print(f"FALHOU: {what}", flush=True)
+
+
+def create_database(name):
+    """A new database of the cluster scripts/with-postgres runs."""
+    subprocess.run(["psql", "-d", "postgres", "-c", f"CREATE DATABASE {name}"], check=True, capture_output=True,
+                   timeout=60)
+
+
 def verdict(failures, held="", log=""):
     """The exit code of a peer test: 1 with each failure printed (and the end
     of the server's log, when given), else 0 with what held."""

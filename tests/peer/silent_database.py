@@ -168,14 +168,8 @@ def main():
     if os.environ.get("EXP_TEST_POSTGRES") != "1":
         print("silent_database: needs scripts/with-postgres")
         return 1
-    failures = []
-
-    def check(condition, what):
-        if not condition:
-            failures.append(what)
-            print(f"FALHOU: {what}", flush=True)
-
-    subprocess.run(["psql", "-d", "postgres", "-c", f"CREATE DATABASE {DATABASE}"], check=True, capture_output=True)
+    failures = check = peer.Checks()
+    peer.create_database(DATABASE)
     with tempfile.TemporaryDirectory(prefix="exp-silent-") as folder:
         peer.run([appserver, "--init-demo", "--database", f"postgresql:///{DATABASE}"])
         frozen_listener(appserver, folder, check)
