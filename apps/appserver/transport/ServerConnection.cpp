@@ -219,23 +219,26 @@ void TServerConnection::Reject(const QString& message, const QString& code)
         Close(QString());
         return;
     }
+    refusing_ = true;  // nothing more is read
     const QByteArray fault = Rpc::EncodeFrame(Rpc::TFault{std::nullopt, code, message}, server_.config_.Limits, features_);
+    // Written and closed on a later turn of the loop, never inside the
+    // socket's own signals (a frame read, a handshake done): the TLS library
+    // may still be at work on the record that raised them, and a write, a
+    // flush or a close then re-enters it and brings the process down.
+    const auto send = [this, fault, message] {
+        if (closed_)
+            return;
+        socket_->write(fault);
+        // Handed to the kernel now, so that a refusal made on accepting is
+        // over at once instead of holding a descriptor until the next turn.
+        socket_->flush();
+        Close(message);
+    };
     auto* tls = qobject_cast<QSslSocket*>(socket_);
-    if (tls && !tls->isEncrypted()) {
-        // Nothing more is read; the hello's deadline bounds the wait.
-        refusing_ = true;
-        connect(tls, &QSslSocket::encrypted, this, [this, fault, message] {
-            refusing_ = false;
-            socket_->write(fault);
-            Close(message);
-        });
-        return;
-    }
-    socket_->write(fault);
-    // Handed to the kernel now, so that a refusal made on accepting is over at
-    // once instead of holding a descriptor until the next turn of the loop.
-    socket_->flush();
-    Close(message);
+    if (tls && !tls->isEncrypted())
+        connect(tls, &QSslSocket::encrypted, this, send, Qt::QueuedConnection);  // the hello's deadline bounds the wait
+    else
+        QMetaObject::invokeMethod(this, send, Qt::QueuedConnection);
 }
 
 void TServerConnection::Close(const QString& reason)
