@@ -221,10 +221,12 @@ void TServerConnection::Reject(const QString& message, const QString& code)
     }
     refusing_ = true;  // nothing more is read
     const QByteArray fault = Rpc::EncodeFrame(Rpc::TFault{std::nullopt, code, message}, server_.config_.Limits, features_);
-    // Written and closed on a later turn of the loop, never inside the
-    // socket's own signals (a frame read, a handshake done): the TLS library
-    // may still be at work on the record that raised them, and a write, a
-    // flush or a close then re-enters it and brings the process down.
+    // Over TLS, written and closed on a later turn of the loop, never inside
+    // the socket's own signals (a frame read, a handshake done): the TLS
+    // library may still be at work on the record that raised them, and a
+    // write, a flush or a close then re-enters it and brings the process
+    // down. A plain socket is answered at once, so that a burst of refusals
+    // on accepting never holds more than MaxRefusing places.
     const auto send = [this, fault, message] {
         if (closed_)
             return;
@@ -235,7 +237,9 @@ void TServerConnection::Reject(const QString& message, const QString& code)
         Close(message);
     };
     auto* tls = qobject_cast<QSslSocket*>(socket_);
-    if (tls && !tls->isEncrypted())
+    if (!tls)
+        send();
+    else if (!tls->isEncrypted())
         connect(tls, &QSslSocket::encrypted, this, send, Qt::QueuedConnection);  // the hello's deadline bounds the wait
     else
         QMetaObject::invokeMethod(this, send, Qt::QueuedConnection);
